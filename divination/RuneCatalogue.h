@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The fixed content of a divination: 41 readings of the 24 runes of the elder row and the blank rune.
+// Texts are UTF-8; a caller that needs code page 1251 converts at its own boundary.
+
+using ReadingIndex = int;
+
+inline constexpr ReadingIndex FirstReading = 1;
+inline constexpr ReadingIndex LastReading = 41;
+inline constexpr int RuneCount = 25;
+
+enum class ReadingPosition { Upright, Reversed, Single };
+
+struct RuneReading {
+    std::string_view RuneName;
+    ReadingPosition Position;
+    std::string_view ShortMeaning;
+    std::string_view Description;
+    std::string_view MagicSection; // empty for the blank rune, which has none
+};
+
+namespace RuneCatalogue {
+
+// Each lookup takes an index in FirstReading..LastReading; anything else is a programming error.
+const RuneReading &Reading(ReadingIndex index);
+std::string_view ShortMeaning(ReadingIndex index);
+std::string Interpretation(ReadingIndex index);
+std::string PicturePath(ReadingIndex index);
+
+} // namespace RuneCatalogue

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "RuneCatalogue.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Program-wide generator and result of the last draw. Everything runs on the one UI thread.
+
+enum SpreadPosition { SpreadLeft = 1, SpreadMiddle = 2, SpreadRight = 3 };
+
+struct SpreadState {
+    // Indexed by SpreadPosition; element 0 is unused so that positions read as they are numbered.
+    std::array<ReadingIndex, 4> SpreadIndexes{};
+    std::array<std::string, 4> SpreadTexts;
+    std::array<std::string, 4> SpreadPictures;
+    int HasDrawn = 0; // set by the divine command once the pictures are loaded; never cleared
+};
+
+extern SpreadState Spread;
+extern std::uint32_t RandSeed;
+
+// UTC time of day in milliseconds, 0 .. 86399999: the seed of every draw.
+std::uint32_t TimeOfDaySeed();
+
+// Advances the generator and maps its value onto 1..41.
+ReadingIndex DrawReading();
+
+// The draw of the divine command: seeds from the clock, then DrawFromSeed.
+void Draw();
+
+// The same draw from a given seed, so that any time of day can be replayed.
+void DrawFromSeed(std::uint32_t seed);

@@ -4,6 +4,7 @@
 
 SpreadState Spread;
 std::uint32_t RandSeed = 0;
+std::uint32_t (*SeedClock)() = TimeOfDaySeed;
 
 namespace {
 constexpr std::uint32_t kMultiplier = 134775813; // 0x08088405
@@ -47,5 +48,5 @@ void DrawFromSeed(std::uint32_t seed)
 
 void Draw()
 {
-    DrawFromSeed(TimeOfDaySeed());
+    DrawFromSeed(SeedClock());
 }

@@ -24,10 +24,13 @@ extern std::uint32_t RandSeed;
 // UTC time of day in milliseconds, 0 .. 86399999: the seed of every draw.
 std::uint32_t TimeOfDaySeed();
 
+// Where the divine command's draw takes its seed from: TimeOfDaySeed, or a fixed time of day in tests.
+extern std::uint32_t (*SeedClock)();
+
 // Advances the generator and maps its value onto 1..41.
 ReadingIndex DrawReading();
 
-// The draw of the divine command: seeds from the clock, then DrawFromSeed.
+// The draw of the divine command: seeds from SeedClock, then DrawFromSeed.
 void Draw();
 
 // The same draw from a given seed, so that any time of day can be replayed.

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QPainter>
 
 namespace tk {
 
@@ -42,6 +43,26 @@ void registerFileFormat(const QString &extension, GraphicFactory factory)
 std::unique_ptr<Graphic> createGraphicForFile(const QString &programPath)
 {
     return createGraphicForExtension(extensionOf(programPath));
+}
+
+void BitmapImage::loadFromData(const QByteArray &data)
+{
+    QImage image;
+    if (!image.loadFromData(data, "BMP") || image.isNull())
+        throw Error(u"Bitmap image is not valid"_qs);
+    m_image = std::move(image);
+}
+
+void BitmapImage::draw(QPainter &painter, QPoint origin, const QRect &visible)
+{
+    const QRect source = visible.translated(-origin) & m_image.rect();
+    if (!source.isEmpty())
+        painter.drawImage(source.topLeft() + origin, m_image, source);
+}
+
+void registerBitmapFormat()
+{
+    registerFileFormat(u"bmp"_qs, [] { return std::make_unique<BitmapImage>(); });
 }
 
 void Picture::LoadFromFile(const QString &programPath)

@@ -31,6 +31,22 @@ public:
     virtual void draw(QPainter &painter, QPoint origin, const QRect &visible) = 0;
 };
 
+// A device-independent bitmap (and whatever else Qt's image readers take), decoded when loaded.
+class BitmapImage : public Graphic {
+public:
+    int width() const override { return m_image.width(); }
+    int height() const override { return m_image.height(); }
+    void loadFromData(const QByteArray &data) override;
+    void draw(QPainter &painter, QPoint origin, const QRect &visible) override;
+    const QImage &image() const { return m_image; }
+
+private:
+    QImage m_image;
+};
+
+// Registers "bmp" as a bitmap; part of the program's start-up.
+void registerBitmapFormat();
+
 using GraphicFactory = std::function<std::unique_ptr<Graphic>()>;
 
 // Extensions are compared without case and without the dot ("jpg").

@@ -23,6 +23,8 @@ public:
     QRect decodedRect() const;
     const QImage &decodedImage() const;
     bool decodeFailed() const;
+    // How many times pixels were decoded since construction (each draw that missed the cache).
+    int decodeCount() const;
 
 private:
     struct Private;

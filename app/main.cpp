@@ -1,0 +1,12 @@
+#include "application.h"
+#include "rununit1.h"
+#include "startup.h"
+
+int main(int argc, char *argv[])
+{
+    runModuleStartup();
+    tk::Application app(argc, argv);
+    initialiseApplication(app);
+    new Tform1; // owned by nobody but the program: it lives until the process ends
+    return app.Run();
+}

@@ -1,0 +1,272 @@
+#include "rununit1.h"
+
+#include "Spread.h"
+#include "TFlatButtonUnit.h"
+#include "TFlatHintUnit.h"
+#include "TFlatMemoUnit.h"
+#include "TFlatPanelUnit.h"
+#include "abcbtn.h"
+#include "abclabel.h"
+#include "application.h"
+#include "cp1251.h"
+#include "errors.h"
+#include "files.h"
+#include "fonts.h"
+#include "image.h"
+#include "label.h"
+#include "memotext.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+
+Tform1 *form1 = nullptr;
+
+namespace rununit1 {
+const QString kSlotHint =
+    u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как кликните кнопку "
+    "\"Гадание на рунах\". Удачного вам гадания!"_qs;
+const QString kDivineHint =
+    u"Для того, чтобы погадать, - мысленно сформруйте вопрос и клинкните эту кнопку. Удачного вам гадания, и "
+    "пусть рунические божества вам помогут в благих делах! Будьте счастливы!!! ;-)"_qs;
+const QString kHelpHint = u"Справка по программе ORMEX"_qs;
+const QString kExitHint =
+    u"Выход из программы тут, а вот выход из жизненной ситуации ищите сами или попросите совета у рун."_qs;
+const QString kPanelCaption = u"Справка по руне такой-то"_qs;
+const QString kCloseHintInitial = u"Закрыть справку по руне"_qs;
+const QString kCloseHintRune = u"Закрыть справку по руне.\nНадеюсь, вы узнали много нового и интересного :-)"_qs;
+const QString kCloseHintHelp =
+    u"Закрыть справку по программе.\nНадеюсь, вы узнали много нового и интересного :-)"_qs;
+const QString kNotYetDrawn = u"Вы еще не разу не кликали кнопку \"Гадание на рунах\"... "_qs;
+const QString kMemoInitialText = u"Интерпритация руны"_qs;
+const QString kHelpFile = u"g\\readme.txt"_qs;
+// A reserved name: the address can never lead to somebody else's site.
+const QString kMakerUrl = u"http://www.ormex.example"_qs;
+const QString kLinkHint = u"Сайт программы ORMEX: руны и их толкования, руническая магия, советы по гаданию и "
+                          "новые версии программы. Заходите в гости!"_qs;
+} // namespace rununit1
+
+using namespace rununit1;
+
+namespace {
+
+constexpr int kFormWidth = 572;
+constexpr int kFormHeight = 299;
+constexpr tk::TColor kPanelColor = 11794687;  // pale yellow
+constexpr tk::TColor kCloseColor = 5755391;   // orange-yellow
+
+QString fromStd(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// The pictures stored with the window come with the program itself.
+void loadStoredPicture(tk::Picture &picture, const QString &name)
+{
+    QFile file(u":/assets/"_qs + name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw tk::Error(tk::cannotOpenMessage(name));
+    picture.LoadFromData(name.section(u'.', -1), file.readAll());
+}
+
+template <class Handler> tk::TNotifyEvent handler(Tform1 *form, Handler method)
+{
+    return [form, method](QObject *sender) { (form->*method)(sender); };
+}
+
+} // namespace
+
+Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), tk::Control(this)
+{
+    form1 = this;
+    setWindowTitle(tk::Application::instance() ? tk::Application::instance()->Title : u"ORMEX"_qs);
+    setFixedSize(kFormWidth, kFormHeight);
+    setAutoFillBackground(true);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setCursor(Qt::ArrowCursor);
+    setFont(tk::defaultFont());
+    setShowHint(false);
+    createLayout();
+    if (auto *app = tk::Application::instance(); app && !app->MainForm())
+        app->setMainForm(this);
+    tk::runGuarded([this] { initi(this); });
+}
+
+Tform1::~Tform1()
+{
+    if (form1 == this)
+        form1 = nullptr;
+}
+
+void Tform1::createLayout()
+{
+    Image1 = new tk::TImage(this);
+    Image1->setGeometry(0, 0, kFormWidth, kFormHeight);
+    Image1->setAlign(tk::alClient);
+    Image1->setCenter(true);
+    Image1->setStretch(false);
+    loadStoredPicture(Image1->Picture(), u"background.jpg"_qs);
+
+    tk::TImage **slotImages[] = {&run1, &run2, &run3};
+    const QRect slotBounds[] = {{22, 72, 145, 177}, {209, 72, 145, 177}, {401, 71, 145, 177}};
+    void (Tform1::*const slotHandlers[])(QObject *) = {&Tform1::crd1help, &Tform1::crd2help, &Tform1::crd3help};
+    for (int i = 0; i < 3; ++i) {
+        tk::TImage *slot = *slotImages[i] = new tk::TImage(this);
+        slot->setGeometry(slotBounds[i]);
+        slot->setCursor(Qt::PointingHandCursor);
+        slot->setHint(kSlotHint);
+        slot->setShowHint(true);
+        loadStoredPicture(slot->Picture(), u"placeholder.jpg"_qs);
+        slot->OnClick = handler(this, slotHandlers[i]);
+    }
+
+    Label1 = new tk::TLabel(this);
+    Label1->setAutoSize(false);
+    Label1->setGeometry(32, 256, 497, 161);
+    Label1->setAlignment(tk::taCenter);
+    Label1->setFont(tk::makeFont(u"Century Gothic"_qs, -13, tk::fsBold));
+    Label1->setFontColor(tk::clInfoBk);
+    Label1->setTransparent(true);
+
+    abcRepSpeedBtn1 = new TabcRepSpeedBtn(this);
+    abcRepSpeedBtn1->setGeometry(12, 11, 170, 45);
+    abcRepSpeedBtn1->setHint(kDivineHint);
+    abcRepSpeedBtn1->setShowHint(true);
+    loadStoredPicture(abcRepSpeedBtn1->Picture(), u"divine.bmp"_qs);
+    abcRepSpeedBtn1->OnClick = handler(this, &Tform1::guest);
+
+    abcRepSpeedBtn2 = new TabcRepSpeedBtn(this);
+    abcRepSpeedBtn2->setGeometry(198, 11, 170, 45);
+    abcRepSpeedBtn2->setCursor(Qt::WhatsThisCursor);
+    abcRepSpeedBtn2->setHint(kHelpHint);
+    abcRepSpeedBtn2->setShowHint(true);
+    loadStoredPicture(abcRepSpeedBtn2->Picture(), u"help.bmp"_qs);
+    abcRepSpeedBtn2->BeforeClick = [this](QObject *sender, bool &cancel) { HELPER(sender, cancel); };
+
+    abcRepSpeedBtn3 = new TabcRepSpeedBtn(this);
+    abcRepSpeedBtn3->setGeometry(387, 11, 170, 45);
+    abcRepSpeedBtn3->setCursor(Qt::CrossCursor);
+    abcRepSpeedBtn3->setHint(kExitHint);
+    abcRepSpeedBtn3->setShowHint(true);
+    loadStoredPicture(abcRepSpeedBtn3->Picture(), u"exit.bmp"_qs);
+    abcRepSpeedBtn3->OnClick = handler(this, &Tform1::exitproc);
+
+    abcURLLabel1 = new TabcURLLabel(this);
+    abcURLLabel1->move(162, 262);
+    abcURLLabel1->setFont(tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline));
+    abcURLLabel1->setFontColor(tk::clYellow);
+    abcURLLabel1->setTransparent(true);
+    abcURLLabel1->setMouseOverColor(tk::clLime);
+    abcURLLabel1->setMouseDownColor(tk::clBlue);
+    abcURLLabel1->setCaption(u"(С) "_qs + kMakerUrl);
+    abcURLLabel1->setURL(kMakerUrl);
+    abcURLLabel1->setHint(kLinkHint);
+    abcURLLabel1->setShowHint(true);
+
+    FlatPanel1 = new TFlatPanel(this);
+    FlatPanel1->setGeometry(4, 5, 486, 284);
+    FlatPanel1->setCursor(Qt::ArrowCursor);
+    FlatPanel1->setCaption(kPanelCaption);
+    FlatPanel1->setColor(kPanelColor);
+    FlatPanel1->setColorShadow(tk::clYellow);
+    FlatPanel1->setVisible(false);
+    FlatPanel1->setShowHint(true);
+    FlatPanel1->setUseDockManager(true);
+
+    FlatButton1 = new TFlatButton(FlatPanel1);
+    FlatButton1->setGeometry(407, 231, 73, 33);
+    FlatButton1->setCaption(u"Закрыть"_qs);
+    FlatButton1->setHint(kCloseHintInitial);
+    FlatButton1->setColor(kCloseColor);
+    FlatButton1->setParentColor(false);
+    FlatButton1->OnClick = handler(this, &Tform1::fltclose);
+
+    FlatMemo1 = new TFlatMemo(FlatPanel1);
+    FlatMemo1->setGeometry(4, 5, 397, 260);
+    FlatMemo1->setReadOnly(true);
+    FlatMemo1->setScrollBars(ssVertical);
+    FlatMemo1->setParentColor(true);
+    FlatMemo1->setColorFlat(kPanelColor);
+    FlatMemo1->setColorFocused(tk::clInfoBk);
+    FlatMemo1->setText(kMemoInitialText);
+    setTabOrder(FlatButton1, FlatMemo1);
+
+    FlatHint1 = new TFlatHint(this);
+    FlatHint1->setColorBackground(tk::clInfoBk);
+    FlatHint1->setMaxHintWidth(400);
+    FlatHint1->setFont(tk::makeFont(u"Arial"_qs, -16), tk::clWindowText);
+}
+
+void Tform1::showEvent(QShowEvent *event)
+{
+    // Centred on the desktop whenever it is shown.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->geometry();
+        move(desktop.left() + (desktop.width() - kFormWidth) / 2, desktop.top() + (desktop.height() - kFormHeight) / 2);
+    }
+    QWidget::showEvent(event);
+}
+
+void Tform1::initi(QObject *)
+{
+    tk::Application::instance()->setHintHidePause(kHintForever);
+}
+
+void Tform1::exitproc(QObject *)
+{
+    form1->close();
+}
+
+void Tform1::guest(QObject *)
+{
+    tk::Application::instance()->setHintHidePause(kHintForever);
+    Draw();
+    tk::TImage *slotImages[] = {nullptr, form1->run1, form1->run2, form1->run3};
+    for (int p = SpreadLeft; p <= SpreadRight; ++p)
+        slotImages[p]->setHint(fromStd(RuneCatalogue::ShortMeaning(Spread.SpreadIndexes[p])));
+    for (int p = SpreadLeft; p <= SpreadRight; ++p)
+        slotImages[p]->Picture().LoadFromFile(fromStd(Spread.SpreadPictures[p]));
+    Spread.HasDrawn = 1;
+}
+
+void Tform1::showInterpretation(int position)
+{
+    form1->FlatPanel1->setVisible(true);
+    form1->FlatButton1->setHint(kCloseHintRune);
+    if (Spread.HasDrawn > 0)
+        form1->FlatMemo1->setText(fromStd(Spread.SpreadTexts[position]));
+    else
+        form1->FlatMemo1->setText(kNotYetDrawn);
+}
+
+void Tform1::crd1help(QObject *)
+{
+    showInterpretation(SpreadLeft);
+}
+
+void Tform1::crd2help(QObject *)
+{
+    showInterpretation(SpreadMiddle);
+}
+
+void Tform1::crd3help(QObject *)
+{
+    showInterpretation(SpreadRight);
+}
+
+void Tform1::HELPER(QObject *, bool &)
+{
+    form1->FlatPanel1->setVisible(true);
+    form1->FlatButton1->setHint(kCloseHintHelp);
+    // The file is read afresh on every click; one longer than the box can hold is refused unread.
+    const QByteArray bytes =
+        tk::readWholeFile(kHelpFile, tk::kMemoCapacity, QString::fromUtf16(tk::kMemoCapacityMessage));
+    form1->FlatMemo1->setText(tk::decodeCp1251(bytes));
+}
+
+void Tform1::fltclose(QObject *)
+{
+    form1->FlatPanel1->setVisible(false);
+}

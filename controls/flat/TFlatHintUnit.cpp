@@ -1,0 +1,183 @@
+#include "TFlatHintUnit.h"
+
+#include "canvas.h"
+#include "fonts.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+#include <array>
+
+namespace {
+
+constexpr int kHintShortPause = 25;
+constexpr int kHintPause = 500;
+constexpr int kHintHidePause = 5000;
+
+// Width of the arrow strip inside the frame.
+constexpr int kStripWidth = 14;
+// How far the window keeps from the cursor: further in the top-left quarter, where the window lies
+// below and right of the cursor and would otherwise sit under the arrow cursor's body.
+constexpr int kDistanceBelowRight = 12;
+constexpr int kDistance = 5;
+
+// The outline of the arrow, from its tip; mirrored by placement.
+constexpr std::array<QPoint, 18> kArrow = {{{0, 0}, {0, 6}, {1, 6}, {1, 0}, {6, 0}, {6, 1}, {2, 1}, {2, 4}, {5, 7},
+                                            {6, 7}, {3, 4}, {3, 3}, {6, 6}, {7, 6}, {3, 2}, {4, 2}, {7, 5}, {7, 6}}};
+
+bool stripOnLeft(TFlatHintPlacement placement)
+{
+    return placement == hpBelowRight || placement == hpAboveRight;
+}
+
+bool arrowAtTop(TFlatHintPlacement placement)
+{
+    return placement == hpBelowLeft || placement == hpBelowRight;
+}
+
+} // namespace
+
+TFlatHint::TFlatHint(QObject *owner) : QObject(owner)
+{
+    if (tk::Application *app = tk::Application::instance()) {
+        app->setHintWindowClass<TFlatHintWindow>();
+        // Off and on again: a hint window already made is replaced by one of the new class.
+        app->setShowHint(!app->ShowHint());
+        app->setShowHint(!app->ShowHint());
+        // The application outlives this component; a handler left behind must not reach a dead one.
+        app->OnShowHint = [self = QPointer<TFlatHint>(this)](QString &hint, bool &canShow, tk::THintInfo &info) {
+            if (self)
+                self->ForwardShowHint(hint, canShow, info);
+        };
+        app->setHintShortPause(kHintShortPause);
+        app->setHintPause(kHintPause);
+        app->setHintHidePause(kHintHidePause);
+    }
+    FFont = tk::defaultFont();
+}
+
+TFlatHint::~TFlatHint() = default;
+
+void TFlatHint::SetColors(int index, tk::TColor value)
+{
+    if (index >= 0 && index < 4)
+        FColors[index] = value;
+}
+
+void TFlatHint::setFont(const QFont &font, tk::TColor color)
+{
+    FFont = font;
+    FFontColor = color;
+}
+
+void TFlatHint::ForwardShowHint(QString &HintStr, bool &CanShow, tk::THintInfo &HintInfo)
+{
+    if (OnShowHint)
+        OnShowHint(HintStr, CanShow, HintInfo);
+}
+
+TFlatHint *FindFlatHint()
+{
+    tk::Application *app = tk::Application::instance();
+    QWidget *form = app ? app->MainForm() : nullptr;
+    if (!form)
+        return nullptr;
+    for (QObject *component : form->children())
+        if (auto *hint = qobject_cast<TFlatHint *>(component))
+            return hint;
+    return nullptr;
+}
+
+TFlatHintWindow::TFlatHintWindow() = default;
+
+void TFlatHintWindow::CreateParams(tk::HintWindowParams &params)
+{
+    tk::THintWindow::CreateParams(params);
+    params.border = false;
+}
+
+void TFlatHintWindow::ActivateHint(tk::TRect rect, const QString &hint)
+{
+    tk::TRect r = rect;
+    setCaption(hint);
+    FFlatHint = FindFlatHint();
+    if (FFlatHint) {
+        CanvasFont() = FFlatHint->Font();
+        CanvasFontColor() = FFlatHint->FontColor();
+    } else {
+        // Without a component the window looks as a fresh one would make it look.
+        CanvasFont() = tk::defaultFont();
+        CanvasFontColor() = tk::clWindowText;
+    }
+    const int maxWidth = FFlatHint ? FFlatHint->MaxHintWidth() : TFlatHint::kDefaultMaxHintWidth;
+
+    r.Right = r.Left + maxWidth - kExtraWidth;
+    const unsigned measure = tk::DT_CALCRECT | tk::DT_WORDBREAK | tk::DT_NOPREFIX;
+    tk::DrawText(nullptr, CanvasFont(), Qt::black, hint, r, measure);
+    tk::DrawText(nullptr, CanvasFont(), Qt::black, hint, r, measure);
+    r.Right += kExtraWidth;
+    r.Bottom += kExtraHeight;
+    const int w = r.width(), h = r.height();
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const int sw = screen ? screen->geometry().width() : 0, sh = screen ? screen->geometry().height() : 0;
+    const QPoint p = QCursor::pos();
+    if (tk::TRect{0, 0, sw / 2, sh / 2}.contains(p))
+        FPlacement = hpBelowRight;
+    else if (tk::TRect{sw / 2, 0, sw, sh / 2}.contains(p))
+        FPlacement = hpBelowLeft;
+    else if (tk::TRect{0, sh / 2, sw / 2, sh}.contains(p))
+        FPlacement = hpAboveRight;
+    else
+        FPlacement = hpAboveLeft;
+
+    const int d = FPlacement == hpBelowRight ? kDistanceBelowRight : kDistance;
+    const int left = stripOnLeft(FPlacement) ? p.x() + d : p.x() - d - w;
+    const int top = arrowAtTop(FPlacement) ? p.y() + d : p.y() - d - h;
+    showAt({left, top, left + w, top + h});
+}
+
+void TFlatHintWindow::Paint(QPainter &painter)
+{
+    // Without a component, the colours of a fresh one.
+    tk::TColor arrowBackground = TFlatHint::kDefaultArrowBackground, background = tk::clWhite;
+    tk::TColor border = tk::clBlack, arrow = tk::clBlack;
+    if (const TFlatHint *settings = FFlatHint) {
+        arrowBackground = settings->ColorArrowBackground();
+        background = settings->ColorBackground();
+        border = settings->ColorBorder();
+        arrow = settings->ColorArrow();
+    }
+
+    const int W = width(), H = height();
+    tk::TRect strip, text;
+    if (stripOnLeft(FPlacement)) {
+        strip = {1, 1, 1 + kStripWidth, H - 1};
+        text = {1 + kStripWidth, 1, W - 1, H - 1};
+    } else {
+        strip = {W - 1 - kStripWidth, 1, W - 1, H - 1};
+        text = {1, 1, W - 1 - kStripWidth, H - 1};
+    }
+    tk::FillRect(painter, strip, tk::toQColor(arrowBackground));
+    tk::FillRect(painter, text, tk::toQColor(background));
+    tk::FrameRect(painter, {0, 0, W, H}, tk::toQColor(border));
+
+    const int x = stripOnLeft(FPlacement) ? strip.Left + 2 : strip.Right - 3;
+    const int y = arrowAtTop(FPlacement) ? strip.Top + 2 : strip.Bottom - 3;
+    FArrowPoint = {x, y};
+    const int sx = stripOnLeft(FPlacement) ? 1 : -1;
+    const int sy = arrowAtTop(FPlacement) ? 1 : -1;
+    std::array<QPoint, kArrow.size()> outline;
+    for (size_t i = 0; i < kArrow.size(); ++i)
+        outline[i] = {x + sx * kArrow[i].x(), y + sy * kArrow[i].y()};
+    tk::Polyline(painter, outline, tk::toQColor(arrow));
+
+    text.Left += 3;
+    text.Right -= 3;
+    text.Top += 1;
+    text.Bottom -= 1;
+    tk::DrawText(&painter, CanvasFont(), tk::toQColor(CanvasFontColor()), Caption(), text,
+                 tk::DT_WORDBREAK | tk::DT_NOPREFIX | tk::DT_LEFT);
+}

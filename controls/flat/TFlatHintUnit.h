@@ -1,0 +1,86 @@
+#pragma once
+
+#include "application.h"
+#include "colors.h"
+#include "hintwindow.h"
+
+#include <QFont>
+#include <QObject>
+#include <QPointer>
+
+class TFlatHint;
+
+enum TFlatHintPlacement : quint8 { hpBelowLeft, hpBelowRight, hpAboveLeft, hpAboveRight };
+
+// Placed once on the main window, it gives every hint of the application the flat look: created, it
+// makes TFlatHintWindow the application's hint window and sets the hint delays.
+class TFlatHint : public QObject {
+    Q_OBJECT
+public:
+    explicit TFlatHint(QObject *owner);
+    ~TFlatHint() override;
+
+    // Indexes of the colour setter.
+    enum ColorIndex { ciBackground = 0, ciBorder = 1, ciArrowBackground = 2, ciArrow = 3 };
+
+    tk::TColor ColorBackground() const { return FColors[ciBackground]; }
+    tk::TColor ColorBorder() const { return FColors[ciBorder]; }
+    tk::TColor ColorArrowBackground() const { return FColors[ciArrowBackground]; }
+    tk::TColor ColorArrow() const { return FColors[ciArrow]; }
+    // Only stores: a hint on the screen keeps its look until it is next painted.
+    void SetColors(int index, tk::TColor value);
+    void setColorBackground(tk::TColor value) { SetColors(ciBackground, value); }
+    void setColorBorder(tk::TColor value) { SetColors(ciBorder, value); }
+    void setColorArrowBackground(tk::TColor value) { SetColors(ciArrowBackground, value); }
+    void setColorArrow(tk::TColor value) { SetColors(ciArrow, value); }
+
+    int MaxHintWidth() const { return FMaxHintWidth; }
+    void setMaxHintWidth(int width) { FMaxHintWidth = width; }
+
+    // The font is the component's own; setting it copies the given attributes.
+    const QFont &Font() const { return FFont; }
+    tk::TColor FontColor() const { return FFontColor; }
+    void setFont(const QFont &font, tk::TColor color);
+
+    tk::TShowHintEvent OnShowHint;
+
+    // The application's show-hint event while this component is installed.
+    void ForwardShowHint(QString &HintStr, bool &CanShow, tk::THintInfo &HintInfo);
+
+    static constexpr tk::TColor kDefaultArrowBackground = 0x0053D2FF;
+    static constexpr int kDefaultMaxHintWidth = 200;
+
+private:
+    QFont FFont;
+    tk::TColor FFontColor = tk::clWindowText;
+    tk::TColor FColors[4] = {tk::clWhite, tk::clBlack, kDefaultArrowBackground, tk::clBlack};
+    int FMaxHintWidth = kDefaultMaxHintWidth;
+};
+
+// The first TFlatHint the main window owns, in the order it owns them; nullptr when there is none.
+TFlatHint *FindFlatHint();
+
+class TFlatHintWindow : public tk::THintWindow {
+    Q_OBJECT
+public:
+    TFlatHintWindow();
+
+    void ActivateHint(tk::TRect rect, const QString &hint) override;
+
+    TFlatHintPlacement Placement() const { return FPlacement; }
+    QPoint ArrowPoint() const { return FArrowPoint; }
+    TFlatHint *FlatHint() const { return FFlatHint; }
+
+    // Widths the window adds to the text: 14 for the arrow strip, two for the frame, six of margin.
+    static constexpr int kExtraWidth = 22;
+    static constexpr int kExtraHeight = 6;
+
+protected:
+    void CreateParams(tk::HintWindowParams &params) override;
+    void Paint(QPainter &painter) override;
+
+private:
+    TFlatHintPlacement FPlacement = hpBelowLeft;
+    QPoint FArrowPoint;
+    QPointer<TFlatHint> FFlatHint;
+};

@@ -1,0 +1,808 @@
+#include "errors.h"
+#include "graphics.h"
+#include "jpegimage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include <utility>
+#include <vector>
+
+using tk::JpegImage;
+
+namespace {
+
+enum class Encoding { Baseline444, Baseline420, Progressive420, Grayscale, CmykInverted, CmykPlain, Ycck };
+
+// One progressive scan: components, spectral band, successive approximation.
+struct Scan {
+    std::vector<int> components;
+    int ss, se, ah, al;
+};
+
+// Writes picture as JPEG with libjpeg itself, so the tests do not depend on an image plugin. CMYK is
+// written the way most CMYK files are (inverted, said so by an APP14 marker) unless the marker is left out.
+QByteArray encodeJpeg(const QImage &picture, Encoding encoding, const std::vector<Scan> &scans = {})
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+
+    const bool grey = encoding == Encoding::Grayscale;
+    const bool cmyk =
+        encoding == Encoding::CmykInverted || encoding == Encoding::CmykPlain || encoding == Encoding::Ycck;
+    cinfo.image_width = JDIMENSION(rgb.width());
+    cinfo.image_height = JDIMENSION(rgb.height());
+    cinfo.input_components = grey ? 1 : cmyk ? 4 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    if (encoding == Encoding::Baseline444) {
+        cinfo.comp_info[0].h_samp_factor = 1;
+        cinfo.comp_info[0].v_samp_factor = 1;
+    }
+    if (encoding == Encoding::Ycck)
+        jpeg_set_colorspace(&cinfo, JCS_YCCK);
+    if (encoding == Encoding::CmykPlain)
+        cinfo.write_Adobe_marker = FALSE;
+    if (encoding == Encoding::Progressive420)
+        jpeg_simple_progression(&cinfo);
+    std::vector<jpeg_scan_info> script;
+    if (!scans.empty()) {
+        for (const Scan &scan : scans) {
+            jpeg_scan_info info{};
+            info.comps_in_scan = int(scan.components.size());
+            for (size_t i = 0; i < scan.components.size(); ++i)
+                info.component_index[i] = scan.components[i];
+            info.Ss = scan.ss;
+            info.Se = scan.se;
+            info.Ah = scan.ah;
+            info.Al = scan.al;
+            script.push_back(info);
+        }
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = int(script.size());
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+
+    std::vector<JSAMPLE> row(size_t(rgb.width()) * cinfo.input_components);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const uchar *source = rgb.constScanLine(int(cinfo.next_scanline));
+        JSAMPLE *out = row.data();
+        for (int x = 0; x < rgb.width(); ++x, source += 3) {
+            const int r = source[0], g = source[1], b = source[2];
+            if (grey) {
+                *out++ = JSAMPLE(qGray(r, g, b));
+            } else if (encoding == Encoding::CmykPlain) {
+                *out++ = JSAMPLE(255 - r);
+                *out++ = JSAMPLE(255 - g);
+                *out++ = JSAMPLE(255 - b);
+                *out++ = 0;
+            } else if (cmyk) {
+                *out++ = JSAMPLE(r);
+                *out++ = JSAMPLE(g);
+                *out++ = JSAMPLE(b);
+                *out++ = 255;
+            } else {
+                *out++ = JSAMPLE(r);
+                *out++ = JSAMPLE(g);
+                *out++ = JSAMPLE(b);
+            }
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray result(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return result;
+}
+
+const QRgb kRed = qRgb(255, 0, 0);
+const QRgb kGreen = qRgb(0, 255, 0);
+const QRgb kBlue = qRgb(0, 0, 255);
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kBackground = qRgb(255, 0, 255);
+const QRgb kMidGrey = qRgb(128, 128, 128);
+
+// Red, green / blue, white.
+QImage quadrants(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const int w = width / 2, h = height / 2;
+    painter.fillRect(0, 0, w, h, QColor(kRed));
+    painter.fillRect(w, 0, width - w, h, QColor(kGreen));
+    painter.fillRect(0, h, w, height - h, QColor(kBlue));
+    painter.fillRect(w, h, width - w, height - h, QColor(kWhite));
+    return image;
+}
+
+// Smooth in every direction but different at every pixel, so that a picture shifted by a pixel shows.
+QImage gradient(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y,
+                           qRgb(x * 255 / width, y * 255 / height,
+                                128 + int(100 * std::sin(x / 6.0) * std::cos(y / 9.0))));
+    return image;
+}
+
+qsizetype markerOffset(const QByteArray &jpeg, uchar marker)
+{
+    const char bytes[] = {char(0xFF), char(marker)};
+    return jpeg.indexOf(QByteArray(bytes, 2));
+}
+
+// Where the entropy-coded data of the scan whose header starts at sos begins and ends (our files have
+// no restart markers).
+std::pair<qsizetype, qsizetype> scanDataOf(const QByteArray &jpeg, qsizetype sos)
+{
+    const qsizetype start = sos + 2 + ((uchar(jpeg[sos + 2]) << 8) | uchar(jpeg[sos + 3]));
+    qsizetype end = start;
+    while (end + 1 < jpeg.size() && !(uchar(jpeg[end]) == 0xFF && uchar(jpeg[end + 1]) != 0))
+        ++end;
+    return {start, end};
+}
+
+// The same file claiming other sides: the frame header's height and width are patched in place.
+QByteArray withSides(QByteArray jpeg, int width, int height)
+{
+    qsizetype sof = markerOffset(jpeg, 0xC0);
+    if (sof < 0)
+        sof = markerOffset(jpeg, 0xC2);
+    Q_ASSERT(sof > 0);
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xFF);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xFF);
+    return jpeg;
+}
+
+QImage filledTarget(QSize size = QSize(100, 80))
+{
+    QImage target(size, QImage::Format_ARGB32_Premultiplied);
+    target.fill(kBackground);
+    return target;
+}
+
+void drawInto(QImage &target, JpegImage &jpeg, QPoint origin, const QRect &visible)
+{
+    QPainter painter(&target);
+    jpeg.draw(painter, origin, visible);
+}
+
+bool near(QRgb actual, QRgb expected, int tolerance)
+{
+    return std::abs(qRed(actual) - qRed(expected)) <= tolerance &&
+           std::abs(qGreen(actual) - qGreen(expected)) <= tolerance &&
+           std::abs(qBlue(actual) - qBlue(expected)) <= tolerance && qAlpha(actual) == 255;
+}
+
+QString describe(QRgb colour)
+{
+    return QStringLiteral("(%1, %2, %3, alpha %4)")
+        .arg(qRed(colour))
+        .arg(qGreen(colour))
+        .arg(qBlue(colour))
+        .arg(qAlpha(colour));
+}
+
+QString jpegError(int code)
+{
+    return QStringLiteral("JPEG error #%1").arg(code);
+}
+
+QRgb expectedColour(Encoding encoding, QRgb colour)
+{
+    if (encoding != Encoding::Grayscale)
+        return colour;
+    const int grey = qGray(colour);
+    return qRgb(grey, grey, grey);
+}
+
+const char *nameOf(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Baseline444:
+        return "baseline 4:4:4";
+    case Encoding::Baseline420:
+        return "baseline 4:2:0";
+    case Encoding::Progressive420:
+        return "progressive 4:2:0";
+    case Encoding::Grayscale:
+        return "grayscale";
+    case Encoding::CmykInverted:
+        return "CMYK inverted, APP14 marker";
+    case Encoding::CmykPlain:
+        return "CMYK plain, no APP14 marker";
+    case Encoding::Ycck:
+        return "YCCK";
+    }
+    return "";
+}
+
+const Encoding kAllEncodings[] = {Encoding::Baseline444, Encoding::Baseline420,  Encoding::Progressive420,
+                                  Encoding::Grayscale,   Encoding::CmykInverted, Encoding::CmykPlain,
+                                  Encoding::Ycck};
+
+// A progressive scan script with one scan per AC coefficient and component: legal, and absurd.
+std::vector<Scan> scanPerCoefficient(int components)
+{
+    std::vector<Scan> scans;
+    std::vector<int> all;
+    for (int c = 0; c < components; ++c)
+        all.push_back(c);
+    scans.push_back({all, 0, 0, 0, 0});
+    for (int c = 0; c < components; ++c)
+        for (int k = 1; k < 64; ++k)
+            scans.push_back({{c}, k, k, 0, 0});
+    return scans;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Encoding)
+
+class TestJpegImage : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void sizeAfterLoad_data();
+    void sizeAfterLoad();
+    void failedLoadKeepsPicture_data();
+    void failedLoadKeepsPicture();
+    void coloursAfterDraw_data();
+    void coloursAfterDraw();
+    void partialDrawMatchesFullDraw_data();
+    void partialDrawMatchesFullDraw();
+    void hugeHeader_data();
+    void hugeHeader();
+    void visibleBeyondDevice_data();
+    void visibleBeyondDevice();
+    void truncatedData_data();
+    void truncatedData();
+    void scanCount_data();
+    void scanCount();
+    void cache_data();
+    void cache();
+    void loadFromFile_data();
+    void loadFromFile();
+    void registeredExtensions_data();
+    void registeredExtensions();
+};
+
+void TestJpegImage::initTestCase()
+{
+    tk::registerJpegFormat();
+}
+
+void TestJpegImage::sizeAfterLoad_data()
+{
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("baseline 4:2:0, 64 x 48") << Encoding::Baseline420 << QSize(64, 48);
+    QTest::newRow("baseline 4:4:4, 1 x 1") << Encoding::Baseline444 << QSize(1, 1);
+    QTest::newRow("progressive, 33 x 17") << Encoding::Progressive420 << QSize(33, 17);
+    QTest::newRow("grayscale, 7 x 300") << Encoding::Grayscale << QSize(7, 300);
+    QTest::newRow("CMYK, 300 x 7") << Encoding::CmykInverted << QSize(300, 7);
+}
+
+void TestJpegImage::sizeAfterLoad()
+{
+    QFETCH(Encoding, encoding);
+    QFETCH(QSize, size);
+    JpegImage jpeg;
+    QVERIFY(jpeg.empty());
+    jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
+    QCOMPARE(QSize(jpeg.width(), jpeg.height()), size);
+    QVERIFY(!jpeg.empty());
+    QVERIFY(jpeg.decodedRect().isEmpty()); // loading reads the header only
+    QCOMPARE(jpeg.decodeCount(), 0);
+}
+
+void TestJpegImage::failedLoadKeepsPicture_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("message");
+    const QByteArray good = encodeJpeg(quadrants(40, 24), Encoding::Baseline420);
+    const qsizetype sof = markerOffset(good, 0xC0);
+    QTest::newRow("empty") << QByteArray() << jpegError(JERR_INPUT_EMPTY);
+    QTest::newRow("PNG signature") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                                   << jpegError(JERR_NO_SOI);
+    QTest::newRow("text") << QByteArray("g\\7.jpg") << jpegError(JERR_NO_SOI);
+    QTest::newRow("one byte 0xFF") << QByteArray(1, char(0xFF)) << jpegError(JERR_NO_SOI);
+    QTest::newRow("start of image only") << good.left(2) << jpegError(JERR_NO_IMAGE);
+    QTest::newRow("cut before the frame header") << good.left(sof) << jpegError(JERR_NO_IMAGE);
+    QTest::newRow("width 0") << withSides(good, 0, 24) << jpegError(JERR_EMPTY_IMAGE);
+    QTest::newRow("height 0") << withSides(good, 40, 0) << jpegError(JERR_EMPTY_IMAGE);
+    QTest::newRow("width 65501") << withSides(good, 65501, 24) << jpegError(JERR_IMAGE_TOO_BIG);
+    QTest::newRow("sides 65535") << withSides(good, 65535, 65535) << jpegError(JERR_IMAGE_TOO_BIG);
+}
+
+void TestJpegImage::failedLoadKeepsPicture()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, message);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(64, 48), Encoding::Baseline420));
+    const QRect topLeft(0, 0, 32, 24);
+    QImage before = filledTarget();
+    drawInto(before, jpeg, QPoint(0, 0), topLeft);
+    const QRect decoded = jpeg.decodedRect();
+    const qint64 cacheKey = jpeg.decodedImage().cacheKey();
+
+    try {
+        jpeg.loadFromData(data);
+        QFAIL("the load did not fail");
+    } catch (const tk::Error &error) {
+        QCOMPARE(error.message(), message);
+    }
+
+    QCOMPARE(QSize(jpeg.width(), jpeg.height()), QSize(64, 48));
+    QVERIFY(!jpeg.decodeFailed());
+    QCOMPARE(jpeg.decodedRect(), decoded);
+    QCOMPARE(jpeg.decodedImage().cacheKey(), cacheKey);
+    QImage after = filledTarget();
+    drawInto(after, jpeg, QPoint(0, 0), topLeft);
+    QCOMPARE(jpeg.decodeCount(), 1);
+    QCOMPARE(after, before);
+
+    // The old bytes are kept too: a part not decoded before still comes from the old picture.
+    QImage whole = filledTarget();
+    drawInto(whole, jpeg, QPoint(0, 0), whole.rect());
+    QCOMPARE(jpeg.decodeCount(), 2);
+    QVERIFY2(near(whole.pixel(56, 40), kWhite, 24), qPrintable(describe(whole.pixel(56, 40))));
+}
+
+void TestJpegImage::coloursAfterDraw_data()
+{
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<QRgb>("colour");
+    // The 64 x 48 picture is drawn at (10, 7) into a 100 x 80 target.
+    const struct {
+        const char *where;
+        QPoint pixel;
+        QRgb colour;
+        bool picture;
+    } probes[] = {
+        {"red top-left corner at (10, 7)", {10, 7}, kRed, true},
+        {"red near the middle at (39, 28)", {39, 28}, kRed, true},
+        {"green near the middle at (44, 9)", {44, 9}, kGreen, true},
+        {"green top-right corner at (73, 7)", {73, 7}, kGreen, true},
+        {"blue bottom-left corner at (10, 54)", {10, 54}, kBlue, true},
+        {"white bottom-right corner at (73, 54)", {73, 54}, kWhite, true},
+        {"background left of the picture at (9, 30)", {9, 30}, kBackground, false},
+        {"background above the picture at (40, 6)", {40, 6}, kBackground, false},
+        {"background right of the picture at (74, 30)", {74, 30}, kBackground, false},
+        {"background below the picture at (40, 55)", {40, 55}, kBackground, false},
+    };
+    for (Encoding encoding : kAllEncodings) {
+        for (const auto &probe : probes) {
+            QTest::addRow("%s: %s", nameOf(encoding), probe.where)
+                << encoding << probe.pixel
+                << (probe.picture ? expectedColour(encoding, probe.colour) : probe.colour);
+        }
+    }
+}
+
+void TestJpegImage::coloursAfterDraw()
+{
+    QFETCH(Encoding, encoding);
+    QFETCH(QPoint, pixel);
+    QFETCH(QRgb, colour);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(64, 48), encoding));
+    QImage target = filledTarget();
+    drawInto(target, jpeg, QPoint(10, 7), target.rect());
+    QVERIFY(!jpeg.decodeFailed());
+    const QRgb actual = target.pixel(pixel);
+    // Edges of flat areas are where JPEG loss is largest; 24 levels still tell every colour here apart.
+    QVERIFY2(near(actual, colour, 24),
+             qPrintable(describe(actual) + QStringLiteral(" expected ") + describe(colour)));
+}
+
+void TestJpegImage::partialDrawMatchesFullDraw_data()
+{
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<QRect>("visible");
+    // The 200 x 120 picture is drawn at (5, 3); visible is in target coordinates.
+    const struct {
+        const char *what;
+        QRect visible;
+    } regions[] = {
+        {"inside, unaligned (42, 26) 50 x 41", {42, 26, 50, 41}},
+        {"single pixel (104, 64)", {104, 64, 1, 1}},
+        {"aligned to 16 in the picture (37, 35) 32 x 16", {37, 35, 32, 16}},
+        {"over the bottom-right corner (150, 90) 80 x 60", {150, 90, 80, 60}},
+        {"one row (6, 77) 190 x 1", {6, 77, 190, 1}},
+        {"one column (133, 3) 1 x 120", {133, 3, 1, 120}},
+    };
+    for (Encoding encoding : {Encoding::Baseline444, Encoding::Baseline420, Encoding::Progressive420,
+                              Encoding::Grayscale, Encoding::CmykInverted, Encoding::Ycck}) {
+        for (const auto &region : regions)
+            QTest::addRow("%s: %s", nameOf(encoding), region.what) << encoding << region.visible;
+    }
+}
+
+void TestJpegImage::partialDrawMatchesFullDraw()
+{
+    QFETCH(Encoding, encoding);
+    QFETCH(QRect, visible);
+    const QByteArray data = encodeJpeg(gradient(200, 120), encoding);
+    const QPoint origin(5, 3);
+    const QRect pictureArea(origin, QSize(200, 120));
+
+    JpegImage whole;
+    whole.loadFromData(data);
+    QImage reference = filledTarget(QSize(240, 160));
+    drawInto(reference, whole, origin, reference.rect());
+    QCOMPARE(whole.decodedRect(), QRect(0, 0, 200, 120));
+
+    JpegImage part;
+    part.loadFromData(data);
+    QImage target = filledTarget(QSize(240, 160));
+    drawInto(target, part, origin, visible);
+    QVERIFY(!part.decodeFailed());
+
+    const QRect needed = (visible & pictureArea).translated(-origin);
+    const QRect decoded = part.decodedRect();
+    QVERIFY2(decoded.contains(needed), qPrintable(QStringLiteral("decoded %1,%2 %3x%4")
+                                                      .arg(decoded.x())
+                                                      .arg(decoded.y())
+                                                      .arg(decoded.width())
+                                                      .arg(decoded.height())));
+    // A cropped decode is widened to whole iMCUs (16 columns at most) on the left and by a column for
+    // upsampling on either side, no further: memory follows what is visible.
+    QVERIFY(decoded.left() >= needed.left() - 16);
+    QVERIFY(decoded.right() <= needed.right() + 16);
+    QCOMPARE(decoded.top(), needed.top());
+    QCOMPARE(decoded.bottom(), needed.bottom());
+    QCOMPARE(part.decodedImage().size(), decoded.size());
+
+    // The cache is handed to a painter as Format_RGB32, which requires an opaque fourth byte.
+    const QImage &image = part.decodedImage();
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            QVERIFY2(qAlpha(line[x]) == 255, qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
+    }
+
+    // A part decoded alone is exactly that part of the whole: no seams where paints meet.
+    const QRect compared = visible & pictureArea;
+    for (int y = compared.top(); y <= compared.bottom(); ++y) {
+        for (int x = compared.left(); x <= compared.right(); ++x) {
+            const QRgb actual = target.pixel(x, y);
+            const QRgb expected = reference.pixel(x, y);
+            QVERIFY2(actual == expected, qPrintable(QStringLiteral("at (%1, %2): %3 expected %4")
+                                                        .arg(x)
+                                                        .arg(y)
+                                                        .arg(describe(actual), describe(expected))));
+        }
+    }
+}
+
+void TestJpegImage::hugeHeader_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("origin");
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<QRgb>("colourAt8x8"); // target pixel (8, 8)
+    // The first MCU of the small file's data lands at the top-left corner of the huge one; the rest of
+    // the huge picture has no data and decodes grey.
+    const QByteArray baseline = encodeJpeg(quadrants(64, 48), Encoding::Baseline420);
+    const QByteArray progressive = encodeJpeg(quadrants(64, 48), Encoding::Progressive420);
+    QTest::newRow("30000 x 30000, top-left corner")
+        << withSides(baseline, 30000, 30000) << QSize(30000, 30000) << QPoint(0, 0) << false << kRed;
+    QTest::newRow("65500 x 65500, top-left corner")
+        << withSides(baseline, 65500, 65500) << QSize(65500, 65500) << QPoint(0, 0) << false << kRed;
+    QTest::newRow("30000 x 30000, at (20000, 15000)")
+        << withSides(baseline, 30000, 30000) << QSize(30000, 30000) << QPoint(-20000, -15000) << false
+        << kMidGrey;
+    QTest::newRow("65500 x 65500, bottom-right corner")
+        << withSides(baseline, 65500, 65500) << QSize(65500, 65500) << QPoint(-65500 + 145, -65500 + 177)
+        << false << kMidGrey;
+    // Progressive pixels are gathered for the whole picture before the first row: that is refused.
+    QTest::newRow("progressive 30000 x 30000")
+        << withSides(progressive, 30000, 30000) << QSize(30000, 30000) << QPoint(0, 0) << true << kBackground;
+}
+
+void TestJpegImage::hugeHeader()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, origin);
+    QFETCH(bool, failed);
+    QFETCH(QRgb, colourAt8x8);
+    JpegImage jpeg;
+    jpeg.loadFromData(data);
+    QCOMPARE(QSize(jpeg.width(), jpeg.height()), size);
+
+    const QRect visible(0, 0, 145, 177);
+    QImage target = filledTarget(QSize(200, 200));
+    drawInto(target, jpeg, origin, visible);
+    QCOMPARE(jpeg.decodeFailed(), failed);
+    const QRect needed = visible.translated(-origin);
+    if (failed) {
+        QVERIFY(jpeg.decodedRect().isEmpty());
+    } else {
+        QVERIFY(jpeg.decodedRect().contains(needed));
+        QVERIFY(needed.adjusted(-16, 0, 16, 0).contains(jpeg.decodedRect())); // at most an iMCU more a side
+        QCOMPARE(jpeg.decodedRect().height(), 177);
+        QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().size());
+    }
+    const QRgb actual = target.pixel(8, 8);
+    QVERIFY2(near(actual, colourAt8x8, 24), qPrintable(describe(actual)));
+}
+
+void TestJpegImage::visibleBeyondDevice_data()
+{
+    QTest::addColumn<QTransform>("transform");
+    QTest::addColumn<QRect>("reachable"); // the 120 x 90 target's pixels in picture coordinates
+    QTest::newRow("identity") << QTransform() << QRect(0, 0, 120, 90);
+    QTest::newRow("scaled by 2") << QTransform::fromScale(2, 2) << QRect(0, 0, 60, 45);
+    QTest::newRow("translated by (-50, -40)")
+        << QTransform::fromTranslate(-50, -40) << QRect(50, 40, 120, 90);
+}
+
+void TestJpegImage::visibleBeyondDevice()
+{
+    QFETCH(QTransform, transform);
+    QFETCH(QRect, reachable);
+    // A caller passing far more than can be seen must not make a huge picture decode all of it.
+    JpegImage jpeg;
+    jpeg.loadFromData(withSides(encodeJpeg(quadrants(64, 48), Encoding::Baseline420), 30000, 30000));
+    QImage target = filledTarget(QSize(120, 90));
+    {
+        QPainter painter(&target);
+        painter.setTransform(transform);
+        jpeg.draw(painter, QPoint(0, 0), QRect(-30000, -30000, 90000, 90000));
+    }
+    QVERIFY(!jpeg.decodeFailed());
+    QVERIFY(jpeg.decodedRect().contains(reachable));
+    QVERIFY(reachable.adjusted(-16, -1, 16, 1).contains(jpeg.decodedRect()));
+}
+
+void TestJpegImage::truncatedData_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QRgb>("topLeft");     // target pixel (8, 8)
+    QTest::addColumn<QRgb>("bottomRight"); // target pixel (56, 56)
+    // Cut inside scan data, libjpeg itself keeps what came before and greys the rest. Cut inside the
+    // header or tables of a later scan, it gives up; the scans before still make a (coarser) picture.
+    const QByteArray baseline = encodeJpeg(quadrants(64, 64), Encoding::Baseline444);
+    const auto [baselineData, baselineEnd] = scanDataOf(baseline, markerOffset(baseline, 0xDA));
+    QTest::newRow("baseline cut in the middle of its scan")
+        << baseline.left((baselineData + baselineEnd) / 2) << kRed << kMidGrey;
+
+    const QByteArray progressive = encodeJpeg(quadrants(64, 64), Encoding::Progressive420);
+    const auto [firstData, firstEnd] = scanDataOf(progressive, markerOffset(progressive, 0xDA));
+    QTest::newRow("progressive cut in the middle of its first scan")
+        << progressive.left((firstData + firstEnd) / 2) << kRed << kMidGrey;
+    const qsizetype secondScan = progressive.indexOf("\xFF\xDA", firstEnd);
+    const auto [secondData, secondEnd] = scanDataOf(progressive, secondScan);
+    QVERIFY(secondScan > 0 && progressive.mid(secondEnd, 2) == QByteArray("\xFF\xC4"));
+    QTest::newRow("progressive cut inside the header of its second scan")
+        << progressive.left(secondScan + 6) << kRed << kWhite;
+    QTest::newRow("progressive cut inside the tables after its second scan")
+        << progressive.left(secondEnd + 6) << kRed << kWhite;
+}
+
+void TestJpegImage::truncatedData()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QRgb, topLeft);
+    QFETCH(QRgb, bottomRight);
+    JpegImage jpeg;
+    jpeg.loadFromData(data);
+    QCOMPARE(QSize(jpeg.width(), jpeg.height()), QSize(64, 64));
+    QImage target = filledTarget();
+    drawInto(target, jpeg, QPoint(0, 0), QRect(0, 0, 32, 32));
+    drawInto(target, jpeg, QPoint(0, 0), target.rect());
+    QVERIFY(!jpeg.decodeFailed());
+    QCOMPARE(jpeg.decodedRect(), QRect(0, 0, 64, 64));
+    QCOMPARE(jpeg.decodeCount(), 2);
+    QVERIFY2(near(target.pixel(8, 8), topLeft, 24), qPrintable(describe(target.pixel(8, 8))));
+    QVERIFY2(near(target.pixel(56, 56), bottomRight, 24), qPrintable(describe(target.pixel(56, 56))));
+}
+
+void TestJpegImage::scanCount_data()
+{
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<int>("components");
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<QRgb>("colourAt8x8"); // target pixel (8, 8), red in the picture
+    // One scan per coefficient: 1 + 63 scans for grey, 1 + 3 x 63 for colour.
+    QTest::newRow("64 scans, grayscale")
+        << Encoding::Grayscale << 1 << false << expectedColour(Encoding::Grayscale, kRed);
+    QTest::newRow("190 scans, colour") << Encoding::Baseline444 << 3 << true << kBackground;
+}
+
+void TestJpegImage::scanCount()
+{
+    QFETCH(Encoding, encoding);
+    QFETCH(int, components);
+    QFETCH(bool, failed);
+    QFETCH(QRgb, colourAt8x8);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(64, 48), encoding, scanPerCoefficient(components)));
+    QImage target = filledTarget();
+    drawInto(target, jpeg, QPoint(0, 0), target.rect());
+    QCOMPARE(jpeg.decodeFailed(), failed);
+    QCOMPARE(jpeg.decodedRect().isEmpty(), failed);
+    QVERIFY2(near(target.pixel(8, 8), colourAt8x8, 24), qPrintable(describe(target.pixel(8, 8))));
+
+    // A picture that failed is not decoded again on the next paint, wherever it is.
+    drawInto(target, jpeg, QPoint(0, 0), target.rect());
+    drawInto(target, jpeg, QPoint(-10, -10), target.rect());
+    QCOMPARE(jpeg.decodeCount(), 1);
+}
+
+void TestJpegImage::cache_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("firstOrigin");
+    QTest::addColumn<QRect>("firstVisible");
+    QTest::addColumn<QPoint>("secondOrigin");
+    QTest::addColumn<QRect>("secondVisible");
+    QTest::addColumn<int>("decodes");
+    QTest::addColumn<bool>("keepsFirst"); // the cache still covers the first region afterwards
+    const QSize small(256, 200);
+    QTest::newRow("same region again") << small << QPoint(10, 10) << QRect(20, 20, 100, 80) << QPoint(10, 10)
+                                       << QRect(20, 20, 100, 80) << 1 << true;
+    QTest::newRow("part of the decoded region") << small << QPoint(10, 10) << QRect(20, 20, 100, 80)
+                                                << QPoint(10, 10) << QRect(60, 50, 30, 20) << 1 << true;
+    QTest::newRow("same picture part at another origin")
+        << small << QPoint(10, 10) << QRect(20, 20, 100, 80) << QPoint(-30, 5) << QRect(-20, 15, 100, 80) << 1
+        << true;
+    QTest::newRow("region below the decoded one") << small << QPoint(0, 0) << QRect(0, 0, 100, 50)
+                                                  << QPoint(0, 0) << QRect(0, 120, 100, 50) << 2 << true;
+    QTest::newRow("region overlapping the decoded one")
+        << small << QPoint(0, 0) << QRect(0, 0, 100, 50) << QPoint(0, 0) << QRect(50, 25, 100, 50) << 2
+        << true;
+    // Growing the cache to both regions of a huge picture would take the memory it must not.
+    QTest::newRow("far apart in a huge picture")
+        << QSize(30000, 30000) << QPoint(0, 0) << QRect(0, 0, 145, 177) << QPoint(-20000, -20000)
+        << QRect(0, 0, 145, 177) << 2 << false;
+}
+
+void TestJpegImage::cache()
+{
+    QFETCH(QSize, size);
+    QFETCH(QPoint, firstOrigin);
+    QFETCH(QRect, firstVisible);
+    QFETCH(QPoint, secondOrigin);
+    QFETCH(QRect, secondVisible);
+    QFETCH(int, decodes);
+    QFETCH(bool, keepsFirst);
+    // 4:4:4 has no upsampling across block edges, so any crop decodes exactly the pixels of any other.
+    QByteArray data = encodeJpeg(gradient(256, 200), Encoding::Baseline444);
+    if (size != QSize(256, 200))
+        data = withSides(data, size.width(), size.height());
+
+    JpegImage jpeg;
+    jpeg.loadFromData(data);
+    QImage first = filledTarget(QSize(300, 250));
+    drawInto(first, jpeg, firstOrigin, firstVisible);
+    QCOMPARE(jpeg.decodeCount(), 1);
+    const qint64 firstImage = jpeg.decodedImage().cacheKey();
+
+    QImage second = filledTarget(QSize(300, 250));
+    drawInto(second, jpeg, secondOrigin, secondVisible);
+    QCOMPARE(jpeg.decodeCount(), decodes);
+    QCOMPARE(jpeg.decodedImage().cacheKey() == firstImage, decodes == 1);
+    const QRect secondNeeded = (secondVisible & QRect(secondOrigin, size)).translated(-secondOrigin);
+    QVERIFY(jpeg.decodedRect().contains(secondNeeded));
+    const QRect firstNeeded = (firstVisible & QRect(firstOrigin, size)).translated(-firstOrigin);
+    QCOMPARE(jpeg.decodedRect().contains(firstNeeded), keepsFirst);
+
+    // Whether from the cache or not, the second draw shows what a fresh picture shows there.
+    JpegImage fresh;
+    fresh.loadFromData(data);
+    QImage reference = filledTarget(QSize(300, 250));
+    drawInto(reference, fresh, secondOrigin, secondVisible);
+    const QRect compared = secondVisible & QRect(secondOrigin, size) & second.rect();
+    QCOMPARE(second.copy(compared), reference.copy(compared));
+}
+
+void TestJpegImage::loadFromFile_data()
+{
+    QTest::addColumn<QString>("fileName"); // in the temporary folder, spelled as the program spells it
+    QTest::addColumn<QString>("error");    // empty when the load succeeds
+    QTest::addColumn<QSize>("size");       // afterwards: the previous picture's size after a failure
+    const QSize previous(10, 12);
+    QTest::newRow("good file") << u"good.jpg"_qs << QString() << QSize(64, 48);
+    QTest::newRow("good file, upper-case extension") << u"GOOD.JPEG"_qs << QString() << QSize(64, 48);
+    QTest::newRow("missing file") << u"missing.jpg"_qs << u"Cannot open file <path>"_qs << previous;
+    QTest::newRow("missing file, backslash")
+        << u"sub\\missing.jpg"_qs << u"Cannot open file <path>"_qs << previous;
+    QTest::newRow("folder") << u"folder.jpg"_qs << u"Cannot open file <path>"_qs << previous;
+    QTest::newRow("empty file") << u"empty.jpg"_qs << jpegError(JERR_INPUT_EMPTY) << previous;
+    QTest::newRow("not a JPEG") << u"text.jpg"_qs << jpegError(JERR_NO_SOI) << previous;
+}
+
+void TestJpegImage::loadFromFile()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, error);
+    QFETCH(QSize, size);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QDir dir(folder.path());
+    const auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    };
+    const QByteArray good = encodeJpeg(quadrants(64, 48), Encoding::Baseline420);
+    write(u"good.jpg"_qs, good);
+    write(u"GOOD.JPEG"_qs, good);
+    write(u"empty.jpg"_qs, QByteArray());
+    write(u"text.jpg"_qs, QByteArray("not a picture"));
+    QVERIFY(dir.mkpath(u"folder.jpg"_qs));
+    QVERIFY(dir.mkpath(u"sub"_qs));
+
+    tk::Picture picture;
+    picture.LoadFromData(u"jpg"_qs, encodeJpeg(quadrants(10, 12), Encoding::Grayscale));
+    const tk::Graphic *before = picture.graphic();
+
+    const QString path = folder.path() + u'/' + fileName;
+    try {
+        picture.LoadFromFile(path);
+        QVERIFY2(error.isEmpty(), "the load did not fail");
+        QVERIFY(dynamic_cast<JpegImage *>(picture.graphic()));
+    } catch (const tk::Error &e) {
+        QCOMPARE(e.message(), QString(error).replace(u"<path>"_qs, path));
+        QCOMPARE(picture.graphic(), before);
+    }
+    QCOMPARE(QSize(picture.width(), picture.height()), size);
+}
+
+void TestJpegImage::registeredExtensions_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("jpeg");
+    QTest::newRow("jpg") << u"g\\7.jpg"_qs << true;
+    QTest::newRow("JPG") << u"g\\7.JPG"_qs << true;
+    QTest::newRow("jpeg") << u"g\\7.jpeg"_qs << true;
+    QTest::newRow("JpEg") << u"g\\7.JpEg"_qs << true;
+    QTest::newRow("jpe is not registered") << u"g\\7.jpe"_qs << false;
+    QTest::newRow("jpg as a folder name only") << u"g.jpg\\7"_qs << false;
+}
+
+void TestJpegImage::registeredExtensions()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, jpeg);
+    try {
+        const std::unique_ptr<tk::Graphic> graphic = tk::createGraphicForFile(path);
+        QVERIFY(jpeg);
+        QVERIFY(dynamic_cast<JpegImage *>(graphic.get()));
+        QVERIFY(graphic->empty());
+    } catch (const tk::Error &) {
+        QVERIFY(!jpeg);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestJpegImage)
+#include "tst_jpegimage.moc"

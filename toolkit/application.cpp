@@ -1,0 +1,338 @@
+#include "application.h"
+
+#include "control.h"
+#include "errors.h"
+#include "events.h"
+#include "hintwindow.h"
+
+#include <QCursor>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
+
+#include <new>
+
+namespace tk {
+
+namespace {
+
+QPointer<QWidget> g_captureControl;
+
+// Where a hint window's top edge goes below the cursor's hot spot: the height of the arrow cursor.
+constexpr int kCursorHeightMargin = 20;
+
+QPalette classicPalette()
+{
+    QPalette palette;
+    auto set = [&palette](QPalette::ColorRole role, TColor color) { palette.setColor(role, toQColor(color)); };
+    set(QPalette::Window, clBtnFace);
+    set(QPalette::WindowText, clWindowText);
+    set(QPalette::Base, clWindow);
+    set(QPalette::AlternateBase, clBtnFace);
+    set(QPalette::Text, clWindowText);
+    set(QPalette::Button, clBtnFace);
+    set(QPalette::ButtonText, clBtnText);
+    set(QPalette::Light, clBtnHighlight);
+    set(QPalette::Midlight, cl3DLight);
+    set(QPalette::Mid, clBtnShadow);
+    set(QPalette::Dark, clBtnShadow);
+    set(QPalette::Shadow, cl3DDkShadow);
+    set(QPalette::Highlight, clHighlight);
+    set(QPalette::HighlightedText, clHighlightText);
+    set(QPalette::ToolTipBase, clInfoBk);
+    set(QPalette::ToolTipText, clInfoText);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, toQColor(clGrayText));
+    palette.setColor(QPalette::Disabled, QPalette::Text, toQColor(clGrayText));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, toQColor(clGrayText));
+    return palette;
+}
+
+bool isHintWindow(const QWidget *w)
+{
+    return w && qobject_cast<const THintWindow *>(w->window());
+}
+
+} // namespace
+
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setPalette(classicPalette());
+    // The main window's close ends the program (setMainForm); windows of other kinds never do.
+    setQuitOnLastWindowClosed(false);
+    m_hintTimer.setSingleShot(true);
+    m_hintTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_hintTimer, &QTimer::timeout, this, &Application::hintTimerExpired);
+    installEventFilter(this);
+    setHintWindowClass<THintWindow>();
+    setShowHint(true);
+}
+
+Application::~Application()
+{
+    m_hintWindow.reset();
+}
+
+Application *Application::instance()
+{
+    return qobject_cast<Application *>(QCoreApplication::instance());
+}
+
+void Application::setMainForm(QWidget *form)
+{
+    m_mainForm = form;
+}
+
+int Application::Run()
+{
+    if (m_mainForm)
+        m_mainForm->show();
+    m_running = true;
+    const int result = exec();
+    m_running = false;
+    return result;
+}
+
+QString Application::messageWithFullStop(const QString &message)
+{
+    if (!message.isEmpty() && message.back() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void Application::ShowException(const QString &message)
+{
+    if (QWidget *capture = g_captureControl) {
+        CancelModeEvent cancel;
+        sendEvent(capture, &cancel);
+        g_captureControl = nullptr;
+    }
+    if (QWidget *grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    CancelHint();
+    QMessageBox box(QMessageBox::Critical, Title, messageWithFullStop(message), QMessageBox::Ok, m_mainForm);
+    box.exec();
+}
+
+void Application::setCaptureControl(QWidget *control)
+{
+    g_captureControl = control;
+}
+
+QWidget *Application::captureControl()
+{
+    return g_captureControl;
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    // The last net: handlers are run through runGuarded, so nothing should arrive here.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const Error &e) {
+        ShowException(e.message());
+    } catch (const std::exception &e) {
+        ShowException(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+void Application::setShowHint(bool show)
+{
+    if (m_showHint == show)
+        return;
+    m_showHint = show;
+    if (show) {
+        createHintWindow();
+    } else {
+        CancelHint();
+        m_hintWindow.reset();
+    }
+}
+
+void Application::setHintWindowClass(HintWindowFactory factory)
+{
+    m_hintWindowClass = std::move(factory);
+}
+
+void Application::createHintWindow()
+{
+    m_hintWindow.reset(m_hintWindowClass.create ? m_hintWindowClass.create() : new THintWindow);
+}
+
+QWidget *Application::findControlAt(QPoint globalPos)
+{
+    QWidget *top = nullptr;
+    QWidget *modal = activeModalWidget();
+    for (QWidget *w : topLevelWidgets()) {
+        if (!w->isVisible() || isHintWindow(w) || !w->frameGeometry().contains(globalPos))
+            continue;
+        if (!top || w == modal || (w == activeWindow() && top != modal))
+            top = w;
+    }
+    // Windows under a modal one take no mouse, and so show no hints.
+    if (!top || (modal && top != modal))
+        return nullptr;
+    QWidget *child = top->childAt(top->mapFromGlobal(globalPos));
+    return child ? child : top;
+}
+
+bool Application::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ToolTip:
+        return true; // hints are ours; Qt's own tooltip would come on its own delays
+    case QEvent::MouseMove:
+        // Every move in one of our windows reaches its window first, whatever the widget's tracking.
+        if (watched->isWindowType())
+            hintMouseMove(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+        break;
+    case QEvent::Leave:
+        if (watched->isWindowType() && !findControlAt(QCursor::pos()))
+            CancelHint();
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+        // A click or a key takes the hint away; the mouse must move again to bring it back.
+        if (watched->isWindowType())
+            CancelHint();
+        break;
+    case QEvent::Close:
+        if (watched == m_mainForm && watched->isWidgetType())
+            QMetaObject::invokeMethod(this, [this] {
+                if (m_running && m_mainForm && !m_mainForm->isVisible())
+                    exit(0);
+            }, Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+    return QApplication::eventFilter(watched, event);
+}
+
+void Application::hintMouseMove(QPoint globalPos)
+{
+    QWidget *hintControl = hintControlFor(findControlAt(globalPos));
+    if (!hintControl) {
+        CancelHint();
+        return;
+    }
+    if (hintControl == m_hintControl && m_hintCursorRect.contains(hintControl->mapFromGlobal(globalPos)))
+        return;
+    // Until the hint shows its cursor rectangle is empty, so every move starts the wait anew: the
+    // hint comes once the mouse has rested.
+    const bool wasActive = m_hintActive;
+    CancelHint();
+    m_hintActive = wasActive;
+    m_hintControl = hintControl;
+    startHintTimer(wasActive ? m_hintShortPause : m_hintPause, true);
+}
+
+void Application::startHintTimer(int ms, bool show)
+{
+    m_hintTimerShows = show;
+    m_hintTimer.start(std::max(ms, 0));
+}
+
+void Application::hintTimerExpired()
+{
+    m_hintTimer.stop();
+    if (m_hintTimerShows)
+        ActivateHint(QCursor::pos());
+    else
+        HideHint();
+}
+
+void Application::HideHint()
+{
+    if (m_hintWindow && m_hintWindow->isVisible())
+        m_hintWindow->hide();
+}
+
+void Application::CancelHint()
+{
+    if (m_hintControl) {
+        HideHint();
+        m_hintControl = nullptr;
+        m_hintActive = false;
+        m_hintTimer.stop();
+    }
+    m_hintCursorRect = {};
+}
+
+void Application::ActivateHint(QPoint cursorPos)
+{
+    m_hintActive = false;
+    THintInfo info;
+    QWidget *control = m_hintControl;
+    if (m_showHint && control && control == hintControlFor(findControlAt(cursorPos))) {
+        info.HintControl = control;
+        info.HintWindowClass = m_hintWindowClass;
+        info.HintPos = cursorPos + QPoint(0, kCursorHeightMargin);
+        const QScreen *screen = primaryScreen();
+        info.HintMaxWidth = screen ? screen->geometry().width() : 0;
+        info.HintColor = m_hintColor;
+        info.CursorRect = TRect::fromQRect(control->rect());
+        info.CursorPos = control->mapFromGlobal(cursorPos);
+        info.HideTimeout = m_hintHidePause;
+        info.HintStr = hintFor(control);
+
+        bool canShow = true;
+        runGuarded([&] {
+            if (Control *c = asControl(control))
+                canShow = c->HintShowing(info);
+            if (canShow && OnShowHint)
+                OnShowHint(info.HintStr, canShow, info);
+        });
+        // A handler may have destroyed or hidden the control.
+        m_hintActive = canShow && m_hintControl;
+        if (m_hintActive && !info.HintStr.isEmpty()) {
+            if (!m_hintWindow || !info.HintWindowClass.sameClass(m_hintWindowClass) ||
+                (info.HintWindowClass.type && typeid(*m_hintWindow) != *info.HintWindowClass.type)) {
+                m_hintWindow.reset(info.HintWindowClass.create ? info.HintWindowClass.create() : new THintWindow);
+            }
+            TRect r = m_hintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
+            r.Left += info.HintPos.x();
+            r.Right += info.HintPos.x();
+            r.Top += info.HintPos.y();
+            r.Bottom += info.HintPos.y();
+            m_hintCursorRect = info.CursorRect;
+            m_hintWindow->setColor(info.HintColor);
+            THintWindow *window = m_hintWindow.get();
+            runGuarded([&] { window->ActivateHintData(r, info.HintStr, info.HintData); });
+            if (info.ReshowTimeout > 0)
+                startHintTimer(info.ReshowTimeout, true);
+            else
+                startHintTimer(info.HideTimeout, false);
+            return;
+        }
+    }
+    if (info.ReshowTimeout > 0)
+        startHintTimer(info.ReshowTimeout, true);
+    else
+        CancelHint();
+}
+
+void runGuarded(const std::function<void()> &handler)
+{
+    Application *app = Application::instance();
+    auto show = [app](const QString &message) {
+        if (app)
+            app->ShowException(message);
+    };
+    try {
+        handler();
+    } catch (const Error &e) {
+        show(e.message());
+    } catch (const std::bad_alloc &) {
+        show(u"Out of memory"_qs);
+    } catch (const std::exception &e) {
+        show(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+} // namespace tk

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "canvas.h"
+#include "colors.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <typeinfo>
+
+namespace tk {
+
+class THintWindow;
+
+// A class of hint window: which one, and how to make it.
+struct HintWindowFactory {
+    const std::type_info *type = nullptr;
+    std::function<THintWindow *()> create;
+    bool sameClass(const HintWindowFactory &other) const { return type && other.type && *type == *other.type; }
+};
+
+// Everything about one hint, handed to the hinted control and to the show-hint event before it is shown.
+struct THintInfo {
+    QWidget *HintControl = nullptr;
+    HintWindowFactory HintWindowClass;
+    QPoint HintPos;        // screen position of the window's top-left corner
+    int HintMaxWidth = 0;  // the widest the window may be
+    TColor HintColor = clInfoBk;
+    TRect CursorRect;      // in HintControl's coordinates: the hint stays while the mouse is inside
+    QPoint CursorPos;      // in HintControl's coordinates
+    int ReshowTimeout = 0; // when > 0, the hint is shown again after this many ms
+    int HideTimeout = 0;
+    QString HintStr;
+    void *HintData = nullptr;
+};
+
+using TShowHintEvent = std::function<void(QString &HintStr, bool &CanShow, THintInfo &HintInfo)>;
+
+// The application object: title, main window, error box and the pop-up hint machinery.
+class Application : public QApplication {
+    Q_OBJECT
+public:
+    Application(int &argc, char **argv);
+    ~Application() override;
+
+    static Application *instance();
+
+    QString Title;
+    // The first window created; closing it ends the program.
+    QWidget *MainForm() const { return m_mainForm; }
+    void setMainForm(QWidget *form);
+
+    // Shows the main window and runs the message loop until it closes.
+    int Run();
+
+    // The error box: caption Title, stop icon, OK. Cancels any mouse capture first.
+    void ShowException(const QString &message);
+    // The text the error box shows for a message: a full stop is appended when the last character sorts
+    // above "." (letters, digits, all Cyrillic).
+    static QString messageWithFullStop(const QString &message);
+
+    // Hints.
+    int HintPause() const { return m_hintPause; }
+    void setHintPause(int ms) { m_hintPause = ms; }
+    int HintShortPause() const { return m_hintShortPause; }
+    void setHintShortPause(int ms) { m_hintShortPause = ms; }
+    int HintHidePause() const { return m_hintHidePause; }
+    void setHintHidePause(int ms) { m_hintHidePause = ms; }
+    TColor HintColor() const { return m_hintColor; }
+    void setHintColor(TColor color) { m_hintColor = color; }
+
+    // Switching on creates a hint window of the registered class; switching off destroys it.
+    bool ShowHint() const { return m_showHint; }
+    void setShowHint(bool show);
+
+    const HintWindowFactory &HintWindowClass() const { return m_hintWindowClass; }
+    void setHintWindowClass(HintWindowFactory factory);
+    template <class T> void setHintWindowClass()
+    {
+        setHintWindowClass(HintWindowFactory{&typeid(T), [] { return static_cast<THintWindow *>(new T); }});
+    }
+
+    TShowHintEvent OnShowHint;
+
+    THintWindow *HintWindow() const { return m_hintWindow.get(); }
+    QWidget *HintControl() const { return m_hintControl; }
+    bool HintActive() const { return m_hintActive; }
+    // The wait before the hint timer acts, or -1 when it does not run; for tests.
+    int pendingHintDelay() const { return m_hintTimer.isActive() ? m_hintTimer.interval() : -1; }
+    bool pendingHintShows() const { return m_hintTimerShows; }
+
+    // Hides the hint and forgets its control; the next mouse move starts over.
+    void CancelHint();
+    void HideHint();
+    // Shows the hint for the control under the cursor now (what the show timer does).
+    void ActivateHint(QPoint cursorPos);
+
+    // The control under a screen point, disabled controls included; nothing over a hint window.
+    static QWidget *findControlAt(QPoint globalPos);
+
+    // The control that holds the mouse (pressed on it); it gets a CancelModeEvent before an error box.
+    static void setCaptureControl(QWidget *control);
+    static QWidget *captureControl();
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void hintMouseMove(QPoint globalPos);
+    void startHintTimer(int ms, bool show);
+    void hintTimerExpired();
+    void createHintWindow();
+
+    QPointer<QWidget> m_mainForm;
+    bool m_running = false; // inside Run(): closing the main window ends it
+    int m_hintPause = 500;
+    int m_hintShortPause = 0;
+    int m_hintHidePause = 2500;
+    TColor m_hintColor = clInfoBk;
+    bool m_showHint = true;
+    HintWindowFactory m_hintWindowClass;
+    std::unique_ptr<THintWindow> m_hintWindow;
+    QPointer<QWidget> m_hintControl;
+    bool m_hintActive = false;
+    TRect m_hintCursorRect;
+    QTimer m_hintTimer;
+    bool m_hintTimerShows = false;
+    QPoint m_lastCursor{-1, -1};
+};
+
+// Runs an event handler; an exception that escapes it is shown in the error box and the program goes on.
+void runGuarded(const std::function<void()> &handler);
+
+} // namespace tk

@@ -1,0 +1,116 @@
+#include "control.h"
+
+#include "application.h"
+#include "events.h"
+
+#include <QMouseEvent>
+
+namespace tk {
+
+Control::Control(QWidget *self) : m_self(self) {}
+
+Control::~Control() = default;
+
+void Control::setHint(const QString &hint)
+{
+    m_hint = hint;
+}
+
+bool Control::ShowHint() const
+{
+    if (m_parentShowHint && m_self->parentWidget())
+        return showHintInForce(m_self->parentWidget());
+    return m_showHint;
+}
+
+void Control::setShowHint(bool show)
+{
+    m_showHint = show;
+    m_parentShowHint = false;
+}
+
+bool Control::HintShowing(THintInfo &)
+{
+    return true;
+}
+
+Control *asControl(const QWidget *widget)
+{
+    return dynamic_cast<Control *>(const_cast<QWidget *>(widget));
+}
+
+bool showHintInForce(const QWidget *widget)
+{
+    if (!widget)
+        return false;
+    if (const Control *control = asControl(widget))
+        return control->ShowHint();
+    return showHintInForce(widget->parentWidget());
+}
+
+QWidget *hintControlFor(QWidget *widget)
+{
+    while (widget && !showHintInForce(widget))
+        widget = widget->parentWidget();
+    return widget;
+}
+
+QString hintFor(const QWidget *widget)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (const Control *control = asControl(widget); control && !control->Hint().isEmpty())
+            return control->Hint();
+    }
+    return {};
+}
+
+GraphicControl::GraphicControl(QWidget *parent) : QWidget(parent), Control(this)
+{
+    if (!parent)
+        return;
+    // Qt stacks siblings in creation order; a windowless control must stay under the windowed ones.
+    for (QObject *sibling : parent->children()) {
+        auto *w = qobject_cast<QWidget *>(sibling);
+        if (!w || w == this || w->isWindow())
+            continue;
+        if (const Control *c = asControl(w); c && c->Windowed()) {
+            stackUnder(w);
+            break;
+        }
+        if (!asControl(w)) { // a plain Qt widget has a window of its own as far as we are concerned
+            stackUnder(w);
+            break;
+        }
+    }
+}
+
+void GraphicControl::Click()
+{
+    if (OnClick)
+        OnClick(this);
+}
+
+void GraphicControl::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_clickPending = true;
+    QWidget::mousePressEvent(event);
+}
+
+void GraphicControl::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        m_clickPending = false;
+    if (click)
+        runGuarded([this] { Click(); });
+}
+
+bool GraphicControl::event(QEvent *event)
+{
+    if (event->type() == QEvent::Type(CancelModeType))
+        m_clickPending = false;
+    return QWidget::event(event);
+}
+
+} // namespace tk

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+namespace tk {
+
+struct THintInfo;
+
+using TNotifyEvent = std::function<void(QObject *Sender)>;
+
+// What every control of the program carries beside its Qt widget: its hint and the hint switches.
+// A widget that is no Control (a scroll bar inside a text box, say) takes both from its parent.
+class Control {
+public:
+    explicit Control(QWidget *self);
+    virtual ~Control();
+    Control(const Control &) = delete;
+    Control &operator=(const Control &) = delete;
+
+    QWidget *widget() const { return m_self; }
+
+    const QString &Hint() const { return m_hint; }
+    void setHint(const QString &hint);
+
+    // In force for this control: its own switch, or its parent's while ParentShowHint is set.
+    bool ShowHint() const;
+    // Setting ShowHint makes it the control's own (ParentShowHint false).
+    void setShowHint(bool show);
+    bool ParentShowHint() const { return m_parentShowHint; }
+    void setParentShowHint(bool follow) { m_parentShowHint = follow; }
+
+    // Called before this control's hint is shown; false cancels it. The hint information may be changed.
+    virtual bool HintShowing(THintInfo &info);
+
+    // A control with a window of its own lies above every control without one.
+    virtual bool Windowed() const { return true; }
+
+private:
+    QWidget *m_self;
+    QString m_hint;
+    bool m_showHint = false;
+    bool m_parentShowHint = true;
+};
+
+Control *asControl(const QWidget *widget);
+
+// ShowHint in force for any widget: a non-control follows its parent; a window without a parent shows
+// no hints unless it is a control that says so.
+bool showHintInForce(const QWidget *widget);
+
+// The hinted control for a widget under the mouse: the widget or its nearest ancestor with ShowHint in
+// force; nullptr when there is none.
+QWidget *hintControlFor(QWidget *widget);
+
+// The hint text that applies to a widget: its own, or the nearest ancestor's when its own is empty.
+QString hintFor(const QWidget *widget);
+
+// A control without a window of its own: it places itself below every windowed sibling whatever the
+// order of creation, and lets the mouse through to nothing but itself.
+class GraphicControl : public QWidget, public Control {
+    Q_OBJECT
+public:
+    explicit GraphicControl(QWidget *parent);
+    bool Windowed() const override { return false; }
+
+    TNotifyEvent OnClick;
+
+protected:
+    // The platform's click: left press and release inside the control. Exceptions from the handler
+    // reach the application's error box.
+    virtual void Click();
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+
+    bool m_clickPending = false;
+};
+
+} // namespace tk

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QEvent>
+
+namespace tk {
+
+// Notifications the controls react to, beyond what Qt itself sends.
+enum EventType : int {
+    SystemColorsChangedType = QEvent::User + 100,
+    CancelModeType,
+};
+
+// The system colour table changed (setSystemColor).
+class SystemColorsChangedEvent : public QEvent {
+public:
+    SystemColorsChangedEvent() : QEvent(QEvent::Type(SystemColorsChangedType)) {}
+};
+
+// Sent to the control that holds the mouse before an error box comes up: it drops its pressed state.
+class CancelModeEvent : public QEvent {
+public:
+    CancelModeEvent() : QEvent(QEvent::Type(CancelModeType)) {}
+};
+
+} // namespace tk

@@ -1,0 +1,388 @@
+#include "application.h"
+#include "colors.h"
+#include "control.h"
+#include "cp1251.h"
+#include "errorboxes.h"
+#include "errors.h"
+#include "events.h"
+#include "files.h"
+#include "graphics.h"
+#include "image.h"
+#include "memotext.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray bitmapBytes(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
+}
+
+// Counts the colour-change notices a widget receives.
+class ColourListener : public QWidget {
+public:
+    int notices = 0;
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::Type(tk::SystemColorsChangedType))
+            ++notices;
+        return QWidget::event(event);
+    }
+};
+
+} // namespace
+
+class TestToolkit : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fullStop_data();
+    void fullStop();
+    void cp1251_data();
+    void cp1251();
+    void cp1251RoundTrip();
+    void lineBreaks_data();
+    void lineBreaks();
+    void readWholeFile_data();
+    void readWholeFile();
+    void systemColours_data();
+    void systemColours();
+    void changingASystemColourTellsTheWidgets();
+    void pictureOrigin_data();
+    void pictureOrigin();
+    void windowlessBelowWindowed_data();
+    void windowlessBelowWindowed();
+    void click_data();
+    void click();
+    void handlerFailures_data();
+    void handlerFailures();
+    void unknownPictureKind();
+};
+
+void TestToolkit::fullStop_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << u"Cannot open file g\\7.jpg"_qs << u"Cannot open file g\\7.jpg."_qs;
+    QTest::newRow("digit") << u"JPEG error #53"_qs << u"JPEG error #53."_qs;
+    QTest::newRow("Cyrillic") << u"Ошибка"_qs << u"Ошибка."_qs;
+    QTest::newRow("full stop already") << u"Done."_qs << u"Done."_qs;
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("exclamation sorts below") << u"Stop!"_qs << u"Stop!"_qs;
+    QTest::newRow("hyphen sorts below") << u"a -"_qs << u"a -"_qs;
+    QTest::newRow("blank sorts below") << u"a "_qs << u"a "_qs;
+    QTest::newRow("slash sorts above") << u"g/"_qs << u"g/."_qs;
+    QTest::newRow("closing parenthesis sorts below") << u"(x)"_qs << u"(x)"_qs;
+    QTest::newRow("colon sorts above") << u"x:"_qs << u"x:."_qs;
+}
+
+void TestToolkit::fullStop()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(tk::Application::messageWithFullStop(message), shown);
+}
+
+void TestToolkit::cp1251_data()
+{
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("character");
+    QTest::newRow("ASCII") << 0x41 << 0x41;
+    QTest::newRow("CR") << 0x0D << 0x0D;
+    QTest::newRow("NUL has no place in text") << 0x00 << 0xFFFD;
+    QTest::newRow("A") << 0xC0 << 0x0410;
+    QTest::newRow("ya") << 0xFF << 0x044F;
+    QTest::newRow("capital Yo") << 0xA8 << 0x0401;
+    QTest::newRow("small yo") << 0xB8 << 0x0451;
+    QTest::newRow("euro") << 0x88 << 0x20AC;
+    QTest::newRow("unassigned 0x98") << 0x98 << 0xFFFD;
+    QTest::newRow("no-break space") << 0xA0 << 0x00A0;
+    QTest::newRow("numero") << 0xB9 << 0x2116;
+}
+
+void TestToolkit::cp1251()
+{
+    QFETCH(int, byte);
+    QFETCH(int, character);
+    const QString text = tk::decodeCp1251(QByteArray(1, char(byte)));
+    QCOMPARE(text.size(), 1);
+    QCOMPARE(int(text[0].unicode()), character);
+}
+
+void TestToolkit::cp1251RoundTrip()
+{
+    QByteArray all;
+    for (int b = 1; b < 256; ++b)
+        if (b != 0x98)
+            all.append(char(b));
+    QCOMPARE(tk::encodeCp1251(tk::decodeCp1251(all)), all);
+    QCOMPARE(tk::encodeCp1251(u"日本"_qs), QByteArray("??"));
+}
+
+void TestToolkit::lineBreaks_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("adjusted");
+    QTest::newRow("lone LF") << u"a\nb"_qs << u"a\r\nb"_qs;
+    QTest::newRow("lone CR") << u"a\rb"_qs << u"a\r\nb"_qs;
+    QTest::newRow("CR LF stays") << u"a\r\nb"_qs << u"a\r\nb"_qs;
+    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_qs << u"a\r\n\r\nb"_qs;
+    QTest::newRow("CR before CR LF") << u"\r\r\n"_qs << u"\r\n\r\n"_qs;
+    QTest::newRow("interpretation pair") << u"x\n\ny"_qs << u"x\r\n\r\ny"_qs;
+    QTest::newRow("trailing CR") << u"end\r"_qs << u"end\r\n"_qs;
+    QTest::newRow("no breaks") << u"plain"_qs << u"plain"_qs;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestToolkit::lineBreaks()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, adjusted);
+    QCOMPARE(tk::adjustLineBreaks(text), adjusted);
+    QCOMPARE(tk::adjustLineBreaks(adjusted), adjusted);
+}
+
+void TestToolkit::readWholeFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message"); // empty: read succeeds
+    QTest::newRow("regular") << u"regular"_qs << QString();
+    QTest::newRow("empty") << u"empty"_qs << QString();
+    QTest::newRow("missing") << u"missing"_qs << u"Cannot open file g\\f.txt"_qs;
+    QTest::newRow("directory") << u"directory"_qs << u"Cannot open file g\\f.txt"_qs;
+    QTest::newRow("pipe without a writer") << u"fifo"_qs << u"Cannot open file g\\f.txt"_qs;
+    QTest::newRow("longer than allowed") << u"large"_qs << u"Too large: g\\f.txt"_qs;
+}
+
+void TestToolkit::readWholeFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(u"g"_qs));
+    const QString native = dir.filePath(u"g/f.txt"_qs);
+    QByteArray content;
+    if (kind == u"regular" || kind == u"empty" || kind == u"large") {
+        content = kind == u"regular" ? QByteArray("line\r\nline") : kind == u"large" ? QByteArray(101, 'x') : QByteArray();
+        QFile file(native);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    } else if (kind == u"directory") {
+        QVERIFY(QDir(dir.path()).mkdir(u"g/f.txt"_qs));
+    } else if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(native).constData(), 0600), 0);
+    }
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QString error;
+    QByteArray read;
+    try {
+        read = tk::readWholeFile(u"g\\f.txt"_qs, 100, u"Too large: %s"_qs);
+    } catch (const tk::Error &e) {
+        error = e.message();
+    }
+    QDir::setCurrent(old);
+    QCOMPARE(error, message);
+    if (message.isEmpty())
+        QCOMPARE(read, content);
+}
+
+void TestToolkit::systemColours_data()
+{
+    QTest::addColumn<quint32>("colour");
+    QTest::addColumn<quint32>("rgb");
+    QTest::newRow("button face") << quint32(tk::clBtnFace) << 0x00C8D0D4u;
+    QTest::newRow("button shadow") << quint32(tk::clBtnShadow) << 0x00808080u;
+    QTest::newRow("button highlight") << quint32(tk::clBtnHighlight) << 0x00FFFFFFu;
+    QTest::newRow("3-D dark shadow") << quint32(tk::cl3DDkShadow) << 0x00404040u;
+    QTest::newRow("3-D light") << quint32(tk::cl3DLight) << 0x00C8D0D4u;
+    QTest::newRow("info background") << quint32(tk::clInfoBk) << 0x00E1FFFFu;
+    QTest::newRow("window text") << quint32(tk::clWindowText) << 0x00000000u;
+    QTest::newRow("window") << quint32(tk::clWindow) << 0x00FFFFFFu;
+    QTest::newRow("plain colour as it is") << 0x0053D2FFu << 0x0053D2FFu;
+    QTest::newRow("panel yellow") << 11794687u << 0x00B3F8FFu;
+}
+
+void TestToolkit::systemColours()
+{
+    QFETCH(quint32, colour);
+    QFETCH(quint32, rgb);
+    QCOMPARE(quint32(tk::ColorToRGB(colour)), rgb);
+    const QColor c = tk::toQColor(colour);
+    QCOMPARE(quint32(c.red() | (c.green() << 8) | (c.blue() << 16)), rgb);
+}
+
+void TestToolkit::changingASystemColourTellsTheWidgets()
+{
+    ColourListener listener;
+    const tk::TColor old = tk::systemColor(tk::COLOR_INFOBK);
+    tk::setSystemColor(tk::COLOR_INFOBK, 0x00123456);
+    QCOMPARE(tk::ColorToRGB(tk::clInfoBk), tk::TColor(0x00123456));
+    QCOMPARE(listener.notices, 1);
+    tk::setSystemColor(tk::COLOR_INFOBK, old);
+    QCOMPARE(tk::ColorToRGB(tk::clInfoBk), old);
+    tk::setSystemColor(99, 0); // out of range: ignored
+    QCOMPARE(listener.notices, 2);
+}
+
+void TestToolkit::pictureOrigin_data()
+{
+    QTest::addColumn<QSize>("control");
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<bool>("center");
+    QTest::addColumn<QPoint>("origin");
+    QTest::newRow("window background") << QSize(572, 299) << QSize(1152, 864) << true << QPoint(-290, -282);
+    QTest::newRow("odd differences truncate toward zero") << QSize(145, 177) << QSize(150, 180) << true << QPoint(-2, -1);
+    QTest::newRow("smaller picture") << QSize(100, 100) << QSize(51, 51) << true << QPoint(24, 24);
+    QTest::newRow("not centred") << QSize(145, 177) << QSize(300, 300) << false << QPoint(0, 0);
+}
+
+void TestToolkit::pictureOrigin()
+{
+    QFETCH(QSize, control);
+    QFETCH(QSize, picture);
+    QFETCH(bool, center);
+    QFETCH(QPoint, origin);
+    QWidget parent;
+    tk::TImage image(&parent);
+    image.resize(control);
+    image.setCenter(center);
+    image.Picture().LoadFromData(u"bmp"_qs, bitmapBytes(picture));
+    QCOMPARE(image.Picture().width(), picture.width());
+    QCOMPARE(image.pictureOrigin(), origin);
+}
+
+void TestToolkit::windowlessBelowWindowed_data()
+{
+    QTest::addColumn<bool>("windowedFirst");
+    QTest::newRow("windowed created first") << true;
+    QTest::newRow("windowless created first") << false;
+}
+
+void TestToolkit::windowlessBelowWindowed()
+{
+    QFETCH(bool, windowedFirst);
+    QWidget parent;
+    parent.resize(200, 200);
+    QWidget *windowed = nullptr;
+    tk::TImage *windowless = nullptr;
+    if (windowedFirst) {
+        windowed = new QWidget(&parent);
+        windowless = new tk::TImage(&parent);
+    } else {
+        windowless = new tk::TImage(&parent);
+        windowed = new QWidget(&parent);
+    }
+    windowed->setGeometry(0, 0, 100, 100);
+    windowless->setGeometry(50, 50, 100, 100);
+    auto *later = new tk::TImage(&parent); // a second windowless one lies above the first
+    later->setGeometry(60, 60, 100, 100);
+    QCOMPARE(parent.childAt(75, 75), windowed);
+    QCOMPARE(parent.childAt(120, 120), later);
+    QCOMPARE(parent.childAt(55, 120), windowless);
+}
+
+void TestToolkit::click_data()
+{
+    QTest::addColumn<QPoint>("press");
+    QTest::addColumn<QPoint>("release");
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("press and release inside") << QPoint(10, 10) << QPoint(20, 20) << Qt::LeftButton << 1;
+    QTest::newRow("released outside") << QPoint(10, 10) << QPoint(150, 20) << Qt::LeftButton << 0;
+    QTest::newRow("right button") << QPoint(10, 10) << QPoint(10, 10) << Qt::RightButton << 0;
+}
+
+void TestToolkit::click()
+{
+    QFETCH(QPoint, press);
+    QFETCH(QPoint, release);
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(int, clicks);
+    QWidget form;
+    form.resize(200, 100);
+    auto *image = new tk::TImage(&form);
+    image->setGeometry(0, 0, 100, 100);
+    int count = 0;
+    image->OnClick = [&](QObject *sender) {
+        QCOMPARE(sender, image);
+        ++count;
+    };
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mousePress(form.windowHandle(), button, Qt::NoModifier, press);
+    QTest::mouseRelease(form.windowHandle(), button, Qt::NoModifier, release);
+    QCOMPARE(count, clicks);
+}
+
+void TestToolkit::handlerFailures_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("our error") << 0 << u"Cannot open file g\\7.jpg."_qs;
+    QTest::newRow("a library's exception") << 1 << u"vector too long."_qs;
+    QTest::newRow("out of memory") << 2 << u"Out of memory."_qs;
+}
+
+void TestToolkit::handlerFailures()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, shown);
+    ErrorBoxes boxes;
+    bool after = false;
+    tk::runGuarded([&] {
+        if (kind == 0)
+            throw tk::Error(u"Cannot open file g\\7.jpg"_qs);
+        if (kind == 1)
+            throw std::length_error("vector too long");
+        throw std::bad_alloc();
+    });
+    after = true; // the program goes on
+    QVERIFY(after);
+    QCOMPARE(boxes.texts, QStringList{shown});
+    QCOMPARE(boxes.captions, QStringList{tk::Application::instance()->Title});
+    QCOMPARE(boxes.icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
+}
+
+void TestToolkit::unknownPictureKind()
+{
+    tk::Picture picture;
+    picture.LoadFromData(u"bmp"_qs, bitmapBytes(QSize(3, 4)));
+    const tk::Graphic *before = picture.graphic();
+    for (const QString &path : {u"g\\7.gif"_qs, u"g\\noextension"_qs, u"g.d\\file"_qs}) {
+        try {
+            picture.LoadFromFile(path);
+            QFAIL("an unknown kind must not load");
+        } catch (const tk::Error &e) {
+            QVERIFY2(e.message().startsWith(u"Unknown picture file extension"_qs), qPrintable(e.message()));
+        }
+        QCOMPARE(picture.graphic(), before);
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    tk::registerBitmapFormat();
+    tk::Application app(argc, argv);
+    app.Title = u"ORMEX"_qs;
+    TestToolkit test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_toolkit.moc"

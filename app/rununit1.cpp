@@ -154,7 +154,6 @@ void Tform1::createLayout()
     abcRepSpeedBtn3->OnClick = handler(this, &Tform1::exitproc);
 
     abcURLLabel1 = new TabcURLLabel(this);
-    abcURLLabel1->move(162, 262);
     abcURLLabel1->setFont(tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline));
     abcURLLabel1->setFontColor(tk::clYellow);
     abcURLLabel1->setTransparent(true);
@@ -164,6 +163,8 @@ void Tform1::createLayout()
     abcURLLabel1->setURL(kMakerUrl);
     abcURLLabel1->setHint(kLinkHint);
     abcURLLabel1->setShowHint(true);
+    // Sized by its caption, centred under the slots.
+    abcURLLabel1->move((kFormWidth - abcURLLabel1->width()) / 2, 262);
 
     FlatPanel1 = new TFlatPanel(this);
     FlatPanel1->setGeometry(4, 5, 486, 284);

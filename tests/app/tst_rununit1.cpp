@@ -551,6 +551,7 @@ void TestMainWindow::badPicture_data()
     QTest::newRow("headers cut short") << jpegBytes(145, 177, Qt::red).left(40) << false
                                        << u"^JPEG error #\\d+\\.$"_qs;
     QTest::newRow("a directory") << QByteArray() << true << u"^Cannot open file g\\\\2\\.jpg\\.$"_qs;
+    QTest::newRow("unreadable") << jpegBytes(145, 177, Qt::red) << false << u"^Cannot open file g\\\\2\\.jpg\\.$"_qs;
 }
 
 void TestMainWindow::badPicture()
@@ -563,6 +564,11 @@ void TestMainWindow::badPicture()
         QVERIFY(QDir(m_dir->filePath(u"g"_qs)).mkdir(u"2.jpg"_qs));
     else
         writeFile(gPath(u"2.jpg"_qs), content);
+    if (QByteArray(QTest::currentDataTag()) == "unreadable") {
+        if (::geteuid() == 0)
+            QSKIP("the superuser reads every file");
+        QVERIFY(QFile::setPermissions(gPath(u"2.jpg"_qs), {}));
+    }
 
     const tk::Graphic *middle = m_form->run2->Picture().graphic();
     const tk::Graphic *right = m_form->run3->Picture().graphic();

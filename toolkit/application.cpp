@@ -65,7 +65,8 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     connect(&m_hintTimer, &QTimer::timeout, this, &Application::hintTimerExpired);
     installEventFilter(this);
     setHintWindowClass<THintWindow>();
-    setShowHint(true);
+    // Hints start switched on, so their window exists from the start, as switching on would make it.
+    createHintWindow();
 }
 
 Application::~Application()
@@ -241,10 +242,14 @@ void Application::startHintTimer(int ms, bool show)
 void Application::hintTimerExpired()
 {
     m_hintTimer.stop();
-    if (m_hintTimerShows)
+    if (m_hintTimerShows) {
         ActivateHint(QCursor::pos());
-    else
+    } else {
         HideHint();
+        // Gone by itself, the hint is no longer up: the next control waits the full pause. The control
+        // is kept, so resting on it does not bring the hint back.
+        m_hintActive = false;
+    }
 }
 
 void Application::HideHint()
@@ -255,12 +260,12 @@ void Application::HideHint()
 
 void Application::CancelHint()
 {
-    if (m_hintControl) {
-        HideHint();
-        m_hintControl = nullptr;
-        m_hintActive = false;
-        m_hintTimer.stop();
-    }
+    // Not only when a control is known: a control destroyed while its hint is up has already cleared
+    // it, and its hint must still go.
+    HideHint();
+    m_hintControl = nullptr;
+    m_hintActive = false;
+    m_hintTimer.stop();
     m_hintCursorRect = {};
 }
 

@@ -1,4 +1,5 @@
 #include "application.h"
+#include "canvas.h"
 #include "colors.h"
 #include "control.h"
 #include "cp1251.h"
@@ -13,6 +14,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -73,6 +75,8 @@ private Q_SLOTS:
     void handlerFailures_data();
     void handlerFailures();
     void unknownPictureKind();
+    void polyline_data();
+    void polyline();
 };
 
 void TestToolkit::fullStop_data()
@@ -374,6 +378,34 @@ void TestToolkit::unknownPictureKind()
         }
         QCOMPARE(picture.graphic(), before);
     }
+}
+
+void TestToolkit::polyline_data()
+{
+    QTest::addColumn<QList<QPoint>>("vertices");
+    QTest::addColumn<QList<QPoint>>("lit");
+    QTest::newRow("the last vertex stays dark") << QList<QPoint>{{0, 0}, {3, 0}, {3, 2}}
+                                                << QList<QPoint>{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}};
+    QTest::newRow("diagonal") << QList<QPoint>{{1, 1}, {4, 4}} << QList<QPoint>{{1, 1}, {2, 2}, {3, 3}};
+    QTest::newRow("leftward and up") << QList<QPoint>{{4, 3}, {2, 3}, {2, 1}}
+                                     << QList<QPoint>{{4, 3}, {3, 3}, {2, 3}, {2, 2}};
+    QTest::newRow("one vertex draws nothing") << QList<QPoint>{{2, 2}} << QList<QPoint>{};
+}
+
+void TestToolkit::polyline()
+{
+    QFETCH(QList<QPoint>, vertices);
+    QFETCH(QList<QPoint>, lit);
+    QImage image(6, 6, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        tk::Polyline(painter, std::span<const QPoint>(vertices.constData(), size_t(vertices.size())), Qt::black);
+    }
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x)
+            QVERIFY2((image.pixelColor(x, y) == QColor(Qt::black)) == lit.contains(QPoint(x, y)),
+                     qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
 }
 
 int main(int argc, char *argv[])

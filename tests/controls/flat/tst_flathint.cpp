@@ -1,0 +1,786 @@
+#include "TFlatHintUnit.h"
+
+#include "application.h"
+#include "canvas.h"
+#include "control.h"
+#include "fonts.h"
+
+#include <QCursor>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QScreen>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <typeinfo>
+
+namespace {
+
+tk::Application *app()
+{
+    return tk::Application::instance();
+}
+
+TFlatHintWindow *flatWindow()
+{
+    return qobject_cast<TFlatHintWindow *>(app()->HintWindow());
+}
+
+QSize screenSize()
+{
+    return QGuiApplication::primaryScreen()->geometry().size();
+}
+
+// A point given relative to the screen's middle lines: anchor 0 is the screen's left (top) edge, 1 its
+// middle line (SW div 2, SH div 2), 2 the first column (row) beyond its right (bottom) edge.
+QPoint screenPoint(int xAnchor, int dx, int yAnchor, int dy)
+{
+    const QSize s = screenSize();
+    const int xs[] = {0, s.width() / 2, s.width()};
+    const int ys[] = {0, s.height() / 2, s.height()};
+    return {xs[xAnchor] + dx, ys[yAnchor] + dy};
+}
+
+void moveTo(QPoint global)
+{
+    QCursor::setPos(global);
+    QCoreApplication::processEvents();
+}
+
+// What the text takes when laid out with the hint font at the given wrap width.
+QSize textExtent(const QFont &font, const QString &text, int wrapWidth)
+{
+    const QFontMetrics metrics(font);
+    return metrics.boundingRect(QRect(0, 0, std::max(wrapWidth, 1), 1 << 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text)
+        .size();
+}
+
+QFont programHintFont()
+{
+    return tk::makeFont(u"Arial"_qs, -16);
+}
+
+// The settings the program's main window gives its hint component.
+void applyProgramSettings(TFlatHint *hint)
+{
+    hint->setColorBackground(tk::clInfoBk);
+    hint->setMaxHintWidth(400);
+    hint->setFont(programHintFont(), tk::clWindowText);
+}
+
+QString rgb(QColor c)
+{
+    return u"rgb(%1, %2, %3)"_qs.arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+// The outline of the hint arrow, from its tip (mirrored by placement).
+constexpr QPoint kOutline[] = {{0, 0}, {0, 6}, {1, 6}, {1, 0}, {6, 0}, {6, 1}, {2, 1}, {2, 4}, {5, 7},
+                               {6, 7}, {3, 4}, {3, 3}, {6, 6}, {7, 6}, {3, 2}, {4, 2}, {7, 5}, {7, 6}};
+
+// The pixels a one-pixel polyline lights: every segment from its first point up to, not including,
+// its last. The outline has only horizontal, vertical and 45-degree segments, whose pixels are certain.
+QList<QPoint> outlinePixels(QPoint tip, int sx, int sy)
+{
+    QList<QPoint> pixels;
+    for (size_t i = 1; i < std::size(kOutline); ++i) {
+        const QPoint a(tip.x() + sx * kOutline[i - 1].x(), tip.y() + sy * kOutline[i - 1].y());
+        const QPoint b(tip.x() + sx * kOutline[i].x(), tip.y() + sy * kOutline[i].y());
+        const int dx = b.x() - a.x(), dy = b.y() - a.y();
+        if (!(dx == 0 || dy == 0 || std::abs(dx) == std::abs(dy)))
+            qFatal("outline segment %zu is neither straight nor diagonal", i);
+        const QPoint step((dx > 0) - (dx < 0), (dy > 0) - (dy < 0));
+        for (QPoint p = a; p != b; p += step)
+            if (!pixels.contains(p))
+                pixels << p;
+    }
+    return pixels;
+}
+
+bool pointLess(QPoint a, QPoint b)
+{
+    return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x();
+}
+
+QColor screenPixel(QWidget *window, QPoint p)
+{
+    return QGuiApplication::primaryScreen()->grabWindow(window->winId(), p.x(), p.y(), 1, 1).toImage().pixelColor(0, 0);
+}
+
+// H1 of the program: long enough to wrap at any width a hint window has.
+const QString kLongHint = u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как "
+                          u"кликните кнопку \"Гадание на рунах\". Удачного вам гадания!"_qs;
+
+const QPoint kParking{3, 3};
+
+} // namespace
+
+class TestFlatHint : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void installation_data();
+    void installation();
+    void destroyingLeavesApplicationAsIs();
+    void forwardShowHint_data();
+    void forwardShowHint();
+    void defaults();
+    void colourSetterOnlyStores_data();
+    void colourSetterOnlyStores();
+    void findFlatHint_data();
+    void findFlatHint();
+    void twoComponents();
+    void withoutComponent();
+    void placement_data();
+    void placement();
+    void windowSize_data();
+    void windowSize();
+    void settingsReadOnEveryActivation();
+    void paint_data();
+    void paint();
+    void textBox_data();
+    void textBox();
+    void colourChangeWhileShown_data();
+    void colourChangeWhileShown();
+    void showHintThroughApplication_data();
+    void showHintThroughApplication();
+
+private:
+    void resetApplication();
+    TFlatHintWindow *activateAt(QPoint cursor, const QString &text, QPoint givenCorner = {37, 91});
+
+    std::unique_ptr<QWidget> m_form;
+    TFlatHint *m_hint = nullptr;
+};
+
+void TestFlatHint::resetApplication()
+{
+    app()->setHintWindowClass<tk::THintWindow>();
+    app()->setShowHint(false);
+    app()->setShowHint(true);
+    app()->OnShowHint = {};
+}
+
+void TestFlatHint::init()
+{
+    moveTo(kParking);
+    resetApplication();
+    m_form = std::make_unique<QWidget>();
+    m_form->setGeometry(100, 100, 400, 300);
+    app()->setMainForm(m_form.get());
+    m_hint = new TFlatHint(m_form.get());
+}
+
+void TestFlatHint::cleanup()
+{
+    app()->CancelHint();
+    app()->HideHint();
+    moveTo(kParking);
+    app()->setMainForm(nullptr);
+    m_form.reset();
+    app()->OnShowHint = {};
+}
+
+TFlatHintWindow *TestFlatHint::activateAt(QPoint cursor, const QString &text, QPoint givenCorner)
+{
+    moveTo(cursor);
+    TFlatHintWindow *window = flatWindow();
+    if (!window)
+        return nullptr;
+    const tk::TRect given{givenCorner.x(), givenCorner.y(), givenCorner.x() + 50, givenCorner.y() + 20};
+    window->ActivateHint(given, text);
+    return window;
+}
+
+void TestFlatHint::installation_data()
+{
+    QTest::addColumn<bool>("hintsOn");
+    QTest::newRow("hints switched on") << true;
+    QTest::newRow("hints switched off") << false;
+}
+
+void TestFlatHint::installation()
+{
+    QFETCH(bool, hintsOn);
+    resetApplication();
+    app()->setShowHint(hintsOn);
+    app()->setHintPause(1);
+    app()->setHintShortPause(2);
+    app()->setHintHidePause(3);
+    int oldHandlerCalls = 0, newHandlerCalls = 0;
+    app()->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++oldHandlerCalls; };
+
+    auto *installed = new TFlatHint(m_form.get());
+    installed->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++newHandlerCalls; };
+
+    QVERIFY(app()->HintWindowClass().type);
+    QCOMPARE(*app()->HintWindowClass().type, typeid(TFlatHintWindow));
+    QCOMPARE(app()->ShowHint(), hintsOn);
+    if (hintsOn) {
+        QVERIFY(app()->HintWindow());
+        QCOMPARE(typeid(*app()->HintWindow()), typeid(TFlatHintWindow));
+    } else {
+        QVERIFY(!app()->HintWindow());
+        app()->setShowHint(true);
+        QVERIFY(app()->HintWindow());
+        QCOMPARE(typeid(*app()->HintWindow()), typeid(TFlatHintWindow));
+    }
+    QCOMPARE(app()->HintShortPause(), 25);
+    QCOMPARE(app()->HintPause(), 500);
+    QCOMPARE(app()->HintHidePause(), 5000);
+
+    QVERIFY(app()->OnShowHint);
+    QString text = u"x"_qs;
+    bool canShow = true;
+    tk::THintInfo info;
+    app()->OnShowHint(text, canShow, info);
+    QCOMPARE(oldHandlerCalls, 0);
+    QCOMPARE(newHandlerCalls, 1);
+}
+
+void TestFlatHint::destroyingLeavesApplicationAsIs()
+{
+    int calls = 0;
+    m_hint->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++calls; };
+    const tk::THintWindow *window = app()->HintWindow();
+    delete m_hint;
+    m_hint = nullptr;
+
+    QCOMPARE(*app()->HintWindowClass().type, typeid(TFlatHintWindow));
+    QCOMPARE(app()->HintWindow(), window);
+    QCOMPARE(app()->HintPause(), 500);
+    // The application's handler is still there, and calling it must not reach the gone component.
+    QVERIFY(app()->OnShowHint);
+    QString text = u"x"_qs;
+    bool canShow = true;
+    tk::THintInfo info;
+    app()->OnShowHint(text, canShow, info);
+    QCOMPARE(calls, 0);
+    QCOMPARE(text, u"x"_qs);
+    QVERIFY(canShow);
+}
+
+void TestFlatHint::forwardShowHint_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("expectedText");
+    QTest::addColumn<bool>("expectedCanShow");
+    QTest::addColumn<int>("expectedMaxWidth");
+    QTest::newRow("no handler assigned") << QString() << u"Hint"_qs << true << 300;
+    QTest::newRow("handler cancels") << u"cancel"_qs << u"Hint"_qs << false << 300;
+    QTest::newRow("handler changes the text") << u"text"_qs << u"Other"_qs << true << 300;
+    QTest::newRow("handler changes the hint information") << u"info"_qs << u"Hint"_qs << true << 123;
+}
+
+void TestFlatHint::forwardShowHint()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, expectedText);
+    QFETCH(bool, expectedCanShow);
+    QFETCH(int, expectedMaxWidth);
+
+    QString text = u"Hint"_qs;
+    bool canShow = true;
+    tk::THintInfo info;
+    info.HintMaxWidth = 300;
+    bool sameObjects = true;
+    if (!action.isEmpty()) {
+        m_hint->OnShowHint = [&](QString &h, bool &c, tk::THintInfo &i) {
+            // The handler works on the caller's own variables, not on copies.
+            sameObjects = &h == &text && &c == &canShow && &i == &info;
+            if (action == u"cancel")
+                c = false;
+            else if (action == u"text")
+                h = u"Other"_qs;
+            else if (action == u"info")
+                i.HintMaxWidth = 123;
+        };
+    }
+    app()->OnShowHint(text, canShow, info);
+    QVERIFY(sameObjects);
+    QCOMPARE(text, expectedText);
+    QCOMPARE(canShow, expectedCanShow);
+    QCOMPARE(info.HintMaxWidth, expectedMaxWidth);
+}
+
+void TestFlatHint::defaults()
+{
+    QCOMPARE(m_hint->ColorBackground(), tk::clWhite);
+    QCOMPARE(m_hint->ColorBorder(), tk::clBlack);
+    QCOMPARE(m_hint->ColorArrowBackground(), tk::TColor(0x0053D2FF));
+    QCOMPARE(tk::toQColor(m_hint->ColorArrowBackground()), QColor(255, 210, 83));
+    QCOMPARE(m_hint->ColorArrow(), tk::clBlack);
+    QCOMPARE(m_hint->MaxHintWidth(), 200);
+    QCOMPARE(m_hint->Font(), tk::defaultFont());
+    QVERIFY(!m_hint->OnShowHint);
+}
+
+void TestFlatHint::colourSetterOnlyStores_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("changed"); // which colour takes the value; -1: none
+    QTest::newRow("0: background") << 0 << 0;
+    QTest::newRow("1: border") << 1 << 1;
+    QTest::newRow("2: arrow background") << 2 << 2;
+    QTest::newRow("3: arrow") << 3 << 3;
+    QTest::newRow("4: no such colour") << 4 << -1;
+    QTest::newRow("-1: no such colour") << -1 << -1;
+}
+
+void TestFlatHint::colourSetterOnlyStores()
+{
+    QFETCH(int, index);
+    QFETCH(int, changed);
+    auto colours = [this] {
+        return QList<tk::TColor>{m_hint->ColorBackground(), m_hint->ColorBorder(), m_hint->ColorArrowBackground(),
+                                 m_hint->ColorArrow()};
+    };
+    QList<tk::TColor> expected = colours();
+    if (changed >= 0)
+        expected[changed] = tk::clTeal;
+    m_hint->SetColors(index, tk::clTeal);
+    QCOMPARE(colours(), expected);
+
+    // MaxHintWidth, too, is kept as it comes.
+    m_hint->setMaxHintWidth(-7);
+    QCOMPARE(m_hint->MaxHintWidth(), -7);
+}
+
+void TestFlatHint::findFlatHint_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<int>("expected"); // index into the components made; -1: none
+    QTest::newRow("one") << u"one"_qs << 0;
+    QTest::newRow("two: the first owned") << u"two"_qs << 0;
+    QTest::newRow("two, the first destroyed") << u"first gone"_qs << 1;
+    QTest::newRow("none") << u"none"_qs << -1;
+    QTest::newRow("only one owned by a child widget") << u"nested"_qs << -1;
+    QTest::newRow("no main window") << u"no form"_qs << -1;
+}
+
+void TestFlatHint::findFlatHint()
+{
+    QFETCH(QString, setup);
+    QFETCH(int, expected);
+    QList<TFlatHint *> made{m_hint};
+    if (setup == u"two" || setup == u"first gone") {
+        // A widget owned in between does not disturb the order.
+        new QWidget(m_form.get());
+        made << new TFlatHint(m_form.get());
+    }
+    if (setup == u"first gone" || setup == u"none" || setup == u"nested") {
+        delete m_hint;
+        m_hint = nullptr;
+    }
+    if (setup == u"nested")
+        made << new TFlatHint(new QWidget(m_form.get()));
+    if (setup == u"no form")
+        app()->setMainForm(nullptr);
+    QCOMPARE(FindFlatHint(), expected < 0 ? nullptr : made[expected]);
+}
+
+void TestFlatHint::twoComponents()
+{
+    applyProgramSettings(m_hint);
+    m_hint->setMaxHintWidth(150);
+    auto *second = new TFlatHint(m_form.get());
+    applyProgramSettings(second);
+    int firstCalls = 0, secondCalls = 0;
+    m_hint->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++firstCalls; };
+    second->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++secondCalls; };
+
+    // The show-hint event goes to the last one made...
+    QString text = kLongHint;
+    bool canShow = true;
+    tk::THintInfo info;
+    app()->OnShowHint(text, canShow, info);
+    QCOMPARE(firstCalls, 0);
+    QCOMPARE(secondCalls, 1);
+
+    // ...while the window takes its settings from the first one owned.
+    TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), kLongHint);
+    QVERIFY(window);
+    QCOMPARE(window->FlatHint(), m_hint);
+    QVERIFY2(window->width() <= 150, qPrintable(u"width %1"_qs.arg(window->width())));
+}
+
+void TestFlatHint::withoutComponent()
+{
+    delete m_hint;
+    m_hint = nullptr;
+    TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), kLongHint);
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->FlatHint(), nullptr);
+    // The look of a fresh component: its width and font...
+    const QSize text = textExtent(tk::defaultFont(), kLongHint, 200 - 22);
+    QCOMPARE(window->size(), text + QSize(22, 6));
+    QVERIFY(window->width() <= 200);
+
+    // ...and its colours (placed below right: the strip is on the left).
+    const QImage image = window->grab().toImage();
+    const struct {
+        QPoint pixel;
+        QColor colour;
+        const char *name;
+    } expected[] = {
+        {{0, 0}, QColor(0, 0, 0), "frame corner (0,0): black"},
+        {{1, 1}, QColor(255, 210, 83), "strip (1,1): rgb(255, 210, 83)"},
+        {{window->width() - 2, 1}, QColor(255, 255, 255), "text area (W-2,1): white"},
+        {{3, 3}, QColor(0, 0, 0), "arrow tip (3,3): black"},
+    };
+    for (const auto &e : expected)
+        QVERIFY2(image.pixelColor(e.pixel) == e.colour,
+                 qPrintable(u"%1 is %2"_qs.arg(QLatin1StringView(e.name), rgb(image.pixelColor(e.pixel)))));
+}
+
+void TestFlatHint::placement_data()
+{
+    QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<QPoint>("givenCorner"); // of the rectangle handed to the activation: it cancels out
+    QTest::addColumn<int>("placement");
+
+    const QPoint corner{37, 91};
+    QTest::newRow("top-left quarter") << screenPoint(0, 100, 0, 100) << corner << int(hpBelowRight);
+    QTest::newRow("top-left quarter, other given rectangle") << screenPoint(0, 100, 0, 100) << QPoint(-400, 650)
+                                                             << int(hpBelowRight);
+    QTest::newRow("top-right quarter") << screenPoint(1, 150, 0, 100) << corner << int(hpBelowLeft);
+    QTest::newRow("bottom-left quarter") << screenPoint(0, 100, 1, 150) << corner << int(hpAboveRight);
+    QTest::newRow("bottom-right quarter") << screenPoint(1, 150, 1, 150) << corner << int(hpAboveLeft);
+    QTest::newRow("screen origin") << screenPoint(0, 0, 0, 0) << corner << int(hpBelowRight);
+    QTest::newRow("last pixel left of and above the middle") << screenPoint(1, -1, 1, -1) << corner << int(hpBelowRight);
+    QTest::newRow("vertical middle line, upper half") << screenPoint(1, 0, 0, 100) << corner << int(hpBelowLeft);
+    QTest::newRow("horizontal middle line, left half") << screenPoint(0, 100, 1, 0) << corner << int(hpAboveRight);
+    QTest::newRow("both middle lines") << screenPoint(1, 0, 1, 0) << corner << int(hpAboveLeft);
+    QTest::newRow("last pixel of the screen") << screenPoint(2, -1, 2, -1) << corner << int(hpAboveLeft);
+    QTest::newRow("right of the screen, upper half") << screenPoint(2, 0, 0, 100) << corner << int(hpAboveLeft);
+    QTest::newRow("below the screen, left half") << screenPoint(0, 100, 2, 0) << corner << int(hpAboveLeft);
+    QTest::newRow("left of the screen, upper half") << screenPoint(0, -40, 0, 100) << corner << int(hpAboveLeft);
+    QTest::newRow("above the screen, left half") << screenPoint(0, 100, 0, -30) << corner << int(hpAboveLeft);
+}
+
+void TestFlatHint::placement()
+{
+    QFETCH(QPoint, cursor);
+    QFETCH(QPoint, givenCorner);
+    QFETCH(int, placement);
+    applyProgramSettings(m_hint);
+    const QString text = u"Выход"_qs;
+    TFlatHintWindow *window = activateAt(cursor, text, givenCorner);
+    QVERIFY(window);
+    QCOMPARE(QCursor::pos(), cursor);
+    QCOMPARE(int(window->Placement()), placement);
+    QVERIFY(window->isVisible());
+
+    const QSize size = textExtent(programHintFont(), text, 400 - 22) + QSize(22, 6);
+    const int w = size.width(), h = size.height(), x = cursor.x(), y = cursor.y();
+    // left, top, right, bottom by placement; 12 pixels off the cursor below right, 5 elsewhere.
+    tk::TRect expected;
+    switch (placement) {
+    case hpBelowRight:
+        expected = {x + 12, y + 12, x + 12 + w, y + 12 + h};
+        break;
+    case hpBelowLeft:
+        expected = {x - 5 - w, y + 5, x - 5, y + 5 + h};
+        break;
+    case hpAboveRight:
+        expected = {x + 5, y - 5 - h, x + 5 + w, y - 5};
+        break;
+    case hpAboveLeft:
+        expected = {x - 5 - w, y - 5 - h, x - 5, y - 5};
+        break;
+    }
+    QCOMPARE(window->geometry(), expected.toQRect());
+}
+
+void TestFlatHint::windowSize_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("maxWidth");
+    QTest::addColumn<bool>("withinMax");
+    QTest::addColumn<int>("minLines");
+
+    QTest::newRow("short one-line hint") << u"Выход из программы"_qs << 400 << true << 1;
+    QTest::newRow("ampersands show as they are") << u"Tom && Jerry & Co"_qs << 400 << true << 1;
+    QTest::newRow("line feed: two lines") << u"Закрыть справку\nпо руне"_qs << 400 << true << 2;
+    QTest::newRow("long hint wraps within 400") << kLongHint << 400 << true << 3;
+    QTest::newRow("long hint wraps within 250") << kLongHint << 250 << true << 5;
+    QTest::newRow("word wider than the wrap width") << u"Неразрывнонаписанноедлинноеслово и ещё"_qs << 120 << false << 2;
+    QTest::newRow("MaxHintWidth smaller than the margins") << u"ab cd"_qs << 10 << false << 2;
+    QTest::newRow("negative MaxHintWidth") << u"ab cd"_qs << -50 << false << 2;
+}
+
+void TestFlatHint::windowSize()
+{
+    QFETCH(QString, text);
+    QFETCH(int, maxWidth);
+    QFETCH(bool, withinMax);
+    QFETCH(int, minLines);
+    applyProgramSettings(m_hint);
+    m_hint->setMaxHintWidth(maxWidth);
+    TFlatHintWindow *window = activateAt(screenPoint(0, 20, 0, 20), text);
+    QVERIFY(window);
+    QCOMPARE(window->Caption(), text);
+
+    const QSize extent = textExtent(programHintFont(), text, maxWidth - 22);
+    QCOMPARE(window->size(), extent + QSize(22, 6));
+    QCOMPARE(window->width() <= maxWidth, withinMax);
+    const QFontMetrics metrics(programHintFont());
+    QVERIFY2(window->height() - 6 >= minLines * metrics.height(), qPrintable(u"height %1"_qs.arg(window->height())));
+    if (minLines == 1)
+        QVERIFY(window->height() - 6 < 2 * metrics.height());
+}
+
+void TestFlatHint::settingsReadOnEveryActivation()
+{
+    applyProgramSettings(m_hint);
+    TFlatHintWindow *window = activateAt(screenPoint(0, 20, 0, 20), kLongHint);
+    QVERIFY(window);
+    QVERIFY(window->width() > 300);
+    const int bigHeight = window->height();
+
+    m_hint->setMaxHintWidth(200);
+    m_hint->setFont(tk::makeFont(u"Arial"_qs, -10), tk::clWindowText);
+    window = activateAt(screenPoint(0, 21, 0, 21), kLongHint);
+    QCOMPARE(window->size(), textExtent(tk::makeFont(u"Arial"_qs, -10), kLongHint, 178) + QSize(22, 6));
+    QVERIFY(window->width() <= 200);
+    QVERIFY(window->height() != bigHeight);
+}
+
+void TestFlatHint::paint_data()
+{
+    QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<int>("placement");
+    QTest::addColumn<bool>("stripOnLeft");
+    QTest::addColumn<bool>("arrowAtTop");
+    QTest::newRow("below right") << screenPoint(0, 100, 0, 100) << int(hpBelowRight) << true << true;
+    QTest::newRow("below left") << screenPoint(1, 0, 0, 100) << int(hpBelowLeft) << false << true;
+    QTest::newRow("above right") << screenPoint(0, 100, 1, 150) << int(hpAboveRight) << true << false;
+    QTest::newRow("above left") << screenPoint(1, 150, 1, 150) << int(hpAboveLeft) << false << false;
+}
+
+void TestFlatHint::paint()
+{
+    QFETCH(QPoint, cursor);
+    QFETCH(int, placement);
+    QFETCH(bool, stripOnLeft);
+    QFETCH(bool, arrowAtTop);
+    applyProgramSettings(m_hint);
+    m_hint->setColorBackground(0x00E1FFFF); // rgb(255, 255, 225)
+    m_hint->setColorBorder(tk::clNavy);      // rgb(0, 0, 128)
+    m_hint->setColorArrow(tk::clMaroon);     // rgb(128, 0, 0); the strip keeps rgb(255, 210, 83)
+    const QColor background(255, 255, 225), border(0, 0, 128), strip(255, 210, 83), arrow(128, 0, 0);
+
+    TFlatHintWindow *window = activateAt(cursor, u"Справка по программе ORMEX"_qs);
+    QVERIFY(window);
+    QCOMPARE(int(window->Placement()), placement);
+    const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int W = image.width(), H = image.height();
+    QCOMPARE(QSize(W, H), window->size());
+
+    // Strip and text area, each with its four corner pixels; the frame at corners and edge middles.
+    const QRect stripRect = stripOnLeft ? QRect(QPoint(1, 1), QPoint(14, H - 2)) : QRect(QPoint(W - 15, 1), QPoint(W - 2, H - 2));
+    const QRect textRect = stripOnLeft ? QRect(QPoint(15, 1), QPoint(W - 2, H - 2)) : QRect(QPoint(1, 1), QPoint(W - 16, H - 2));
+    struct Named {
+        QPoint pixel;
+        QColor colour;
+        QString name;
+    };
+    QList<Named> expected;
+    for (QPoint p : {QPoint(0, 0), QPoint(W - 1, 0), QPoint(0, H - 1), QPoint(W - 1, H - 1), QPoint(W / 2, 0),
+                     QPoint(W / 2, H - 1), QPoint(0, H / 2), QPoint(W - 1, H / 2)})
+        expected << Named{p, border, u"frame"_qs};
+    // The strip's corner away from the arrow, and the text area's four corners (no text reaches them).
+    expected << Named{arrowAtTop ? QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.bottom())
+                                 : QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.top()),
+                      strip, u"strip corner away from the arrow"_qs};
+    expected << Named{QPoint(stripOnLeft ? stripRect.right() : stripRect.left(), arrowAtTop ? stripRect.bottom() : stripRect.top()),
+                      strip, u"strip edge next to the text"_qs};
+    expected << Named{QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), arrowAtTop ? stripRect.top() : stripRect.bottom()),
+                      strip, u"strip corner beside the tip"_qs};
+    for (QPoint p : {textRect.topLeft(), textRect.topRight(), textRect.bottomLeft(), textRect.bottomRight()})
+        expected << Named{p, background, u"text area"_qs};
+    const QPoint tip(stripOnLeft ? 3 : W - 4, arrowAtTop ? 3 : H - 4);
+    expected << Named{tip, arrow, u"arrow tip"_qs};
+    for (const Named &e : expected)
+        QVERIFY2(image.pixelColor(e.pixel) == e.colour,
+                 qPrintable(u"%1 pixel (%2,%3) should be %4, is %5"_qs.arg(e.name)
+                                .arg(e.pixel.x())
+                                .arg(e.pixel.y())
+                                .arg(rgb(e.colour), rgb(image.pixelColor(e.pixel)))));
+    QCOMPARE(window->ArrowPoint(), tip);
+
+    // The arrow: exactly the pixels of its 17 segments, nothing more, and everything else in the strip
+    // is the strip's colour.
+    QList<QPoint> expectedArrow = outlinePixels(tip, stripOnLeft ? 1 : -1, arrowAtTop ? 1 : -1);
+    QList<QPoint> drawnArrow;
+    for (int y = stripRect.top(); y <= stripRect.bottom(); ++y)
+        for (int x = stripRect.left(); x <= stripRect.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c == arrow)
+                drawnArrow << QPoint(x, y);
+            else
+                QVERIFY2(c == strip, qPrintable(u"strip pixel (%1,%2) is %3"_qs.arg(x).arg(y).arg(rgb(c))));
+        }
+    std::sort(expectedArrow.begin(), expectedArrow.end(), pointLess);
+    std::sort(drawnArrow.begin(), drawnArrow.end(), pointLess);
+    QCOMPARE(drawnArrow, expectedArrow);
+
+    // Text is drawn, in the font's colour, inside the text area only.
+    bool textInk = false;
+    for (int y = textRect.top(); y <= textRect.bottom() && !textInk; ++y)
+        for (int x = textRect.left(); x <= textRect.right() && !textInk; ++x)
+            textInk = image.pixelColor(x, y) != background;
+    QVERIFY(textInk);
+}
+
+void TestFlatHint::textBox_data()
+{
+    QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<bool>("stripOnLeft");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("wrapped, strip on the left") << screenPoint(0, 100, 0, 100) << true << kLongHint;
+    QTest::newRow("wrapped, strip on the right") << screenPoint(1, 150, 1, 150) << false << kLongHint;
+    QTest::newRow("ampersands drawn as they are") << screenPoint(0, 100, 0, 100) << true << u"Tom && Jerry & Co"_qs;
+    QTest::newRow("line feed starts a second line") << screenPoint(0, 100, 0, 100) << true << u"Закрыть\nсправку"_qs;
+}
+
+void TestFlatHint::textBox()
+{
+    QFETCH(QPoint, cursor);
+    QFETCH(bool, stripOnLeft);
+    QFETCH(QString, text);
+    applyProgramSettings(m_hint);
+    m_hint->setColorBackground(tk::clWhite);
+    TFlatHintWindow *window = activateAt(cursor, text);
+    QVERIFY(window);
+    const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int W = image.width(), H = image.height();
+
+    // The text area as it should look: the wrapped text, left-aligned in a box 3 pixels in from the
+    // strip and from the frame, 2 below the window's top edge, exactly as wide as was measured.
+    const QRect area = stripOnLeft ? QRect(15, 1, W - 16, H - 2) : QRect(1, 1, W - 16, H - 2);
+    QImage expected(image.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        painter.setFont(programHintFont());
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(area.left() + 3, 2, W - 22, H - 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                         text);
+    }
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) != expected.pixel(x, y))
+                QFAIL(qPrintable(u"text area pixel (%1,%2) is %3, should be %4"_qs.arg(x).arg(y).arg(
+                    rgb(image.pixelColor(x, y)), rgb(expected.pixelColor(x, y)))));
+}
+
+void TestFlatHint::colourChangeWhileShown_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QPoint>("pixel"); // below right: strip on the left, arrow at the top
+    QTest::newRow("background, text area pixel (20,1)") << 0 << QPoint(20, 1);
+    QTest::newRow("border, frame pixel (0,0)") << 1 << QPoint(0, 0);
+    QTest::newRow("arrow background, strip pixel (1,1)") << 2 << QPoint(1, 1);
+    QTest::newRow("arrow, tip pixel (3,3)") << 3 << QPoint(3, 3);
+}
+
+void TestFlatHint::colourChangeWhileShown()
+{
+    QFETCH(int, index);
+    QFETCH(QPoint, pixel);
+    applyProgramSettings(m_hint);
+    m_hint->setColorBackground(tk::clWhite);
+    m_hint->setColorBorder(tk::clBlack);
+    m_hint->setColorArrowBackground(tk::clYellow);
+    m_hint->setColorArrow(tk::clBlack);
+    const QColor before = index == 0 ? QColor(255, 255, 255) : index == 2 ? QColor(255, 255, 0) : QColor(0, 0, 0);
+    const QColor after(0, 128, 128); // clTeal
+
+    TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), u"Руна"_qs);
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTRY_COMPARE(screenPixel(window, pixel), before);
+
+    m_hint->SetColors(index, tk::clTeal);
+    QCoreApplication::processEvents();
+    QCOMPARE(screenPixel(window, pixel), before);
+
+    // The next hint takes it.
+    activateAt(screenPoint(0, 101, 0, 101), u"Руна"_qs);
+    QTRY_COMPARE(screenPixel(window, pixel), after);
+}
+
+void TestFlatHint::showHintThroughApplication_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("replacement"); // empty: the text stays
+    QTest::addColumn<QString>("shown");       // empty: no hint shows
+    QTest::newRow("handler leaves the hint") << false << QString() << u"Руна Феу"_qs;
+    QTest::newRow("handler cancels") << true << QString() << QString();
+    QTest::newRow("handler changes the text") << false << u"Богатство, имущество, успех в делах"_qs
+                                              << u"Богатство, имущество, успех в делах"_qs;
+}
+
+void TestFlatHint::showHintThroughApplication()
+{
+    QFETCH(bool, cancel);
+    QFETCH(QString, replacement);
+    QFETCH(QString, shown);
+    applyProgramSettings(m_hint);
+    auto *slot = new tk::GraphicControl(m_form.get());
+    slot->setGeometry(22, 72, 145, 177);
+    slot->setHint(u"Руна Феу"_qs);
+    slot->setShowHint(true);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+
+    QStringList received;
+    QList<QWidget *> controls;
+    m_hint->OnShowHint = [&](QString &hint, bool &canShow, tk::THintInfo &info) {
+        received << hint;
+        controls << info.HintControl;
+        if (cancel)
+            canShow = false;
+        if (!replacement.isEmpty())
+            hint = replacement;
+    };
+    const QPoint cursor = slot->mapToGlobal(QPoint(70, 80));
+    moveTo(cursor);
+    QCOMPARE(app()->pendingHintDelay(), 500);
+    QTRY_COMPARE(received.size(), 1);
+    QCOMPARE(received.first(), u"Руна Феу"_qs);
+    QCOMPARE(controls.first(), slot);
+
+    TFlatHintWindow *window = flatWindow();
+    QVERIFY(window);
+    if (shown.isEmpty()) {
+        QCoreApplication::processEvents();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(app()->pendingHintDelay(), -1);
+        return;
+    }
+    QTRY_VERIFY(window->isVisible());
+    QCOMPARE(window->Caption(), shown);
+    QCOMPARE(window->FlatHint(), m_hint);
+    QCOMPARE(QApplication::activeWindow(), m_form.get());
+    // Measured on the text it shows, and placed by the cursor it rests at (top-left quarter).
+    const QSize size = textExtent(programHintFont(), shown, 400 - 22) + QSize(22, 6);
+    QCOMPARE(int(window->Placement()), int(hpBelowRight));
+    QCOMPARE(window->geometry(), QRect(cursor + QPoint(12, 12), size));
+}
+
+int main(int argc, char *argv[])
+{
+    tk::Application app(argc, argv);
+    tk::installFontSubstitutes();
+    app.setFont(tk::defaultFont());
+    TestFlatHint test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_flathint.moc"

@@ -551,6 +551,7 @@ void TestMainWindow::badPicture_data()
     QTest::newRow("headers cut short") << jpegBytes(145, 177, Qt::red).left(40) << false
                                        << u"^JPEG error #\\d+\\.$"_qs;
     QTest::newRow("a directory") << QByteArray() << true << u"^Cannot open file g\\\\2\\.jpg\\.$"_qs;
+    QTest::newRow("huge") << QByteArray() << false << u"^Picture file too large: g\\\\2\\.jpg\\.$"_qs;
     QTest::newRow("unreadable") << jpegBytes(145, 177, Qt::red) << false << u"^Cannot open file g\\\\2\\.jpg\\.$"_qs;
 }
 
@@ -564,6 +565,12 @@ void TestMainWindow::badPicture()
         QVERIFY(QDir(m_dir->filePath(u"g"_qs)).mkdir(u"2.jpg"_qs));
     else
         writeFile(gPath(u"2.jpg"_qs), content);
+    if (QByteArray(QTest::currentDataTag()) == "huge") {
+        // Refused before a byte of it is read; the file is a hole and takes no disk.
+        QFile file(gPath(u"2.jpg"_qs));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(qint64(4) * 1024 * 1024 * 1024));
+    }
     if (QByteArray(QTest::currentDataTag()) == "unreadable") {
         if (::geteuid() == 0)
             QSKIP("the superuser reads every file");

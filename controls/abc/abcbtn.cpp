@@ -39,31 +39,15 @@ void TabcRepSpeedBtn::drawPicture(QPainter &painter, QPoint offset)
         graphic->draw(painter, offset, rect());
 }
 
-void TabcRepSpeedBtn::drawFrame(QPainter &painter)
-{
-    const int r = width() - 1, b = height() - 1;
-    QColor topLeft, bottomRight;
-    if (m_pressedInside) {
-        topLeft = tk::toQColor(tk::clBtnShadow);
-        bottomRight = tk::toQColor(tk::clBtnHighlight);
-    } else if (m_mouseInside) {
-        topLeft = tk::toQColor(tk::clBtnHighlight);
-        bottomRight = tk::toQColor(tk::clBtnShadow);
-    } else {
-        return;
-    }
-    painter.fillRect(QRect(0, 0, r, 1), topLeft);
-    painter.fillRect(QRect(0, 0, 1, b), topLeft);
-    painter.fillRect(QRect(r, 0, 1, b + 1), bottomRight);
-    painter.fillRect(QRect(0, b, r + 1, 1), bottomRight);
-}
-
 void TabcRepSpeedBtn::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setClipRect(rect());
+    const tk::TRect face = tk::TRect::fromQRect(rect());
+    // Face and frame, the picture, then the frame once more so that it lies on the picture.
+    DrawButtonFrame(painter, face, absThin, afmSolid, nullptr, tk::clBtnFace, m_pressedInside, m_mouseInside, true);
     drawPicture(painter, m_pressedInside ? kPictureOffset + kPressedShift : kPictureOffset);
-    drawFrame(painter);
+    DrawButtonFrame(painter, face, absThin, afmNone, nullptr, tk::clBtnFace, m_pressedInside, m_mouseInside, true);
 }
 
 void TabcRepSpeedBtn::mousePressEvent(QMouseEvent *event)

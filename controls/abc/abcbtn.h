@@ -42,7 +42,6 @@ protected:
 
 private:
     void drawPicture(QPainter &painter, QPoint offset);
-    void drawFrame(QPainter &painter);
 
     tk::Picture m_picture;
     bool m_mouseInside = false;

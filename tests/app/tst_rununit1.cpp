@@ -133,6 +133,7 @@ private Q_SLOTS:
     void badHelpFile_data();
     void badHelpFile();
     void slotHintIsShortMeaning();
+    void buttonLooks();
 
 private:
     QWidget *control(const QString &name) const;
@@ -694,6 +695,30 @@ void TestMainWindow::slotHintIsShortMeaning()
     QVERIFY(window->width() <= 400);
     QCursor::setPos(m_form->mapToGlobal(QPoint(190, 150))); // background: no hint there
     QTRY_VERIFY(!app->HintWindow()->isVisible());
+}
+
+void TestMainWindow::buttonLooks()
+{
+    TabcRepSpeedBtn *button = m_form->abcRepSpeedBtn3;
+    const QPoint centre = centreOf(button);
+    const QColor highlight(255, 255, 255), shadow(128, 128, 128);
+    // At rest: no frame, the picture's column 3, row 4 in the corner.
+    QImage look = button->grab().toImage();
+    QVERIFY(look.pixelColor(0, 0) != highlight || look.pixelColor(169, 44) != shadow);
+
+    QCursor::setPos(m_form->mapToGlobal(centre));
+    QTRY_VERIFY(button->MouseInside());
+    look = button->grab().toImage();
+    QCOMPARE(look.pixelColor(0, 0), highlight);   // raised: top and left light
+    QCOMPARE(look.pixelColor(169, 44), shadow);   // right and bottom dark
+    QCOMPARE(look.pixelColor(169, 0), shadow);    // the top-right corner belongs to the right side
+
+    QTest::mousePress(m_form->windowHandle(), Qt::LeftButton, Qt::NoModifier, centre);
+    look = button->grab().toImage();
+    QCOMPARE(look.pixelColor(0, 0), shadow);      // sunken: top and left dark
+    QCOMPARE(look.pixelColor(169, 44), highlight);
+    QTest::mouseRelease(m_form->windowHandle(), Qt::LeftButton, Qt::NoModifier, centre);
+    QVERIFY(!m_form->isVisible()); // the exit button's click
 }
 
 int main(int argc, char *argv[])

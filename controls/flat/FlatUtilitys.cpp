@@ -1,0 +1,222 @@
+#include "FlatUtilitys.h"
+
+#include "HSLUtils.h"
+#include "control.h"
+#include "errors.h"
+
+#include <QPainter>
+#include <QRegion>
+#include <QWidget>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Every advanced colour starts from the base's lightness raised by this much, whichever way it then goes.
+constexpr int kLightnessRaise = 10;
+// Lightening stops here, well below the scale's top.
+constexpr int kLightnessCap = 100;
+
+bool isWindowless(const QWidget *widget)
+{
+    const tk::Control *control = tk::asControl(widget);
+    return control && !control->Windowed();
+}
+
+// The cell size of a glyph strip; a strip claiming no cells counts as one, the fewest it can hold.
+QPoint glyphCellSize(const QImage *glyph, TNumGlyphs numGlyphs)
+{
+    if (!glyph || glyph->isNull())
+        return {0, 0};
+    const int cells = std::clamp<int>(numGlyphs, 1, 4);
+    return {glyph->width() / cells, glyph->height()};
+}
+
+// The layout axis is x for a glyph beside the caption and y for one above or below it.
+int along(QPoint p, bool horizontal)
+{
+    return horizontal ? p.x() : p.y();
+}
+
+int across(QPoint p, bool horizontal)
+{
+    return horizontal ? p.y() : p.x();
+}
+
+} // namespace
+
+tk::TColor AdjustLightness(tk::TColor base, tk::TColor fallback, TAdvColors step, bool darken)
+{
+    if (step == 0)
+        return fallback;
+    int H, S, L;
+    ColorToScaledHsl(tk::ColorToRGB(base), H, S, L);
+    L += kLightnessRaise;
+    if (darken)
+        L = L - step < 0 ? 0 : L - step;
+    else
+        L = L + step > kLightnessCap ? kLightnessCap : L + step;
+    return ScaledHslToColor(H, S, L);
+}
+
+void DrawBevelFrame(QPainter &canvas, tk::TRect rect, tk::TColor topColor, tk::TColor bottomColor, int width)
+{
+    const QColor top = tk::toQColor(topColor);
+    const QColor bottom = tk::toQColor(bottomColor);
+    int left = rect.Left, upper = rect.Top, right = rect.Right - 1, lower = rect.Bottom - 1;
+    // A ring inside an empty rectangle would run backwards over the rings already drawn.
+    for (int ring = 0; ring < width && left <= right && upper <= lower; ++ring) {
+        const std::array<QPoint, 3> topLeft = {QPoint(left, lower), QPoint(left, upper),
+                                               QPoint(right, upper)};
+        const std::array<QPoint, 3> bottomRight = {QPoint(right, upper), QPoint(right, lower),
+                                                   QPoint(left - 1, lower)};
+        tk::Polyline(canvas, topLeft, top);
+        tk::Polyline(canvas, bottomRight, bottom);
+        ++left;
+        ++upper;
+        --right;
+        --lower;
+    }
+}
+
+void PaintParentBackground(QWidget *control, QPainter &canvas)
+{
+    // A window of its own lies over its parent's window, not inside it: nothing of the parent is under it.
+    QWidget *parent = control && !control->isWindow() ? control->parentWidget() : nullptr;
+    if (!parent)
+        return;
+    // Only what lies under the control can show through it; an empty region would make render() paint
+    // the whole widget.
+    const QRect under = parent->rect() & control->geometry();
+    if (under.isEmpty())
+        return;
+
+    canvas.save();
+    canvas.translate(-control->pos());
+    canvas.setClipRect(parent->rect(), Qt::IntersectClip);
+    parent->render(&canvas, under.topLeft(), QRegion(under), QWidget::DrawWindowBackground);
+    // The parent's own painting takes in its windowless controls, as where the platform draws them
+    // itself, and leaves out its windowed ones, which are windows beside the control's. Windowless ones
+    // above the control do not count: Qt paints them over it anyway.
+    for (QObject *child : parent->children()) {
+        if (child == control)
+            break;
+        auto *sibling = qobject_cast<QWidget *>(child);
+        if (!sibling || sibling->isWindow() || !sibling->isVisibleTo(parent) || !isWindowless(sibling))
+            continue;
+        const QRect shown = under & sibling->geometry();
+        if (shown.isEmpty())
+            continue;
+        sibling->render(&canvas, shown.topLeft(), QRegion(shown.translated(-sibling->pos())));
+    }
+    canvas.restore();
+}
+
+QImage MakeDisabledGlyph(const QImage &source, tk::TColor maskColor, tk::TColor fillColor,
+                         tk::TColor highlightColor, tk::TColor shadowColor, bool withHighlight)
+{
+    const int w = source.width(), h = source.height();
+    QImage result(w, h, QImage::Format_RGB32);
+    if (source.isNull())
+        return result;
+    if (result.isNull())
+        throw tk::Error(u"Out of system resources"_qs);
+
+    // A two-colour source is its own mask, with black as ink.
+    const bool twoColour =
+        source.format() == QImage::Format_Mono || source.format() == QImage::Format_MonoLSB;
+    const QRgb ink = twoColour ? qRgb(0, 0, 0) : tk::toQColor(maskColor).rgb();
+    const QImage pixels = source.convertToFormat(QImage::Format_RGB32);
+    if (pixels.isNull())
+        throw tk::Error(u"Out of system resources"_qs);
+    const auto isInk = [&](int x, int y) {
+        return (reinterpret_cast<const QRgb *>(pixels.constScanLine(y))[x] | 0xFF000000u) == ink;
+    };
+
+    result.fill(tk::toQColor(fillColor));
+    const QRgb highlight = tk::toQColor(highlightColor).rgb();
+    const QRgb shadow = tk::toQColor(shadowColor).rgb();
+    if (withHighlight) {
+        for (int y = 0; y + 1 < h; ++y) {
+            QRgb *below = reinterpret_cast<QRgb *>(result.scanLine(y + 1));
+            for (int x = 0; x + 1 < w; ++x) {
+                if (isInk(x, y))
+                    below[x + 1] = highlight;
+            }
+        }
+    }
+    for (int y = 0; y < h; ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(result.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            if (isInk(x, y))
+                row[x] = shadow;
+        }
+    }
+    return result;
+}
+
+void LayoutGlyphAndCaption(const QFont &font, const tk::TRect &client, QPoint offset, TButtonLayout layout,
+                           int spacing, int margin, const QImage *glyph, TNumGlyphs numGlyphs,
+                           const QString &caption, tk::TRect &textBounds, QPoint &glyphPos)
+{
+    const QPoint clientSize(client.Right - client.Left, client.Bottom - client.Top);
+    const QPoint glyphSize = glyphCellSize(glyph, numGlyphs);
+
+    QPoint textSize(0, 0);
+    textBounds = {0, 0, 0, 0};
+    if (!caption.isEmpty()) {
+        textBounds = {0, 0, clientSize.x(), 0};
+        tk::DrawText(nullptr, font, Qt::black, caption, textBounds, tk::DT_CALCRECT | tk::DT_SINGLELINE);
+        textSize = {textBounds.Right - textBounds.Left, textBounds.Bottom - textBounds.Top};
+    }
+
+    const bool horizontal = layout == blGlyphLeft || layout == blGlyphRight;
+    // Both centred across the layout axis.
+    const int glyphAcross = (across(clientSize, horizontal) - across(glyphSize, horizontal) + 1) / 2;
+    const int textAcross = (across(clientSize, horizontal) - across(textSize, horizontal) + 1) / 2;
+    QPoint glyphAt = horizontal ? QPoint(0, glyphAcross) : QPoint(glyphAcross, 0);
+    QPoint textAt = horizontal ? QPoint(0, textAcross) : QPoint(textAcross, 0);
+
+    if (textSize.x() == 0 || glyphSize.x() == 0)
+        spacing = 0;
+
+    // What the glyph and the caption leave of the client along the layout axis; -1 asks for a share of it.
+    const int freeSpace =
+        along(clientSize, horizontal) - along(glyphSize, horizontal) - along(textSize, horizontal);
+    if (margin == -1 && spacing == -1) {
+        margin = freeSpace / 3;
+        spacing = margin;
+    } else if (margin == -1) {
+        margin = (freeSpace - spacing + 1) / 2;
+    } else if (spacing == -1) {
+        spacing = (freeSpace - margin) / 2;
+    }
+
+    switch (layout) {
+    case blGlyphLeft:
+        glyphAt.rx() = margin;
+        textAt.rx() = glyphAt.x() + glyphSize.x() + spacing;
+        break;
+    case blGlyphRight:
+        glyphAt.rx() = clientSize.x() - margin - glyphSize.x();
+        textAt.rx() = glyphAt.x() - spacing - textSize.x();
+        break;
+    case blGlyphTop:
+        glyphAt.ry() = margin;
+        textAt.ry() = glyphAt.y() + glyphSize.y() + spacing;
+        break;
+    case blGlyphBottom:
+        glyphAt.ry() = clientSize.y() - margin - glyphSize.y();
+        textAt.ry() = glyphAt.y() - spacing - textSize.y();
+        break;
+    }
+
+    const QPoint origin(client.Left + offset.x(), client.Top + offset.y());
+    glyphPos = glyphAt + origin;
+    const QPoint textShift = textAt + origin;
+    textBounds.Left += textShift.x();
+    textBounds.Right += textShift.x();
+    textBounds.Top += textShift.y();
+    textBounds.Bottom += textShift.y();
+}

@@ -188,8 +188,9 @@ void Tform1::createLayout()
     FlatMemo1->setGeometry(4, 5, 397, 260);
     FlatMemo1->setReadOnly(true);
     FlatMemo1->setScrollBars(ssVertical);
-    FlatMemo1->setParentColor(true);
+    // The resting face stored with the layout is the panel's colour, which it then follows.
     FlatMemo1->setColorFlat(kPanelColor);
+    FlatMemo1->setParentColor(true);
     FlatMemo1->setColorFocused(tk::clInfoBk);
     FlatMemo1->setText(kMemoInitialText);
     setTabOrder(FlatButton1, FlatMemo1);

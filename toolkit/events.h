@@ -8,6 +8,7 @@ namespace tk {
 enum EventType : int {
     SystemColorsChangedType = QEvent::User + 100,
     CancelModeType,
+    ParentColorChangedType,
 };
 
 // The system colour table changed (setSystemColor).
@@ -20,6 +21,13 @@ public:
 class CancelModeEvent : public QEvent {
 public:
     CancelModeEvent() : QEvent(QEvent::Type(CancelModeType)) {}
+};
+
+// Sent by a control to its children when its colour changes: a colour that is not in the palette
+// reaches them no other way, and those that follow their parent's colour take the new one.
+class ParentColorChangedEvent : public QEvent {
+public:
+    ParentColorChangedEvent() : QEvent(QEvent::Type(ParentColorChangedType)) {}
 };
 
 } // namespace tk

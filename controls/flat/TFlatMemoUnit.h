@@ -1,16 +1,23 @@
 #pragma once
 
+#include "FlatUtilitys.h"
 #include "colors.h"
 #include "control.h"
 
 #include <QPlainTextEdit>
 
+class QPainter;
+
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
-// A multi-line text box with a window of its own; its text keeps CR LF line breaks.
+// A multi-line text box with a window of its own and a flat three-pixel frame around text and scroll
+// bars: a one-pixel outline in ColorBorder, then a two-pixel band in the face colour. The face (band and
+// text background) is ColorFlat at rest and ColorFocused while the box has the focus or the mouse is over
+// it. Its text keeps CR LF line breaks.
 class TFlatMemo : public QPlainTextEdit, public tk::Control {
     Q_OBJECT
 public:
+    // 185 x 89 at (0, 0); when created inside a parent it rests in the parent's colour (ParentColor).
     explicit TFlatMemo(QWidget *parent);
 
     // The whole text, every line break brought to CR LF. A text above the box's capacity raises
@@ -25,19 +32,71 @@ public:
     bool WordWrap() const { return lineWrapMode() != NoWrap; }
     void setWordWrap(bool wrap);
 
-    tk::TColor ColorFlat() const { return m_colorFlat; }
-    void setColorFlat(tk::TColor color);
+    // The three colours by index: 0 ColorFocused, 1 ColorBorder, 2 ColorFlat. Setting ColorFlat turns
+    // ParentColor off. An index out of range reads clNone and is ignored when set.
+    tk::TColor Colors(int index) const;
+    void SetColors(int index, tk::TColor color);
     tk::TColor ColorFocused() const { return m_colorFocused; }
-    void setColorFocused(tk::TColor color) { m_colorFocused = color; }
+    void setColorFocused(tk::TColor color) { SetColors(0, color); }
+    tk::TColor ColorBorder() const { return m_colorBorder; }
+    void setColorBorder(tk::TColor color) { SetColors(1, color); }
+    tk::TColor ColorFlat() const { return m_colorFlat; }
+    void setColorFlat(tk::TColor color) { SetColors(2, color); }
+
+    // ColorFlat follows the parent's colour: a flat panel's Color, any other parent's background colour.
     bool ParentColor() const { return m_parentColor; }
-    void setParentColor(bool parentColor) { m_parentColor = parentColor; }
+    void setParentColor(bool follow);
+
+    // The lightness steps by index: 0 AdvColorFocused, 1 AdvColorBorder. A step above 100 counts as 100.
+    TAdvColors AdvColors(int index) const;
+    void SetAdvColors(int index, TAdvColors step);
+    TAdvColors AdvColorFocused() const { return m_advColorFocused; }
+    void setAdvColorFocused(TAdvColors step) { SetAdvColors(0, step); }
+    TAdvColors AdvColorBorder() const { return m_advColorBorder; }
+    void setAdvColorBorder(TAdvColors step) { SetAdvColors(1, step); }
+
+    // Derives ColorFocused (lighter) and ColorBorder (darker) from ColorFlat; switching it also switches
+    // ParentColor.
+    bool UseAdvColors() const { return m_useAdvColors; }
+    void setUseAdvColors(bool use);
+
+    // The mouse is over the box (set only while the application has an active window).
+    bool Hot() const { return m_hot; }
+    // The face is ColorFocused now rather than ColorFlat.
+    bool ActiveLook() const;
+
+protected:
+    // The mouse came over the box or left it; the hot look follows.
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    void applyFace();
+    void ApplyAdvColors();
+    // Brings the text background to the current face and repaints the frame.
+    void PaintFlatFrame();
+    void drawFlatFrame(QPainter &painter) const;
+    bool hasParentColor() const;
+    tk::TColor parentColor() const;
+    void parentColorChanged();
+    void trackPointerWhileHeld(const QPointF &globalPos);
+    void documentEdited();
 
     QString m_text;
+    bool m_settingText = false;
     TScrollStyle m_scrollBars = ssNone;
-    tk::TColor m_colorFlat = 0xE1EAEB;
     tk::TColor m_colorFocused = tk::clWhite;
+    tk::TColor m_colorBorder = 0x8396A0;
+    tk::TColor m_colorFlat = 0xE1EAEB;
     bool m_parentColor = true;
+    TAdvColors m_advColorFocused = 10;
+    TAdvColors m_advColorBorder = 50;
+    bool m_useAdvColors = false;
+    bool m_hot = false;
 };

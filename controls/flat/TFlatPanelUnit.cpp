@@ -1,13 +1,164 @@
 #include "TFlatPanelUnit.h"
 
+#include "FlatUtilitys.h"
+#include "application.h"
 #include "canvas.h"
 #include "events.h"
 
+#include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 
-TFlatPanel::TFlatPanel(QWidget *parent) : QWidget(parent), tk::Control(this)
+namespace {
+
+// The frame of a new panel: a muted brown-grey on all four edges until told otherwise.
+constexpr tk::TColor kDefaultFrameColor = 8623776; // red 160, green 150, blue 131
+constexpr QSize kDefaultSize(185, 41);
+constexpr int kFrameWidth = 1;
+// The embossed caption of a disabled panel: a highlight copy this far right and down, the shadow on top.
+constexpr QPoint kEmbossOffset(1, 1);
+
+// What the parent paints its face in: a panel's own colour value (which may name a system colour), for
+// any other widget the colour its palette fills it with.
+tk::TColor faceColorOf(const QWidget *parent)
 {
+    if (const auto *panel = qobject_cast<const TFlatPanel *>(parent))
+        return panel->Color();
+    return tk::fromQColor(parent->palette().color(parent->backgroundRole()));
+}
+
+unsigned alignmentFlag(tk::TAlignment alignment)
+{
+    switch (alignment) {
+    case tk::taLeftJustify:
+        return tk::DT_LEFT;
+    case tk::taRightJustify:
+        return tk::DT_RIGHT;
+    case tk::taCenter:
+        break;
+    }
+    return tk::DT_CENTER;
+}
+
+tk::TRect moved(tk::TRect r, QPoint by)
+{
+    return {r.Left + by.x(), r.Top + by.y(), r.Right + by.x(), r.Bottom + by.y()};
+}
+
+} // namespace
+
+TFlatPanel::TFlatPanel(QWidget *parent)
+    : QWidget(parent), tk::Control(this), m_colorHighLight(kDefaultFrameColor),
+      m_colorShadow(kDefaultFrameColor)
+{
+    // Every pixel is painted here; Qt need not clear the face first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setGeometry(QRect(QPoint(0, 0), kDefaultSize));
+    adoptParentColor();
+}
+
+void TFlatPanel::setTransparent(bool transparent)
+{
+    if (m_transparent == transparent)
+        return;
+    m_transparent = transparent;
+    repaint();
+}
+
+void TFlatPanel::SetColors(int index, tk::TColor color)
+{
+    tk::TColor *target = index == 0 ? &m_colorHighLight : index == 1 ? &m_colorShadow : nullptr;
+    if (!target || *target == color)
+        return;
+    *target = color;
+    repaint();
+}
+
+void TFlatPanel::setColor(tk::TColor color)
+{
+    m_parentColor = false;
+    storeColor(color);
+}
+
+void TFlatPanel::setParentColor(bool parentColor)
+{
+    if (m_parentColor == parentColor)
+        return;
+    m_parentColor = parentColor;
+    adoptParentColor();
+}
+
+void TFlatPanel::storeColor(tk::TColor color)
+{
+    if (m_color == color)
+        return;
+    m_color = color;
+    // Children that take their parent's colour learn of it from their parent, as Qt gives them no word
+    // of a colour that is not in the palette.
+    for (QObject *child : children()) {
+        if (child->isWidgetType()) {
+            tk::ParentColorChangedEvent changed;
+            QCoreApplication::sendEvent(child, &changed);
+        }
+    }
+    repaint();
+}
+
+void TFlatPanel::adoptParentColor()
+{
+    if (m_parentColor && parentWidget())
+        storeColor(faceColorOf(parentWidget()));
+}
+
+bool TFlatPanel::ParentFont() const
+{
+    return !testAttribute(Qt::WA_SetFont);
+}
+
+void TFlatPanel::setParentFont(bool parentFont)
+{
+    if (ParentFont() == parentFont)
+        return;
+    if (parentFont) {
+        // A font that sets nothing of its own takes everything from the parent.
+        setFont(QFont());
+        return;
+    }
+    // The font stays what it is now, but as the panel's own.
+    m_fontColor = FontColor();
+    QFont own = font();
+    own.setResolveMask(QFont::AllPropertiesResolved);
+    setFont(own);
+}
+
+tk::TColor TFlatPanel::FontColor() const
+{
+    if (!ParentFont())
+        return m_fontColor;
+    if (const auto *panel = qobject_cast<const TFlatPanel *>(parentWidget()))
+        return panel->FontColor();
+    // Text on a window is in the system's text colour unless told otherwise.
+    return tk::clWindowText;
+}
+
+void TFlatPanel::setFontColor(tk::TColor color)
+{
+    if (!ParentFont() && m_fontColor == color)
+        return;
+    setParentFont(false);
+    m_fontColor = color;
+    repaint();
+}
+
+void TFlatPanel::setAlignment(tk::TAlignment alignment)
+{
+    // An alignment from outside the enumeration (a stored value, say) leaves the caption where it is.
+    if (alignment != tk::taLeftJustify && alignment != tk::taRightJustify && alignment != tk::taCenter)
+        return;
+    if (m_alignment == alignment)
+        return;
+    m_alignment = alignment;
+    repaint();
 }
 
 void TFlatPanel::setCaption(const QString &caption)
@@ -15,56 +166,115 @@ void TFlatPanel::setCaption(const QString &caption)
     if (m_caption == caption)
         return;
     m_caption = caption;
-    update();
-}
-
-void TFlatPanel::setColor(tk::TColor color)
-{
-    if (m_color == color)
-        return;
-    m_color = color;
-    update();
-}
-
-void TFlatPanel::setColorHighLight(tk::TColor color)
-{
-    if (m_colorHighLight == color)
-        return;
-    m_colorHighLight = color;
-    update();
-}
-
-void TFlatPanel::setColorShadow(tk::TColor color)
-{
-    if (m_colorShadow == color)
-        return;
-    m_colorShadow = color;
-    update();
+    repaint();
 }
 
 void TFlatPanel::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    const tk::TRect r = tk::TRect::fromQRect(rect());
-    tk::FillRect(painter, r, tk::toQColor(m_color));
-    // Light top and left, shadow right and bottom.
-    tk::FillRect(painter, {r.Left, r.Top, r.Right, r.Top + 1}, tk::toQColor(m_colorHighLight));
-    tk::FillRect(painter, {r.Left, r.Top, r.Left + 1, r.Bottom}, tk::toQColor(m_colorHighLight));
-    tk::FillRect(painter, {r.Right - 1, r.Top, r.Right, r.Bottom}, tk::toQColor(m_colorShadow));
-    tk::FillRect(painter, {r.Left, r.Bottom - 1, r.Right, r.Bottom}, tk::toQColor(m_colorShadow));
-    if (!m_caption.isEmpty()) {
-        tk::TRect text{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
-        tk::TRect measure = text;
-        tk::DrawText(nullptr, font(), Qt::black, m_caption, measure, tk::DT_CALCRECT | tk::DT_CENTER | tk::DT_SINGLELINE);
-        text.Top = (r.height() - measure.height()) / 2;
-        tk::DrawText(&painter, font(), tk::toQColor(tk::clWindowText), m_caption, text,
-                     tk::DT_CENTER | tk::DT_SINGLELINE);
+    if (width() <= 0 || height() <= 0)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    QImage face(size() * ratio, QImage::Format_RGB32);
+    face.setDevicePixelRatio(ratio);
+    {
+        QPainter painter(&face);
+        drawBackground(painter);
+        drawFrame(painter);
+        drawCaption(painter);
     }
+    QPainter(this).drawImage(0, 0, face);
+}
+
+void TFlatPanel::drawBackground(QPainter &painter)
+{
+    // See-through, the face colour is only what shows where the parent paints nothing (or where there is
+    // no parent at all), rather than whatever the image's memory held.
+    tk::FillRect(painter, tk::TRect::fromQRect(rect()), tk::toQColor(m_color));
+    if (m_transparent)
+        PaintParentBackground(this, painter);
+}
+
+void TFlatPanel::drawFrame(QPainter &painter)
+{
+    DrawBevelFrame(painter, tk::TRect::fromQRect(rect()), m_colorHighLight, m_colorShadow, kFrameWidth);
+}
+
+void TFlatPanel::drawCaption(QPainter &painter)
+{
+    if (m_caption.isEmpty())
+        return;
+    const unsigned flags = tk::DT_SINGLELINE | alignmentFlag(m_alignment);
+    // Centred vertically over the whole face as the platform centres a single line: the spare height
+    // halved, truncated.
+    tk::TRect measure{0, 0, width(), 0};
+    const int textHeight =
+        tk::DrawText(nullptr, font(), Qt::black, m_caption, measure, flags | tk::DT_CALCRECT);
+    tk::TRect text{0, (height() - textHeight) / 2, width(), 0};
+    text.Bottom = text.Top + textHeight;
+
+    if (isEnabled()) {
+        tk::DrawText(&painter, font(), tk::toQColor(FontColor()), m_caption, text, flags);
+        return;
+    }
+    tk::TRect highlight = moved(text, kEmbossOffset);
+    tk::DrawText(&painter, font(), tk::toQColor(tk::clBtnHighlight), m_caption, highlight, flags);
+    tk::DrawText(&painter, font(), tk::toQColor(tk::clBtnShadow), m_caption, text, flags);
+}
+
+void TFlatPanel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (OnResize)
+        tk::runGuarded([this] { OnResize(this); });
+}
+
+void TFlatPanel::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_clickPending = true;
+    QWidget::mousePressEvent(event);
+}
+
+void TFlatPanel::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click =
+        m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        m_clickPending = false;
+    if (click && OnClick)
+        tk::runGuarded([this] { OnClick(this); });
+    QWidget::mouseReleaseEvent(event);
+}
+
+void TFlatPanel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && OnDblClick)
+        tk::runGuarded([this] { OnDblClick(this); });
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 bool TFlatPanel::event(QEvent *event)
 {
-    if (event->type() == QEvent::Type(tk::SystemColorsChangedType))
+    switch (int(event->type())) {
+    case QEvent::ParentChange:
+    case QEvent::PaletteChange:
+    case tk::ParentColorChangedType:
+        adoptParentColor();
+        break;
+    case QEvent::EnabledChange:
+    case QEvent::FontChange:
+        // The caption changes its look at once, with the state it shows.
+        repaint();
+        break;
+    case tk::SystemColorsChangedType:
+        // Any colour here may name a system colour, the caption's embossing always does.
         update();
+        break;
+    case tk::CancelModeType:
+        m_clickPending = false;
+        break;
+    default:
+        break;
+    }
     return QWidget::event(event);
 }

@@ -2,34 +2,88 @@
 
 #include "colors.h"
 #include "control.h"
+#include "label.h"
 
+#include <QString>
 #include <QWidget>
 
-// A panel with a window of its own: a flat face in Color with a frame, and a centred caption.
+class QImage;
+
+// A container with a window of its own and a flat face: one colour (or the parent's picture showing
+// through), a one-pixel two-colour frame and a single-line caption. Children cover the caption where they
+// lie. Every paint composes the whole face off screen and copies it in one go, so it never flickers.
 class TFlatPanel : public QWidget, public tk::Control {
     Q_OBJECT
 public:
-    explicit TFlatPanel(QWidget *parent);
+    explicit TFlatPanel(QWidget *parent = nullptr);
 
-    const QString &Caption() const { return m_caption; }
-    void setCaption(const QString &caption);
+    // The face shows what the parent paints under the panel (with its windowless controls, never its
+    // windowed ones) instead of Color.
+    bool Transparent() const { return m_transparent; }
+    void setTransparent(bool transparent);
+
+    // The frame: ColorHighLight on the top and left edges, ColorShadow on the right and bottom ones.
+    tk::TColor ColorHighLight() const { return m_colorHighLight; }
+    void setColorHighLight(tk::TColor color) { SetColors(0, color); }
+    tk::TColor ColorShadow() const { return m_colorShadow; }
+    void setColorShadow(tk::TColor color) { SetColors(1, color); }
+    // The frame colours by index: 0 ColorHighLight, 1 ColorShadow; any other index is ignored.
+    void SetColors(int index, tk::TColor color);
+
+    // The face colour. While ParentColor is set it is the parent's colour and follows it; setting it
+    // explicitly clears ParentColor.
     tk::TColor Color() const { return m_color; }
     void setColor(tk::TColor color);
-    tk::TColor ColorHighLight() const { return m_colorHighLight; }
-    void setColorHighLight(tk::TColor color);
-    tk::TColor ColorShadow() const { return m_colorShadow; }
-    void setColorShadow(tk::TColor color);
+    bool ParentColor() const { return m_parentColor; }
+    void setParentColor(bool parentColor);
+
+    // The caption font is the widget's font; while ParentFont is set it and its colour follow the parent.
+    // Setting a font or a font colour clears ParentFont.
+    bool ParentFont() const;
+    void setParentFont(bool parentFont);
+    tk::TColor FontColor() const;
+    void setFontColor(tk::TColor color);
+
+    tk::TAlignment Alignment() const { return m_alignment; }
+    void setAlignment(tk::TAlignment alignment);
+
+    // Drawn single-line and vertically centred over the whole face, frame included; "&&" shows one "&"
+    // and "&x" underlines x.
+    const QString &Caption() const { return m_caption; }
+    void setCaption(const QString &caption);
+
+    // Kept for the layout's sake; Qt lays out the children itself.
     bool UseDockManager() const { return m_useDockManager; }
     void setUseDockManager(bool use) { m_useDockManager = use; }
 
+    tk::TNotifyEvent OnClick;
+    tk::TNotifyEvent OnDblClick;
+    tk::TNotifyEvent OnResize;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
 
 private:
+    void drawBackground(QPainter &painter);
+    void drawFrame(QPainter &painter);
+    void drawCaption(QPainter &painter);
+    // Stores a new face colour and passes it on to the child panels that take their parent's.
+    void storeColor(tk::TColor color);
+    void adoptParentColor();
+
     QString m_caption;
     tk::TColor m_color = tk::clBtnFace;
-    tk::TColor m_colorHighLight = tk::clWhite;
-    tk::TColor m_colorShadow = tk::clBlack;
+    tk::TColor m_colorHighLight;
+    tk::TColor m_colorShadow;
+    tk::TColor m_fontColor = tk::clWindowText;
+    tk::TAlignment m_alignment = tk::taCenter;
+    bool m_transparent = false;
+    bool m_parentColor = true;
     bool m_useDockManager = false;
+    bool m_clickPending = false;
 };

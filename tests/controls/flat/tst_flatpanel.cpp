@@ -6,6 +6,8 @@
 #include "control.h"
 #include "errors.h"
 
+#include "blocks.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStyleFactory>
@@ -102,36 +104,6 @@ protected:
             for (int x = 0; x < width(); ++x)
                 painter.fillRect(x, y, 1, 1, patternAt({x, y}));
     }
-};
-
-class WindowlessBlock : public tk::GraphicControl {
-public:
-    WindowlessBlock(QWidget *parent, QRect geometry, QColor colour)
-        : tk::GraphicControl(parent), m_colour(colour)
-    {
-        setGeometry(geometry);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
-
-private:
-    QColor m_colour;
-};
-
-class WindowedBlock : public QWidget, public tk::Control {
-public:
-    WindowedBlock(QWidget *parent, QRect geometry, QColor colour)
-        : QWidget(parent), tk::Control(this), m_colour(colour)
-    {
-        setGeometry(geometry);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
-
-private:
-    QColor m_colour;
 };
 
 // The ink of the block caption drawn with its top-left corner at (0,0), as the font draws it.

@@ -5,6 +5,8 @@
 #include "colors.h"
 #include "control.h"
 
+#include "blocks.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
@@ -109,36 +111,6 @@ protected:
 
 private:
     QImage m_pattern;
-};
-
-class WindowlessBlock : public tk::GraphicControl {
-public:
-    WindowlessBlock(QWidget *parent, QRect geometry, QColor colour)
-        : tk::GraphicControl(parent), m_colour(colour)
-    {
-        setGeometry(geometry);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
-
-private:
-    QColor m_colour;
-};
-
-class WindowedBlock : public QWidget, public tk::Control {
-public:
-    WindowedBlock(QWidget *parent, QRect geometry, QColor colour)
-        : QWidget(parent), tk::Control(this), m_colour(colour)
-    {
-        setGeometry(geometry);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
-
-private:
-    QColor m_colour;
 };
 
 // A windowless control that lets its parent show through, with a 2 x 2 mark of its own in its corner.

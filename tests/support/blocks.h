@@ -1,0 +1,37 @@
+#pragma once
+
+#include "control.h"
+
+#include <QPainter>
+#include <QWidget>
+
+// Plain coloured controls for the see-through tests: one without a window of its own, which a parent's
+// painting includes, and one with a window, which it never does.
+class WindowlessBlock : public tk::GraphicControl {
+public:
+    WindowlessBlock(QWidget *parent, QRect geometry, QColor colour) : tk::GraphicControl(parent), m_colour(colour)
+    {
+        setGeometry(geometry);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
+
+private:
+    QColor m_colour;
+};
+
+class WindowedBlock : public QWidget, public tk::Control {
+public:
+    WindowedBlock(QWidget *parent, QRect geometry, QColor colour)
+        : QWidget(parent), tk::Control(this), m_colour(colour)
+    {
+        setGeometry(geometry);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
+
+private:
+    QColor m_colour;
+};

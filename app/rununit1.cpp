@@ -159,6 +159,7 @@ void Tform1::createLayout()
     abcURLLabel1->setTransparent(true);
     abcURLLabel1->setMouseOverColor(tk::clLime);
     abcURLLabel1->setMouseDownColor(tk::clBlue);
+    abcURLLabel1->setMouseDownEffects({almColorShadow, almSound});
     abcURLLabel1->setCaption(u"(С) "_qs + kMakerUrl);
     abcURLLabel1->setURL(kMakerUrl);
     abcURLLabel1->setHint(kLinkHint);

@@ -6,6 +6,8 @@
 #include "graphics.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QSize>
 
 #include <cstdint>
 #include <functional>
@@ -129,3 +131,297 @@ void ReleaseBrushPattern(TabcBrushPattern *pattern);
 // the frame. A pattern fill without a pattern falls back to a solid fill.
 tk::TRect DrawButtonFrame(QPainter &canvas, tk::TRect rect, TabcButtonStyle style, TabcFillMode fillMode,
                           TabcBrushPattern *pattern, tk::TColor color, bool pressed, bool hot, bool popup);
+
+// Where the picture lies against the caption (stored in one byte, in this order).
+enum TabcButtonLayout : std::uint8_t {
+    ablGlyphLeft,
+    ablGlyphRight,
+    ablGlyphTop,
+    ablGlyphBottom,
+    ablGlyphCenter,
+    ablGlyphTiled,
+};
+
+// How the picture looks at rest, against its look under the pointer.
+enum TabcGlyphHighlight : std::uint8_t {
+    aghNormal, // the same picture
+    aghGray,   // grey at rest
+    aghFade,   // faded towards the face colour at rest
+    aghDarken, // AND-ed with the face colour at rest
+};
+
+enum TabcTextStyle : std::uint8_t { tsNormal, tsRaised, tsLowered };
+
+// The number of slices the picture is cut into, 1..5.
+using TabcNumGlyphs = std::uint8_t;
+
+// A button's look; also the index of its state image and of the picture slice that shows it.
+enum TabcButtonState : std::uint8_t {
+    abtUp,
+    abtDisabled,
+    abtDown,
+    abtExclusive, // latched down
+    abtHot,       // under the pointer
+};
+inline constexpr int kButtonStateCount = 5;
+
+class TabcImageList;
+
+// A subscription to an image list's change notices. The list forgets the link when the link goes, and
+// the link hears of the list's end through OnListDestroyed.
+class TChangeLink {
+public:
+    TChangeLink() = default;
+    TChangeLink(const TChangeLink &) = delete;
+    TChangeLink &operator=(const TChangeLink &) = delete;
+    ~TChangeLink();
+
+    TabcImageList *Sender() const { return m_sender; }
+
+    std::function<void()> OnChange;
+    std::function<void()> OnListDestroyed;
+
+private:
+    friend class TabcImageList;
+    TabcImageList *m_sender = nullptr;
+};
+
+// An image list a button can pick its picture from (Images, ImageIndex): images of one fixed size.
+class TabcImageList {
+public:
+    TabcImageList(int width, int height);
+    TabcImageList(const TabcImageList &) = delete;
+    TabcImageList &operator=(const TabcImageList &) = delete;
+    ~TabcImageList();
+
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    int Count() const { return int(m_images.size()); }
+    const QImage &Image(int index) const { return m_images.at(size_t(index)); }
+
+    // Adds a copy of image, cropped or padded with black to the list's size; returns its index.
+    int Add(const QImage &image);
+    void Replace(int index, const QImage &image);
+    void Draw(QPainter &canvas, int index, QPoint at) const;
+
+    void RegisterChanges(TChangeLink *link);
+    void UnRegisterChanges(TChangeLink *link);
+
+private:
+    void changed();
+    QImage fitted(const QImage &image) const;
+
+    int m_width, m_height;
+    std::vector<QImage> m_images;
+    std::vector<TChangeLink *> m_links;
+};
+
+// The state images of every button whose slices have one size. Slots keep their numbers: a freed slot
+// is only marked free and is reused by the next image, so the slots other buttons hold never move.
+class TabcGlyphList {
+public:
+    TabcGlyphList(int width, int height);
+    TabcGlyphList(const TabcGlyphList &) = delete;
+    TabcGlyphList &operator=(const TabcGlyphList &) = delete;
+
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    // Occupied slots.
+    int Count() const { return m_count; }
+    // All slots, free ones included.
+    int SlotCount() const { return int(m_slots.size()); }
+    bool Occupied(int slot) const;
+    const QImage &Image(int slot) const { return m_slots.at(size_t(slot)).image; }
+    // Set pixels are the see-through ones; null for a slot stored without a mask.
+    const QImage &Mask(int slot) const { return m_slots.at(size_t(slot)).mask; }
+
+    // The image must be at least the list's size (tk::Error "Invalid image size"); its top-left part of
+    // that size is kept.
+    int AddImage(const QImage &image);
+    // As AddImage, with a mask through which every pixel of colour transparent shows what lies below.
+    int AddMaskedImage(const QImage &image, tk::TColor transparent);
+    void DeleteImage(int slot);
+
+    // Draws a slot at its full size; through its mask when it has one and masked is asked for,
+    // opaque otherwise.
+    void Draw(QPainter &canvas, int slot, QPoint at, bool masked) const;
+
+private:
+    struct Slot {
+        QImage image;
+        QImage mask;
+    };
+    int allocateSlot();
+    QImage checkedCopy(const QImage &image) const;
+
+    int m_width, m_height;
+    std::vector<Slot> m_slots;
+    std::vector<bool> m_occupied;
+    int m_count = 0;
+};
+
+// The glyph lists in use, at most one per size.
+class TGlyphCache {
+public:
+    TGlyphCache() = default;
+    TGlyphCache(const TGlyphCache &) = delete;
+    TGlyphCache &operator=(const TGlyphCache &) = delete;
+
+    // The list of that size, made when there is none.
+    TabcGlyphList *GetList(int width, int height);
+    // Frees the list once nobody holds a slot of it.
+    void ReturnList(TabcGlyphList *list);
+    bool Empty() const { return m_lists.empty(); }
+    int Count() const { return int(m_lists.size()); }
+
+private:
+    std::vector<std::unique_ptr<TabcGlyphList>> m_lists;
+};
+
+// The program's glyph lists: made with the first glyph, freed by the glyph whose end leaves it empty,
+// made again when an image is next built. Null while there is none.
+extern TGlyphCache *GlyphCache;
+
+// While on, a glyph keeps its picture only as bytes in a TSmallPictureStream between image builds. Off
+// in this program; it trades a decode per build for memory.
+extern bool CompactPictureStorage;
+
+// The picture kinds the compact store can write and read back, by class name.
+class TabcFileFormatsList {
+public:
+    struct Entry {
+        QString className;
+        QString extension; // lower case
+        QString description;
+        std::int32_t extra = 0;
+        tk::GraphicFactory factory;
+    };
+
+    TabcFileFormatsList();
+    void Add(const QString &extension, const QString &description, std::int32_t extra,
+             const QString &className, tk::GraphicFactory factory);
+    // The newest entry of exactly that class name (case counts), or null.
+    const Entry *FindClassName(const QString &className) const;
+    int Count() const { return int(m_entries.size()); }
+
+private:
+    std::vector<Entry> m_entries;
+};
+
+// The program-wide list, made on first use.
+TabcFileFormatsList &abcFileFormatsList();
+
+// The class name a picture kind is stored under; empty for kinds the store cannot write.
+QString GraphicClassName(const tk::Graphic *graphic);
+
+// A picture as bytes: one length byte n (0..63), n bytes of the class name (0 for an empty picture),
+// then the picture in its own file format.
+class TSmallPictureStream {
+public:
+    void WritePicture(const tk::Picture &picture);
+    // Throws tk::Error when the stored class is unknown or the bytes do not load; the picture is then
+    // left as it was.
+    void ReadPicture(tk::Picture &picture) const;
+    const QByteArray &Data() const { return m_data; }
+    void SetData(QByteArray data) { m_data = std::move(data); }
+
+private:
+    QByteArray m_data;
+};
+
+// Where ComputeGlyphLayout puts picture and caption.
+struct TGlyphLayout {
+    QSize GlyphSize;
+    QPoint GlyphPos;
+    tk::TRect CaptionRect;
+};
+
+// The picture of one button, cut into the images of its states. Images are built on first use and kept
+// in the shared glyph lists until something they depend on changes.
+class TabcButtonGlyph {
+public:
+    TabcButtonGlyph();
+    TabcButtonGlyph(const TabcButtonGlyph &) = delete;
+    TabcButtonGlyph &operator=(const TabcButtonGlyph &) = delete;
+    ~TabcButtonGlyph();
+
+    // Brought back from the compact store first when it is kept there.
+    tk::Picture &Picture();
+    // Takes the graphic as the new picture; the slice count follows its shape.
+    void setPicture(std::unique_ptr<tk::Graphic> graphic);
+    QSize PictureSize() const { return m_pictureSize; }
+
+    TabcGlyphHighlight PictureHighlight() const { return m_highlight; }
+    void setPictureHighlight(TabcGlyphHighlight highlight);
+
+    tk::TColor Color() const { return m_color; }
+    // The face colour; the owner releases the state images when it changes it.
+    void setColor(tk::TColor color) { m_color = color; }
+
+    tk::TColor TransparentColor() const { return m_transparentColor; }
+    void setTransparentColor(tk::TColor color);
+    // True once TransparentColor was set explicitly and no longer follows the picture.
+    bool TransparentColorSet() const { return m_transparentColorSet; }
+
+    TabcNumGlyphs NumGlyphs() const { return m_numGlyphs; }
+    void setNumGlyphs(int count);
+
+    TabcImageList *Images() const { return m_images; }
+    void setImages(TabcImageList *images);
+    int ImageIndex() const { return m_imageIndex; }
+    void setImageIndex(int index);
+
+    int StateImage(TabcButtonState state) const { return m_stateImage[state]; }
+    // True while the picture is kept only in the compact store.
+    bool PictureCompacted() const { return m_compact != nullptr; }
+    TabcGlyphList *GlyphList() const { return m_glyphList; }
+
+    // Tells the owner that the glyph looks different now.
+    std::function<void()> OnChange;
+
+    void ReleaseStateImages();
+    // The slot of the state's image in GlyphList(), built when missing; -1 when there is nothing to draw.
+    int BuildStateImage(TabcButtonState state);
+    // Cuts the picture into square-ish slices when its width is 1 to 5 times its height.
+    void DetectNumGlyphs();
+    // sender: the picture, the image list, or null for a change of the glyph's own settings.
+    void PictureChanged(const void *sender);
+
+    // The canvas's font measures the caption. biDiFlags with DT_RIGHT read right to left.
+    TGlyphLayout ComputeGlyphLayout(QPainter &canvas, const tk::TRect &client, unsigned biDiFlags,
+                                    const QString &caption, TabcButtonLayout layout, int margin,
+                                    int spacing) const;
+    void DrawGlyphImage(QPainter &canvas, TabcButtonState state, QPoint pos);
+    void DrawGlyphTiles(QPainter &canvas, TabcButtonState state, const tk::TRect &area);
+    // Text in the canvas's font and pen colour; the pen is left as it was.
+    void DrawCaption(QPainter &canvas, const QString &caption, unsigned biDiFlags, bool disabledShadow,
+                     TabcTextStyle textStyle, TabcButtonState state, const tk::TRect &rect) const;
+    // Returns the caption's rectangle.
+    tk::TRect DrawGlyphAndCaption(QPainter &canvas, const tk::TRect &client, const tk::TRect &tileArea,
+                                  const QString &caption, TabcButtonLayout layout, int margin, int spacing,
+                                  TabcButtonState state, TabcTextStyle textStyle, bool disabledShadow,
+                                  bool hot, unsigned biDiFlags);
+
+private:
+    bool imageEntrySelected() const;
+    bool sourceAvailable() const;
+    QSize glyphSize() const;
+    QImage renderSource();
+    QImage buildImage(TabcButtonState state, const QImage &slice);
+    void restorePicture();
+    void compactPicture();
+
+    tk::Picture m_picture;
+    std::unique_ptr<TSmallPictureStream> m_compact; // holds the picture while it is compacted
+    QSize m_pictureSize{0, 0};
+    TabcGlyphHighlight m_highlight = aghNormal;
+    TabcGlyphList *m_glyphList = nullptr;
+    int m_imageIndex = -1;
+    TabcImageList *m_images = nullptr;
+    std::unique_ptr<TChangeLink> m_changeLink;
+    int m_stateImage[kButtonStateCount] = {-1, -1, -1, -1, -1};
+    tk::TColor m_color = tk::clBtnFace;
+    tk::TColor m_transparentColor = tk::clFuchsia;
+    bool m_transparentColorSet = false;
+    TabcNumGlyphs m_numGlyphs = 1;
+};

@@ -1,35 +1,215 @@
 #pragma once
 
+#include "abcwav.h"
+#include "canvas.h"
 #include "colors.h"
+#include "control.h"
 #include "label.h"
 
-// A label that opens a web address in the user's browser when clicked, and draws its caption with
-// coloured shadows while the mouse button is held on it.
-class TabcURLLabel : public tk::TLabel {
+#include <QPointer>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// Mouse-sensitive labels: the caption takes a chosen look while the mouse is over the label and
+// while a button is held on it, and a sound can be asked for on entering either state.
+
+enum TabcLabelMouseEffect : std::uint8_t { almUnderline, almColor, almColorShadow, almSound };
+
+// A set of effects: bit n stands for the effect of ordinal n.
+class TabcLabelMouseEffects {
+public:
+    constexpr TabcLabelMouseEffects() = default;
+    constexpr TabcLabelMouseEffects(std::initializer_list<TabcLabelMouseEffect> effects)
+    {
+        for (TabcLabelMouseEffect e : effects)
+            m_bits |= bit(e);
+    }
+    static constexpr TabcLabelMouseEffects fromBits(std::uint8_t bits)
+    {
+        TabcLabelMouseEffects s;
+        s.m_bits = bits;
+        return s;
+    }
+    constexpr std::uint8_t bits() const { return m_bits; }
+    constexpr bool contains(TabcLabelMouseEffect e) const { return m_bits & bit(e); }
+    constexpr TabcLabelMouseEffects without(TabcLabelMouseEffect e) const { return fromBits(m_bits & ~bit(e)); }
+    friend constexpr bool operator==(TabcLabelMouseEffects, TabcLabelMouseEffects) = default;
+
+private:
+    static constexpr std::uint8_t bit(TabcLabelMouseEffect e) { return std::uint8_t(1u << e); }
+    std::uint8_t m_bits = 0;
+};
+
+enum TTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
+
+// How the started browser's window should come up.
+enum TabcShowWindowStyle : std::uint8_t {
+    aswHide,
+    aswMaximize,
+    aswMinimize,
+    aswRestore,
+    aswShow,
+    aswShowDefault,
+    aswShowMaximized,
+    aswShowMinimized,
+    aswShowMinNoActivate,
+    aswShowNA,
+    aswShowNoActivate,
+    aswShowNormal,
+};
+
+// Starts the user's registered web browser with address; false when none is registered or it could
+// not be started. Nothing is shown to the user either way, and the browser is not waited for.
+bool OpenURL(const QString &address, TabcShowWindowStyle show);
+
+// The pieces of OpenURL, open for tests and for callers that need only one of them.
+namespace browserlaunch {
+
+// Starts program with arguments, without any shell, and does not wait; true when it started.
+using ProcessStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
+// The starter OpenURL uses; replaceable so that tests see the command instead of a browser.
+ProcessStarter &processStarter();
+
+// The desktop file id registered as the default for mimeType in the mimeapps.list files, in the
+// freedesktop order, and the path of its desktop file; nothing when no installed one is found.
+struct DesktopEntry {
+    QString path;
+    QString exec; // the Exec value, string escapes already resolved
+    QString icon;
+    QString name;
+};
+std::optional<DesktopEntry> defaultApplication(const QString &mimeType);
+
+// The mimeapps.list files in the order they are consulted.
+QStringList mimeAppsFiles();
+
+// The program and its arguments for an Exec value opened with address: a file or URL field code
+// becomes the address as one argument, and without one the address is appended. Nothing when the
+// value cannot be split (an unclosed quote, an empty command).
+std::optional<QStringList> execArguments(const DesktopEntry &entry, const QString &address);
+
+} // namespace browserlaunch
+
+// A label whose caption is the text of a list of lines, and which reports every new size or place.
+class TabcMultilineLabel : public tk::TLabel {
+    Q_OBJECT
+public:
+    explicit TabcMultilineLabel(QWidget *parent);
+
+    const QStringList &Lines() const { return m_lines; }
+    void setLines(const QStringList &lines);
+
+    tk::TNotifyEvent OnResize;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
+private:
+    QStringList m_lines;
+};
+
+class TabcCustomMouseLabel : public tk::TLabel {
+    Q_OBJECT
+public:
+    explicit TabcCustomMouseLabel(QWidget *parent);
+
+    tk::TColor MouseDownColor() const { return m_mouseDownColor; }
+    void setMouseDownColor(tk::TColor color);
+    TabcLabelMouseEffects MouseDownEffects() const { return m_mouseDownEffects; }
+    void setMouseDownEffects(TabcLabelMouseEffects effects);
+    tk::TColor MouseOverColor() const { return m_mouseOverColor; }
+    void setMouseOverColor(tk::TColor color);
+    TabcLabelMouseEffects MouseOverEffects() const { return m_mouseOverEffects; }
+    void setMouseOverEffects(TabcLabelMouseEffects effects);
+
+    // Not owned: the reference goes empty when the list is destroyed.
+    TabcCustomWaveList *SoundList() const { return m_soundList; }
+    void setSoundList(TabcCustomWaveList *list) { m_soundList = list; }
+    std::uint16_t SoundDown() const { return m_soundDown; }
+    void setSoundDown(std::uint16_t index) { m_soundDown = index; }
+    std::uint16_t SoundOver() const { return m_soundOver; }
+    void setSoundOver(std::uint16_t index) { m_soundOver = index; }
+
+    bool ShowAccelChar() const { return m_showAccelChar; }
+    void setShowAccelChar(bool show);
+    TTextLayout Layout() const { return m_layout; }
+    void setLayout(TTextLayout layout);
+
+    bool pressed() const { return m_pressed; }
+    bool mouseInside() const { return m_mouseInside; }
+
+    tk::TNotifyEvent OnMouseEnter;
+    tk::TNotifyEvent OnMouseLeave;
+
+protected:
+    virtual void DoMouseEnter();
+    virtual void DoMouseLeave();
+
+    // Draws the caption into r with flags, or measures it when painter is null (r then becomes the
+    // extent), with the look of the state the label is in.
+    virtual void DoDrawText(QPainter *painter, tk::TRect &r, unsigned flags);
+
+    // What the mouse notifications do; also reached when the label resynchronises itself.
+    void mouseEntered();
+    void mouseLeft();
+    // Finds out afresh where the pointer is, after the label was enabled or disabled.
+    void UpdateMouseState();
+
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void applyMouseEffects(QPainter *painter, QFont &font, QColor &color, TabcLabelMouseEffects effects,
+                           tk::TColor effectColor, const QString &text, const tk::TRect &r, unsigned flags);
+    void playSound(TabcLabelMouseEffects effects, std::uint16_t index);
+    void pointerArrived();
+    void pointerGone();
+
+    bool m_pressed = false;
+    bool m_mouseInside = false;
+    tk::TColor m_mouseDownColor = tk::clAqua;
+    TabcLabelMouseEffects m_mouseDownEffects{almUnderline, almSound};
+    tk::TColor m_mouseOverColor = tk::clYellow;
+    TabcLabelMouseEffects m_mouseOverEffects{almUnderline, almSound};
+    QPointer<TabcCustomWaveList> m_soundList;
+    std::uint16_t m_soundDown = 0;
+    std::uint16_t m_soundOver = 0;
+    bool m_showAccelChar = true;
+    TTextLayout m_layout = tlTop;
+    // Where the pointer was last reported or seen: Qt's enter and leave, and the moves while a button
+    // holds the mouse, can tell the same thing twice.
+    bool m_pointerInside = false;
+};
+
+class TabcMouseLabel : public TabcCustomMouseLabel {
+    Q_OBJECT
+public:
+    using TabcCustomMouseLabel::TabcCustomMouseLabel;
+};
+
+// Opens its address in the user's web browser when clicked.
+class TabcURLLabel : public TabcMouseLabel {
     Q_OBJECT
 public:
     explicit TabcURLLabel(QWidget *parent);
 
     const QString &URL() const { return m_url; }
     void setURL(const QString &url) { m_url = url; }
-
-    tk::TColor MouseDownColor() const { return m_mouseDownColor; }
-    void setMouseDownColor(tk::TColor color) { m_mouseDownColor = color; }
-    tk::TColor MouseOverColor() const { return m_mouseOverColor; }
-    void setMouseOverColor(tk::TColor color) { m_mouseOverColor = color; }
-
-    // How a click reaches the browser; replaceable so that tests need not start one.
-    static std::function<bool(const QString &url)> &urlOpener();
+    TabcShowWindowStyle ShowBrowser() const { return m_showBrowser; }
+    void setShowBrowser(TabcShowWindowStyle show) { m_showBrowser = show; }
 
 protected:
     void Click() override;
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     QString m_url;
-    tk::TColor m_mouseDownColor = tk::clAqua;
-    tk::TColor m_mouseOverColor = tk::clBlue;
-    bool m_pressed = false;
+    TabcShowWindowStyle m_showBrowser = aswShowMaximized;
 };

@@ -299,6 +299,10 @@ void TestMainWindow::initialState()
     for (tk::TImage *slot : {m_form->run1, m_form->run2, m_form->run3})
         QCOMPARE(QSize(slot->Picture().width(), slot->Picture().height()), QSize(150, 180));
     QVERIFY(m_form->abcURLLabel1->Caption().startsWith(u"(С) "_qs));
+    // A press draws blue shadows; hovering adds an underline the font already has.
+    QVERIFY(m_form->abcURLLabel1->MouseDownEffects() == TabcLabelMouseEffects({almColorShadow, almSound}));
+    QVERIFY(m_form->abcURLLabel1->MouseOverEffects() == TabcLabelMouseEffects({almUnderline, almSound}));
+    QCOMPARE(m_form->abcURLLabel1->ShowBrowser(), aswShowMaximized);
     QVERIFY(m_form->abcURLLabel1->Caption().endsWith(m_form->abcURLLabel1->URL()));
 }
 

@@ -1,0 +1,718 @@
+#include "abclabel.h"
+
+#include "../../support/errorboxes.h"
+#include "application.h"
+#include "errors.h"
+#include "colors.h"
+#include "fonts.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPointer>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <memory>
+
+using browserlaunch::DesktopEntry;
+
+namespace {
+
+const QColor kBackground(0, 64, 0); // what lies under the transparent label
+const QColor kYellow(255, 255, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kBtnShadow(128, 128, 128);
+const QColor kBtnHighlight(255, 255, 255);
+const QPoint kLabelAt(10, 10);
+
+// Every start of a browser that the label asks for, instead of a browser.
+struct StartedProcess {
+    QString program;
+    QStringList arguments;
+    bool labelPressed = false; // the label's look while it was started
+};
+QList<StartedProcess> g_started;
+QPointer<TabcCustomMouseLabel> g_watched;
+
+class RecordingWaveList : public TabcCustomWaveList {
+public:
+    using TabcCustomWaveList::TabcCustomWaveList;
+    void PlayIndex(int index) override
+    {
+        if (failing)
+            throw tk::Error(u"No sound device"_qs);
+        played << index;
+    }
+    QList<int> played;
+    bool failing = false;
+};
+
+QString describe(QColor c)
+{
+    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray desktopFile(const QByteArray &exec)
+{
+    return "[Desktop Entry]\nType=Application\nName=Browser\nExec=" + exec + "\n";
+}
+
+// Points every freedesktop folder into root, so nothing of the machine's own set-up is read.
+void pointXdgAt(const QString &root, const QByteArray &desktop = "TEST")
+{
+    qputenv("XDG_CONFIG_HOME", (root + u"/config"_qs).toUtf8());
+    qputenv("XDG_CONFIG_DIRS", (root + u"/etc1:"_qs + root + u"/etc2"_qs).toUtf8());
+    qputenv("XDG_DATA_HOME", (root + u"/data"_qs).toUtf8());
+    qputenv("XDG_DATA_DIRS", (root + u"/share1:"_qs + root + u"/share2"_qs).toUtf8());
+    qputenv("XDG_CURRENT_DESKTOP", desktop);
+}
+
+// The first and the last pixel of colour c in reading order, inside r.
+std::pair<QPoint, QPoint> extremes(const QImage &image, QRect r, QColor c)
+{
+    QPoint first(-1, -1), last(-1, -1);
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (image.pixelColor(x, y) == c) {
+                if (first.x() < 0)
+                    first = {x, y};
+                last = {x, y};
+            }
+    return {first, last};
+}
+
+} // namespace
+
+class TestLinkLabel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void defaults();
+    void effectSetters_data();
+    void effectSetters();
+    void hoverLeavesProgramCaptionAlone();
+    void pressDrawsBlueShadowUnderCaption();
+    void releaseOutsideRestoresPlainCaption();
+    void buttons_data();
+    void buttons();
+    void clickStartsBrowser_data();
+    void clickStartsBrowser();
+    void disabledWhileHovered_data();
+    void disabledWhileHovered();
+    void sounds_data();
+    void sounds();
+    void soundListDestroyed();
+    void failingHandlers_data();
+    void failingHandlers();
+    void multilineCaption_data();
+    void multilineCaption();
+
+    void execArguments_data();
+    void execArguments();
+    void mimeAppsOrder();
+    void defaultApplication_data();
+    void defaultApplication();
+    void openUrlWithoutBrowser_data();
+    void openUrlWithoutBrowser();
+
+private:
+    // The program's link label as the main window sets it, over a plain background.
+    TabcURLLabel *makeProgramLabel();
+    QImage grabWindow() { return m_window->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QRect labelRect() const { return m_label->geometry(); }
+    QPoint centre() const { return m_label->geometry().center(); }
+    QPoint outside() const { return {5, m_window->height() - 5}; }
+    // The cursor itself moves: Qt then sends the window its enter or leave and the move.
+    void moveCursorTo(QPoint local)
+    {
+        QCursor::setPos(m_window->mapToGlobal(local));
+        QCoreApplication::processEvents();
+    }
+
+    std::unique_ptr<QWidget> m_window;
+    TabcURLLabel *m_label = nullptr;
+    QTemporaryDir m_xdg;
+};
+
+void TestLinkLabel::initTestCase()
+{
+    // Never a real browser: every start is written down instead.
+    browserlaunch::processStarter() = [](const QString &program, const QStringList &arguments) {
+        g_started.append({program, arguments, g_watched && g_watched->pressed()});
+        return true;
+    };
+    QVERIFY(m_xdg.isValid());
+}
+
+void TestLinkLabel::init()
+{
+    g_started.clear();
+    pointXdgAt(m_xdg.path());
+    QFile::remove(m_xdg.path() + u"/config/mimeapps.list"_qs);
+    writeFile(m_xdg.path() + u"/config/mimeapps.list"_qs, "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
+    writeFile(m_xdg.path() + u"/data/applications/web.desktop"_qs, desktopFile("web-browser --new-window %u"));
+    m_window = std::make_unique<QWidget>();
+    m_window->setWindowFlag(Qt::FramelessWindowHint);
+    m_window->resize(400, 80);
+    QPalette palette = m_window->palette();
+    palette.setColor(QPalette::Window, kBackground);
+    m_window->setPalette(palette);
+    m_window->setAutoFillBackground(true);
+    QCursor::setPos(0, 599);
+}
+
+void TestLinkLabel::cleanup()
+{
+    m_label = nullptr;
+    m_window.reset();
+}
+
+TabcURLLabel *TestLinkLabel::makeProgramLabel()
+{
+    auto *label = new TabcURLLabel(m_window.get());
+    QFont font = tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline);
+    // Whole pixels only, so that every pixel of the caption is the colour it is drawn in.
+    font.setStyleStrategy(QFont::NoAntialias);
+    label->setFont(font);
+    label->setFontColor(tk::clYellow);
+    label->setTransparent(true);
+    label->setMouseOverColor(tk::clLime);
+    label->setMouseDownColor(tk::clBlue);
+    label->setMouseDownEffects({almColorShadow, almSound});
+    label->setCaption(u"(С) http://www.ormex.example"_qs);
+    label->setURL(u"http://www.ormex.example"_qs);
+    // Room around the caption, so that its shadow is not cut off at the label's edges.
+    const QSize fitted = label->size();
+    label->setAutoSize(false);
+    label->setGeometry(QRect(kLabelAt, fitted + QSize(4, 4)));
+    m_label = label;
+    g_watched = label;
+    m_window->show();
+    if (!QTest::qWaitForWindowExposed(m_window.get()))
+        qWarning("the test window was not exposed");
+    return label;
+}
+
+void TestLinkLabel::defaults()
+{
+    TabcMouseLabel plain(nullptr);
+    QCOMPARE(plain.MouseDownColor(), tk::clAqua);
+    QCOMPARE(plain.MouseOverColor(), tk::clYellow);
+    QCOMPARE(plain.MouseDownEffects(), TabcLabelMouseEffects({almUnderline, almSound}));
+    QCOMPARE(plain.MouseOverEffects(), TabcLabelMouseEffects({almUnderline, almSound}));
+    QCOMPARE(plain.SoundList(), nullptr);
+
+    TabcURLLabel link(nullptr);
+    QCOMPARE(link.FontColor(), tk::clBlue);
+    QCOMPARE(link.MouseDownColor(), tk::clPurple);
+    QCOMPARE(link.MouseOverColor(), tk::clYellow);
+    QCOMPARE(link.MouseDownEffects(), TabcLabelMouseEffects({almColor, almSound}));
+    QCOMPARE(link.MouseOverEffects(), TabcLabelMouseEffects({almUnderline, almSound}));
+    QCOMPARE(link.ShowBrowser(), aswShowMaximized);
+    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(link.URL(), QString());
+}
+
+void TestLinkLabel::effectSetters_data()
+{
+    QTest::addColumn<TabcLabelMouseEffects>("stored");
+    QTest::addColumn<TabcLabelMouseEffects>("assigned");
+    QTest::addColumn<TabcLabelMouseEffects>("expected");
+    QTest::newRow("both added at once: the shadow stays")
+        << TabcLabelMouseEffects{almUnderline} << TabcLabelMouseEffects{almColor, almColorShadow}
+        << TabcLabelMouseEffects{almColorShadow};
+    QTest::newRow("both while the shadow was there: the colour is new")
+        << TabcLabelMouseEffects{almColorShadow} << TabcLabelMouseEffects{almColor, almColorShadow}
+        << TabcLabelMouseEffects{almColor};
+    QTest::newRow("both while the colour was there: the shadow is new")
+        << TabcLabelMouseEffects{almColor, almSound} << TabcLabelMouseEffects{almColor, almColorShadow, almSound}
+        << TabcLabelMouseEffects{almColorShadow, almSound};
+    QTest::newRow("shadow replaces colour") << TabcLabelMouseEffects{almColor}
+                                            << TabcLabelMouseEffects{almColorShadow}
+                                            << TabcLabelMouseEffects{almColorShadow};
+    QTest::newRow("other effects stored as they come")
+        << TabcLabelMouseEffects{almColor} << TabcLabelMouseEffects{almUnderline, almSound}
+        << TabcLabelMouseEffects{almUnderline, almSound};
+    QTest::newRow("empty set") << TabcLabelMouseEffects{almSound} << TabcLabelMouseEffects{}
+                               << TabcLabelMouseEffects{};
+}
+
+void TestLinkLabel::effectSetters()
+{
+    QFETCH(TabcLabelMouseEffects, stored);
+    QFETCH(TabcLabelMouseEffects, assigned);
+    QFETCH(TabcLabelMouseEffects, expected);
+    // A fresh label holds [almUnderline, almSound]; going through the empty set stores exactly "stored".
+    TabcMouseLabel label(nullptr);
+    label.setMouseDownEffects({});
+    label.setMouseDownEffects(stored);
+    label.setMouseOverEffects({});
+    label.setMouseOverEffects(stored);
+    QCOMPARE(label.MouseDownEffects(), stored);
+    label.setMouseDownEffects(assigned);
+    label.setMouseOverEffects(assigned);
+    QCOMPARE(label.MouseDownEffects(), expected);
+    QCOMPARE(label.MouseOverEffects(), expected);
+}
+
+void TestLinkLabel::hoverLeavesProgramCaptionAlone()
+{
+    makeProgramLabel();
+    const QImage plain = grabWindow();
+    const auto [first, last] = extremes(plain, labelRect(), kYellow);
+    QVERIFY2(first.x() >= 0, "the caption draws no yellow pixel");
+    moveCursorTo(centre());
+    QTRY_VERIFY(m_label->mouseInside());
+    QCOMPARE(m_label->cursor().shape(), Qt::PointingHandCursor);
+    // The font is underlined already and the colour is no hover effect: not one pixel changes.
+    QCOMPARE(grabWindow(), plain);
+}
+
+void TestLinkLabel::pressDrawsBlueShadowUnderCaption()
+{
+    makeProgramLabel();
+    QWindow *window = m_window->windowHandle();
+    const QImage plain = grabWindow();
+    const auto [first, last] = extremes(plain, labelRect(), kYellow);
+    const QPoint upLeft = first - QPoint(1, 1);
+    const QPoint downRight = last + QPoint(1, 1);
+    QCOMPARE(describe(plain.pixelColor(upLeft)), describe(kBackground));
+    QCOMPARE(describe(plain.pixelColor(downRight)), describe(kBackground));
+
+    moveCursorTo(centre());
+    QTest::mousePress(window, Qt::LeftButton, {}, centre());
+    QVERIFY(m_label->pressed());
+    const QImage pressed = grabWindow();
+    // The caption's first pixel stays yellow on top; the copy one pixel up-left shows blue beside it.
+    QVERIFY2(pressed.pixelColor(first) == kYellow, qPrintable(u"first caption pixel "_qs + describe(pressed.pixelColor(first))));
+    QVERIFY2(pressed.pixelColor(upLeft) == kBlue, qPrintable(u"pixel up-left of the caption "_qs + describe(pressed.pixelColor(upLeft))));
+    QVERIFY2(pressed.pixelColor(last) == kYellow, qPrintable(u"last caption pixel "_qs + describe(pressed.pixelColor(last))));
+    QVERIFY2(pressed.pixelColor(downRight) == kBlue, qPrintable(u"pixel down-right of the caption "_qs + describe(pressed.pixelColor(downRight))));
+    // Every yellow pixel of the plain caption is still yellow: the copies lie under it.
+    for (int y = labelRect().top(); y <= labelRect().bottom(); ++y)
+        for (int x = labelRect().left(); x <= labelRect().right(); ++x)
+            if (plain.pixelColor(x, y) == kYellow)
+                QVERIFY2(pressed.pixelColor(x, y) == kYellow, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, centre());
+}
+
+void TestLinkLabel::releaseOutsideRestoresPlainCaption()
+{
+    makeProgramLabel();
+    QWindow *window = m_window->windowHandle();
+    const QImage plain = grabWindow();
+    int leaves = 0;
+    m_label->OnMouseLeave = [&leaves](QObject *) { ++leaves; };
+
+    moveCursorTo(centre());
+    QTest::mousePress(window, Qt::LeftButton, {}, centre());
+    // With the button held Qt sends no leave; the label still learns that the pointer has gone.
+    QTest::mouseMove(window, outside());
+    QVERIFY(!m_label->mouseInside());
+    QVERIFY(m_label->pressed());
+    QCOMPARE(leaves, 1);
+    QVERIFY(grabWindow() != plain);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, outside());
+    QVERIFY(!m_label->pressed());
+    QCOMPARE(grabWindow(), plain);
+    QCOMPARE(g_started.size(), 0);
+    QCOMPARE(leaves, 1);
+}
+
+void TestLinkLabel::buttons_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<int>("browsersStarted");
+    QTest::newRow("left opens the address") << Qt::LeftButton << 1;
+    QTest::newRow("right shows the press only") << Qt::RightButton << 0;
+    QTest::newRow("middle shows the press only") << Qt::MiddleButton << 0;
+}
+
+void TestLinkLabel::buttons()
+{
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(int, browsersStarted);
+    makeProgramLabel();
+    QWindow *window = m_window->windowHandle();
+    moveCursorTo(centre());
+    QTRY_VERIFY(m_label->mouseInside());
+    const QImage hover = grabWindow();
+    QTest::mousePress(window, button, {}, centre());
+    QVERIFY(m_label->pressed());
+    QVERIFY(grabWindow() != hover);
+    QTest::mouseRelease(window, button, {}, centre());
+    QVERIFY(!m_label->pressed());
+    QVERIFY(m_label->mouseInside());
+    QCOMPARE(grabWindow(), hover);
+    QCOMPARE(g_started.size(), browsersStarted);
+}
+
+void TestLinkLabel::clickStartsBrowser_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("address") << u"http://www.ormex.example"_qs
+                             << QStringList{u"--new-window"_qs, u"http://www.ormex.example"_qs};
+    QTest::newRow("empty address still starts the browser") << QString() << QStringList{u"--new-window"_qs};
+    const QString hostile = u"http://x/a b\"c'd;e$(touch /tmp/ormex-pwned)`id`"_qs;
+    QTest::newRow("shell characters reach it as one plain argument")
+        << hostile << QStringList{u"--new-window"_qs, hostile};
+}
+
+void TestLinkLabel::clickStartsBrowser()
+{
+    QFETCH(QString, url);
+    QFETCH(QStringList, arguments);
+    makeProgramLabel();
+    m_label->setURL(url);
+    int clicks = 0;
+    m_label->OnClick = [&clicks](QObject *) { ++clicks; };
+    QWindow *window = m_window->windowHandle();
+    moveCursorTo(centre());
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre());
+    QCOMPARE(clicks, 1);
+    QCOMPARE(g_started.size(), 1);
+    QCOMPARE(g_started[0].program, u"web-browser"_qs);
+    QCOMPARE(g_started[0].arguments, arguments);
+    // The press look stays while the browser is started, and gives way to the hover look after.
+    QVERIFY(g_started[0].labelPressed);
+    QVERIFY(!m_label->pressed());
+}
+
+void TestLinkLabel::disabledWhileHovered_data()
+{
+    QTest::addColumn<bool>("cursorStaysOver");
+    QTest::addColumn<int>("enters");
+    QTest::addColumn<int>("leaves");
+    QTest::addColumn<QList<int>>("sounds");
+    QTest::newRow("enabled with the mouse still over it") << true << 2 << 0 << QList<int>{3, 3};
+    QTest::newRow("enabled with the mouse elsewhere") << false << 1 << 1 << QList<int>{3};
+}
+
+void TestLinkLabel::disabledWhileHovered()
+{
+    QFETCH(bool, cursorStaysOver);
+    QFETCH(int, enters);
+    QFETCH(int, leaves);
+    QFETCH(QList<int>, sounds);
+    makeProgramLabel();
+    RecordingWaveList list;
+    m_label->setSoundList(&list);
+    m_label->setSoundOver(3);
+    m_label->setMouseOverEffects({almColor, almSound});
+    int entered = 0, left = 0;
+    m_label->OnMouseEnter = [&entered](QObject *) { ++entered; };
+    m_label->OnMouseLeave = [&left](QObject *) { ++left; };
+    const QImage plain = grabWindow();
+    const auto [first, last] = extremes(plain, labelRect(), kYellow);
+
+    moveCursorTo(centre());
+    QVERIFY(m_label->mouseInside());
+    QCOMPARE(entered, 1);
+    m_label->setEnabled(false);
+    const QImage disabled = grabWindow();
+    // Embossed: shadow grey where the caption is, the light copy one pixel down-right past its end.
+    QCOMPARE(describe(disabled.pixelColor(first)), describe(kBtnShadow));
+    QCOMPARE(describe(disabled.pixelColor(last + QPoint(1, 1))), describe(kBtnHighlight));
+
+    if (!cursorStaysOver)
+        QCursor::setPos(m_window->mapToGlobal(outside()));
+    m_label->setEnabled(true);
+    QCOMPARE(m_label->mouseInside(), cursorStaysOver);
+    QCOMPARE(entered, enters);
+    QCOMPARE(left, leaves);
+    QCOMPARE(list.played, sounds);
+    // The hover colour shows at once with the mouse over it, the plain caption without.
+    const QColor expected = cursorStaysOver ? QColor(0, 255, 0) : kYellow;
+    QCOMPARE(describe(grabWindow().pixelColor(first)), describe(expected));
+    m_label->setSoundList(nullptr);
+}
+
+void TestLinkLabel::sounds_data()
+{
+    QTest::addColumn<TabcLabelMouseEffects>("overEffects");
+    QTest::addColumn<TabcLabelMouseEffects>("downEffects");
+    QTest::addColumn<QList<int>>("played");
+    QTest::newRow("both") << TabcLabelMouseEffects{almSound} << TabcLabelMouseEffects{almSound}
+                          << QList<int>{7, 65535};
+    QTest::newRow("hover only") << TabcLabelMouseEffects{almSound, almUnderline}
+                                << TabcLabelMouseEffects{almColor} << QList<int>{7};
+    QTest::newRow("press only, the largest number widened, not negative")
+        << TabcLabelMouseEffects{} << TabcLabelMouseEffects{almSound, almColorShadow} << QList<int>{65535};
+}
+
+void TestLinkLabel::sounds()
+{
+    QFETCH(TabcLabelMouseEffects, overEffects);
+    QFETCH(TabcLabelMouseEffects, downEffects);
+    QFETCH(QList<int>, played);
+    makeProgramLabel();
+    RecordingWaveList list;
+    m_label->setSoundList(&list);
+    m_label->setSoundOver(7);
+    m_label->setSoundDown(65535);
+    m_label->setMouseOverEffects(overEffects);
+    m_label->setMouseDownEffects(downEffects);
+    QWindow *window = m_window->windowHandle();
+    moveCursorTo(centre());
+    QTest::mousePress(window, Qt::RightButton, {}, centre());
+    QTest::mouseRelease(window, Qt::RightButton, {}, centre());
+    // Leaving and releasing play nothing.
+    moveCursorTo(outside());
+    QCOMPARE(list.played, played);
+    m_label->setSoundList(nullptr);
+}
+
+void TestLinkLabel::soundListDestroyed()
+{
+    makeProgramLabel();
+    auto *list = new RecordingWaveList;
+    m_label->setSoundList(list);
+    delete list;
+    QCOMPARE(m_label->SoundList(), nullptr);
+    // Nothing is asked of the list that is gone.
+    QWindow *window = m_window->windowHandle();
+    moveCursorTo(centre());
+    QTest::mousePress(window, Qt::RightButton, {}, centre());
+    QTest::mouseRelease(window, Qt::RightButton, {}, centre());
+    QVERIFY(m_label->mouseInside());
+}
+
+void TestLinkLabel::failingHandlers_data()
+{
+    QTest::addColumn<QString>("failing");
+    QTest::newRow("press sound") << u"sound"_qs;
+    QTest::newRow("click handler") << u"click"_qs;
+    QTest::newRow("enter handler") << u"enter"_qs;
+}
+
+void TestLinkLabel::failingHandlers()
+{
+    QFETCH(QString, failing);
+    makeProgramLabel();
+    RecordingWaveList list;
+    list.failing = failing == u"sound"_qs;
+    m_label->setSoundList(&list);
+    m_label->setMouseOverEffects({almUnderline});
+    if (failing == u"click"_qs)
+        m_label->OnClick = [](QObject *) { throw tk::Error(u"Handler failed"_qs); };
+    if (failing == u"enter"_qs)
+        m_label->OnMouseEnter = [](QObject *) { throw tk::Error(u"Handler failed"_qs); };
+    ErrorBoxes boxes;
+    QWindow *window = m_window->windowHandle();
+    moveCursorTo(centre());
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre());
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    // A failing enter handler still leaves the label in its hover state.
+    QVERIFY(m_label->mouseInside());
+    // Whatever failed, the label does not stay pressed, and a failed click opens nothing.
+    QVERIFY(!m_label->pressed());
+    QCOMPARE(g_started.size(), failing == u"enter"_qs ? 1 : 0);
+    m_label->setSoundList(nullptr);
+}
+
+void TestLinkLabel::multilineCaption_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("two lines") << QStringList{u"a"_qs, u"b"_qs} << u"a\r\nb"_qs;
+    QTest::newRow("trailing empty lines dropped") << QStringList{u"a"_qs, QString(), QString()} << u"a"_qs;
+    QTest::newRow("inner empty line kept") << QStringList{u"a"_qs, QString(), u"b"_qs} << u"a\r\n\r\nb"_qs;
+    QTest::newRow("none") << QStringList{} << QString();
+}
+
+void TestLinkLabel::multilineCaption()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, caption);
+    auto &label = *new TabcMultilineLabel(m_window.get());
+    m_window->show();
+    int resizes = 0;
+    label.OnResize = [&resizes](QObject *) { ++resizes; };
+    label.setLines(lines);
+    QCOMPARE(label.Caption(), caption);
+    label.setAutoSize(false);
+    const int before = resizes;
+    label.setGeometry(1, 2, 30, 40);
+    QVERIFY(resizes > before);
+}
+
+void TestLinkLabel::execArguments_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("expected"); // empty: refused
+    const QString a = u"http://www.ormex.example"_qs;
+    const QString hostile = u"http://x/a b\"c'd;e$(touch /tmp/ormex-pwned)`id`"_qs;
+    QTest::newRow("url code") << u"web %u"_qs << a << QStringList{u"web"_qs, a};
+    QTest::newRow("list code, further option kept")
+        << u"web --new %U --private"_qs << a << QStringList{u"web"_qs, u"--new"_qs, a, u"--private"_qs};
+    QTest::newRow("file codes") << u"web %f"_qs << a << QStringList{u"web"_qs, a};
+    QTest::newRow("no code: address appended") << u"web --new-window"_qs << a
+                                               << QStringList{u"web"_qs, u"--new-window"_qs, a};
+    QTest::newRow("quoted program with blanks") << u"\"/opt/My Web/run\" %u"_qs << a
+                                                << QStringList{u"/opt/My Web/run"_qs, a};
+    QTest::newRow("escapes inside quotes") << u"\"a\\\"b\\`c\\$d\\\\e\" %u"_qs << a
+                                           << QStringList{u"a\"b`c$d\\e"_qs, a};
+    QTest::newRow("quoted empty argument stays") << u"web \"\" %u"_qs << a << QStringList{u"web"_qs, QString(), a};
+    QTest::newRow("runs of blanks") << u"  web   %u  "_qs << a << QStringList{u"web"_qs, a};
+    QTest::newRow("percent sign") << u"web --x=100%% %u"_qs << a << QStringList{u"web"_qs, u"--x=100%"_qs, a};
+    QTest::newRow("code inside a word") << u"web --url=%u"_qs << a << QStringList{u"web"_qs, u"--url="_qs + a};
+    QTest::newRow("icon, name, file") << u"web %i %c %k %u"_qs << a
+                                      << QStringList{u"web"_qs, u"--icon"_qs, u"globe"_qs, u"Web"_qs,
+                                                     u"/apps/web.desktop"_qs, a};
+    QTest::newRow("deprecated codes dropped") << u"web %d %D %n %N %v %m %u"_qs << a << QStringList{u"web"_qs, a};
+    QTest::newRow("one address only") << u"web %u %U"_qs << a << QStringList{u"web"_qs, a};
+    QTest::newRow("empty address with code") << u"web %u"_qs << QString() << QStringList{u"web"_qs};
+    QTest::newRow("empty address without code") << u"web"_qs << QString() << QStringList{u"web"_qs};
+    QTest::newRow("hostile address, code") << u"web %u"_qs << hostile << QStringList{u"web"_qs, hostile};
+    QTest::newRow("hostile address, appended") << u"web"_qs << hostile << QStringList{u"web"_qs, hostile};
+    QTest::newRow("unclosed quote") << u"\"web %u"_qs << a << QStringList{};
+    QTest::newRow("unquoted semicolon") << u"web;rm %u"_qs << a << QStringList{};
+    QTest::newRow("unquoted substitution") << u"web $(id) %u"_qs << a << QStringList{};
+    QTest::newRow("unquoted backtick") << u"web `id` %u"_qs << a << QStringList{};
+    QTest::newRow("nothing") << u"   "_qs << a << QStringList{};
+}
+
+void TestLinkLabel::execArguments()
+{
+    QFETCH(QString, exec);
+    QFETCH(QString, address);
+    QFETCH(QStringList, expected);
+    const DesktopEntry entry{u"/apps/web.desktop"_qs, exec, u"globe"_qs, u"Web"_qs};
+    const std::optional<QStringList> arguments = browserlaunch::execArguments(entry, address);
+    if (expected.isEmpty())
+        QVERIFY(!arguments);
+    else
+        QCOMPARE(arguments.value_or(QStringList{u"<refused>"_qs}), expected);
+}
+
+void TestLinkLabel::mimeAppsOrder()
+{
+    const QString r = m_xdg.path();
+    pointXdgAt(r, "Ormex:TEST");
+    const QStringList expected{
+        r + u"/config/ormex-mimeapps.list"_qs,          r + u"/config/test-mimeapps.list"_qs,
+        r + u"/config/mimeapps.list"_qs,                r + u"/etc1/ormex-mimeapps.list"_qs,
+        r + u"/etc1/test-mimeapps.list"_qs,             r + u"/etc1/mimeapps.list"_qs,
+        r + u"/etc2/ormex-mimeapps.list"_qs,            r + u"/etc2/test-mimeapps.list"_qs,
+        r + u"/etc2/mimeapps.list"_qs,                  r + u"/data/applications/ormex-mimeapps.list"_qs,
+        r + u"/data/applications/test-mimeapps.list"_qs, r + u"/data/applications/mimeapps.list"_qs,
+        r + u"/share1/applications/ormex-mimeapps.list"_qs, r + u"/share1/applications/test-mimeapps.list"_qs,
+        r + u"/share1/applications/mimeapps.list"_qs,   r + u"/share2/applications/ormex-mimeapps.list"_qs,
+        r + u"/share2/applications/test-mimeapps.list"_qs, r + u"/share2/applications/mimeapps.list"_qs,
+    };
+    QCOMPARE(browserlaunch::mimeAppsFiles(), expected);
+}
+
+void TestLinkLabel::defaultApplication_data()
+{
+    // Files (relative to the root) and their default for http; the desktop file expected to win.
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("defaults");
+    QTest::addColumn<QString>("winner"); // relative path, empty for none
+    QTest::newRow("system folder only") << QStringList{u"share2/applications/mimeapps.list"_qs}
+                                        << QStringList{u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+    QTest::newRow("user configuration before system data")
+        << QStringList{u"share1/applications/mimeapps.list"_qs, u"config/mimeapps.list"_qs}
+        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+    QTest::newRow("desktop-specific file before the plain one in a folder")
+        << QStringList{u"config/mimeapps.list"_qs, u"config/test-mimeapps.list"_qs}
+        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+    QTest::newRow("plain user file before desktop-specific system configuration")
+        << QStringList{u"etc1/test-mimeapps.list"_qs, u"config/mimeapps.list"_qs}
+        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+    QTest::newRow("configuration folders in their order")
+        << QStringList{u"etc2/mimeapps.list"_qs, u"etc1/mimeapps.list"_qs}
+        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+    QTest::newRow("missing default gives way within the list")
+        << QStringList{u"config/mimeapps.list"_qs} << QStringList{u"gone.desktop;b.desktop;"_qs}
+        << u"share2/applications/b.desktop"_qs;
+    QTest::newRow("missing default gives way to the next file")
+        << QStringList{u"config/mimeapps.list"_qs, u"etc1/mimeapps.list"_qs}
+        << QStringList{u"gone.desktop"_qs, u"a.desktop"_qs} << u"data/applications/a.desktop"_qs;
+    QTest::newRow("dash stands for a sub-folder") << QStringList{u"config/mimeapps.list"_qs}
+                                                  << QStringList{u"vendor-web.desktop"_qs}
+                                                  << u"data/applications/vendor/web.desktop"_qs;
+    QTest::newRow("user data before system data") << QStringList{u"config/mimeapps.list"_qs}
+                                                  << QStringList{u"both.desktop"_qs}
+                                                  << u"data/applications/both.desktop"_qs;
+    QTest::newRow("hidden entry is not a browser") << QStringList{u"config/mimeapps.list"_qs}
+                                                   << QStringList{u"hidden.desktop"_qs} << QString();
+    QTest::newRow("path instead of an id") << QStringList{u"config/mimeapps.list"_qs}
+                                           << QStringList{u"../applications/a.desktop"_qs} << QString();
+    QTest::newRow("nothing registered") << QStringList{} << QStringList{} << QString();
+}
+
+void TestLinkLabel::defaultApplication()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, defaults);
+    QFETCH(QString, winner);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString r = root.path();
+    pointXdgAt(r);
+    writeFile(r + u"/data/applications/a.desktop"_qs, desktopFile("a %u"));
+    writeFile(r + u"/share2/applications/b.desktop"_qs, desktopFile("b %u"));
+    writeFile(r + u"/data/applications/vendor/web.desktop"_qs, desktopFile("v %u"));
+    writeFile(r + u"/data/applications/both.desktop"_qs, desktopFile("user %u"));
+    writeFile(r + u"/share1/applications/both.desktop"_qs, desktopFile("system %u"));
+    writeFile(r + u"/data/applications/hidden.desktop"_qs, desktopFile("h %u") + "Hidden=true\n");
+    for (qsizetype i = 0; i < files.size(); ++i)
+        writeFile(r + u'/' + files[i], "[Added Associations]\nx-scheme-handler/http=a.desktop\n\n[Default Applications]\n"
+                                           "text/plain=a.desktop\nx-scheme-handler/http="
+                                           + defaults[i].toUtf8() + "\n");
+    const std::optional<DesktopEntry> entry = browserlaunch::defaultApplication(u"x-scheme-handler/http"_qs);
+    QCOMPARE(entry ? entry->path : QString(), winner.isEmpty() ? QString() : r + u'/' + winner);
+}
+
+void TestLinkLabel::openUrlWithoutBrowser_data()
+{
+    QTest::addColumn<QByteArray>("mimeapps");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("http handler") << QByteArray("x-scheme-handler/http=web.desktop") << u"http://a"_qs << true;
+    QTest::newRow("html documents as the fallback") << QByteArray("text/html=web.desktop") << u"http://a"_qs << true;
+    QTest::newRow("nothing registered") << QByteArray("text/plain=web.desktop") << u"http://a"_qs << false;
+    QTest::newRow("address the browser would take for an option")
+        << QByteArray("x-scheme-handler/http=web.desktop") << u"--user-data-dir=/tmp/x"_qs << false;
+}
+
+void TestLinkLabel::openUrlWithoutBrowser()
+{
+    QFETCH(QByteArray, mimeapps);
+    QFETCH(QString, address);
+    QFETCH(bool, started);
+    writeFile(m_xdg.path() + u"/config/mimeapps.list"_qs, "[Default Applications]\n" + mimeapps + "\n");
+    QCOMPARE(OpenURL(address, aswShowMaximized), started);
+    QCOMPARE(g_started.size(), started ? 1 : 0);
+}
+
+int main(int argc, char *argv[])
+{
+    tk::Application app(argc, argv);
+    tk::installFontSubstitutes();
+    app.setStyle(QStyleFactory::create(u"Fusion"_qs));
+    app.setFont(tk::defaultFont());
+    TestLinkLabel test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_abclabel.moc"

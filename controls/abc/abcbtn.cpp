@@ -1,11 +1,15 @@
 #include "abcbtn.h"
 
+#include "abcwav.h"
 #include "application.h"
 #include "canvas.h"
 #include "colors.h"
 #include "edges.h"
 #include "errors.h"
 #include "events.h"
+
+#include <QApplication>
+#include <QCursor>
 
 #include <QBuffer>
 #include <QMouseEvent>
@@ -14,106 +18,6 @@
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-// The picture's corner lies this far up-left of the button at rest; a press moves it one pixel.
-constexpr QPoint kPictureOffset{-3, -4};
-constexpr QPoint kPressedShift{1, 1};
-
-} // namespace
-
-TabcRepSpeedBtn::TabcRepSpeedBtn(QWidget *parent) : tk::GraphicControl(parent)
-{
-    m_picture.OnChange = [this] { update(); };
-}
-
-void TabcRepSpeedBtn::Click()
-{
-    bool cancel = false;
-    if (BeforeClick)
-        BeforeClick(this, cancel);
-    if (!cancel && OnClick)
-        OnClick(this);
-}
-
-void TabcRepSpeedBtn::drawPicture(QPainter &painter, QPoint offset)
-{
-    if (tk::Graphic *graphic = m_picture.graphic())
-        graphic->draw(painter, offset, rect());
-}
-
-void TabcRepSpeedBtn::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.setClipRect(rect());
-    const tk::TRect face = tk::TRect::fromQRect(rect());
-    // Face and frame, the picture, then the frame once more so that it lies on the picture.
-    DrawButtonFrame(painter, face, absThin, afmSolid, nullptr, tk::clBtnFace, m_pressedInside, m_mouseInside, true);
-    drawPicture(painter, m_pressedInside ? kPictureOffset + kPressedShift : kPictureOffset);
-    DrawButtonFrame(painter, face, absThin, afmNone, nullptr, tk::clBtnFace, m_pressedInside, m_mouseInside, true);
-}
-
-void TabcRepSpeedBtn::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    m_pressed = m_pressedInside = true;
-    tk::Application::setCaptureControl(this);
-    repaint();
-}
-
-void TabcRepSpeedBtn::mouseMoveEvent(QMouseEvent *event)
-{
-    if (!m_pressed)
-        return;
-    // Qt sends no leave while the button holds the mouse: follow the pointer from the moves.
-    const bool inside = rect().contains(event->position().toPoint());
-    if (inside != m_pressedInside) {
-        m_pressedInside = inside;
-        m_mouseInside = inside;
-        repaint();
-    }
-}
-
-void TabcRepSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton || !m_pressed)
-        return;
-    const bool click = rect().contains(event->position().toPoint());
-    m_pressed = m_pressedInside = false;
-    m_mouseInside = click;
-    if (tk::Application::captureControl() == this)
-        tk::Application::setCaptureControl(nullptr);
-    repaint();
-    if (click)
-        tk::runGuarded([this] { Click(); });
-}
-
-void TabcRepSpeedBtn::enterEvent(QEnterEvent *)
-{
-    if (m_mouseInside)
-        return;
-    m_mouseInside = true;
-    update();
-}
-
-void TabcRepSpeedBtn::leaveEvent(QEvent *)
-{
-    if (!m_mouseInside)
-        return;
-    m_mouseInside = false;
-    update();
-}
-
-bool TabcRepSpeedBtn::event(QEvent *event)
-{
-    if (event->type() == QEvent::Type(tk::CancelModeType) && m_pressed) {
-        m_pressed = m_pressedInside = false;
-        update();
-    }
-    return tk::GraphicControl::event(event);
-}
 
 namespace {
 
@@ -1069,4 +973,679 @@ tk::TRect TabcButtonGlyph::DrawGlyphAndCaption(QPainter &canvas, const tk::TRect
         DrawGlyphImage(canvas, state, where.GlyphPos);
     DrawCaption(canvas, caption, biDiFlags, disabledShadow, textStyle, state, where.CaptionRect);
     return where.CaptionRect;
+}
+
+namespace {
+
+bool isTrackingStyle(TabcButtonStyle style)
+{
+    switch (style) {
+    case absThinHighlight:
+    case absMidHighlight:
+    case absThickHighlight:
+    case absFramedHighlight:
+    case absFramedBlackHighlight:
+    case absRecessedHighlight:
+    case absRecessedBlackHighlight:
+        return true;
+    default:
+        return false;
+    }
+}
+
+TMouseButton toMouseButton(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::RightButton:
+        return mbRight;
+    case Qt::MiddleButton:
+        return mbMiddle;
+    default:
+        return mbLeft;
+    }
+}
+
+TShiftState shiftOf(const QMouseEvent *event)
+{
+    TShiftState shift = 0;
+    const Qt::KeyboardModifiers keys = event->modifiers();
+    if (keys & Qt::ShiftModifier)
+        shift |= ssShift;
+    if (keys & Qt::AltModifier)
+        shift |= ssAlt;
+    if (keys & Qt::ControlModifier)
+        shift |= ssCtrl;
+    const Qt::MouseButtons held = event->buttons();
+    if (held & Qt::LeftButton)
+        shift |= ssLeft;
+    if (held & Qt::RightButton)
+        shift |= ssRight;
+    if (held & Qt::MiddleButton)
+        shift |= ssMiddle;
+    return shift;
+}
+
+TShiftState ownFlag(TMouseButton button)
+{
+    return button == mbLeft ? ssLeft : button == mbRight ? ssRight : ssMiddle;
+}
+
+} // namespace
+
+TabcCustomPicSpeedBtn::TabcCustomPicSpeedBtn(QWidget *parent) : tk::GraphicControl(parent)
+{
+    m_glyph.setColor(m_color);
+    m_glyph.OnChange = [this] {
+        if (!m_destroying)
+            update();
+    };
+    resize(22, 23);
+    // Moves without a button are what bring the hot look back after the pointer was lost.
+    setMouseTracking(true);
+}
+
+TabcCustomPicSpeedBtn::~TabcCustomPicSpeedBtn()
+{
+    m_destroying = true;
+    m_glyph.OnChange = nullptr;
+    ReleaseBrushPattern(std::exchange(m_pattern, nullptr));
+    if (tk::Application::captureControl() == this)
+        tk::Application::setCaptureControl(nullptr);
+}
+
+void TabcCustomPicSpeedBtn::setPicture(std::unique_ptr<tk::Graphic> graphic)
+{
+    if (m_destroying)
+        return;
+    m_glyph.setPicture(std::move(graphic));
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setDown(bool value)
+{
+    if (m_groupIndex == 0)
+        value = false; // outside a group a button never latches
+    // A latched button of a group without all-up is released only by another button of its group.
+    if (value == m_down || (m_down && !m_allowAllUp))
+        return;
+    m_down = value;
+    if (value) {
+        if (m_state == abtUp || m_state == abtHot)
+            update();
+        m_state = abtExclusive;
+    } else {
+        m_state = m_mouseInside ? abtHot : abtUp;
+        update();
+    }
+    if (value)
+        notifyGroup();
+}
+
+void TabcCustomPicSpeedBtn::setAllowAllUp(bool value)
+{
+    m_allowAllUp = value;
+    notifyGroup();
+}
+
+void TabcCustomPicSpeedBtn::setGroupIndex(int value)
+{
+    m_groupIndex = value;
+    notifyGroup();
+}
+
+void TabcCustomPicSpeedBtn::notifyGroup()
+{
+    if (m_groupIndex == 0 || !parentWidget())
+        return;
+    const QObjectList siblings = parentWidget()->children();
+    for (QObject *child : siblings)
+        if (auto *button = qobject_cast<TabcCustomPicSpeedBtn *>(child))
+            button->buttonPressed(m_groupIndex, this);
+}
+
+void TabcCustomPicSpeedBtn::buttonPressed(int groupIndex, TabcCustomPicSpeedBtn *sender)
+{
+    if (groupIndex != m_groupIndex || sender == this)
+        return;
+    if (sender->m_down && m_down) {
+        m_down = false;
+        m_state = abtUp;
+        update();
+    }
+    m_allowAllUp = sender->m_allowAllUp;
+}
+
+void TabcCustomPicSpeedBtn::setLayout(TabcButtonLayout value)
+{
+    if (value == m_layout)
+        return;
+    m_layout = value;
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setMargin(int value)
+{
+    if (value < -1 || value == m_margin)
+        return;
+    m_margin = value;
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setSpacing(int value)
+{
+    if (value == m_spacing)
+        return;
+    m_spacing = value;
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setStyle(TabcButtonStyle value)
+{
+    if (value == m_style)
+        return;
+    m_style = value;
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setTextStyle(TabcTextStyle value)
+{
+    if (value == m_textStyle)
+        return;
+    m_textStyle = value;
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setPictureHighlight(TabcGlyphHighlight value)
+{
+    m_glyph.setPictureHighlight(value);
+    repaint();
+}
+
+void TabcCustomPicSpeedBtn::setPopup(bool value)
+{
+    if (value == m_popup)
+        return;
+    m_popup = value;
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setDisabledShadow(bool value)
+{
+    if (value == m_disabledShadow)
+        return;
+    m_disabledShadow = value;
+    if (!isEnabled())
+        update();
+}
+
+void TabcCustomPicSpeedBtn::setNumGlyphs(int value)
+{
+    value = std::min(value, 5);
+    if (value == m_glyph.NumGlyphs())
+        return;
+    m_glyph.setNumGlyphs(value);
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setTransparentColor(tk::TColor value)
+{
+    m_glyph.setTransparentColor(value);
+}
+
+void TabcCustomPicSpeedBtn::setImages(TabcImageList *images)
+{
+    if (images == m_glyph.Images())
+        return;
+    m_glyph.setImages(images);
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setImageIndex(int index)
+{
+    if (index == m_glyph.ImageIndex())
+        return;
+    m_glyph.setImageIndex(index);
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setColor(tk::TColor color)
+{
+    if (color == m_color)
+        return;
+    m_color = color;
+    m_glyph.setColor(color);
+    ReleaseBrushPattern(std::exchange(m_pattern, nullptr));
+    if (m_state == abtHot && m_popup && !m_mouseInside)
+        m_state = abtUp;
+    m_glyph.ReleaseStateImages();
+    tk::runGuarded([this] { m_glyph.BuildStateImage(m_state); });
+    repaint();
+}
+
+void TabcCustomPicSpeedBtn::setFontColor(tk::TColor color)
+{
+    if (color == m_fontColor)
+        return;
+    m_fontColor = color;
+    update();
+}
+
+void TabcCustomPicSpeedBtn::setCaption(const QString &caption)
+{
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    update();
+}
+
+bool TabcCustomPicSpeedBtn::NeedsTrackRepaint() const
+{
+    return m_popup || m_glyph.PictureHighlight() != aghNormal || isTrackingStyle(m_style);
+}
+
+bool TabcCustomPicSpeedBtn::inside(int x, int y) const
+{
+    // The row just below the bottom edge still counts, as it always has for these buttons.
+    return x >= 0 && x < width() && y >= 0 && y <= height();
+}
+
+unsigned TabcCustomPicSpeedBtn::biDiFlags() const
+{
+    return layoutDirection() == Qt::RightToLeft ? unsigned(tk::DT_RIGHT) : 0u;
+}
+
+void TabcCustomPicSpeedBtn::playSound(int index)
+{
+    if (index < 0 || !m_soundList)
+        return;
+    TabcCustomWaveList *list = m_soundList;
+    tk::runGuarded([list, index] { list->PlayIndex(index); });
+}
+
+void TabcCustomPicSpeedBtn::FireMouseEnter()
+{
+    if (OnMouseEnter)
+        OnMouseEnter(this);
+}
+
+void TabcCustomPicSpeedBtn::FireMouseLeave()
+{
+    if (OnMouseLeave)
+        OnMouseLeave(this);
+}
+
+void TabcCustomPicSpeedBtn::pointerEntered()
+{
+    if (!QApplication::activeWindow() || m_mouseInside || !isEnabled() || m_capture)
+        return;
+    m_mouseInside = true;
+    if (!m_down)
+        m_state = abtHot;
+    if (NeedsTrackRepaint())
+        repaint();
+    playSound(SoundOver);
+    tk::runGuarded([this] { FireMouseEnter(); });
+}
+
+void TabcCustomPicSpeedBtn::pointerLeft()
+{
+    m_mouseInside = false;
+    if (!isEnabled() || m_capture) {
+        // The look drops the frame at the next paint; ask for it, or the hot frame would linger.
+        update();
+        return;
+    }
+    if (!m_down)
+        m_state = abtUp;
+    if (NeedsTrackRepaint())
+        repaint();
+    tk::runGuarded([this] { FireMouseLeave(); });
+}
+
+void TabcCustomPicSpeedBtn::syncMouseInside()
+{
+    if (!m_popup)
+        return;
+    m_pointerOver = tk::Application::findControlAt(QCursor::pos()) == this;
+    if (m_pointerOver)
+        pointerEntered();
+    else
+        pointerLeft();
+}
+
+void TabcCustomPicSpeedBtn::Click()
+{
+    bool cancel = false;
+    if (BeforeClick)
+        BeforeClick(this, cancel);
+    if (cancel)
+        return;
+    ClickHook();
+    if (OnClick)
+        OnClick(this);
+}
+
+bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
+{
+    event->accept();
+    // A release swallowed after a veto belongs to that press only; a new press starts afresh, so a
+    // release that went elsewhere cannot eat the next click.
+    m_skipNextMouseUp = false;
+    const TMouseButton button = toMouseButton(event->button());
+    TShiftState shift = shiftOf(event) | ownFlag(button);
+    if (doubleClick && button == mbLeft)
+        shift |= ssDouble;
+    const QPoint at = event->position().toPoint();
+    const int x = qint16(at.x()), y = qint16(at.y());
+    if (BeforeMouseDown) {
+        bool cancel = false;
+        bool failed = true;
+        tk::runGuarded([&] {
+            BeforeMouseDown(this, button, shift, x, y, cancel);
+            failed = false;
+        });
+        if (cancel || failed) {
+            m_skipNextMouseUp = true;
+            return false;
+        }
+    }
+    m_capture = true;
+    tk::Application::setCaptureControl(this);
+    QPointer<TabcCustomPicSpeedBtn> self(this);
+    MouseDown(button, shift, x, y);
+    return self;
+}
+
+void TabcCustomPicSpeedBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+    if (OnMouseDown) {
+        QPointer<TabcCustomPicSpeedBtn> self(this);
+        tk::runGuarded([&] { OnMouseDown(this, button, shift, x, y); });
+        if (!self || !m_capture)
+            return; // an error box took the mouse
+    }
+    if (button != mbLeft || !isEnabled())
+        return;
+    if (!m_down) {
+        m_state = abtDown;
+        repaint();
+        playSound(SoundDown);
+    }
+    m_pressing = true;
+}
+
+void TabcCustomPicSpeedBtn::mousePressEvent(QMouseEvent *event)
+{
+    press(event, false);
+}
+
+void TabcCustomPicSpeedBtn::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QPointer<TabcCustomPicSpeedBtn> self(this);
+    if (!press(event, true) || !self)
+        return;
+    if (event->button() == Qt::LeftButton && m_down && OnDblClick)
+        tk::runGuarded([this] { OnDblClick(this); });
+}
+
+void TabcCustomPicSpeedBtn::MouseMove(TShiftState shift, int x, int y)
+{
+    if (OnMouseMove) {
+        QPointer<TabcCustomPicSpeedBtn> self(this);
+        tk::runGuarded([&] { OnMouseMove(this, shift, x, y); });
+        if (!self)
+            return;
+    }
+    if (m_pressing) {
+        const TabcButtonState state = m_down ? abtExclusive : (inside(x, y) ? abtDown : abtHot);
+        if (state != m_state) {
+            m_state = state;
+            repaint();
+        }
+    } else if (!m_mouseInside) {
+        syncMouseInside();
+    }
+}
+
+void TabcCustomPicSpeedBtn::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    QPointer<TabcCustomPicSpeedBtn> self(this);
+    MouseMove(shiftOf(event), qint16(at.x()), qint16(at.y()));
+    if (!self || !m_capture)
+        return;
+    // Qt sends neither leave nor enter while a press holds the mouse: the moves tell where it is.
+    const bool over = rect().contains(at);
+    if (over == m_pointerOver)
+        return;
+    m_pointerOver = over;
+    if (over)
+        pointerEntered();
+    else
+        pointerLeft();
+}
+
+void TabcCustomPicSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    // The capture ends with the last button up; a release of another button leaves it.
+    const bool lastButton = event->buttons() == Qt::NoButton;
+    if (lastButton) {
+        m_capture = false;
+        if (tk::Application::captureControl() == this)
+            tk::Application::setCaptureControl(nullptr);
+    }
+    if (m_skipNextMouseUp) {
+        m_skipNextMouseUp = false;
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    MouseUp(toMouseButton(event->button()), shiftOf(event), qint16(at.x()), qint16(at.y()));
+}
+
+void TabcCustomPicSpeedBtn::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+    QPointer<TabcCustomPicSpeedBtn> self(this);
+    if (OnMouseUp) {
+        tk::runGuarded([&] { OnMouseUp(this, button, shift, x, y); });
+        if (!self)
+            return;
+    }
+    if (!m_pressing || button != mbLeft)
+        return;
+    m_pressing = false;
+    const bool in = inside(x, y);
+    if (m_groupIndex == 0) {
+        if (in)
+            m_state = abtHot;
+        m_mouseInside = false;
+        if (m_state != abtDown && m_state != abtExclusive)
+            repaint();
+    } else if (in) {
+        setDown(!m_down);
+    } else if (m_down) {
+        m_state = abtExclusive;
+        repaint();
+    }
+    if (in) {
+        // The click may show an error box: nothing of the press may be left for it to cancel.
+        tk::runGuarded([this] { Click(); });
+        if (!self)
+            return;
+    }
+    m_pointerOver = tk::Application::findControlAt(QCursor::pos()) == this;
+    if (m_pointerOver) {
+        m_mouseInside = true;
+        // An error box from the click may have taken the hot look away meanwhile.
+        if (m_state == abtUp)
+            m_state = abtHot;
+    } else {
+        pointerLeft();
+    }
+    repaint();
+}
+
+void TabcCustomPicSpeedBtn::cancelPress()
+{
+    // The release will go to the error box, not here.
+    m_capture = false;
+    m_pressing = false;
+    m_pointerOver = false;
+    m_mouseInside = false;
+    if (isEnabled())
+        m_state = m_down ? abtExclusive : abtUp;
+    PressCancelled();
+    update();
+}
+
+void TabcCustomPicSpeedBtn::syncEnabledState()
+{
+    if (!isEnabled()) {
+        m_state = abtDisabled;
+        m_pressing = false;
+    } else if (m_state == abtDisabled) {
+        m_state = (m_down && m_groupIndex != 0) ? abtExclusive : abtUp;
+    }
+}
+
+void TabcCustomPicSpeedBtn::changeEvent(QEvent *event)
+{
+    tk::GraphicControl::changeEvent(event);
+    switch (event->type()) {
+    case QEvent::EnabledChange:
+        if (m_destroying)
+            break;
+        syncEnabledState();
+        tk::runGuarded([this] {
+            m_glyph.BuildStateImage(isEnabled() ? abtUp : abtDisabled);
+            syncMouseInside();
+        });
+        update();
+        break;
+    case QEvent::FontChange:
+        update();
+        break;
+    default:
+        break;
+    }
+}
+
+bool TabcCustomPicSpeedBtn::event(QEvent *event)
+{
+    switch (int(event->type())) {
+    case QEvent::Enter:
+        m_pointerOver = true;
+        pointerEntered();
+        break;
+    case QEvent::Leave:
+        // After a press that left the button, Qt reports the leave once the mouse is released; the
+        // moves have told it already.
+        if (m_pointerOver || m_mouseInside) {
+            m_pointerOver = false;
+            pointerLeft();
+        }
+        break;
+    case tk::CancelModeType:
+        if (m_capture || m_pressing)
+            cancelPress();
+        break;
+    case tk::SystemColorsChangedType:
+        ReleaseBrushPattern(std::exchange(m_pattern, nullptr));
+        m_glyph.ReleaseStateImages();
+        tk::runGuarded([this] { m_glyph.BuildStateImage(m_state); });
+        break;
+    default:
+        break;
+    }
+    return tk::GraphicControl::event(event);
+}
+
+void TabcCustomPicSpeedBtn::paintEvent(QPaintEvent *)
+{
+    if (m_destroying)
+        return;
+    QPainter painter(this);
+    painter.setClipRect(rect());
+    const bool hot = isEnabled() && m_mouseInside;
+    const bool pressed = m_state == abtDown || m_state == abtExclusive;
+
+    TabcFillMode fill = afmSolid;
+    if (m_state == abtExclusive) {
+        fill = afmPattern;
+        if (!m_pattern) // held from now on: one per button and colour
+            m_pattern = AcquireBrushPattern(m_color);
+    } else if (m_layout == ablGlyphTiled && m_glyph.TransparentColor() == m_color && Picture().graphic()) {
+        fill = afmNone;
+    }
+    painter.setFont(font());
+    painter.setPen(tk::toQColor(m_fontColor));
+
+    const tk::TRect whole{0, 0, width(), height()};
+    tk::TRect inner =
+        DrawButtonFrame(painter, whole, m_style, fill, m_pattern, m_color, pressed, hot, m_popup);
+    tk::TRect tileArea = whole;
+    if (pressed) {
+        inner = {inner.Left + 1, inner.Top + 1, inner.Right + 1, inner.Bottom + 1};
+        tileArea = {1, 1, width() + 1, height() + 1};
+    }
+    tk::runGuarded([&] {
+        m_glyph.DrawGlyphAndCaption(painter, inner, tileArea, m_caption, m_layout, m_margin, m_spacing,
+                                    m_state, m_textStyle, m_disabledShadow, hot, biDiFlags());
+    });
+    // Once more, so that the frame lies on a picture that overlaps it.
+    DrawButtonFrame(painter, whole, m_style, afmNone, nullptr, m_color, pressed, hot, m_popup);
+}
+
+TabcRepSpeedBtn::TabcRepSpeedBtn(QWidget *parent) : TabcPicSpeedBtn(parent)
+{
+}
+
+TabcRepSpeedBtn::~TabcRepSpeedBtn()
+{
+    m_repeatTimer.reset();
+}
+
+void TabcRepSpeedBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+    QPointer<TabcRepSpeedBtn> self(this);
+    TabcPicSpeedBtn::MouseDown(button, shift, x, y);
+    if (!self || !HoldsCapture() || !RepeatEnabled || !OnTimer)
+        return;
+    if (!m_repeatTimer) {
+        m_repeatTimer = std::make_unique<QTimer>();
+        m_repeatTimer->setSingleShot(true);
+        connect(m_repeatTimer.get(), &QTimer::timeout, this, &TabcRepSpeedBtn::TimerExpired);
+    }
+    m_repeatTimer->start(RepeatInitialpause);
+}
+
+void TabcRepSpeedBtn::TimerExpired()
+{
+    m_repeatTimer->stop();
+    if (State() != abtDown || !HoldsCapture() || !OnTimer)
+        return;
+    QPointer<TabcRepSpeedBtn> self(this);
+    tk::runGuarded([this] { OnTimer(this); });
+    // The handler may have ended the press (an error box) or the button.
+    if (self && Repeatpause != 0 && State() == abtDown && HoldsCapture())
+        m_repeatTimer->start(Repeatpause);
+}
+
+void TabcRepSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
+{
+    QPointer<TabcRepSpeedBtn> self(this);
+    TabcPicSpeedBtn::mouseReleaseEvent(event);
+    if (self)
+        stopRepeat();
+}
+
+void TabcRepSpeedBtn::PressCancelled()
+{
+    stopRepeat();
+}
+
+void TabcRepSpeedBtn::stopRepeat()
+{
+    if (m_repeatTimer)
+        m_repeatTimer->stop();
 }

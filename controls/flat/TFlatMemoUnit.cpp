@@ -233,9 +233,7 @@ bool TFlatMemo::hasParentColor() const
 
 tk::TColor TFlatMemo::parentColor() const
 {
-    if (const auto *panel = qobject_cast<const TFlatPanel *>(parentWidget()))
-        return panel->Color();
-    return tk::fromQColor(parentWidget()->palette().color(parentWidget()->backgroundRole()));
+    return FaceColorOf(parentWidget());
 }
 
 void TFlatMemo::parentColorChanged()

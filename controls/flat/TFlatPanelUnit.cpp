@@ -18,15 +18,6 @@ constexpr int kFrameWidth = 1;
 // The embossed caption of a disabled panel: a highlight copy this far right and down, the shadow on top.
 constexpr QPoint kEmbossOffset(1, 1);
 
-// What the parent paints its face in: a panel's own colour value (which may name a system colour), for
-// any other widget the colour its palette fills it with.
-tk::TColor faceColorOf(const QWidget *parent)
-{
-    if (const auto *panel = qobject_cast<const TFlatPanel *>(parent))
-        return panel->Color();
-    return tk::fromQColor(parent->palette().color(parent->backgroundRole()));
-}
-
 unsigned alignmentFlag(tk::TAlignment alignment)
 {
     switch (alignment) {
@@ -46,6 +37,13 @@ tk::TRect moved(tk::TRect r, QPoint by)
 }
 
 } // namespace
+
+tk::TColor FaceColorOf(const QWidget *widget)
+{
+    if (const auto *panel = qobject_cast<const TFlatPanel *>(widget))
+        return panel->Color();
+    return tk::fromQColor(widget->palette().color(widget->backgroundRole()));
+}
 
 TFlatPanel::TFlatPanel(QWidget *parent)
     : QWidget(parent), tk::Control(this), m_colorHighLight(kDefaultFrameColor),
@@ -107,7 +105,7 @@ void TFlatPanel::storeColor(tk::TColor color)
 void TFlatPanel::adoptParentColor()
 {
     if (m_parentColor && parentWidget())
-        storeColor(faceColorOf(parentWidget()));
+        storeColor(FaceColorOf(parentWidget()));
 }
 
 bool TFlatPanel::ParentFont() const

@@ -87,3 +87,7 @@ private:
     bool m_useDockManager = false;
     bool m_clickPending = false;
 };
+
+// What a widget paints its face in: a panel's own colour value (which may name a system colour), for any
+// other widget the colour its palette fills it with. Controls that follow their parent's colour take this.
+tk::TColor FaceColorOf(const QWidget *widget);

@@ -1,5 +1,7 @@
 // Cold start to the first painted frame, one fresh process per iteration: the program's main window
-// against the floor any Qt program pays, a bare frameless window of the same size.
+// against the floor any Qt program pays, a bare frameless window of the same size, and against the floor
+// of any program that shows text, the same window drawing one line of it. The program also starts at
+// display scale 2, where it must cost no more than at 1.
 //
 // The parent takes the time just before it spawns this very binary with a private argument; the child
 // starts the way the program does, and once its window has painted it writes its report to a pipe and
@@ -13,6 +15,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPainter>
 #include <QWidget>
 
 #include <fcntl.h>
@@ -22,6 +25,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -30,14 +34,19 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 extern char **environ;
 
 namespace {
 
 constexpr char kChildOrmex[] = "--child-ormex";
+constexpr char kChildOrmexScale2[] = "--child-ormex-scale2";
 constexpr char kChildBare[] = "--child-bare";
+constexpr char kChildText[] = "--child-text";
 // The child writes its report here; the parent puts its pipe's write end on this descriptor.
 constexpr int kReportFd = 3;
 // A child that has not painted by then is taken for hung.
@@ -149,14 +158,29 @@ private:
     ::_exit(3); // the reporter ends the process; reaching here means the window never painted
 }
 
-[[noreturn]] void runBareChild(char *programName, StartReport &report)
+// The least a window that shows text does: the toolkit's own font, one line, nothing else.
+class OneLineWindow : public QWidget {
+public:
+    OneLineWindow() : QWidget(nullptr, Qt::FramelessWindowHint) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("(C) http://www.ormex.example"));
+    }
+};
+
+[[noreturn]] void runBareChild(char *programName, StartReport &report, bool withText)
 {
     int argc = 1;
     char *argv[] = {programName, nullptr};
     QApplication app(argc, argv);
     report.appCreated = monotonicNs();
     report.appInitialised = report.appCreated;
-    QWidget window(nullptr, Qt::FramelessWindowHint);
+    std::unique_ptr<QWidget> owner = withText ? std::make_unique<OneLineWindow>()
+                                              : std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+    QWidget &window = *owner;
     window.setFixedSize(kBareWidth, kBareHeight);
     report.windowCreated = monotonicNs();
     FirstPaintReporter reporter(&window, report);
@@ -283,6 +307,36 @@ double ms(std::int64_t ns)
     return double(ns) / 1e6;
 }
 
+// Every start of every repetition, by case, for the summary line at the end.
+std::map<std::string, std::vector<double>> g_startsMs;
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// One line that compares the cases of this run with each other, which is all a noisy machine allows.
+void printRatios()
+{
+    const double ormex = median(g_startsMs[kChildOrmex]);
+    const double bare = median(g_startsMs[kChildBare]);
+    const double text = median(g_startsMs[kChildText]);
+    const double scale2 = median(g_startsMs[kChildOrmexScale2]);
+    if (ormex <= 0 || bare <= 0 || text <= 0)
+        return;
+    std::printf("start-up ratios (%s, medians of %zu starts each): ormex/bare %.2f, ormex/text %.2f, "
+                "text/bare %.2f",
+                qgetenv("QT_QPA_PLATFORM").constData(), g_startsMs[kChildOrmex].size(), ormex / bare,
+                ormex / text, text / bare);
+    if (scale2 > 0)
+        std::printf(", ormex scale 2/scale 1 %.2f", scale2 / ormex);
+    std::printf("; ms: ormex %.1f, text %.1f, bare %.1f\n", ormex, text, bare);
+}
+
 void startToFirstPaint(benchmark::State &state, const char *mode)
 {
     const std::string self = selfPath();
@@ -298,6 +352,7 @@ void startToFirstPaint(benchmark::State &state, const char *mode)
             break;
         }
         state.SetIterationTime(double(run.reportedAt - run.spawnedAt) / 1e9);
+        g_startsMs[mode].push_back(ms(run.reportedAt - run.spawnedAt));
         const StartReport &r = run.report;
         toMain += ms(r.mainEntered - run.spawnedAt);
         app += ms(r.appCreated - r.mainEntered);
@@ -325,12 +380,20 @@ void startToFirstPaint(benchmark::State &state, const char *mode)
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && (std::strcmp(argv[1], kChildOrmex) == 0 || std::strcmp(argv[1], kChildBare) == 0)) {
+    if (argc == 2) {
         StartReport report;
         report.mainEntered = monotonicNs();
         if (std::strcmp(argv[1], kChildOrmex) == 0)
             runOrmexChild(argv[0], report);
-        runBareChild(argv[0], report);
+        if (std::strcmp(argv[1], kChildOrmexScale2) == 0) {
+            // As a desktop set to 200 % would start it.
+            qputenv("QT_SCALE_FACTOR", "2");
+            runOrmexChild(argv[0], report);
+        }
+        if (std::strcmp(argv[1], kChildBare) == 0)
+            runBareChild(argv[0], report, false);
+        if (std::strcmp(argv[1], kChildText) == 0)
+            runBareChild(argv[0], report, true);
     }
 
     benchmark::Initialize(&argc, argv);
@@ -346,10 +409,19 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("start_to_first_paint/ormex_main_window", startToFirstPaint, kChildOrmex)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("start_to_first_paint/ormex_main_window_scale2", startToFirstPaint,
+                                 kChildOrmexScale2)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("start_to_first_paint/bare_window_572x299", startToFirstPaint, kChildBare)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("start_to_first_paint/one_line_of_text_572x299", startToFirstPaint,
+                                 kChildText)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
     benchmark::RunSpecifiedBenchmarks();
+    printRatios();
     benchmark::Shutdown();
     if (!runtimeDir.empty()) {
         std::error_code ignored;

@@ -9,6 +9,7 @@
 
 void runModuleStartup()
 {
+    tk::startLoadingFontConfiguration();
     tk::registerJpegFormat();
     tk::registerBitmapFormat();
 }
@@ -21,4 +22,6 @@ void initialiseApplication(tk::Application &app)
     app.setFont(tk::defaultFont());
     app.setWindowIcon(QIcon(u":/assets/icon.bmp"_qs));
     app.Title = u"ORMEX"_qs;
+    // The window measures its texts as it is built.
+    tk::finishLoadingFontConfiguration();
 }

@@ -2,7 +2,55 @@
 
 #include <QFontMetrics>
 
+#include <fontconfig/fontconfig.h>
+
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 namespace tk {
+
+namespace {
+
+// Joined at the latest when the program ends, so that the thread never outlives what it touches.
+struct FontConfigurationLoader {
+    std::mutex mutex;
+    std::thread thread;
+    ~FontConfigurationLoader() { finish(); }
+    void finish()
+    {
+        const std::lock_guard lock(mutex);
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
+FontConfigurationLoader &fontConfigurationLoader()
+{
+    static FontConfigurationLoader loader;
+    return loader;
+}
+
+} // namespace
+
+void startLoadingFontConfiguration()
+{
+    FontConfigurationLoader &loader = fontConfigurationLoader();
+    const std::lock_guard lock(loader.mutex);
+    if (loader.thread.joinable())
+        return;
+    try {
+        // The library keeps the configuration as its current one, where the toolkit finds it.
+        loader.thread = std::thread([] { FcInit(); });
+    } catch (const std::system_error &) {
+        // No thread to be had: the toolkit loads the configuration itself when it needs it.
+    }
+}
+
+void finishLoadingFontConfiguration()
+{
+    fontConfigurationLoader().finish();
+}
 
 void installFontSubstitutes()
 {

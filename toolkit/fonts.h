@@ -11,6 +11,14 @@ enum FontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeO
 // look-alike fonts that the set-up installs. Call before the first font is used.
 void installFontSubstitutes();
 
+// Loading the font configuration (its files and the cache of every installed font) takes a few
+// milliseconds that the first text measured would otherwise spend on the main thread. Started on a
+// thread of its own before the application object exists, it runs while that object connects to the
+// display. Finishing waits for it; call that before the first font is used, so that the toolkit does not
+// load the configuration a second time beside it. Both may be called more than once.
+void startLoadingFontConfiguration();
+void finishLoadingFontConfiguration();
+
 // A font as the layout gives it: a negative height is the character height in pixels, a positive one
 // the cell height (character plus internal leading).
 QFont makeFont(const QString &family, int height, unsigned styles = 0);

@@ -108,6 +108,8 @@ void Tform1::createLayout()
     Image1->setCenter(true);
     Image1->setStretch(false);
     loadStoredPicture(Image1->Picture(), u"background.jpg"_qs);
+    // Pictures decode beside the building of the rest of the window, its texts' fonts above all.
+    Image1->decodeVisibleAhead();
 
     tk::TImage **slotImages[] = {&run1, &run2, &run3};
     const QRect slotBounds[] = {{22, 72, 145, 177}, {209, 72, 145, 177}, {401, 71, 145, 177}};
@@ -119,6 +121,7 @@ void Tform1::createLayout()
         slot->setHint(kSlotHint);
         slot->setShowHint(true);
         loadStoredPicture(slot->Picture(), u"placeholder.jpg"_qs);
+        slot->decodeVisibleAhead();
         slot->OnClick = handler(this, slotHandlers[i]);
     }
 

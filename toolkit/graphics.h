@@ -29,6 +29,10 @@ public:
     // inside visible (painter coordinates) is guaranteed to be drawn, so a kind that decodes lazily
     // need decode no more than that.
     virtual void draw(QPainter &painter, QPoint origin, const QRect &visible) = 0;
+
+    // A hint that region (picture coordinates) is about to be drawn: a kind that decodes lazily may start
+    // on it now, off the caller's thread. What is drawn never depends on it.
+    virtual void decodeAhead(const QRect &region) { (void)region; }
 };
 
 // A device-independent bitmap (and whatever else Qt's image readers take), decoded when loaded.

@@ -62,6 +62,15 @@ QPoint TImage::pictureOrigin() const
     return {(width() - m_picture.width()) / 2, (height() - m_picture.height()) / 2};
 }
 
+void TImage::decodeVisibleAhead()
+{
+    Graphic *graphic = m_picture.graphic();
+    if (!graphic || graphic->empty())
+        return;
+    const QRect picture(0, 0, graphic->width(), graphic->height());
+    graphic->decodeAhead(m_stretch ? picture : rect().translated(-pictureOrigin()) & picture);
+}
+
 void TImage::paintEvent(QPaintEvent *event)
 {
     Graphic *graphic = m_picture.graphic();

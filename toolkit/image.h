@@ -27,6 +27,8 @@ public:
 
     // Where the picture's top-left corner lies in the control (natural size only).
     QPoint pictureOrigin() const;
+    // Lets the picture start decoding what the control will show, ahead of the first paint.
+    void decodeVisibleAhead();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -8,9 +8,11 @@
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE declared before it
+#include <future>
 #include <jerror.h>
 #include <jpeglib.h>
 #include <new>
+#include <system_error>
 
 namespace tk {
 
@@ -291,6 +293,33 @@ QRect reachableArea(const QPainter &painter, const QRect &visible)
     return visible & toPainter.mapRect(QRect(0, 0, device->width(), device->height())).adjusted(-1, -1, 1, 1);
 }
 
+// A decoded region, and the picture's data cut down to its sound scans when that was what made it decode.
+struct SalvagedDecode {
+    DecodedRegion result;
+    QByteArray shortenedData;
+};
+
+SalvagedDecode decodeSalvaging(const QByteArray &data, const QRect &region)
+{
+    SalvagedDecode outcome{decodeRegion(data, region), QByteArray()};
+    // Typically a progressive file cut inside the tables or the header of a scan. libjpeg gives up on
+    // the whole file; the scans before that still make a picture, as they would had the cut fallen
+    // inside scan data. Whether the last scan begun is sound is not known: try with it, then without.
+    const int scansBegun = outcome.result.scansBegun;
+    for (int scans = scansBegun; scans > 0 && scans >= scansBegun - 1; --scans) {
+        QByteArray shortened = withFirstScans(data, scans);
+        if (shortened.isEmpty())
+            continue;
+        DecodedRegion retry = decodeRegion(shortened, region);
+        if (!retry.failed) {
+            outcome.shortenedData = std::move(shortened);
+            outcome.result = std::move(retry);
+            break;
+        }
+    }
+    return outcome;
+}
+
 } // namespace
 
 struct JpegImage::Private {
@@ -301,8 +330,12 @@ struct JpegImage::Private {
     QImage decodedImage;
     bool decodeFailed = false;
     int decodeCount = 0;
+    std::future<SalvagedDecode> ahead;
 
     void decode(const QRect &region);
+    void apply(SalvagedDecode outcome);
+    void collectAhead();
+    QRect decodingRegion(const QRect &needed) const;
 };
 
 // Decodes region (picture coordinates, inside the picture) into the cache. Failures leave decodeFailed
@@ -310,27 +343,44 @@ struct JpegImage::Private {
 void JpegImage::Private::decode(const QRect &region)
 {
     ++decodeCount;
-    DecodedRegion result = decodeRegion(data, region);
-    // Typically a progressive file cut inside the tables or the header of a scan. libjpeg gives up on
-    // the whole file; the scans before that still make a picture, as they would had the cut fallen
-    // inside scan data. Whether the last scan begun is sound is not known: try with it, then without.
+    apply(decodeSalvaging(data, region));
+}
+
+void JpegImage::Private::apply(SalvagedDecode outcome)
+{
     // The shortened file is kept so that later regions decode at once.
-    for (int scans = result.scansBegun; scans > 0 && scans >= result.scansBegun - 1; --scans) {
-        QByteArray shortened = withFirstScans(data, scans);
-        if (shortened.isEmpty())
-            continue;
-        DecodedRegion retry = decodeRegion(shortened, region);
-        if (!retry.failed) {
-            data = std::move(shortened);
-            result = std::move(retry);
-            break;
-        }
+    if (!outcome.shortenedData.isEmpty())
+        data = std::move(outcome.shortenedData);
+    decodeFailed = outcome.result.failed;
+    if (!outcome.result.image.isNull()) {
+        decodedRect = outcome.result.rect;
+        decodedImage = std::move(outcome.result.image);
     }
-    decodeFailed = result.failed;
-    if (!result.image.isNull()) {
-        decodedRect = result.rect;
-        decodedImage = std::move(result.image);
+}
+
+void JpegImage::Private::collectAhead()
+{
+    if (!ahead.valid())
+        return;
+    try {
+        apply(ahead.get());
+    } catch (const std::bad_alloc &) {
+        // Nothing was taken in: the draw decodes for itself.
     }
+}
+
+// What to decode for a needed region: a little more for the upsampling, and the cached region with it
+// while the two stay small, so that a region next to the cached one does not throw that away.
+QRect JpegImage::Private::decodingRegion(const QRect &needed) const
+{
+    const QRect picture(0, 0, width, height);
+    QRect region = needed.adjusted(-kUpsamplingMargin, 0, kUpsamplingMargin, 0) & picture;
+    if (!decodedRect.isEmpty()) {
+        const QRect both = region | decodedRect;
+        if (qint64(both.width()) * both.height() <= kMaxGrownCachePixels)
+            region = both;
+    }
+    return region;
 }
 
 JpegImage::JpegImage() : d(std::make_unique<Private>())
@@ -360,6 +410,9 @@ void JpegImage::loadFromData(const QByteArray &data)
         width = int(dec.cinfo.image_width);
         height = int(dec.cinfo.image_height);
     }
+    // The old picture's pixels are of no use any more; the decoder holds its own reference to the old
+    // bytes, so only its end is waited for.
+    d->ahead = {};
     // Implicitly shared: keeping the bytes costs no copy unless the caller changes its own array.
     d->data = data;
     d->width = width;
@@ -369,10 +422,27 @@ void JpegImage::loadFromData(const QByteArray &data)
     d->decodeFailed = false;
 }
 
+void JpegImage::decodeAhead(const QRect &region)
+{
+    d->collectAhead();
+    const QRect needed = region & QRect(0, 0, d->width, d->height);
+    if (needed.isEmpty() || d->decodeFailed || d->decodedRect.contains(needed))
+        return;
+    const QRect decoding = d->decodingRegion(needed);
+    try {
+        d->ahead = std::async(std::launch::async,
+                              [data = d->data, decoding] { return decodeSalvaging(data, decoding); });
+        ++d->decodeCount;
+    } catch (const std::system_error &) {
+        // No thread to be had: the first draw decodes, as it would have anyway.
+    }
+}
+
 void JpegImage::draw(QPainter &painter, QPoint origin, const QRect &visible)
 {
     if (empty())
         return;
+    d->collectAhead();
     const QRect picture(0, 0, d->width, d->height);
     const QRect area = picture.translated(origin) & reachableArea(painter, visible);
     if (area.isEmpty())
@@ -380,14 +450,8 @@ void JpegImage::draw(QPainter &painter, QPoint origin, const QRect &visible)
     const QRect needed = area.translated(-origin);
 
     if (!d->decodedRect.contains(needed) && !d->decodeFailed) {
-        QRect region = needed.adjusted(-kUpsamplingMargin, 0, kUpsamplingMargin, 0) & picture;
-        if (!d->decodedRect.isEmpty()) {
-            const QRect both = region | d->decodedRect;
-            if (qint64(both.width()) * both.height() <= kMaxGrownCachePixels)
-                region = both;
-        }
         try {
-            d->decode(region);
+            d->decode(d->decodingRegion(needed));
         } catch (const std::bad_alloc &) { // a copy of the bytes while salvaging: give up like any failure
             d->decodeFailed = true;
         }
@@ -401,21 +465,25 @@ void JpegImage::draw(QPainter &painter, QPoint origin, const QRect &visible)
 
 QRect JpegImage::decodedRect() const
 {
+    d->collectAhead();
     return d->decodedRect;
 }
 
 const QImage &JpegImage::decodedImage() const
 {
+    d->collectAhead();
     return d->decodedImage;
 }
 
 bool JpegImage::decodeFailed() const
 {
+    d->collectAhead();
     return d->decodeFailed;
 }
 
 int JpegImage::decodeCount() const
 {
+    d->collectAhead();
     return d->decodeCount;
 }
 

@@ -18,12 +18,16 @@ public:
     int height() const override;
     void loadFromData(const QByteArray &data) override;
     void draw(QPainter &painter, QPoint origin, const QRect &visible) override;
+    // Decodes region on a thread of its own; the first draw takes the result, waiting for it if need be,
+    // and decodes whatever it needs beyond it as usual. Loading another picture drops it.
+    void decodeAhead(const QRect &region) override;
 
     // For tests and benchmarks: the region decoded so far (picture coordinates) and its pixels.
     QRect decodedRect() const;
     const QImage &decodedImage() const;
     bool decodeFailed() const;
-    // How many times pixels were decoded since construction (each draw that missed the cache).
+    // How many times pixels were decoded since construction (each draw that missed the cache, each
+    // decode ahead).
     int decodeCount() const;
 
 private:

@@ -110,6 +110,8 @@ private Q_SLOTS:
     void initialState();
     void stacking();
     void backgroundPlacement();
+    void firstFrameDecodesOnce_data();
+    void firstFrameDecodesOnce();
     void slotClipping_data();
     void slotClipping();
 
@@ -324,6 +326,31 @@ void TestMainWindow::stacking()
     }
     QCOMPARE(f->childAt(500, 30), f->abcRepSpeedBtn3);
     QCOMPARE(f->childAt(520, 150), f->run3);
+}
+
+void TestMainWindow::firstFrameDecodesOnce_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("shown"); // picture coordinates
+    QTest::newRow("Image1") << u"Image1"_qs << QRect(290, 282, 572, 299);
+    QTest::newRow("run1") << u"run1"_qs << QRect(0, 0, 145, 177);
+    QTest::newRow("run2") << u"run2"_qs << QRect(0, 0, 145, 177);
+    QTest::newRow("run3") << u"run3"_qs << QRect(0, 0, 145, 177);
+}
+
+// The pictures are decoded ahead while the window is built; what was decoded must be what the first
+// frame shows, or the paint decodes a second time on the main thread.
+void TestMainWindow::firstFrameDecodesOnce()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, shown);
+    grab();
+    auto *image = qobject_cast<tk::TImage *>(control(name));
+    QVERIFY(image);
+    auto *jpeg = dynamic_cast<tk::JpegImage *>(image->Picture().graphic());
+    QVERIFY(jpeg);
+    QVERIFY(jpeg->decodedRect().contains(shown));
+    QCOMPARE(jpeg->decodeCount(), 1);
 }
 
 void TestMainWindow::backgroundPlacement()

@@ -284,6 +284,9 @@ private Q_SLOTS:
     void scanCount();
     void cache_data();
     void cache();
+    void decodeAhead_data();
+    void decodeAhead();
+    void decodeAheadOfAnotherPicture();
     void loadFromFile_data();
     void loadFromFile();
     void registeredExtensions_data();
@@ -723,6 +726,81 @@ void TestJpegImage::cache()
     drawInto(reference, fresh, secondOrigin, secondVisible);
     const QRect compared = secondVisible & QRect(secondOrigin, size) & second.rect();
     QCOMPARE(second.copy(compared), reference.copy(compared));
+}
+
+void TestJpegImage::decodeAhead_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QRect>("ahead");
+    QTest::addColumn<QRect>("visible"); // drawn at the origin into a 100 x 80 target
+    QTest::addColumn<int>("decodes");   // the decode ahead included
+    QTest::addColumn<bool>("failed");
+    const QByteArray plain = encodeJpeg(gradient(64, 48), Encoding::Baseline420);
+    QTest::newRow("ahead covers the draw")
+        << plain << QRect(0, 0, 64, 48) << QRect(10, 10, 30, 20) << 1 << false;
+    QTest::newRow("the draw needs more than ahead")
+        << plain << QRect(0, 0, 20, 16) << QRect(0, 0, 100, 80) << 2 << false;
+    QTest::newRow("ahead wholly outside the picture")
+        << plain << QRect(70, 50, 10, 10) << QRect(0, 0, 100, 80) << 1 << false;
+    QTest::newRow("ahead reaching beyond the picture")
+        << plain << QRect(-10, -10, 200, 200) << QRect(0, 0, 100, 80) << 1 << false;
+    // The thread salvages the sound scans of a cut file as the draw would.
+    const QByteArray progressive = encodeJpeg(gradient(64, 48), Encoding::Progressive420);
+    const auto [firstData, firstEnd] = scanDataOf(progressive, markerOffset(progressive, 0xDA));
+    const qsizetype secondScan = progressive.indexOf("\xFF\xDA", firstEnd);
+    QTest::newRow("progressive cut inside a scan header")
+        << progressive.left(secondScan + 6) << QRect(0, 0, 64, 48) << QRect(0, 0, 100, 80) << 1 << false;
+    // A failure found ahead is remembered: the draw does not try again.
+    QTest::newRow("too many scans") << encodeJpeg(quadrants(64, 48), Encoding::Baseline444,
+                                                  scanPerCoefficient(3))
+                                    << QRect(0, 0, 64, 48) << QRect(0, 0, 100, 80) << 1 << true;
+}
+
+void TestJpegImage::decodeAhead()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QRect, ahead);
+    QFETCH(QRect, visible);
+    QFETCH(int, decodes);
+    QFETCH(bool, failed);
+    JpegImage jpeg;
+    jpeg.loadFromData(data);
+    jpeg.decodeAhead(ahead);
+    QImage target = filledTarget();
+    drawInto(target, jpeg, QPoint(0, 0), visible);
+    QCOMPARE(jpeg.decodeCount(), decodes);
+    QCOMPARE(jpeg.decodeFailed(), failed);
+
+    // Whatever was decoded ahead, the picture looks as one drawn without it.
+    JpegImage fresh;
+    fresh.loadFromData(data);
+    QImage reference = filledTarget();
+    drawInto(reference, fresh, QPoint(0, 0), visible);
+    QCOMPARE(target, reference);
+}
+
+void TestJpegImage::decodeAheadOfAnotherPicture()
+{
+    const QByteArray first = encodeJpeg(quadrants(64, 48), Encoding::Baseline420);
+    const QByteArray second = encodeJpeg(gradient(64, 48), Encoding::Baseline420);
+    JpegImage jpeg;
+    jpeg.loadFromData(first);
+    jpeg.decodeAhead(QRect(0, 0, 64, 48));
+    // Loaded while the first picture may still be decoding: its pixels must not turn up.
+    jpeg.loadFromData(second);
+    QImage target = filledTarget();
+    drawInto(target, jpeg, QPoint(0, 0), target.rect());
+    JpegImage fresh;
+    fresh.loadFromData(second);
+    QImage reference = filledTarget();
+    drawInto(reference, fresh, QPoint(0, 0), reference.rect());
+    QCOMPARE(target, reference);
+
+    // Destroyed while decoding ahead: the thread's end is awaited, nothing is left behind.
+    auto dropped = std::make_unique<JpegImage>();
+    dropped->loadFromData(first);
+    dropped->decodeAhead(QRect(0, 0, 64, 48));
+    dropped.reset();
 }
 
 void TestJpegImage::loadFromFile_data()

@@ -288,6 +288,8 @@ private Q_SLOTS:
     void loadFromFile();
     void registeredExtensions_data();
     void registeredExtensions();
+    void highDensityCompanion_data();
+    void highDensityCompanion();
 };
 
 void TestJpegImage::initTestCase()
@@ -315,7 +317,7 @@ void TestJpegImage::sizeAfterLoad()
     jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
     QCOMPARE(QSize(jpeg.width(), jpeg.height()), size);
     QVERIFY(!jpeg.empty());
-    QVERIFY(jpeg.decodedRect().isEmpty()); // loading reads the header only
+    QVERIFY(jpeg.decodedRect().toRect().isEmpty()); // loading reads the header only
     QCOMPARE(jpeg.decodeCount(), 0);
 }
 
@@ -347,7 +349,7 @@ void TestJpegImage::failedLoadKeepsPicture()
     const QRect topLeft(0, 0, 32, 24);
     QImage before = filledTarget();
     drawInto(before, jpeg, QPoint(0, 0), topLeft);
-    const QRect decoded = jpeg.decodedRect();
+    const QRect decoded = jpeg.decodedRect().toRect();
     const qint64 cacheKey = jpeg.decodedImage().cacheKey();
 
     try {
@@ -359,7 +361,7 @@ void TestJpegImage::failedLoadKeepsPicture()
 
     QCOMPARE(QSize(jpeg.width(), jpeg.height()), QSize(64, 48));
     QVERIFY(!jpeg.decodeFailed());
-    QCOMPARE(jpeg.decodedRect(), decoded);
+    QCOMPARE(jpeg.decodedRect().toRect(), decoded);
     QCOMPARE(jpeg.decodedImage().cacheKey(), cacheKey);
     QImage after = filledTarget();
     drawInto(after, jpeg, QPoint(0, 0), topLeft);
@@ -465,7 +467,7 @@ void TestJpegImage::partialDrawMatchesFullDraw()
     QVERIFY(!part.decodeFailed());
 
     const QRect needed = (visible & pictureArea).translated(-origin);
-    const QRect decoded = part.decodedRect();
+    const QRect decoded = part.decodedRect().toRect();
     QVERIFY2(decoded.contains(needed), qPrintable(QStringLiteral("decoded %1,%2 %3x%4")
                                                       .arg(decoded.x())
                                                       .arg(decoded.y())
@@ -522,9 +524,10 @@ void TestJpegImage::hugeHeader_data()
     QTest::newRow("65500 x 65500, bottom-right corner")
         << withSides(baseline, 65500, 65500) << QSize(65500, 65500) << QPoint(-65500 + 145, -65500 + 177)
         << false << kMidGrey;
-    // Progressive pixels are gathered for the whole picture before the first row: that is refused.
+    // Progressive pixels are gathered for the whole picture before the first row: that is refused, and
+    // the picture shows grey rather than nothing.
     QTest::newRow("progressive 30000 x 30000")
-        << withSides(progressive, 30000, 30000) << QSize(30000, 30000) << QPoint(0, 0) << true << kBackground;
+        << withSides(progressive, 30000, 30000) << QSize(30000, 30000) << QPoint(0, 0) << true << kMidGrey;
 }
 
 void TestJpegImage::hugeHeader()
@@ -544,12 +547,12 @@ void TestJpegImage::hugeHeader()
     QCOMPARE(jpeg.decodeFailed(), failed);
     const QRect needed = visible.translated(-origin);
     if (failed) {
-        QVERIFY(jpeg.decodedRect().isEmpty());
+        QVERIFY(jpeg.decodedRect().toRect().isEmpty());
     } else {
-        QVERIFY(jpeg.decodedRect().contains(needed));
-        QVERIFY(needed.adjusted(-16, 0, 16, 0).contains(jpeg.decodedRect())); // at most an iMCU more a side
-        QCOMPARE(jpeg.decodedRect().height(), 177);
-        QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().size());
+        QVERIFY(jpeg.decodedRect().toRect().contains(needed));
+        QVERIFY(needed.adjusted(-16, 0, 16, 0).contains(jpeg.decodedRect().toRect())); // at most an iMCU more a side
+        QCOMPARE(jpeg.decodedRect().toRect().height(), 177);
+        QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().toRect().size());
     }
     const QRgb actual = target.pixel(8, 8);
     QVERIFY2(near(actual, colourAt8x8, 24), qPrintable(describe(actual)));
@@ -579,8 +582,8 @@ void TestJpegImage::visibleBeyondDevice()
         jpeg.draw(painter, QPoint(0, 0), QRect(-30000, -30000, 90000, 90000));
     }
     QVERIFY(!jpeg.decodeFailed());
-    QVERIFY(jpeg.decodedRect().contains(reachable));
-    QVERIFY(reachable.adjusted(-16, -1, 16, 1).contains(jpeg.decodedRect()));
+    QVERIFY(jpeg.decodedRect().toRect().contains(reachable));
+    QVERIFY(reachable.adjusted(-16, -1, 16, 1).contains(jpeg.decodedRect().toRect()));
 }
 
 void TestJpegImage::truncatedData_data()
@@ -620,7 +623,7 @@ void TestJpegImage::truncatedData()
     drawInto(target, jpeg, QPoint(0, 0), QRect(0, 0, 32, 32));
     drawInto(target, jpeg, QPoint(0, 0), target.rect());
     QVERIFY(!jpeg.decodeFailed());
-    QCOMPARE(jpeg.decodedRect(), QRect(0, 0, 64, 64));
+    QCOMPARE(jpeg.decodedRect().toRect(), QRect(0, 0, 64, 64));
     QCOMPARE(jpeg.decodeCount(), 2);
     QVERIFY2(near(target.pixel(8, 8), topLeft, 24), qPrintable(describe(target.pixel(8, 8))));
     QVERIFY2(near(target.pixel(56, 56), bottomRight, 24), qPrintable(describe(target.pixel(56, 56))));
@@ -635,7 +638,7 @@ void TestJpegImage::scanCount_data()
     // One scan per coefficient: 1 + 63 scans for grey, 1 + 3 x 63 for colour.
     QTest::newRow("64 scans, grayscale")
         << Encoding::Grayscale << 1 << false << expectedColour(Encoding::Grayscale, kRed);
-    QTest::newRow("190 scans, colour") << Encoding::Baseline444 << 3 << true << kBackground;
+    QTest::newRow("190 scans, colour") << Encoding::Baseline444 << 3 << true << kMidGrey;
 }
 
 void TestJpegImage::scanCount()
@@ -649,7 +652,7 @@ void TestJpegImage::scanCount()
     QImage target = filledTarget();
     drawInto(target, jpeg, QPoint(0, 0), target.rect());
     QCOMPARE(jpeg.decodeFailed(), failed);
-    QCOMPARE(jpeg.decodedRect().isEmpty(), failed);
+    QCOMPARE(jpeg.decodedRect().toRect().isEmpty(), failed);
     QVERIFY2(near(target.pixel(8, 8), colourAt8x8, 24), qPrintable(describe(target.pixel(8, 8))));
 
     // A picture that failed is not decoded again on the next paint, wherever it is.
@@ -712,9 +715,9 @@ void TestJpegImage::cache()
     QCOMPARE(jpeg.decodeCount(), decodes);
     QCOMPARE(jpeg.decodedImage().cacheKey() == firstImage, decodes == 1);
     const QRect secondNeeded = (secondVisible & QRect(secondOrigin, size)).translated(-secondOrigin);
-    QVERIFY(jpeg.decodedRect().contains(secondNeeded));
+    QVERIFY(jpeg.decodedRect().toRect().contains(secondNeeded));
     const QRect firstNeeded = (firstVisible & QRect(firstOrigin, size)).translated(-firstOrigin);
-    QCOMPARE(jpeg.decodedRect().contains(firstNeeded), keepsFirst);
+    QCOMPARE(jpeg.decodedRect().toRect().contains(firstNeeded), keepsFirst);
 
     // Whether from the cache or not, the second draw shows what a fresh picture shows there.
     JpegImage fresh;
@@ -801,6 +804,69 @@ void TestJpegImage::registeredExtensions()
         QVERIFY(graphic->empty());
     } catch (const tk::Error &) {
         QVERIFY(!jpeg);
+    }
+}
+
+void TestJpegImage::highDensityCompanion_data()
+{
+    QTest::addColumn<QByteArray>("companion"); // written as pic@2x.jpg beside a 24 x 16 red pic.jpg
+    QTest::addColumn<bool>("used");
+    QTest::addColumn<QRgb>("atRatio2");        // device pixel (4, 4) of the picture drawn at ratio 2
+    QTest::newRow("none") << QByteArray() << false << kRed;
+    QTest::newRow("twice the size") << encodeJpeg(quadrants(48, 32), Encoding::Baseline444) << true << kBlue;
+    QTest::newRow("progressive, twice the size")
+        << encodeJpeg(quadrants(48, 32), Encoding::Progressive420) << true << kBlue;
+    QTest::newRow("same size") << encodeJpeg(quadrants(24, 16), Encoding::Baseline444) << false << kRed;
+    QTest::newRow("one pixel too wide")
+        << encodeJpeg(quadrants(49, 32), Encoding::Baseline444) << false << kRed;
+    QTest::newRow("three times the size")
+        << encodeJpeg(quadrants(72, 48), Encoding::Baseline444) << false << kRed;
+    QTest::newRow("not a JPEG") << QByteArray("GIF89a") << false << kRed;
+    QTest::newRow("headers cut short")
+        << encodeJpeg(quadrants(48, 32), Encoding::Baseline444).left(40) << false << kRed;
+}
+
+void TestJpegImage::highDensityCompanion()
+{
+    QFETCH(QByteArray, companion);
+    QFETCH(bool, used);
+    QFETCH(QRgb, atRatio2);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QImage red(24, 16, QImage::Format_RGB32);
+    red.fill(kRed);
+    const QByteArray plain = encodeJpeg(red, Encoding::Baseline444);
+    const auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    };
+    write(u"pic.jpg"_qs, plain);
+    if (!companion.isNull())
+        write(u"pic@2x.jpg"_qs, companion);
+
+    for (bool fromFile : {true, false}) {
+        tk::Picture picture;
+        if (fromFile)
+            picture.LoadFromFile(folder.path() + u"\\pic.jpg"_qs); // the program's own spelling
+        else
+            picture.LoadFromData(u"jpg"_qs, plain, companion);
+        QCOMPARE(QSize(picture.width(), picture.height()), QSize(24, 16));
+        QCOMPARE(picture.highDensityGraphic() != nullptr, used);
+        QCOMPARE(picture.graphicForRatio(1), picture.graphic());
+        QCOMPARE(picture.graphicForRatio(2), used ? picture.highDensityGraphic() : picture.graphic());
+
+        // The lower left quarter of the companion is blue; at ratio 2 its device pixel (4, 20) lies
+        // there, while the plain file is red everywhere.
+        QImage target(48, 32, QImage::Format_ARGB32_Premultiplied);
+        target.setDevicePixelRatio(2);
+        target.fill(kBackground);
+        {
+            QPainter painter(&target);
+            picture.draw(painter, {0, 0}, QRect(0, 0, 24, 16));
+        }
+        QVERIFY2(near(target.pixel(4, 28), atRatio2, 40), qPrintable(describe(target.pixel(4, 28))));
+        QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40), qPrintable(describe(target.pixel(47, 31))));
     }
 }
 

@@ -32,7 +32,7 @@ constexpr int kOverBudget = JMSG_LASTMSGCODE + 1;
 // of the picture, however few columns are shown, and cannot jump to a row without decoding those above.
 // A few times what is shown, and enough for any ordinary photograph drawn whole or reached in the
 // middle; a header that claims a giant picture then costs a few milliseconds, not seconds.
-constexpr qint64 kMinDecodeBudget = 24LL * 1024 * 1024;
+constexpr qint64 kMinDecodeBudget = 12LL * 1024 * 1024;
 constexpr qint64 kDecodeBudgetPerShownPixel = 64;
 // Files of several scans are read whole before the first row comes out; the decoder memory bound
 // (kMaxDecoderMemory) already limits their size, this limits the passes over it.

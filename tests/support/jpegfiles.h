@@ -127,4 +127,85 @@ inline QImage quadrants(int width, int height)
 }
 
 
+// The same file claiming other sides: the frame header's height and width are patched in place. Any
+// start-of-frame marker (Huffman or arithmetic, sequential or progressive) is found.
+inline QByteArray withSides(QByteArray jpeg, int width, int height)
+{
+    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i) {
+        const uchar marker = uchar(jpeg[i + 1]);
+        if (uchar(jpeg[i]) != 0xFF || marker < 0xC0 || marker > 0xCF || marker == 0xC4 || marker == 0xC8 ||
+            marker == 0xCC)
+            continue;
+        jpeg[i + 5] = char(height >> 8);
+        jpeg[i + 6] = char(height & 0xFF);
+        jpeg[i + 7] = char(width >> 8);
+        jpeg[i + 8] = char(width & 0xFF);
+        return jpeg;
+    }
+    return QByteArray();
+}
+
+// A picture of a single grey, written a row at a time: a huge one costs its encoding time only.
+inline QByteArray constantGreyJpeg(int width, int height)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(size_t(width) * 3, JSAMPLE(128));
+    JSAMPROW rows[1] = {row.data()};
+    while (cinfo.next_scanline < cinfo.image_height)
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray result(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return result;
+}
+
+// A progressive file whose last scan is repeated until it has `scans` scans in all: legal markers,
+// absurd work.
+inline QByteArray manyScansJpeg(int scans)
+{
+    const QByteArray progressive = encodeJpeg(quadrants(64, 64), Encoding::Progressive420);
+    const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
+    const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
+    int present = 0;
+    for (qsizetype at = progressive.indexOf("\xFF\xDA"); at >= 0; at = progressive.indexOf("\xFF\xDA", at + 2))
+        ++present;
+    QByteArray result = progressive.left(end);
+    const QByteArray repeated = progressive.mid(lastScan, end - lastScan);
+    for (int i = present; i < scans; ++i)
+        result += repeated;
+    return result + QByteArray("\xFF\xD9", 2);
+}
+
+struct NamedJpeg {
+    const char *name;
+    QByteArray data;
+};
+
+// Headers that claim 65500 x 65500 pixels over the data of a 32 x 32 picture.
+inline std::vector<NamedJpeg> giantHeaders()
+{
+    const QImage small = quadrants(32, 32);
+    return {
+        {"huffman_baseline", withSides(encodeJpeg(small, Encoding::Baseline420), 65500, 65500)},
+        {"huffman_progressive", withSides(encodeJpeg(small, Encoding::Progressive420), 65500, 65500)},
+        {"arithmetic_colour", withSides(encodeJpeg(small, Encoding::Baseline420, {}, true), 65500, 65500)},
+        {"arithmetic_cmyk", withSides(encodeJpeg(small, Encoding::CmykInverted, {}, true), 65500, 65500)},
+        {"arithmetic_progressive",
+         withSides(encodeJpeg(small, Encoding::Progressive420, {}, true), 65500, 65500)},
+    };
+}
+
 } // namespace testfiles

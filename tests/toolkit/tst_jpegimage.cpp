@@ -55,20 +55,6 @@ std::pair<qsizetype, qsizetype> scanDataOf(const QByteArray &jpeg, qsizetype sos
     return {start, end};
 }
 
-// The same file claiming other sides: the frame header's height and width are patched in place.
-QByteArray withSides(QByteArray jpeg, int width, int height)
-{
-    qsizetype sof = markerOffset(jpeg, 0xC0);
-    if (sof < 0)
-        sof = markerOffset(jpeg, 0xC2);
-    Q_ASSERT(sof > 0);
-    jpeg[sof + 5] = char(height >> 8);
-    jpeg[sof + 6] = char(height & 0xFF);
-    jpeg[sof + 7] = char(width >> 8);
-    jpeg[sof + 8] = char(width & 0xFF);
-    return jpeg;
-}
-
 QImage filledTarget(QSize size = QSize(100, 80))
 {
     QImage target(size, QImage::Format_ARGB32_Premultiplied);

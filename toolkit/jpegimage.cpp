@@ -404,8 +404,9 @@ DecodedRegion decodeRegion(const QByteArray &data, const DecodeRequest &request)
         return result;
     JDIMENSION cropX = 0;
     JDIMENSION cropWidth = 0;
+    const JDIMENSION fullWidth = dec.cinfo.output_width; // cropping narrows it
     if (crop(dec, outX, outRight - outX, &cropX, &cropWidth) != 0 || cropWidth == 0 ||
-        cropX + cropWidth > dec.cinfo.image_width)
+        cropX + cropWidth > fullWidth)
         return result;
 
     const int rows = int(outBottom - outY);

@@ -169,6 +169,9 @@ private Q_SLOTS:
     void registeredExtensions();
     void highDensityCompanion_data();
     void highDensityCompanion();
+    void drawnSmaller_data();
+    void drawnSmaller();
+    void largePictureCentred();
 };
 
 void TestJpegImage::initTestCase()
@@ -747,6 +750,69 @@ void TestJpegImage::highDensityCompanion()
         QVERIFY2(near(target.pixel(4, 28), atRatio2, 40), qPrintable(describe(target.pixel(4, 28))));
         QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40), qPrintable(describe(target.pixel(47, 31))));
     }
+}
+
+void TestJpegImage::drawnSmaller_data()
+{
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<qreal>("scale");    // painter scale: device pixels per picture pixel
+    QTest::addColumn<qreal>("ratio");    // the target's device pixel ratio
+    QTest::newRow("half") << Encoding::Baseline420 << 0.5 << 1.0;
+    QTest::newRow("three eighths") << Encoding::Baseline444 << 0.375 << 1.0;
+    QTest::newRow("a tenth") << Encoding::Baseline420 << 0.1 << 1.0;
+    QTest::newRow("a thirtieth, below libjpeg's smallest scale") << Encoding::Baseline420 << 1.0 / 30 << 1.0;
+    QTest::newRow("a quarter at ratio 2") << Encoding::Baseline420 << 0.25 << 2.0;
+    QTest::newRow("a tenth, progressive") << Encoding::Progressive420 << 0.1 << 1.0;
+    QTest::newRow("a tenth, CMYK") << Encoding::CmykInverted << 0.1 << 1.0;
+    QTest::newRow("a tenth, grayscale") << Encoding::Grayscale << 0.1 << 1.0;
+}
+
+void TestJpegImage::drawnSmaller()
+{
+    QFETCH(Encoding, encoding);
+    QFETCH(qreal, scale);
+    QFETCH(qreal, ratio);
+    const QSize size(1200, 960);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
+    const QSize device = (QSizeF(size) * scale * ratio).toSize();
+    QImage target(device + QSize(4, 4), QImage::Format_ARGB32_Premultiplied);
+    target.setDevicePixelRatio(ratio);
+    target.fill(kBackground);
+    {
+        QPainter painter(&target);
+        painter.scale(scale, scale);
+        jpeg.draw(painter, {0, 0}, QRect(QPoint(0, 0), size));
+    }
+    QVERIFY(!jpeg.decodeFailed());
+    // Never more than twice the device pixels each way: memory follows what is shown.
+    QVERIFY2(jpeg.decodedImage().width() <= 2 * device.width() + 16 &&
+                 jpeg.decodedImage().height() <= 2 * device.height() + 16,
+             qPrintable(QStringLiteral("%1 x %2").arg(jpeg.decodedImage().width()).arg(jpeg.decodedImage().height())));
+    // Every device pixel of the picture is painted, with the right quadrant's colour.
+    for (int y = 0; y < device.height(); ++y)
+        for (int x = 0; x < device.width(); ++x)
+            QVERIFY2(target.pixel(x, y) != kBackground, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+    const QPoint topLeft(device.width() / 4, device.height() / 4);
+    const QPoint bottomRight(device.width() * 3 / 4, device.height() * 3 / 4);
+    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40), qPrintable(describe(target.pixel(topLeft))));
+    QVERIFY2(near(target.pixel(bottomRight), expectedColour(encoding, kWhite), 40),
+             qPrintable(describe(target.pixel(bottomRight))));
+}
+
+void TestJpegImage::largePictureCentred()
+{
+    // An ordinary big photograph shown through a small window in its middle decodes within the budget
+    // of one paint: it must not come out grey.
+    const QSize size(4000, 3000);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), Encoding::Baseline420));
+    QImage target = filledTarget(QSize(145, 177));
+    const QPoint origin((145 - size.width()) / 2, (177 - size.height()) / 2);
+    drawInto(target, jpeg, origin, target.rect());
+    QVERIFY(!jpeg.decodeFailed());
+    QVERIFY2(near(target.pixel(8, 8), kRed, 24), qPrintable(describe(target.pixel(8, 8))));
+    QVERIFY2(near(target.pixel(136, 168), kWhite, 24), qPrintable(describe(target.pixel(136, 168))));
 }
 
 QTEST_GUILESS_MAIN(TestJpegImage)

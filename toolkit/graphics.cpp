@@ -91,6 +91,8 @@ Graphic *Picture::graphicForRatio(qreal ratio) const
 
 void Picture::LoadFromFile(const QString &programPath)
 {
+    // An unknown kind is refused before anything is read.
+    createGraphicForFile(programPath);
     const QByteArray data =
         readWholeFile(programPath, kMaxPictureFileBytes, QStringLiteral("Picture file too large: %s"));
     QByteArray highDensityData;

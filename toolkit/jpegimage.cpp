@@ -3,6 +3,7 @@
 #include "errors.h"
 
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QSysInfo>
 
@@ -31,7 +32,7 @@ constexpr int kOverBudget = JMSG_LASTMSGCODE + 1;
 // of the picture, however few columns are shown, and cannot jump to a row without decoding those above.
 // A few times what is shown, and enough for any ordinary photograph drawn whole or reached in the
 // middle; a header that claims a giant picture then costs a few milliseconds, not seconds.
-constexpr qint64 kMinDecodeBudget = 24LL * 1024 * 1024;
+constexpr qint64 kMinDecodeBudget = 12LL * 1024 * 1024;
 constexpr qint64 kDecodeBudgetPerShownPixel = 64;
 // Files of several scans are read whole before the first row comes out; the decoder memory bound
 // (kMaxDecoderMemory) already limits their size, this limits the passes over it.
@@ -403,8 +404,9 @@ DecodedRegion decodeRegion(const QByteArray &data, const DecodeRequest &request)
         return result;
     JDIMENSION cropX = 0;
     JDIMENSION cropWidth = 0;
+    const JDIMENSION fullWidth = dec.cinfo.output_width; // cropping narrows it
     if (crop(dec, outX, outRight - outX, &cropX, &cropWidth) != 0 || cropWidth == 0 ||
-        cropX + cropWidth > dec.cinfo.image_width)
+        cropX + cropWidth > fullWidth)
         return result;
 
     const int rows = int(outBottom - outY);
@@ -484,20 +486,23 @@ QRect deviceBounds(const QPainter &painter)
     const QPaintDevice *device = painter.device();
     if (!device)
         return QRect();
+    // A widget paints within the region Qt gives it, in device pixels. Its own size is logical, and the
+    // pixel ratio may sit in the painter's world transform or below it, depending on the path: the
+    // system clip is the one measure that does not depend on that.
+    if (const QPaintEngine *engine = painter.paintEngine(); engine && !engine->systemClip().isEmpty())
+        return engine->systemClip().boundingRect();
     switch (device->devType()) {
     case QInternal::Image:
     case QInternal::Pixmap:
         // Their own size is counted in device pixels already, whatever their pixel ratio.
         return QRect(0, 0, device->width(), device->height());
     case QInternal::Widget: {
-        // A widget's size is logical; what lies between the painter's own coordinates and the device
-        // (the backing store's offset and the pixel ratio) is the device transform without the world
-        // transform.
         bool invertible = false;
         const QTransform base = painter.combinedTransform().inverted(&invertible) * painter.deviceTransform();
         if (!invertible)
             return QRect();
-        return base.mapRect(QRectF(0, 0, device->width(), device->height())).toAlignedRect();
+        return QRectF(base.map(QPointF(0, 0)), QSizeF(device->width(), device->height()) * device->devicePixelRatioF())
+            .toAlignedRect();
     }
     default:
         return QRect(); // pictures, printers: sizes that say nothing about what is reachable

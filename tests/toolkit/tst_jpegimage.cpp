@@ -1,6 +1,7 @@
 #include "errors.h"
 #include "graphics.h"
 #include "jpegimage.h"
+#include "jpegfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,120 +19,12 @@
 #include <vector>
 
 using tk::JpegImage;
+using namespace testfiles;
 
 namespace {
 
-enum class Encoding { Baseline444, Baseline420, Progressive420, Grayscale, CmykInverted, CmykPlain, Ycck };
-
-// One progressive scan: components, spectral band, successive approximation.
-struct Scan {
-    std::vector<int> components;
-    int ss, se, ah, al;
-};
-
-// Writes picture as JPEG with libjpeg itself, so the tests do not depend on an image plugin. CMYK is
-// written the way most CMYK files are (inverted, said so by an APP14 marker) unless the marker is left out.
-QByteArray encodeJpeg(const QImage &picture, Encoding encoding, const std::vector<Scan> &scans = {})
-{
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-
-    const bool grey = encoding == Encoding::Grayscale;
-    const bool cmyk =
-        encoding == Encoding::CmykInverted || encoding == Encoding::CmykPlain || encoding == Encoding::Ycck;
-    cinfo.image_width = JDIMENSION(rgb.width());
-    cinfo.image_height = JDIMENSION(rgb.height());
-    cinfo.input_components = grey ? 1 : cmyk ? 4 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    if (encoding == Encoding::Baseline444) {
-        cinfo.comp_info[0].h_samp_factor = 1;
-        cinfo.comp_info[0].v_samp_factor = 1;
-    }
-    if (encoding == Encoding::Ycck)
-        jpeg_set_colorspace(&cinfo, JCS_YCCK);
-    if (encoding == Encoding::CmykPlain)
-        cinfo.write_Adobe_marker = FALSE;
-    if (encoding == Encoding::Progressive420)
-        jpeg_simple_progression(&cinfo);
-    std::vector<jpeg_scan_info> script;
-    if (!scans.empty()) {
-        for (const Scan &scan : scans) {
-            jpeg_scan_info info{};
-            info.comps_in_scan = int(scan.components.size());
-            for (size_t i = 0; i < scan.components.size(); ++i)
-                info.component_index[i] = scan.components[i];
-            info.Ss = scan.ss;
-            info.Se = scan.se;
-            info.Ah = scan.ah;
-            info.Al = scan.al;
-            script.push_back(info);
-        }
-        cinfo.scan_info = script.data();
-        cinfo.num_scans = int(script.size());
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-
-    std::vector<JSAMPLE> row(size_t(rgb.width()) * cinfo.input_components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const uchar *source = rgb.constScanLine(int(cinfo.next_scanline));
-        JSAMPLE *out = row.data();
-        for (int x = 0; x < rgb.width(); ++x, source += 3) {
-            const int r = source[0], g = source[1], b = source[2];
-            if (grey) {
-                *out++ = JSAMPLE(qGray(r, g, b));
-            } else if (encoding == Encoding::CmykPlain) {
-                *out++ = JSAMPLE(255 - r);
-                *out++ = JSAMPLE(255 - g);
-                *out++ = JSAMPLE(255 - b);
-                *out++ = 0;
-            } else if (cmyk) {
-                *out++ = JSAMPLE(r);
-                *out++ = JSAMPLE(g);
-                *out++ = JSAMPLE(b);
-                *out++ = 255;
-            } else {
-                *out++ = JSAMPLE(r);
-                *out++ = JSAMPLE(g);
-                *out++ = JSAMPLE(b);
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray result(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return result;
-}
-
-const QRgb kRed = qRgb(255, 0, 0);
-const QRgb kGreen = qRgb(0, 255, 0);
-const QRgb kBlue = qRgb(0, 0, 255);
-const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBackground = qRgb(255, 0, 255);
 const QRgb kMidGrey = qRgb(128, 128, 128);
-
-// Red, green / blue, white.
-QImage quadrants(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    const int w = width / 2, h = height / 2;
-    painter.fillRect(0, 0, w, h, QColor(kRed));
-    painter.fillRect(w, 0, width - w, h, QColor(kGreen));
-    painter.fillRect(0, h, w, height - h, QColor(kBlue));
-    painter.fillRect(w, h, width - w, height - h, QColor(kWhite));
-    return image;
-}
 
 // Smooth in every direction but different at every pixel, so that a picture shifted by a pixel shows.
 QImage gradient(int width, int height)
@@ -160,20 +53,6 @@ std::pair<qsizetype, qsizetype> scanDataOf(const QByteArray &jpeg, qsizetype sos
     while (end + 1 < jpeg.size() && !(uchar(jpeg[end]) == 0xFF && uchar(jpeg[end + 1]) != 0))
         ++end;
     return {start, end};
-}
-
-// The same file claiming other sides: the frame header's height and width are patched in place.
-QByteArray withSides(QByteArray jpeg, int width, int height)
-{
-    qsizetype sof = markerOffset(jpeg, 0xC0);
-    if (sof < 0)
-        sof = markerOffset(jpeg, 0xC2);
-    Q_ASSERT(sof > 0);
-    jpeg[sof + 5] = char(height >> 8);
-    jpeg[sof + 6] = char(height & 0xFF);
-    jpeg[sof + 7] = char(width >> 8);
-    jpeg[sof + 8] = char(width & 0xFF);
-    return jpeg;
 }
 
 QImage filledTarget(QSize size = QSize(100, 80))
@@ -290,6 +169,9 @@ private Q_SLOTS:
     void registeredExtensions();
     void highDensityCompanion_data();
     void highDensityCompanion();
+    void drawnSmaller_data();
+    void drawnSmaller();
+    void largePictureCentred();
 };
 
 void TestJpegImage::initTestCase()
@@ -868,6 +750,69 @@ void TestJpegImage::highDensityCompanion()
         QVERIFY2(near(target.pixel(4, 28), atRatio2, 40), qPrintable(describe(target.pixel(4, 28))));
         QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40), qPrintable(describe(target.pixel(47, 31))));
     }
+}
+
+void TestJpegImage::drawnSmaller_data()
+{
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<qreal>("scale");    // painter scale: device pixels per picture pixel
+    QTest::addColumn<qreal>("ratio");    // the target's device pixel ratio
+    QTest::newRow("half") << Encoding::Baseline420 << 0.5 << 1.0;
+    QTest::newRow("three eighths") << Encoding::Baseline444 << 0.375 << 1.0;
+    QTest::newRow("a tenth") << Encoding::Baseline420 << 0.1 << 1.0;
+    QTest::newRow("a thirtieth, below libjpeg's smallest scale") << Encoding::Baseline420 << 1.0 / 30 << 1.0;
+    QTest::newRow("a quarter at ratio 2") << Encoding::Baseline420 << 0.25 << 2.0;
+    QTest::newRow("a tenth, progressive") << Encoding::Progressive420 << 0.1 << 1.0;
+    QTest::newRow("a tenth, CMYK") << Encoding::CmykInverted << 0.1 << 1.0;
+    QTest::newRow("a tenth, grayscale") << Encoding::Grayscale << 0.1 << 1.0;
+}
+
+void TestJpegImage::drawnSmaller()
+{
+    QFETCH(Encoding, encoding);
+    QFETCH(qreal, scale);
+    QFETCH(qreal, ratio);
+    const QSize size(1200, 960);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
+    const QSize device = (QSizeF(size) * scale * ratio).toSize();
+    QImage target(device + QSize(4, 4), QImage::Format_ARGB32_Premultiplied);
+    target.setDevicePixelRatio(ratio);
+    target.fill(kBackground);
+    {
+        QPainter painter(&target);
+        painter.scale(scale, scale);
+        jpeg.draw(painter, {0, 0}, QRect(QPoint(0, 0), size));
+    }
+    QVERIFY(!jpeg.decodeFailed());
+    // Never more than twice the device pixels each way: memory follows what is shown.
+    QVERIFY2(jpeg.decodedImage().width() <= 2 * device.width() + 16 &&
+                 jpeg.decodedImage().height() <= 2 * device.height() + 16,
+             qPrintable(QStringLiteral("%1 x %2").arg(jpeg.decodedImage().width()).arg(jpeg.decodedImage().height())));
+    // Every device pixel of the picture is painted, with the right quadrant's colour.
+    for (int y = 0; y < device.height(); ++y)
+        for (int x = 0; x < device.width(); ++x)
+            QVERIFY2(target.pixel(x, y) != kBackground, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+    const QPoint topLeft(device.width() / 4, device.height() / 4);
+    const QPoint bottomRight(device.width() * 3 / 4, device.height() * 3 / 4);
+    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40), qPrintable(describe(target.pixel(topLeft))));
+    QVERIFY2(near(target.pixel(bottomRight), expectedColour(encoding, kWhite), 40),
+             qPrintable(describe(target.pixel(bottomRight))));
+}
+
+void TestJpegImage::largePictureCentred()
+{
+    // An ordinary big photograph shown through a small window in its middle decodes within the budget
+    // of one paint: it must not come out grey.
+    const QSize size(4000, 3000);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), Encoding::Baseline420));
+    QImage target = filledTarget(QSize(145, 177));
+    const QPoint origin((145 - size.width()) / 2, (177 - size.height()) / 2);
+    drawInto(target, jpeg, origin, target.rect());
+    QVERIFY(!jpeg.decodeFailed());
+    QVERIFY2(near(target.pixel(8, 8), kRed, 24), qPrintable(describe(target.pixel(8, 8))));
+    QVERIFY2(near(target.pixel(136, 168), kWhite, 24), qPrintable(describe(target.pixel(136, 168))));
 }
 
 QTEST_GUILESS_MAIN(TestJpegImage)

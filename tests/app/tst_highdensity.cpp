@@ -210,7 +210,8 @@ void TestHighDensity::flatButtonGlyph()
             const QPointF centre = QPointF(x + 0.5, y + 0.5) / g_scale;
             const QString where = QStringLiteral("device pixel (%1, %2)").arg(x).arg(y);
             const bool red = isRed(face.pixelColor(x, y));
-            const bool corner = centre.x() < area.left() + 1 + onePixel && centre.y() > area.bottom() - 1 - onePixel;
+            const bool corner =
+                centre.x() < area.left() + 1 + onePixel && centre.y() > area.bottom() - 1 - onePixel;
             if (area.adjusted(onePixel, onePixel, -onePixel, -onePixel).contains(centre) && !corner)
                 QVERIFY2(red, qPrintable(where + u" left out"_qs));
             else if (!area.adjusted(-onePixel, -onePixel, onePixel, onePixel).contains(centre))

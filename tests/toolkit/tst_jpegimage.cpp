@@ -798,6 +798,22 @@ void TestJpegImage::drawnSmaller()
     QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40), qPrintable(describe(target.pixel(topLeft))));
     QVERIFY2(near(target.pixel(bottomRight), expectedColour(encoding, kWhite), 40),
              qPrintable(describe(target.pixel(bottomRight))));
+
+    // Only the lower right part visible (columns cropped, rows skipped at the reduced scale): the same
+    // pixels as in the whole picture.
+    JpegImage part;
+    part.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
+    QImage partTarget = target.copy();
+    partTarget.fill(kBackground);
+    const QRect lowerRight(size.width() * 5 / 8, size.height() * 5 / 8, size.width() * 3 / 8, size.height() * 3 / 8);
+    {
+        QPainter painter(&partTarget);
+        painter.scale(scale, scale);
+        part.draw(painter, {0, 0}, lowerRight);
+    }
+    QVERIFY(part.decodedRect().top() > 0 && part.decodedRect().left() > 0);
+    const QPoint inside(device.width() * 7 / 8, device.height() * 7 / 8);
+    QVERIFY2(near(partTarget.pixel(inside), target.pixel(inside), 12), qPrintable(describe(partTarget.pixel(inside))));
 }
 
 void TestJpegImage::largePictureCentred()

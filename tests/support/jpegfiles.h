@@ -126,7 +126,6 @@ inline QImage quadrants(int width, int height)
     return image;
 }
 
-
 // The same file claiming other sides: the frame header's height and width are patched in place. Any
 // start-of-frame marker (Huffman or arithmetic, sequential or progressive) is found.
 inline QByteArray withSides(QByteArray jpeg, int width, int height)
@@ -180,7 +179,8 @@ inline QByteArray manyScansJpeg(int scans)
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
     const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
     int present = 0;
-    for (qsizetype at = progressive.indexOf("\xFF\xDA"); at >= 0; at = progressive.indexOf("\xFF\xDA", at + 2))
+    for (qsizetype at = progressive.indexOf("\xFF\xDA"); at >= 0;
+         at = progressive.indexOf("\xFF\xDA", at + 2))
         ++present;
     QByteArray result = progressive.left(end);
     const QByteArray repeated = progressive.mid(lastScan, end - lastScan);

@@ -1,7 +1,7 @@
 #include "errors.h"
 #include "graphics.h"
-#include "jpegimage.h"
 #include "jpegfiles.h"
+#include "jpegimage.h"
 
 #include <QDir>
 #include <QFile>
@@ -432,7 +432,8 @@ void TestJpegImage::hugeHeader()
         QVERIFY(jpeg.decodedRect().toRect().isEmpty());
     } else {
         QVERIFY(jpeg.decodedRect().toRect().contains(needed));
-        QVERIFY(needed.adjusted(-16, 0, 16, 0).contains(jpeg.decodedRect().toRect())); // at most an iMCU more a side
+        QVERIFY(needed.adjusted(-16, 0, 16, 0)
+                    .contains(jpeg.decodedRect().toRect())); // at most an iMCU more a side
         QCOMPARE(jpeg.decodedRect().toRect().height(), 177);
         QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().toRect().size());
     }
@@ -693,7 +694,7 @@ void TestJpegImage::highDensityCompanion_data()
 {
     QTest::addColumn<QByteArray>("companion"); // written as pic@2x.jpg beside a 24 x 16 red pic.jpg
     QTest::addColumn<bool>("used");
-    QTest::addColumn<QRgb>("atRatio2");        // device pixel (4, 4) of the picture drawn at ratio 2
+    QTest::addColumn<QRgb>("atRatio2"); // device pixel (4, 4) of the picture drawn at ratio 2
     QTest::newRow("none") << QByteArray() << false << kRed;
     QTest::newRow("twice the size") << encodeJpeg(quadrants(48, 32), Encoding::Baseline444) << true << kBlue;
     QTest::newRow("progressive, twice the size")
@@ -748,15 +749,16 @@ void TestJpegImage::highDensityCompanion()
             picture.draw(painter, {0, 0}, QRect(0, 0, 24, 16));
         }
         QVERIFY2(near(target.pixel(4, 28), atRatio2, 40), qPrintable(describe(target.pixel(4, 28))));
-        QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40), qPrintable(describe(target.pixel(47, 31))));
+        QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40),
+                 qPrintable(describe(target.pixel(47, 31))));
     }
 }
 
 void TestJpegImage::drawnSmaller_data()
 {
     QTest::addColumn<Encoding>("encoding");
-    QTest::addColumn<qreal>("scale");    // painter scale: device pixels per picture pixel
-    QTest::addColumn<qreal>("ratio");    // the target's device pixel ratio
+    QTest::addColumn<qreal>("scale"); // painter scale: device pixels per picture pixel
+    QTest::addColumn<qreal>("ratio"); // the target's device pixel ratio
     QTest::newRow("half") << Encoding::Baseline420 << 0.5 << 1.0;
     QTest::newRow("three eighths") << Encoding::Baseline444 << 0.375 << 1.0;
     QTest::newRow("a tenth") << Encoding::Baseline420 << 0.1 << 1.0;
@@ -786,16 +788,19 @@ void TestJpegImage::drawnSmaller()
     }
     QVERIFY(!jpeg.decodeFailed());
     // Never more than twice the device pixels each way: memory follows what is shown.
-    QVERIFY2(jpeg.decodedImage().width() <= 2 * device.width() + 16 &&
-                 jpeg.decodedImage().height() <= 2 * device.height() + 16,
-             qPrintable(QStringLiteral("%1 x %2").arg(jpeg.decodedImage().width()).arg(jpeg.decodedImage().height())));
+    QVERIFY2(
+        jpeg.decodedImage().width() <= 2 * device.width() + 16 &&
+            jpeg.decodedImage().height() <= 2 * device.height() + 16,
+        qPrintable(
+            QStringLiteral("%1 x %2").arg(jpeg.decodedImage().width()).arg(jpeg.decodedImage().height())));
     // Every device pixel of the picture is painted, with the right quadrant's colour.
     for (int y = 0; y < device.height(); ++y)
         for (int x = 0; x < device.width(); ++x)
             QVERIFY2(target.pixel(x, y) != kBackground, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
     const QPoint topLeft(device.width() / 4, device.height() / 4);
     const QPoint bottomRight(device.width() * 3 / 4, device.height() * 3 / 4);
-    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40), qPrintable(describe(target.pixel(topLeft))));
+    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40),
+             qPrintable(describe(target.pixel(topLeft))));
     QVERIFY2(near(target.pixel(bottomRight), expectedColour(encoding, kWhite), 40),
              qPrintable(describe(target.pixel(bottomRight))));
 
@@ -805,7 +810,8 @@ void TestJpegImage::drawnSmaller()
     part.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
     QImage partTarget = target.copy();
     partTarget.fill(kBackground);
-    const QRect lowerRight(size.width() * 5 / 8, size.height() * 5 / 8, size.width() * 3 / 8, size.height() * 3 / 8);
+    const QRect lowerRight(size.width() * 5 / 8, size.height() * 5 / 8, size.width() * 3 / 8,
+                           size.height() * 3 / 8);
     {
         QPainter painter(&partTarget);
         painter.scale(scale, scale);
@@ -813,7 +819,8 @@ void TestJpegImage::drawnSmaller()
     }
     QVERIFY(part.decodedRect().top() > 0 && part.decodedRect().left() > 0);
     const QPoint inside(device.width() * 7 / 8, device.height() * 7 / 8);
-    QVERIFY2(near(partTarget.pixel(inside), target.pixel(inside), 12), qPrintable(describe(partTarget.pixel(inside))));
+    QVERIFY2(near(partTarget.pixel(inside), target.pixel(inside), 12),
+             qPrintable(describe(partTarget.pixel(inside))));
 }
 
 void TestJpegImage::largePictureCentred()

@@ -36,7 +36,7 @@ constexpr qint64 kMinDecodeBudget = 12LL * 1024 * 1024;
 constexpr qint64 kDecodeBudgetPerShownPixel = 64;
 // Files of several scans are read whole before the first row comes out; the decoder memory bound
 // (kMaxDecoderMemory) already limits their size, this limits the passes over it.
-constexpr qint64 kMultiScanBudgetFactor = 12;
+constexpr qint64 kMultiScanBudgetFactor = 3;
 // Where a picture cannot be decoded, it shows this grey, as a JPEG file cut short does.
 constexpr QRgb kMissingDataGrey = qRgb(128, 128, 128);
 // Rows decoded larger than this many times the shown size are averaged down while they are read, so

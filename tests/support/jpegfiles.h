@@ -173,9 +173,9 @@ inline QByteArray constantGreyJpeg(int width, int height)
 
 // A progressive file whose last scan is repeated until it has `scans` scans in all: legal markers,
 // absurd work.
-inline QByteArray manyScansJpeg(int scans)
+inline QByteArray manyScansJpeg(int scans, QSize size = QSize(64, 64))
 {
-    const QByteArray progressive = encodeJpeg(quadrants(64, 64), Encoding::Progressive420);
+    const QByteArray progressive = encodeJpeg(quadrants(size.width(), size.height()), Encoding::Progressive420);
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
     const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
     int present = 0;

@@ -172,6 +172,8 @@ private Q_SLOTS:
     void drawnSmaller_data();
     void drawnSmaller();
     void largePictureCentred();
+    void fuzzFindings_data();
+    void fuzzFindings();
 };
 
 void TestJpegImage::initTestCase()
@@ -836,6 +838,49 @@ void TestJpegImage::largePictureCentred()
     QVERIFY(!jpeg.decodeFailed());
     QVERIFY2(near(target.pixel(8, 8), kRed, 24), qPrintable(describe(target.pixel(8, 8))));
     QVERIFY2(near(target.pixel(136, 168), kWhite, 24), qPrintable(describe(target.pixel(136, 168))));
+}
+
+void TestJpegImage::fuzzFindings_data()
+{
+    QTest::addColumn<QString>("file"); // in the picture fuzzer's corpus
+    QTest::addColumn<bool>("failed");
+    // 64 x 63552 progressive, dozens of refinement scans: once took seconds to gather when stretched.
+    QTest::newRow("tall progressive, refinement scans")
+        << u"finding_tall_progressive_refinement_scans.jpg"_qs << true;
+}
+
+void TestJpegImage::fuzzFindings()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, failed);
+    QFile input(QStringLiteral(ORMEX_DATA_DIR "/../fuzz/corpus/picture/") + file);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    const QByteArray data = input.readAll();
+    // Every way the fuzzer paints: top-left, centred, stretched, at ratios 1 and 2. Each paint covers
+    // the whole control, decoded or grey.
+    for (int way = 0; way < 6; ++way) {
+        JpegImage jpeg;
+        jpeg.loadFromData(data);
+        const qreal ratio = way < 3 ? 1 : 2;
+        QImage target(QSize(145, 177) * ratio, QImage::Format_ARGB32_Premultiplied);
+        target.setDevicePixelRatio(ratio);
+        target.fill(kBackground);
+        {
+            QPainter painter(&target);
+            QPoint origin(0, 0);
+            if (way % 3 == 1)
+                origin = QPoint((145 - jpeg.width()) / 2, (177 - jpeg.height()) / 2);
+            if (way % 3 == 2)
+                painter.scale(145.0 / jpeg.width(), 177.0 / jpeg.height());
+            jpeg.draw(painter, origin,
+                      way % 3 == 2 ? QRect(0, 0, jpeg.width(), jpeg.height()) : QRect(0, 0, 145, 177));
+        }
+        QCOMPARE(jpeg.decodeFailed(), failed);
+        const QRect covered = QRect(0, 0, std::min(145, jpeg.width()), std::min(177, jpeg.height()));
+        const QPoint probes[] = {covered.bottomRight(), QPoint(72, 88), QPoint(144, 176)};
+        const QPoint corner = probes[way % 3] * ratio;
+        QVERIFY2(target.pixel(corner) != kBackground, qPrintable(QStringLiteral("way %1").arg(way)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestJpegImage)

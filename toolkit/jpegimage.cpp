@@ -251,7 +251,8 @@ int readRows(Decoder &dec, unsigned char *bits, qsizetype bytesPerLine, int rows
         if (got == 0)
             return JERR_TOO_LITTLE_DATA; // cannot happen with data in memory: that source never suspends
         *rowsRead += int(got);
-        dec.spent += entropyWork(dec, got);
+        // Rows of a multi-scan file cost their inverse transforms only, but a tall one has many.
+        dec.spent += dec.multiScan ? qint64(dec.cinfo.output_width) * got : entropyWork(dec, got);
     }
     return 0;
 }

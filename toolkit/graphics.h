@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <QTransform>
 
 #include <functional>
 #include <memory>
@@ -30,9 +31,15 @@ public:
     // need decode no more than that.
     virtual void draw(QPainter &painter, QPoint origin, const QRect &visible) = 0;
 
-    // A hint that region (picture coordinates) is about to be drawn: a kind that decodes lazily may start
-    // on it now, off the caller's thread. What is drawn never depends on it.
-    virtual void decodeAhead(const QRect &region) { (void)region; }
+    // A hint that draw(painter, origin, visible) is about to be called with a painter whose device
+    // transform is toDevice and whose paint may reach the device pixels deviceClip: a kind that decodes
+    // lazily may start now, off the caller's thread, on what that draw will need. What is drawn never
+    // depends on it.
+    virtual void decodeAhead(const QTransform &toDevice, const QRect &deviceClip, QPoint origin,
+                             const QRect &visible)
+    {
+        (void)toDevice, (void)deviceClip, (void)origin, (void)visible;
+    }
 };
 
 // A device-independent bitmap (and whatever else Qt's image readers take), decoded when loaded.
@@ -58,7 +65,13 @@ void registerFileFormat(const QString &extension, GraphicFactory factory);
 // Throws tk::Error "Unknown picture file extension (.%s)" for an extension nobody registered.
 std::unique_ptr<Graphic> createGraphicForFile(const QString &programPath);
 
-// A picture held by a control: one graphic or none.
+// The high-density companion of a picture file, by Qt's naming: "g\\7.jpg" -> "g\\7@2x.jpg",
+// ":/assets/x.bmp" -> ":/assets/x@2x.bmp". Empty for a path without an extension.
+QString highDensityPath(const QString &programPath);
+
+// A picture held by a control: one graphic or none, and optionally a companion drawn on high-density
+// screens. The companion has exactly twice the graphic's width and height; it is only ever an
+// improvement, so width(), height(), the failure rules and everything else speak of the 1x graphic.
 class Picture {
 public:
     Picture() = default;
@@ -66,22 +79,54 @@ public:
     Picture &operator=(const Picture &) = delete;
 
     Graphic *graphic() const { return m_graphic.get(); }
+    Graphic *highDensityGraphic() const { return m_highDensity.get(); }
     int width() const { return m_graphic ? m_graphic->width() : 0; }
     int height() const { return m_graphic ? m_graphic->height() : 0; }
 
+    // The graphic to draw where one picture pixel covers ratio device pixels: the companion above 1
+    // when there is one, the 1x graphic otherwise (null when the picture is empty).
+    Graphic *graphicForRatio(qreal ratio) const;
+
     // Reads the whole file and parses it with the kind its extension selects; the old graphic is
-    // replaced only when all of that succeeded.
+    // replaced only when all of that succeeded. The companion beside it (highDensityPath) is read too
+    // when it exists; a missing, unreadable, broken or wrongly sized companion is silently ignored.
     void LoadFromFile(const QString &programPath);
-    // Loads from bytes held in memory (the pictures stored with the window layout).
-    void LoadFromData(const QString &extension, const QByteArray &data);
-    void setGraphic(std::unique_ptr<Graphic> graphic);
+    // Loads from bytes held in memory (the pictures stored with the window layout); highDensityData,
+    // when not empty, is the companion's bytes, used by the same rules as for a file.
+    void LoadFromData(const QString &extension, const QByteArray &data,
+                      const QByteArray &highDensityData = QByteArray());
+    // Drops any companion: a graphic set by hand has none unless given one.
+    void setGraphic(std::unique_ptr<Graphic> graphic, std::unique_ptr<Graphic> highDensity = nullptr);
+
+    // Draws like Graphic::draw, choosing the graphic by the device pixels one picture pixel covers under
+    // the painter's full transform (device pixel ratio and any scaling), and never enlarging a picture
+    // without smoothing.
+    void draw(QPainter &painter, QPoint origin, const QRect &visible) const;
+    // Passes Graphic::decodeAhead on to the graphic that draw would choose under that device transform.
+    void decodeAhead(const QTransform &toDevice, const QRect &deviceClip, QPoint origin,
+                     const QRect &visible) const;
 
     std::function<void()> OnChange;
 
 private:
+    // The graphic to draw under a device scale, and the origin and visible rect in its own coordinates;
+    // companion is set when it is drawn in those, at half a unit a pixel, from the picture's origin.
+    struct Placement {
+        Graphic *graphic = nullptr;
+        bool companion = false;
+        QPoint origin;
+        QRect visible;
+    };
+    Placement place(qreal scale, QPoint origin, const QRect &visible) const;
+    void load(const QString &extension, const QByteArray &data, const QByteArray &highDensityData);
     void changed();
     std::unique_ptr<Graphic> m_graphic;
+    std::unique_ptr<Graphic> m_highDensity;
 };
+
+// How many device pixels one unit of the painter's coordinates covers (the larger of the two axes).
+qreal deviceScale(const QPainter &painter);
+qreal deviceScale(const QTransform &toDevice);
 
 // Picture files above this size are refused before they are read: no picture of this program comes near
 // it, and reading an arbitrary file whole into memory is not something to offer a hostile folder.

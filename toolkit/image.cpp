@@ -4,6 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cmath>
+
 namespace tk {
 
 TImage::TImage(QWidget *parent) : GraphicControl(parent)
@@ -62,13 +64,30 @@ QPoint TImage::pictureOrigin() const
     return {(width() - m_picture.width()) / 2, (height() - m_picture.height()) / 2};
 }
 
+QTransform TImage::stretching() const
+{
+    return QTransform::fromScale(qreal(width()) / m_picture.width(), qreal(height()) / m_picture.height());
+}
+
 void TImage::decodeVisibleAhead()
 {
-    Graphic *graphic = m_picture.graphic();
-    if (!graphic || graphic->empty())
+    if (m_picture.width() <= 0 || m_picture.height() <= 0)
         return;
-    const QRect picture(0, 0, graphic->width(), graphic->height());
-    graphic->decodeAhead(m_stretch ? picture : rect().translated(-pictureOrigin()) & picture);
+    // The paint's device transform also holds the control's place in its window. At a whole ratio that
+    // moves what is decided by whole device pixels only; at any other the rounding of the paint could
+    // differ from ours, and a decode that the paint does not take is work for nothing.
+    const qreal ratio = devicePixelRatioF();
+    if (ratio != std::round(ratio))
+        return;
+    QTransform toDevice = QTransform::fromScale(ratio, ratio);
+    // A first paint shows the whole control.
+    const QRect deviceClip = toDevice.mapRect(rect());
+    if (m_stretch) {
+        const QTransform stretch = stretching();
+        m_picture.decodeAhead(stretch * toDevice, deviceClip, {0, 0}, stretch.inverted().mapRect(rect()));
+        return;
+    }
+    m_picture.decodeAhead(toDevice, deviceClip, pictureOrigin(), rect());
 }
 
 void TImage::paintEvent(QPaintEvent *event)
@@ -80,13 +99,11 @@ void TImage::paintEvent(QPaintEvent *event)
     painter.setClipRect(rect());
     const QRect visible = event->rect() & rect();
     if (m_stretch) {
-        const qreal sx = qreal(width()) / graphic->width(), sy = qreal(height()) / graphic->height();
-        painter.scale(sx, sy);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        graphic->draw(painter, {0, 0}, painter.transform().inverted().mapRect(visible));
+        painter.setTransform(stretching());
+        m_picture.draw(painter, {0, 0}, painter.transform().inverted().mapRect(visible));
         return;
     }
-    graphic->draw(painter, pictureOrigin(), visible);
+    m_picture.draw(painter, pictureOrigin(), visible);
 }
 
 } // namespace tk

@@ -27,7 +27,8 @@ public:
 
     // Where the picture's top-left corner lies in the control (natural size only).
     QPoint pictureOrigin() const;
-    // Lets the picture start decoding what the control will show, ahead of the first paint.
+    // Lets the picture start decoding what the first paint of the whole control will show, at the
+    // device pixel ratio of the screen it is on, while the caller goes on.
     void decodeVisibleAhead();
 
 protected:
@@ -36,6 +37,8 @@ protected:
 
 private:
     void followParent();
+    // Picture coordinates to the control's, when stretched.
+    QTransform stretching() const;
 
     ::tk::Picture m_picture;
     bool m_center = false;

@@ -2,13 +2,17 @@
 
 #include "graphics.h"
 
+#include <QRectF>
+
 namespace tk {
 
 // A JPEG picture on libjpeg. Loading keeps the file's bytes and parses the header (the size); pixels
-// are decoded when the picture is first drawn, and only the part that is visible. Errors while loading
-// raise "JPEG error #%d" with libjpeg's own message code. Errors while decoding for painting are not
-// raised: what could be decoded is drawn, the rest not, and the failure is remembered so that a broken
-// picture is not decoded again on every repaint.
+// are decoded when the picture is first drawn, only the part that is visible, and only as finely as the
+// device pixels it covers need (libjpeg's scaled decoding, then smooth scaling). Each paint has a budget
+// in proportion to what it shows. Errors while loading raise "JPEG error #%d" with libjpeg's own message
+// code. Errors while decoding for painting are not raised: what could be decoded is drawn and the rest
+// is grey, as for a file cut short; the failure is remembered so that a broken picture is not decoded
+// again on every repaint.
 class JpegImage : public Graphic {
 public:
     JpegImage();
@@ -18,12 +22,14 @@ public:
     int height() const override;
     void loadFromData(const QByteArray &data) override;
     void draw(QPainter &painter, QPoint origin, const QRect &visible) override;
-    // Decodes region on a thread of its own; the first draw takes the result, waiting for it if need be,
-    // and decodes whatever it needs beyond it as usual. Loading another picture drops it.
-    void decodeAhead(const QRect &region) override;
+    // Starts the decode that draw would make with these arguments on a thread of its own; the next draw
+    // (or any of the queries below) takes the result, waiting for it if need be, and decodes whatever it
+    // needs beyond it as usual. Loading another picture drops it.
+    void decodeAhead(const QTransform &toDevice, const QRect &deviceClip, QPoint origin,
+                     const QRect &visible) override;
 
     // For tests and benchmarks: the region decoded so far (picture coordinates) and its pixels.
-    QRect decodedRect() const;
+    QRectF decodedRect() const;
     const QImage &decodedImage() const;
     bool decodeFailed() const;
     // How many times pixels were decoded since construction (each draw that missed the cache, each

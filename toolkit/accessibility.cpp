@@ -41,6 +41,8 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State s = QAccessibleWidget::state();
+        if (coveredByWindowedSibling(widget()))
+            s.offscreen = true;
         m_control->AccessibleState(s);
         return s;
     }
@@ -64,7 +66,8 @@ public:
         QMetaObject::invokeMethod(
             widget(),
             [target, control] {
-                if (target)
+                // What lies under the open panel is out of the mouse's reach, and so of a reader's.
+                if (target && !coveredByWindowedSibling(target))
                     control->Press();
             },
             Qt::QueuedConnection);

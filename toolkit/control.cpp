@@ -78,6 +78,22 @@ QString hintFor(const QWidget *widget)
     return {};
 }
 
+bool coveredByWindowedSibling(const QWidget *widget)
+{
+    const QWidget *parent = widget->parentWidget();
+    if (!parent || !asControl(widget) || asControl(widget)->Windowed())
+        return false;
+    for (const QObject *sibling : parent->children()) {
+        const auto *w = qobject_cast<const QWidget *>(sibling);
+        if (!w || w == widget || w->isWindow() || !w->isVisible())
+            continue;
+        const Control *c = asControl(w);
+        if ((!c || c->Windowed()) && w->geometry().contains(widget->geometry()))
+            return true;
+    }
+    return false;
+}
+
 GraphicControl::GraphicControl(QWidget *parent) : QWidget(parent), Control(this)
 {
     if (!parent)

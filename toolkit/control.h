@@ -75,6 +75,10 @@ QWidget *hintControlFor(QWidget *widget);
 // The hint text that applies to a widget: its own, or the nearest ancestor's when its own is empty.
 QString hintFor(const QWidget *widget);
 
+// True when a visible sibling with a window of its own lies over the whole widget: the mouse cannot reach
+// it, and neither may a screen reader's press.
+bool coveredByWindowedSibling(const QWidget *widget);
+
 // A control without a window of its own: it places itself below every windowed sibling whatever the
 // order of creation, and lets the mouse through to nothing but itself.
 class GraphicControl : public QWidget, public Control {

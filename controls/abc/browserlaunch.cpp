@@ -151,8 +151,7 @@ std::optional<QList<ExecWord>> splitExec(const QString &exec)
         if (inQuotes) {
             if (c == u'"') {
                 inQuotes = false;
-            } else if (c == u'\\' && i + 1 < exec.size()
-                       && QStringView(u"\"`$\\").contains(exec[i + 1])) {
+            } else if (c == u'\\' && i + 1 < exec.size() && QStringView(u"\"`$\\").contains(exec[i + 1])) {
                 word.text += exec[++i];
             } else {
                 word.text += c;
@@ -181,46 +180,105 @@ std::optional<QList<ExecWord>> splitExec(const QString &exec)
 
 } // namespace
 
+bool startDetached(const QString &program, const QStringList &arguments)
+{
+    // Fork and exec, no shell: the address can never be read as anything but one argument.
+    return QProcess::startDetached(program, arguments);
+}
+
 ProcessStarter &processStarter()
 {
-    static ProcessStarter starter = [](const QString &program, const QStringList &arguments) {
-        return QProcess::startDetached(program, arguments);
-    };
+    static ProcessStarter starter = startDetached;
     return starter;
 }
 
+namespace {
+
+// One folder of the lookup: its mimeapps.list files, and whether it is an applications folder,
+// which may also hold the cache that installing desktop files builds.
+struct LookupDir {
+    QString path;
+    bool applications = false;
+};
+
+QList<LookupDir> lookupDirs()
+{
+    QList<LookupDir> dirs{{configHome(), false}};
+    for (const QString &dir : envList("XDG_CONFIG_DIRS", u"/etc/xdg"_qs))
+        dirs.append({dir, false});
+    for (const QString &dir : applicationDirs())
+        dirs.append({dir, true});
+    return dirs;
+}
+
+// The desktop-specific files come before the plain one in every folder.
+QStringList mimeAppsFilesIn(const QString &dir)
+{
+    QStringList files;
+    for (const QString &d : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts))
+        files << dir + u'/' + d.toLower() + u"-mimeapps.list"_qs;
+    files << dir + u"/mimeapps.list"_qs;
+    return files;
+}
+
+QStringList idsIn(const QString &file, const QString &group, const QString &mimeType)
+{
+    QStringList ids;
+    for (const QString &id : readGroup(file, group).value(mimeType).split(u';', Qt::SkipEmptyParts))
+        ids << id.trimmed();
+    return ids;
+}
+
+} // namespace
+
 QStringList mimeAppsFiles()
 {
-    QStringList desktops;
-    for (const QString &d : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts))
-        desktops << d.toLower();
-    QStringList dirs{configHome()};
-    dirs << envList("XDG_CONFIG_DIRS", u"/etc/xdg"_qs);
-    dirs << dataHome() + u"/applications"_qs;
-    for (const QString &dir : envList("XDG_DATA_DIRS", u"/usr/local/share:/usr/share"_qs))
-        dirs << dir + u"/applications"_qs;
     QStringList files;
-    for (const QString &dir : dirs) {
-        for (const QString &desktop : desktops)
-            files << dir + u'/' + desktop + u"-mimeapps.list"_qs;
-        files << dir + u"/mimeapps.list"_qs;
-    }
+    for (const LookupDir &dir : lookupDirs())
+        files << mimeAppsFilesIn(dir.path);
     return files;
 }
 
 std::optional<DesktopEntry> defaultApplication(const QString &mimeType)
 {
     for (const QString &file : mimeAppsFiles()) {
-        const QString ids = readGroup(file, u"Default Applications"_qs).value(mimeType);
         // A default that is not installed gives way to the next one, then to the next file.
-        for (const QString &id : ids.split(u';', Qt::SkipEmptyParts)) {
-            if (std::optional<DesktopEntry> entry = findEntry(id.trimmed()))
+        for (const QString &id : idsIn(file, u"Default Applications"_qs, mimeType)) {
+            if (std::optional<DesktopEntry> entry = findEntry(id))
                 return entry;
         }
     }
     return std::nullopt;
 }
 
+QStringList associatedApplicationIds(const QString &mimeType)
+{
+    QStringList ids, removed;
+    auto add = [&](const QStringList &found) {
+        for (const QString &id : found)
+            if (!removed.contains(id) && !ids.contains(id))
+                ids << id;
+    };
+    for (const LookupDir &dir : lookupDirs()) {
+        for (const QString &file : mimeAppsFilesIn(dir.path)) {
+            add(idsIn(file, u"Added Associations"_qs, mimeType));
+            // A removal holds for every file and cache of lower precedence, not for what came before.
+            removed << idsIn(file, u"Removed Associations"_qs, mimeType);
+        }
+        if (dir.applications)
+            add(idsIn(dir.path + u"/mimeinfo.cache"_qs, u"MIME Cache"_qs, mimeType));
+    }
+    return ids;
+}
+
+std::optional<DesktopEntry> associatedApplication(const QString &mimeType)
+{
+    for (const QString &id : associatedApplicationIds(mimeType)) {
+        if (std::optional<DesktopEntry> entry = findEntry(id))
+            return entry;
+    }
+    return std::nullopt;
+}
 std::optional<QStringList> execArguments(const DesktopEntry &entry, const QString &address)
 {
     const std::optional<QList<ExecWord>> words = splitExec(entry.exec);
@@ -236,7 +294,7 @@ std::optional<QStringList> execArguments(const DesktopEntry &entry, const QStrin
             continue;
         }
         QString out;
-        bool onlyCodes = true;   // the word was nothing but field codes
+        bool onlyCodes = true;    // the word was nothing but field codes
         bool expandedAny = false; // one of them put text in
         for (qsizetype i = 0; i < w.size(); ++i) {
             if (w[i] != u'%' || i + 1 == w.size()) {
@@ -285,25 +343,82 @@ std::optional<QStringList> execArguments(const DesktopEntry &entry, const QStrin
     return arguments;
 }
 
+std::optional<QStringList> browserVariableArguments(const QString &command, const QString &address)
+{
+    const std::optional<QList<ExecWord>> words = splitExec(command);
+    if (!words || words->isEmpty())
+        return std::nullopt;
+    QStringList arguments;
+    bool addressPlaced = false;
+    for (const ExecWord &word : *words) {
+        QString out;
+        for (qsizetype i = 0; i < word.text.size(); ++i) {
+            const QChar c = word.text[i];
+            if (c == u'%' && i + 1 < word.text.size() && word.text[i + 1] == u's') {
+                out += address;
+                addressPlaced = true;
+                ++i;
+            } else if (c == u'%' && i + 1 < word.text.size() && word.text[i + 1] == u'%') {
+                out += u'%';
+                ++i;
+            } else {
+                out += c;
+            }
+        }
+        arguments << out;
+    }
+    if (!addressPlaced && !address.isEmpty())
+        arguments << address;
+    if (arguments.first().isEmpty())
+        return std::nullopt;
+    return arguments;
+}
+
+QList<QStringList> browserCommands(const QString &address)
+{
+    QList<QStringList> commands;
+    auto fromEntry = [&](const std::optional<DesktopEntry> &entry) {
+        if (!entry)
+            return;
+        if (std::optional<QStringList> command = execArguments(*entry, address);
+            command && !commands.contains(*command))
+            commands << *command;
+    };
+    // The user's chosen default for either type beats whatever merely says it can open one.
+    const QString types[] = {u"x-scheme-handler/http"_qs, u"text/html"_qs};
+    for (const QString &type : types)
+        fromEntry(defaultApplication(type));
+    for (const QString &type : types)
+        fromEntry(associatedApplication(type));
+    for (const QString &command : qEnvironmentVariable("BROWSER").split(u':', Qt::SkipEmptyParts)) {
+        if (std::optional<QStringList> arguments = browserVariableArguments(command, address))
+            commands << *arguments;
+    }
+    QStringList debian{u"x-www-browser"_qs};
+    if (!address.isEmpty())
+        debian << address;
+    commands << debian;
+    return commands;
+}
+
 } // namespace browserlaunch
 
 bool OpenURL(const QString &address, TabcShowWindowStyle show)
 {
-    // A desktop browser is started through its desktop file, which has no way to ask for a window
-    // state: the style only says what the caller would like and is not passed on.
+    // A desktop browser is started through its desktop file or its command, neither of which has a
+    // way to ask for a window state: the style only says what the caller would like.
     Q_UNUSED(show);
     // The browser would take a leading dash for one of its options rather than for an address.
     if (address.startsWith(u'-'))
         return false;
-    std::optional<browserlaunch::DesktopEntry> entry = browserlaunch::defaultApplication(u"x-scheme-handler/http"_qs);
-    if (!entry)
-        entry = browserlaunch::defaultApplication(u"text/html"_qs);
-    if (!entry)
-        return false;
-    std::optional<QStringList> command = browserlaunch::execArguments(*entry, address);
-    if (!command)
-        return false;
-    const QString program = command->takeFirst();
     const browserlaunch::ProcessStarter &start = browserlaunch::processStarter();
-    return start && start(program, *command);
+    if (!start)
+        return false;
+    // A browser that is registered but cannot be started gives way to the next one.
+    for (QStringList command : browserlaunch::browserCommands(address)) {
+        const QString program = command.takeFirst();
+        if (start(program, command))
+            return true;
+    }
+    return false;
 }

@@ -33,19 +33,28 @@ bool OpenURL(const QString &address, TabcShowWindowStyle show);
 namespace browserlaunch {
 
 // Starts program with arguments, without any shell, and does not wait; true when it started.
+bool startDetached(const QString &program, const QStringList &arguments);
 using ProcessStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 // The starter OpenURL uses; replaceable so that tests see the command instead of a browser.
 ProcessStarter &processStarter();
 
-// The desktop file id registered as the default for mimeType in the mimeapps.list files, in the
-// freedesktop order, and the path of its desktop file; nothing when no installed one is found.
+// An installed desktop file, as far as starting it needs.
 struct DesktopEntry {
     QString path;
     QString exec; // the Exec value, string escapes already resolved
     QString icon;
     QString name;
 };
+// The desktop file registered as the default for mimeType in the mimeapps.list files, in the
+// freedesktop order; nothing when no installed one is found.
 std::optional<DesktopEntry> defaultApplication(const QString &mimeType);
+
+// The desktop file ids that say they open mimeType, best first: the added associations of the
+// mimeapps.list files, then the mimeinfo.cache of every applications folder, less what a file of
+// higher precedence removes.
+QStringList associatedApplicationIds(const QString &mimeType);
+// The first of them that is installed.
+std::optional<DesktopEntry> associatedApplication(const QString &mimeType);
 
 // The mimeapps.list files in the order they are consulted.
 QStringList mimeAppsFiles();
@@ -54,5 +63,15 @@ QStringList mimeAppsFiles();
 // becomes the address as one argument, and without one the address is appended. Nothing when the
 // value cannot be split (an unclosed quote, an empty command).
 std::optional<QStringList> execArguments(const DesktopEntry &entry, const QString &address);
+
+// The program and its arguments for one command of $BROWSER, split by the same quoting rules: %s
+// becomes the address (as part of the one word it stands in), %% a percent sign, and without %s
+// the address is appended.
+std::optional<QStringList> browserVariableArguments(const QString &command, const QString &address);
+
+// Every command that may open address, in the order they are tried: the default for http or html
+// pages in the mimeapps.list files, then the applications associated with them, then each command
+// of $BROWSER, then Debian's x-www-browser.
+QList<QStringList> browserCommands(const QString &address);
 
 } // namespace browserlaunch

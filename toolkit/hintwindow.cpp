@@ -1,6 +1,7 @@
 #include "hintwindow.h"
 
 #include "fonts.h"
+#include "windowplacement.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -84,7 +85,11 @@ void THintWindow::ActivateHint(TRect rect, const QString &hint)
 void THintWindow::showAt(const TRect &bounds)
 {
     ensureParams();
+    // A compositor places a pop-up once, when it is shown: one that is up must come again to move.
+    if (isVisible() && !platformPlacesWindows() && geometry() != bounds.toQRect())
+        hide();
     setGeometry(bounds.toQRect());
+    attachToMainWindow(this);
     if (!isVisible())
         show();
     raise();

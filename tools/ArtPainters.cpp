@@ -490,15 +490,14 @@ QByteArray IconSvg()
             d += u" Z"_s;
         d += u' ';
     }
-    const QString svg =
-        uR"(<?xml version="1.0" encoding="UTF-8"?>
+    const QString svg = uR"(<?xml version="1.0" encoding="UTF-8"?>
 <svg xmlns="http://www.w3.org/2000/svg" width="%1" height="%2" viewBox="0 0 %1 %2">
   <path d="%3" fill="none" stroke="#000000" stroke-width="%4" stroke-linejoin="bevel" stroke-linecap="square"/>
 </svg>
 )"_s.arg(IconSize.width())
-            .arg(IconSize.height())
-            .arg(d.trimmed())
-            .arg(IconPenWidth);
+                            .arg(IconSize.height())
+                            .arg(d.trimmed())
+                            .arg(IconPenWidth);
     return svg.toUtf8();
 }
 

@@ -2,6 +2,8 @@
 // unless the first argument names another (CTest runs it at 2 and at 1.5); the window and its pictures
 // are compared with the pictures the program ships, at 1x and at 2x.
 #include "Spread.h"
+#include "TFlatButtonUnit.h"
+#include "TFlatPanelUnit.h"
 #include "abcbtn.h"
 #include "application.h"
 #include "image.h"
@@ -71,6 +73,7 @@ private Q_SLOTS:
     void everyDevicePixelPainted();
     void picturesCoverTheirArea_data();
     void picturesCoverTheirArea();
+    void flatButtonGlyph();
 
 private:
     QImage grab() const { return m_form->grab().toImage(); }
@@ -182,6 +185,47 @@ void TestHighDensity::picturesCoverTheirArea()
     const double limit = qFuzzyCompare(g_scale, 2) ? 2 : 8;
     const double difference = meanDifference(area, expected);
     QVERIFY2(difference < limit, qPrintable(QStringLiteral("%1 differs by %2").arg(file).arg(difference)));
+}
+
+// A 1x glyph on the close button covers its logical area, smoothly enlarged: no pixel of it outside, none
+// missing inside, and its see-through corner blending into the face.
+void TestHighDensity::flatButtonGlyph()
+{
+    const QColor red(220, 20, 20), key(255, 0, 255);
+    QImage glyph(10, 10, QImage::Format_RGB32);
+    glyph.fill(red);
+    glyph.setPixelColor(0, 9, key);
+    TFlatButton *button = m_form->FlatButton1;
+    button->setCaption(QString());
+    button->setGlyph(glyph);
+    m_form->FlatPanel1->setVisible(true);
+    QCoreApplication::processEvents();
+    const QImage face = button->grab().toImage();
+    QCOMPARE(face.devicePixelRatio(), g_scale);
+    const QRectF area(button->GlyphOrigin(), QSizeF(10, 10));
+    const qreal onePixel = 1 / g_scale;
+    auto isRed = [&](QColor c) { return qAbs(c.red() - red.red()) + c.green() + c.blue() < 60; };
+    for (int y = 0; y < face.height(); ++y)
+        for (int x = 0; x < face.width(); ++x) {
+            const QPointF centre = QPointF(x + 0.5, y + 0.5) / g_scale;
+            const QString where = QStringLiteral("device pixel (%1, %2)").arg(x).arg(y);
+            const bool red = isRed(face.pixelColor(x, y));
+            const bool corner =
+                centre.x() < area.left() + 1 + onePixel && centre.y() > area.bottom() - 1 - onePixel;
+            if (area.adjusted(onePixel, onePixel, -onePixel, -onePixel).contains(centre) && !corner)
+                QVERIFY2(red, qPrintable(where + u" left out"_qs));
+            else if (!area.adjusted(-onePixel, -onePixel, onePixel, onePixel).contains(centre))
+                QVERIFY2(!red, qPrintable(where + u" lies outside"_qs));
+        }
+    // Around the see-through corner the picture blends into the face: enlarged smoothly, not in blocks.
+    const QColor faceColour = face.pixelColor(int(4 * g_scale), face.height() / 2);
+    int blended = 0;
+    for (int y = int((area.bottom() - 2) * g_scale); y < int(area.bottom() * g_scale); ++y)
+        for (int x = int(area.left() * g_scale); x < int((area.left() + 2) * g_scale); ++x) {
+            const QColor c = face.pixelColor(x, y);
+            blended += !isRed(c) && c != faceColour;
+        }
+    QVERIFY(blended > 0);
 }
 
 int main(int argc, char *argv[])

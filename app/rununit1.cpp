@@ -15,6 +15,8 @@
 #include "image.h"
 #include "label.h"
 #include "memotext.h"
+#include "windowdrag.h"
+#include "windowplacement.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -112,6 +114,8 @@ void Tform1::createLayout()
     Image1->setCenter(true);
     Image1->setStretch(false);
     loadStoredPicture(Image1->Picture(), u"background.jpg"_qs);
+    // The window has no frame to take hold of: the background itself moves it.
+    new tk::WindowDragger(Image1);
 
     tk::TImage **slotImages[] = {&run1, &run2, &run3};
     const QRect slotBounds[] = {{22, 72, 145, 177}, {209, 72, 145, 177}, {401, 71, 145, 177}};
@@ -208,8 +212,9 @@ void Tform1::createLayout()
 
 void Tform1::showEvent(QShowEvent *event)
 {
-    // Centred on the desktop whenever it is shown.
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+    // Centred on the desktop whenever it is shown, where the program may place its windows at all;
+    // a compositor that places them itself would ignore the move and leave Qt believing in it.
+    if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && tk::platformPlacesWindows()) {
         const QRect desktop = screen->geometry();
         move(desktop.left() + (desktop.width() - kFormWidth) / 2, desktop.top() + (desktop.height() - kFormHeight) / 2);
     }

@@ -2,6 +2,7 @@
 
 #include "accessibility.h"
 #include "fonts.h"
+#include "windowplacement.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -87,7 +88,11 @@ void THintWindow::ActivateHint(TRect rect, const QString &hint)
 void THintWindow::showAt(const TRect &bounds)
 {
     ensureParams();
+    // A compositor places a pop-up once, when it is shown: one that is up must come again to move.
+    if (isVisible() && !platformPlacesWindows() && geometry() != bounds.toQRect())
+        hide();
     setGeometry(bounds.toQRect());
+    attachToMainWindow(this);
     if (!isVisible())
         show();
     raise();

@@ -1,9 +1,11 @@
 #include "application.h"
+#include "datafolder.h"
 #include "rununit1.h"
 #include "startup.h"
 
 int main(int argc, char *argv[])
 {
+    enterInstalledDataFolder();
     runModuleStartup();
     tk::Application app(argc, argv);
     initialiseApplication(app);

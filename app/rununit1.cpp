@@ -15,6 +15,8 @@
 #include "image.h"
 #include "label.h"
 #include "memotext.h"
+#include "windowdrag.h"
+#include "windowplacement.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -92,6 +94,7 @@ Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     setFont(tk::defaultFont());
     setShowHint(false);
     createLayout();
+    setUpKeyboardAndReaders();
     if (auto *app = tk::Application::instance(); app && !app->MainForm())
         app->setMainForm(this);
     tk::runGuarded([this] { initi(this); });
@@ -113,6 +116,8 @@ void Tform1::createLayout()
     loadStoredPicture(Image1->Picture(), u"background.jpg"_qs);
     // Pictures decode beside the building of the rest of the window, its texts' fonts above all.
     Image1->decodeVisibleAhead();
+    // The window has no frame to take hold of: the background itself moves it.
+    new tk::WindowDragger(Image1);
 
     tk::TImage **slotImages[] = {&run1, &run2, &run3};
     const QRect slotBounds[] = {{22, 72, 145, 177}, {209, 72, 145, 177}, {401, 71, 145, 177}};
@@ -210,8 +215,9 @@ void Tform1::createLayout()
 
 void Tform1::showEvent(QShowEvent *event)
 {
-    // Centred on the desktop whenever it is shown.
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+    // Centred on the desktop whenever it is shown, where the program may place its windows at all;
+    // a compositor that places them itself would ignore the move and leave Qt believing in it.
+    if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && tk::platformPlacesWindows()) {
         const QRect desktop = screen->geometry();
         move(desktop.left() + (desktop.width() - kFormWidth) / 2, desktop.top() + (desktop.height() - kFormHeight) / 2);
     }
@@ -235,8 +241,11 @@ void Tform1::guest(QObject *)
     tk::TImage *slotImages[] = {nullptr, form1->run1, form1->run2, form1->run3};
     for (int p = SpreadLeft; p <= SpreadRight; ++p)
         slotImages[p]->setHint(fromStd(RuneCatalogue::ShortMeaning(Spread.SpreadIndexes[p])));
-    for (int p = SpreadLeft; p <= SpreadRight; ++p)
+    for (int p = SpreadLeft; p <= SpreadRight; ++p) {
         slotImages[p]->Picture().LoadFromFile(fromStd(Spread.SpreadPictures[p]));
+        // Named after the card it now shows; a slot whose picture failed keeps the name of the old one.
+        slotImages[p]->setAccessibleName(readingTitle(Spread.SpreadIndexes[p]));
+    }
     Spread.HasDrawn = 1;
 }
 

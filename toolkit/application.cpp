@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "accessibility.h"
 #include "control.h"
 #include "errors.h"
 #include "events.h"
@@ -48,6 +49,13 @@ QPalette classicPalette()
     return palette;
 }
 
+// The window's frame where the mapping between global and local positions puts it: where the
+// platform cannot place windows, the widget's own idea of its position may be one that never was.
+QRect globalFrame(const QWidget *w)
+{
+    return w->frameGeometry().translated(w->mapToGlobal(QPoint(0, 0)) - w->geometry().topLeft());
+}
+
 bool isHintWindow(const QWidget *w)
 {
     return w && qobject_cast<const THintWindow *>(w->window());
@@ -64,6 +72,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     m_hintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_hintTimer, &QTimer::timeout, this, &Application::hintTimerExpired);
     installEventFilter(this);
+    installAccessibility();
     setHintWindowClass<THintWindow>();
     // Hints start switched on, so their window exists from the start, as switching on would make it.
     createHintWindow();
@@ -166,7 +175,7 @@ QWidget *Application::findControlAt(QPoint globalPos)
     QWidget *top = nullptr;
     QWidget *modal = activeModalWidget();
     for (QWidget *w : topLevelWidgets()) {
-        if (!w->isVisible() || isHintWindow(w) || !w->frameGeometry().contains(globalPos))
+        if (!w->isVisible() || isHintWindow(w) || !globalFrame(w).contains(globalPos))
             continue;
         if (!top || w == modal || (w == activeWindow() && top != modal))
             top = w;

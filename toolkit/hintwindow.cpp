@@ -1,6 +1,8 @@
 #include "hintwindow.h"
 
+#include "accessibility.h"
 #include "fonts.h"
+#include "windowplacement.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -37,6 +39,8 @@ void THintWindow::setCaption(const QString &caption)
     if (m_caption == caption)
         return;
     m_caption = caption;
+    // A hint that moves on to the next control keeps its window: a reader learns of the new text here.
+    announceNameChange(this);
     update();
 }
 
@@ -84,7 +88,11 @@ void THintWindow::ActivateHint(TRect rect, const QString &hint)
 void THintWindow::showAt(const TRect &bounds)
 {
     ensureParams();
+    // A compositor places a pop-up once, when it is shown: one that is up must come again to move.
+    if (isVisible() && !platformPlacesWindows() && geometry() != bounds.toQRect())
+        hide();
     setGeometry(bounds.toQRect());
+    attachToMainWindow(this);
     if (!isVisible())
         show();
     raise();

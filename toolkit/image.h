@@ -31,6 +31,8 @@ public:
     // device pixel ratio of the screen it is on, while the caller goes on.
     void decodeVisibleAhead();
 
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Graphic; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "abcwav.h"
+#include "browserlaunch.h"
 #include "canvas.h"
 #include "colors.h"
 #include "control.h"
@@ -11,7 +12,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 // Mouse-sensitive labels: the caption takes a chosen look while the mouse is over the label and
 // while a button is held on it, and a sound can be asked for on entering either state.
@@ -44,54 +44,6 @@ private:
 };
 
 enum TTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
-
-// How the started browser's window should come up.
-enum TabcShowWindowStyle : std::uint8_t {
-    aswHide,
-    aswMaximize,
-    aswMinimize,
-    aswRestore,
-    aswShow,
-    aswShowDefault,
-    aswShowMaximized,
-    aswShowMinimized,
-    aswShowMinNoActivate,
-    aswShowNA,
-    aswShowNoActivate,
-    aswShowNormal,
-};
-
-// Starts the user's registered web browser with address; false when none is registered or it could
-// not be started. Nothing is shown to the user either way, and the browser is not waited for.
-bool OpenURL(const QString &address, TabcShowWindowStyle show);
-
-// The pieces of OpenURL, open for tests and for callers that need only one of them.
-namespace browserlaunch {
-
-// Starts program with arguments, without any shell, and does not wait; true when it started.
-using ProcessStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
-// The starter OpenURL uses; replaceable so that tests see the command instead of a browser.
-ProcessStarter &processStarter();
-
-// The desktop file id registered as the default for mimeType in the mimeapps.list files, in the
-// freedesktop order, and the path of its desktop file; nothing when no installed one is found.
-struct DesktopEntry {
-    QString path;
-    QString exec; // the Exec value, string escapes already resolved
-    QString icon;
-    QString name;
-};
-std::optional<DesktopEntry> defaultApplication(const QString &mimeType);
-
-// The mimeapps.list files in the order they are consulted.
-QStringList mimeAppsFiles();
-
-// The program and its arguments for an Exec value opened with address: a file or URL field code
-// becomes the address as one argument, and without one the address is appended. Nothing when the
-// value cannot be split (an unclosed quote, an empty command).
-std::optional<QStringList> execArguments(const DesktopEntry &entry, const QString &address);
-
-} // namespace browserlaunch
 
 // A label whose caption is the text of a list of lines, and which reports every new size or place.
 class TabcMultilineLabel : public tk::TLabel {
@@ -205,6 +157,11 @@ public:
     void setURL(const QString &url) { m_url = url; }
     TabcShowWindowStyle ShowBrowser() const { return m_showBrowser; }
     void setShowBrowser(TabcShowWindowStyle show) { m_showBrowser = show; }
+
+    // Read as a link; its press opens the address as a click does, with or without a handler.
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Link; }
+    void AccessibleState(QAccessible::State &state) const override { state.linked = true; }
+    bool HasPress() const override { return true; }
 
 protected:
     void Click() override;

@@ -2,11 +2,10 @@
 
 #include "canvas.h"
 #include "fonts.h"
+#include "windowplacement.h"
 
 #include <QCursor>
-#include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
 
 #include <array>
 
@@ -121,14 +120,15 @@ void TFlatHintWindow::ActivateHint(tk::TRect rect, const QString &hint)
     r.Bottom += kExtraHeight;
     const int w = r.width(), h = r.height();
 
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const int sw = screen ? screen->geometry().width() : 0, sh = screen ? screen->geometry().height() : 0;
+    const QRect area = tk::hintPlacementArea();
+    const int sw = area.width(), sh = area.height();
     const QPoint p = QCursor::pos();
-    if (tk::TRect{0, 0, sw / 2, sh / 2}.contains(p))
+    const QPoint q = p - area.topLeft(); // the quarters are the area's own
+    if (tk::TRect{0, 0, sw / 2, sh / 2}.contains(q))
         FPlacement = hpBelowRight;
-    else if (tk::TRect{sw / 2, 0, sw, sh / 2}.contains(p))
+    else if (tk::TRect{sw / 2, 0, sw, sh / 2}.contains(q))
         FPlacement = hpBelowLeft;
-    else if (tk::TRect{0, sh / 2, sw / 2, sh}.contains(p))
+    else if (tk::TRect{0, sh / 2, sw / 2, sh}.contains(q))
         FPlacement = hpAboveRight;
     else
         FPlacement = hpAboveLeft;

@@ -1001,6 +1001,9 @@ void TestJpegImage::fuzzFindings_data()
     // 64 x 63552 progressive, dozens of refinement scans: once took seconds to gather when stretched.
     QTest::newRow("tall progressive, refinement scans")
         << u"finding_tall_progressive_refinement_scans.jpg"_qs << true;
+    // The same shape, fewer scans: gathered within budget, then tens of thousands of rows averaged
+    // into the stretched control.
+    QTest::newRow("tall progressive, stretched") << u"finding_tall_progressive_stretched.jpg"_qs << false;
 }
 
 void TestJpegImage::fuzzFindings()

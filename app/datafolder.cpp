@@ -1,0 +1,27 @@
+#include "datafolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString startFolder(const QString &currentFolder, const QString &executable,
+                    const QString &installedExecutable, const QString &installedData)
+{
+    if (QFileInfo::exists(QDir(currentFolder).filePath(u"g"_qs)))
+        return {};
+    // Compared as the file system sees them: /bin and /usr/bin are one folder on a merged system.
+    const QString running = QFileInfo(executable).canonicalFilePath();
+    if (running.isEmpty() || running != QFileInfo(installedExecutable).canonicalFilePath())
+        return {};
+    if (!QFileInfo(installedData).isDir())
+        return {};
+    return installedData;
+}
+
+void enterInstalledDataFolder()
+{
+    const QString folder =
+        startFolder(QDir::currentPath(), u"/proc/self/exe"_qs, QStringLiteral(ORMEX_INSTALLED_EXECUTABLE),
+                    QStringLiteral(ORMEX_INSTALLED_DATA));
+    if (!folder.isEmpty())
+        QDir::setCurrent(folder);
+}

@@ -188,6 +188,12 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
         if (watched->isWindowType())
             hintMouseMove(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
         break;
+    case QEvent::Enter:
+        // A pointer that comes back to exactly the pixel it left from makes no move: its arrival starts
+        // the hint as a move would.
+        if (watched->isWindowType())
+            hintMouseMove(static_cast<QEnterEvent *>(event)->globalPosition().toPoint());
+        break;
     case QEvent::Leave:
         if (watched->isWindowType() && !findControlAt(QCursor::pos()))
             CancelHint();

@@ -82,6 +82,7 @@ TFlatButton::TFlatButton(QWidget *parent) : QWidget(parent), tk::Control(this)
     if (!g_hotTrackTimer) {
         g_hotTrackTimer = new QTimer;
         g_hotTrackTimer->setInterval(kHoverInterval);
+        g_hotTrackTimer->setTimerType(Qt::PreciseTimer); // the 100 ms is a given duration, not a hint
     }
     setGeometry(QRect(kDefaultPos, kDefaultSize));
     // The face is composed off screen and covers the whole button: nothing needs erasing first.

@@ -273,6 +273,7 @@ void TestFlatButton::defaults()
     QCOMPARE(TFlatButton::FlatButtonCount(), 1);
     QVERIFY(TFlatButton::HotTrackTimer());
     QCOMPARE(TFlatButton::HotTrackTimer()->interval(), 100);
+    QCOMPARE(TFlatButton::HotTrackTimer()->timerType(), Qt::PreciseTimer);
     QVERIFY(!TFlatButton::HotTrackTimer()->isActive());
 
     // Without a parent that sets a colour, the system's button face.

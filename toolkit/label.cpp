@@ -243,8 +243,8 @@ void TLabel::DoDrawText(QPainter *painter, TRect &r, unsigned flags)
     const bool measuring = !painter || (flags & DT_CALCRECT);
     if (!m_showAccelChar)
         flags |= DT_NOPREFIX;
-    DrawText(measuring ? nullptr : painter, font(), isEnabled() ? toQColor(m_fontColor) : toQColor(clGrayText),
-             textToDraw(measuring), r, flags);
+    DrawText(measuring ? nullptr : painter, font(),
+             isEnabled() ? toQColor(m_fontColor) : toQColor(clGrayText), textToDraw(measuring), r, flags);
 }
 
 void TLabel::paintEvent(QPaintEvent *)

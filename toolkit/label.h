@@ -16,7 +16,8 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Where the text lies vertically in the label.
 enum TTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
 
-using TMouseEvent = std::function<void(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
 
 // A text label without a window of its own. Painting and measuring for AutoSize both go through

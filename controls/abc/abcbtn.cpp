@@ -357,7 +357,9 @@ void TabcCustomPicSpeedBtn::Click()
 {
     if (BeforeClick) {
         bool cancel = false, completed = false;
-        if (!tk::callOut(this, [&] { BeforeClick(this, cancel); }, &completed) || !completed || cancel)
+        if (!tk::callOut(
+                this, [&] { BeforeClick(this, cancel); }, &completed) ||
+            !completed || cancel)
             return;
     }
     if (!tk::callOut(this, [this] { ClickHook(); }))
@@ -380,7 +382,8 @@ bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
     const int x = qint16(at.x()), y = qint16(at.y());
     if (BeforeMouseDown) {
         bool cancel = false, completed = false;
-        if (!tk::callOut(this, [&] { BeforeMouseDown(this, button, shift, x, y, cancel); }, &completed))
+        if (!tk::callOut(
+                this, [&] { BeforeMouseDown(this, button, shift, x, y, cancel); }, &completed))
             return false;
         if (cancel || !completed) {
             m_skipNextMouseUp = true;
@@ -469,7 +472,9 @@ void TabcCustomPicSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     const QPoint at = event->position().toPoint();
-    tk::callOut(this, [&] { MouseUp(toMouseButton(event->button()), shiftOf(event), qint16(at.x()), qint16(at.y())); });
+    tk::callOut(this, [&] {
+        MouseUp(toMouseButton(event->button()), shiftOf(event), qint16(at.x()), qint16(at.y()));
+    });
 }
 
 void TabcCustomPicSpeedBtn::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
@@ -654,7 +659,8 @@ void TabcRepSpeedBtn::TimerExpired()
     if (State() != abtDown || !HoldsCapture() || !OnTimer)
         return;
     // The handler may have ended the press (an error box) or the button.
-    if (tk::callOut(this, [this] { OnTimer(this); }) && Repeatpause != 0 && State() == abtDown && HoldsCapture())
+    if (tk::callOut(this, [this] { OnTimer(this); }) && Repeatpause != 0 && State() == abtDown &&
+        HoldsCapture())
         m_repeatTimer->start(Repeatpause);
 }
 

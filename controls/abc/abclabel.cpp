@@ -314,10 +314,11 @@ TabcURLLabel::TabcURLLabel(QWidget *parent) : TabcMouseLabel(parent)
 
 void TabcURLLabel::Click()
 {
-    // A click handler may have closed the window that held the label.
     // A click handler may have closed the window that held the label, or failed: then nothing opens.
     bool completed = false;
-    if (tk::callOut(this, [this] { TabcMouseLabel::Click(); }, &completed) && completed)
+    if (tk::callOut(
+            this, [this] { TabcMouseLabel::Click(); }, &completed) &&
+        completed)
         OpenURL(m_url, m_showBrowser);
 }
 

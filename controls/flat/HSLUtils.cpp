@@ -59,7 +59,8 @@ tk::TColor HslToColor(double H, double S, double L)
         const int grey = channelOf(L);
         return rgb(grey, grey, grey);
     }
-    const double m2 = L <= 0.5 ? double(Extended(L) * (1 + Extended(S))) : double(Extended(L) + S - Extended(L) * S);
+    const double m2 =
+        L <= 0.5 ? double(Extended(L) * (1 + Extended(S))) : double(Extended(L) + S - Extended(L) * S);
     const double m1 = double(2 * Extended(L) - m2);
     return rgb(HueToChannel(m1, m2, double(Extended(H) + kThird)), HueToChannel(m1, m2, H),
                HueToChannel(m1, m2, double(Extended(H) - kThird)));

@@ -19,8 +19,8 @@
 #include <functional>
 #include <memory>
 
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 
 using browserlaunch::DesktopEntry;
 
@@ -806,13 +806,27 @@ void TestLinkLabel::handlerDeletesLabel()
     auto kill = [label](QObject *) { delete label; };
     auto killMouse = [label](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { delete label; };
     switch (hook) {
-    case LabelHook::Enter: label->OnMouseEnter = kill; break;
-    case LabelHook::Leave: label->OnMouseLeave = kill; break;
-    case LabelHook::Down: label->OnMouseDown = killMouse; break;
-    case LabelHook::Up: label->OnMouseUp = killMouse; break;
-    case LabelHook::Move: label->OnMouseMove = [label](QObject *, Qt::KeyboardModifiers, int, int) { delete label; }; break;
-    case LabelHook::Click: label->OnClick = kill; break;
-    case LabelHook::DblClick: label->OnDblClick = kill; break;
+    case LabelHook::Enter:
+        label->OnMouseEnter = kill;
+        break;
+    case LabelHook::Leave:
+        label->OnMouseLeave = kill;
+        break;
+    case LabelHook::Down:
+        label->OnMouseDown = killMouse;
+        break;
+    case LabelHook::Up:
+        label->OnMouseUp = killMouse;
+        break;
+    case LabelHook::Move:
+        label->OnMouseMove = [label](QObject *, Qt::KeyboardModifiers, int, int) { delete label; };
+        break;
+    case LabelHook::Click:
+        label->OnClick = kill;
+        break;
+    case LabelHook::DblClick:
+        label->OnDblClick = kill;
+        break;
     case LabelHook::SoundDown:
     case LabelHook::SoundOver:
         label->setSoundList(&sounds);
@@ -895,7 +909,8 @@ void TestLinkLabel::autoSizeMeasuresOwnText()
     TabcMouseLabel tabbed(m_window.get());
     tabbed.setFont(font);
     tabbed.setCaption(u"a\tb"_qs);
-    QVERIFY2(tabbed.width() > metrics.horizontalAdvance(u"a b"_qs) + 10, qPrintable(QString::number(tabbed.width())));
+    QVERIFY2(tabbed.width() > metrics.horizontalAdvance(u"a b"_qs) + 10,
+             qPrintable(QString::number(tabbed.width())));
 }
 
 void TestLinkLabel::mouseEvents()
@@ -916,8 +931,8 @@ void TestLinkLabel::mouseEvents()
     QTest::mouseMove(m_window->windowHandle(), at);
     QTest::mouseClick(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
     QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    QCOMPARE(seen, (QStringList{u"move 7,5"_qs, u"down 2 7,5"_qs, u"up 2 7,5"_qs, u"down 1 7,5"_qs, u"click"_qs,
-                                u"up 1 7,5"_qs}));
+    QCOMPARE(seen, (QStringList{u"move 7,5"_qs, u"down 2 7,5"_qs, u"up 2 7,5"_qs, u"down 1 7,5"_qs,
+                                u"click"_qs, u"up 1 7,5"_qs}));
 
     // A right click shows the popup menu.
     QMenu menu;
@@ -976,9 +991,10 @@ void TestLinkLabel::alignFollowsParent()
     label.setAlign(tk::TAlign(align));
     QCOMPARE(label.geometry(), expected);
     m_window->resize(500, 100);
-    QCOMPARE(label.geometry(), expected.translated(align == tk::alRight ? 100 : 0, align == tk::alBottom ? 20 : 0)
-                                   .adjusted(0, 0, align == tk::alRight || align == tk::alLeft ? 0 : 100,
-                                             align == tk::alTop || align == tk::alBottom ? 0 : 20));
+    QCOMPARE(label.geometry(),
+             expected.translated(align == tk::alRight ? 100 : 0, align == tk::alBottom ? 20 : 0)
+                 .adjusted(0, 0, align == tk::alRight || align == tk::alLeft ? 0 : 100,
+                           align == tk::alTop || align == tk::alBottom ? 0 : 20));
 }
 
 void TestLinkLabel::focusControlTakesAccelerator()

@@ -812,8 +812,8 @@ void TestButtonGlyph::extremeMarginAndSpacing()
     else if (glyphSide < 0)
         QVERIFY2(pos + 10 <= 0, qPrintable(QString::number(pos)));
     // The whole paint, shadows and pressed offsets included, must cope with the far places too.
-    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_qs, layout, margin, spacing, abtDisabled, tsRaised,
-                              true, false, 0);
+    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_qs, layout, margin, spacing, abtDisabled,
+                              tsRaised, true, false, 0);
     glyph.DrawGlyphAndCaption(painter, client, client, u"W"_qs, layout, margin, spacing, abtUp, tsLowered,
                               true, false, 0);
 }

@@ -71,8 +71,30 @@ public:
 };
 
 // The user code that deletes the button, and the mouse route that reaches it.
-enum class Hook { Enter, Leave, Down, Up, Move, BeforeDown, BeforeClick, Click, DblClick, Timer, SoundDown, SoundOver };
-enum class Route { HoverIn, HoverOut, DragOutAndRelease, PressRelease, DoubleClick, Hold, EnableAway, EnableOver };
+enum class Hook {
+    Enter,
+    Leave,
+    Down,
+    Up,
+    Move,
+    BeforeDown,
+    BeforeClick,
+    Click,
+    DblClick,
+    Timer,
+    SoundDown,
+    SoundOver
+};
+enum class Route {
+    HoverIn,
+    HoverOut,
+    DragOutAndRelease,
+    PressRelease,
+    DoubleClick,
+    Hold,
+    EnableAway,
+    EnableOver
+};
 
 } // namespace
 
@@ -714,16 +736,32 @@ void TestSpeedButton::handlerDeletesButton()
     auto kill = [button](QObject *) { delete button; };
     auto killMouse = [button](QObject *, TMouseButton, TShiftState, int, int) { delete button; };
     switch (hook) {
-    case Hook::Enter: button->OnMouseEnter = kill; break;
-    case Hook::Leave: button->OnMouseLeave = kill; break;
-    case Hook::Down: button->OnMouseDown = killMouse; break;
-    case Hook::Up: button->OnMouseUp = killMouse; break;
-    case Hook::Move: button->OnMouseMove = [button](QObject *, TShiftState, int, int) { delete button; }; break;
-    case Hook::BeforeDown:
-        button->BeforeMouseDown = [button](QObject *, TMouseButton, TShiftState, int, int, bool &) { delete button; };
+    case Hook::Enter:
+        button->OnMouseEnter = kill;
         break;
-    case Hook::BeforeClick: button->BeforeClick = [button](QObject *, bool &) { delete button; }; break;
-    case Hook::Click: button->OnClick = kill; break;
+    case Hook::Leave:
+        button->OnMouseLeave = kill;
+        break;
+    case Hook::Down:
+        button->OnMouseDown = killMouse;
+        break;
+    case Hook::Up:
+        button->OnMouseUp = killMouse;
+        break;
+    case Hook::Move:
+        button->OnMouseMove = [button](QObject *, TShiftState, int, int) { delete button; };
+        break;
+    case Hook::BeforeDown:
+        button->BeforeMouseDown = [button](QObject *, TMouseButton, TShiftState, int, int, bool &) {
+            delete button;
+        };
+        break;
+    case Hook::BeforeClick:
+        button->BeforeClick = [button](QObject *, bool &) { delete button; };
+        break;
+    case Hook::Click:
+        button->OnClick = kill;
+        break;
     case Hook::DblClick:
         button->setDown(true); // only a latched button fires OnDblClick, and the first click keeps it so
         button->setAllowAllUp(false);

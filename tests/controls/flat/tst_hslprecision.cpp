@@ -102,7 +102,8 @@ void colorToScaledHsl(tk::TColor c, int &H, int &S, int &L)
         return;
     }
     const double d = nearestDouble(q(max) - q(min));
-    const double s = l < 0.5 ? nearestDouble(q(d) / (q(max) + q(min))) : nearestDouble(q(d) / (2 - q(max) - q(min)));
+    const double s =
+        l < 0.5 ? nearestDouble(q(d) / (q(max) + q(min))) : nearestDouble(q(d) / (2 - q(max) - q(min)));
     double h;
     if (r == max)
         h = nearestDouble((q(g) - q(b)) / q(d));

@@ -194,12 +194,25 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
         return true; // hints are ours; Qt's own tooltip would come on its own delays
     case QEvent::MouseMove:
         // Every move in one of our windows reaches its window first, whatever the widget's tracking.
-        if (watched->isWindowType())
+        if (watched->isWindowType()) {
+            m_pointerAway = false;
             hintMouseMove(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+        }
+        break;
+    case QEvent::Enter:
+        // A pointer that comes back to exactly the pixel it left from makes no move: its arrival starts
+        // the hint as a move would. Only a real return counts: Qt also reports an arrival when a window
+        // above the pointer (the hint itself) goes away, and a click's cancel must hold until a move.
+        if (watched->isWindowType() && m_pointerAway) {
+            m_pointerAway = false;
+            hintMouseMove(static_cast<QEnterEvent *>(event)->globalPosition().toPoint());
+        }
         break;
     case QEvent::Leave:
-        if (watched->isWindowType() && !findControlAt(QCursor::pos()))
+        if (watched->isWindowType() && !findControlAt(QCursor::pos())) {
+            m_pointerAway = true;
             CancelHint();
+        }
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

@@ -132,6 +132,7 @@ private:
     QTimer m_hintTimer;
     bool m_hintTimerShows = false;
     QPoint m_lastCursor{-1, -1};
+    bool m_pointerAway = false; // the pointer left our windows and has not come back
 };
 
 // Runs an event handler; an exception that escapes it is shown in the error box and the program goes on.

@@ -28,6 +28,8 @@ int qtFlags(unsigned flags)
         f |= Qt::TextSingleLine;
     if (!(flags & DT_NOPREFIX))
         f |= Qt::TextShowMnemonic;
+    if (flags & DT_EXPANDTABS)
+        f |= Qt::TextExpandTabs;
     return f;
 }
 

@@ -31,13 +31,15 @@ enum TextFlag : unsigned {
     DT_RIGHT = 0x2,
     DT_WORDBREAK = 0x10,
     DT_SINGLELINE = 0x20,
+    DT_EXPANDTABS = 0x40,
     DT_CALCRECT = 0x400,
     DT_NOPREFIX = 0x800,
 };
 
 // Draws text into r, or with DT_CALCRECT only measures it: r keeps its left and top, and its right and
 // bottom become the extent of the (wrapped) text. A word wider than r widens it. Without DT_NOPREFIX
-// "&x" underlines x and "&&" shows one "&". Returns the text height.
+// "&x" underlines x and "&&" shows one "&". Without DT_EXPANDTABS a tab is one blank; with it, a tab
+// in left-aligned text moves on to the next of Qt's tab stops (every 80 pixels). Returns the text height.
 int DrawText(QPainter *painter, const QFont &font, const QColor &color, const QString &text, TRect &r,
              unsigned flags);
 

@@ -12,6 +12,9 @@ struct THintInfo;
 
 using TNotifyEvent = std::function<void(QObject *Sender)>;
 
+// Where a control places itself in its parent, following the parent's size.
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
 // What every control of the program carries beside its Qt widget: its hint and the hint switches.
 // A widget that is no Control (a scroll bar inside a text box, say) takes both from its parent.
 class Control {

@@ -5,8 +5,6 @@
 
 namespace tk {
 
-enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
-
 // A picture control without a window of its own. The picture keeps its natural size, drawn from the
 // control's top-left corner or, with Center, centred (a larger picture then shows its middle); with
 // Stretch it fills the control. Whatever falls outside the control is clipped.

@@ -1,13 +1,22 @@
 #include "label.h"
 
 #include "accessibility.h"
+#include "callout.h"
 #include "canvas.h"
 
+#include <QContextMenuEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace tk {
 
-TLabel::TLabel(QWidget *parent) : GraphicControl(parent) {}
+TLabel::TLabel(QWidget *parent) : GraphicControl(parent)
+{
+    // OnMouseMove reports the pointer over the label, not only while a button is held.
+    setMouseTracking(true);
+}
 
 void TLabel::setCaption(const QString &caption)
 {
@@ -15,6 +24,7 @@ void TLabel::setCaption(const QString &caption)
         return;
     m_caption = caption;
     adjustSize();
+    updateShortcut();
     update();
 }
 
@@ -23,6 +33,14 @@ void TLabel::setAlignment(TAlignment alignment)
     if (m_alignment == alignment)
         return;
     m_alignment = alignment;
+    update();
+}
+
+void TLabel::setLayout(TTextLayout layout)
+{
+    if (m_layout == layout)
+        return;
+    m_layout = layout;
     update();
 }
 
@@ -51,11 +69,38 @@ void TLabel::setWordWrap(bool wrap)
     update();
 }
 
+void TLabel::setShowAccelChar(bool show)
+{
+    if (m_showAccelChar == show)
+        return;
+    m_showAccelChar = show;
+    // "&" turns from a prefix into a character of its own (or back): the text takes another width.
+    adjustSize();
+    updateShortcut();
+    update();
+}
+
+TColor TLabel::Color() const
+{
+    if (m_parentColor && parentWidget())
+        return fromQColor(parentWidget()->palette().color(parentWidget()->backgroundRole()));
+    return m_color;
+}
+
 void TLabel::setColor(TColor color)
 {
-    if (m_color == color)
+    if (!m_parentColor && m_color == color)
         return;
+    m_parentColor = false;
     m_color = color;
+    update();
+}
+
+void TLabel::setParentColor(bool follow)
+{
+    if (m_parentColor == follow)
+        return;
+    m_parentColor = follow;
     update();
 }
 
@@ -79,12 +124,115 @@ QString TLabel::AccessibleCaption() const
     return withoutAccelerators(m_caption);
 }
 
+bool TLabel::ParentFont() const
+{
+    return !testAttribute(Qt::WA_SetFont);
+}
+
+void TLabel::setParentFont(bool follow)
+{
+    if (ParentFont() == follow)
+        return;
+    QFont font;
+    if (!follow) {
+        // The font in use becomes the label's own, every property of it.
+        font = this->font();
+        font.setResolveMask(QFont::AllPropertiesResolved);
+    }
+    setFont(font);
+}
+
+void TLabel::setAlign(TAlign align)
+{
+    if (m_align == align)
+        return;
+    if (parentWidget()) {
+        if (align == alNone)
+            parentWidget()->removeEventFilter(this);
+        else if (m_align == alNone)
+            parentWidget()->installEventFilter(this);
+    }
+    m_align = align;
+    followParent();
+}
+
+void TLabel::followParent()
+{
+    if (m_align == alNone || !parentWidget())
+        return;
+    const QRect area = parentWidget()->contentsRect();
+    QRect r = geometry();
+    switch (m_align) {
+    case alTop:
+        r = QRect(area.left(), area.top(), area.width(), r.height());
+        break;
+    case alBottom:
+        r = QRect(area.left(), area.bottom() + 1 - r.height(), area.width(), r.height());
+        break;
+    case alLeft:
+        r = QRect(area.left(), area.top(), r.width(), area.height());
+        break;
+    case alRight:
+        r = QRect(area.right() + 1 - r.width(), area.top(), r.width(), area.height());
+        break;
+    case alClient:
+        r = area;
+        break;
+    case alNone:
+        return;
+    }
+    if (r != geometry())
+        SetBounds(r.x(), r.y(), r.width(), r.height());
+}
+
+QMenu *TLabel::PopupMenu() const
+{
+    return m_popupMenu;
+}
+
+void TLabel::setPopupMenu(QMenu *menu)
+{
+    m_popupMenu = menu;
+}
+
+void TLabel::setFocusControl(QWidget *control)
+{
+    m_focusControl = control;
+    updateShortcut();
+}
+
+void TLabel::updateShortcut()
+{
+    if (m_shortcutId) {
+        releaseShortcut(m_shortcutId);
+        m_shortcutId = 0;
+    }
+    if (!m_showAccelChar || !m_focusControl)
+        return;
+    const QKeySequence key = QKeySequence::mnemonic(m_caption);
+    if (!key.isEmpty())
+        m_shortcutId = grabShortcut(key);
+}
+
+void TLabel::SetBounds(int left, int top, int width, int height)
+{
+    setGeometry(left, top, width, height);
+}
+
 unsigned TLabel::textFlags() const
 {
     unsigned flags = m_alignment == taCenter ? DT_CENTER : m_alignment == taRightJustify ? DT_RIGHT : DT_LEFT;
+    flags |= DT_EXPANDTABS;
     if (m_wordWrap)
         flags |= DT_WORDBREAK;
     return flags;
+}
+
+QString TLabel::textToDraw(bool measuring) const
+{
+    if (measuring && (m_caption.isEmpty() || (m_showAccelChar && m_caption == u"&"_qs)))
+        return m_caption + u' ';
+    return m_caption;
 }
 
 void TLabel::adjustSize()
@@ -92,22 +240,116 @@ void TLabel::adjustSize()
     if (!m_autoSize)
         return;
     TRect r{0, 0, m_wordWrap ? width() : 0, 0};
-    // An empty caption still measures one blank, so that the label keeps a line's height.
-    DrawText(nullptr, font(), Qt::black, m_caption.isEmpty() ? u" "_qs : m_caption, r,
-             textFlags() | DT_CALCRECT);
-    resize(r.width(), r.height());
+    DoDrawText(nullptr, r, textFlags() | DT_CALCRECT);
+    SetBounds(x(), y(), r.width(), r.height());
+}
+
+void TLabel::DoDrawText(QPainter *painter, TRect &r, unsigned flags)
+{
+    const bool measuring = !painter || (flags & DT_CALCRECT);
+    if (!m_showAccelChar)
+        flags |= DT_NOPREFIX;
+    DrawText(measuring ? nullptr : painter, font(),
+             isEnabled() ? toQColor(m_fontColor) : toQColor(clGrayText), textToDraw(measuring), r, flags);
 }
 
 void TLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     if (!m_transparent)
-        FillRect(painter, TRect::fromQRect(rect()), toQColor(m_color));
-    if (m_caption.isEmpty())
-        return;
+        FillRect(painter, TRect::fromQRect(rect()), toQColor(Color()));
     TRect r = TRect::fromQRect(rect());
-    DrawText(&painter, font(), isEnabled() ? toQColor(m_fontColor) : toQColor(clGrayText), m_caption, r,
-             textFlags());
+    const unsigned flags = textFlags();
+    if (m_layout != tlTop) {
+        TRect measured = r;
+        DoDrawText(nullptr, measured, flags | DT_CALCRECT);
+        const int spare = height() - measured.Bottom;
+        const int shift = m_layout == tlBottom ? spare : spare / 2;
+        r.Top += shift;
+        r.Bottom += shift;
+    }
+    DoDrawText(&painter, r, flags);
+}
+
+void TLabel::mousePressEvent(QMouseEvent *event)
+{
+    GraphicControl::mousePressEvent(event);
+    // Handled here: a handler may delete the label, and an ignored press would travel on to the parent
+    // through it.
+    event->accept();
+    const QPoint at = event->position().toPoint();
+    if (OnMouseDown)
+        callOut(this, [&] { OnMouseDown(this, event->button(), event->modifiers(), at.x(), at.y()); });
+}
+
+void TLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    // The click comes first, then OnMouseUp.
+    if (!callOut(this, [&] { GraphicControl::mouseReleaseEvent(event); }))
+        return;
+    const QPoint at = event->position().toPoint();
+    if (OnMouseUp)
+        callOut(this, [&] { OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y()); });
+}
+
+void TLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept();
+    const QPoint at = event->position().toPoint();
+    if (OnMouseMove)
+        callOut(this, [&] { OnMouseMove(this, event->modifiers(), at.x(), at.y()); });
+}
+
+void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press of a double click is no new click: its release must not click again.
+    event->accept();
+    m_clickPending = false;
+    if (event->button() == Qt::LeftButton && OnDblClick && !callOut(this, [this] { OnDblClick(this); }))
+        return;
+    const QPoint at = event->position().toPoint();
+    if (OnMouseDown)
+        callOut(this, [&] { OnMouseDown(this, event->button(), event->modifiers(), at.x(), at.y()); });
+}
+
+void TLabel::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!m_popupMenu) {
+        GraphicControl::contextMenuEvent(event);
+        return;
+    }
+    event->accept();
+    m_popupMenu->popup(event->globalPos());
+}
+
+bool TLabel::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Shortcut:
+        if (static_cast<QShortcutEvent *>(event)->shortcutId() == m_shortcutId && m_focusControl) {
+            m_focusControl->setFocus(Qt::ShortcutFocusReason);
+            return true;
+        }
+        break;
+    case QEvent::FontChange:
+        // A font taken from the parent changes without setFont.
+        adjustSize();
+        break;
+    case QEvent::ParentChange:
+        followParent();
+        break;
+    default:
+        break;
+    }
+    return GraphicControl::event(event);
+}
+
+bool TLabel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        followParent();
+    return GraphicControl::eventFilter(watched, event);
 }
 
 } // namespace tk

@@ -2,6 +2,7 @@
 
 #include "abcwav.h"
 #include "application.h"
+#include "callout.h"
 #include "canvas.h"
 #include "colors.h"
 #include "edges.h"
@@ -297,12 +298,12 @@ unsigned TabcCustomPicSpeedBtn::biDiFlags() const
     return layoutDirection() == Qt::RightToLeft ? unsigned(tk::DT_RIGHT) : 0u;
 }
 
-void TabcCustomPicSpeedBtn::playSound(int index)
+bool TabcCustomPicSpeedBtn::playSound(int index)
 {
     if (index < 0 || !m_soundList)
-        return;
+        return true;
     TabcCustomWaveList *list = m_soundList;
-    tk::runGuarded([list, index] { list->PlayIndex(index); });
+    return tk::callOut(this, [list, index] { list->PlayIndex(index); });
 }
 
 void TabcCustomPicSpeedBtn::FireMouseEnter()
@@ -317,55 +318,54 @@ void TabcCustomPicSpeedBtn::FireMouseLeave()
         OnMouseLeave(this);
 }
 
-void TabcCustomPicSpeedBtn::pointerEntered()
+bool TabcCustomPicSpeedBtn::pointerEntered()
 {
     if (!QApplication::activeWindow() || m_mouseInside || !isEnabled() || m_capture)
-        return;
+        return true;
     m_mouseInside = true;
     if (!m_down)
         m_state = abtHot;
     if (NeedsTrackRepaint())
         repaint();
-    playSound(SoundOver);
-    tk::runGuarded([this] { FireMouseEnter(); });
+    return playSound(SoundOver) && tk::callOut(this, [this] { FireMouseEnter(); });
 }
 
-void TabcCustomPicSpeedBtn::pointerLeft()
+bool TabcCustomPicSpeedBtn::pointerLeft()
 {
     m_mouseInside = false;
     if (!isEnabled() || m_capture) {
         // The look drops the frame at the next paint; ask for it, or the hot frame would linger.
         update();
-        return;
+        return true;
     }
     if (!m_down)
         m_state = abtUp;
     if (NeedsTrackRepaint())
         repaint();
-    tk::runGuarded([this] { FireMouseLeave(); });
+    return tk::callOut(this, [this] { FireMouseLeave(); });
 }
 
-void TabcCustomPicSpeedBtn::syncMouseInside()
+bool TabcCustomPicSpeedBtn::syncMouseInside()
 {
     if (!m_popup)
-        return;
+        return true;
     m_pointerOver = tk::Application::findControlAt(QCursor::pos()) == this;
-    if (m_pointerOver)
-        pointerEntered();
-    else
-        pointerLeft();
+    return m_pointerOver ? pointerEntered() : pointerLeft();
 }
 
 void TabcCustomPicSpeedBtn::Click()
 {
-    bool cancel = false;
-    if (BeforeClick)
-        BeforeClick(this, cancel);
-    if (cancel)
+    if (BeforeClick) {
+        bool cancel = false, completed = false;
+        if (!tk::callOut(
+                this, [&] { BeforeClick(this, cancel); }, &completed) ||
+            !completed || cancel)
+            return;
+    }
+    if (!tk::callOut(this, [this] { ClickHook(); }))
         return;
-    ClickHook();
     if (OnClick)
-        OnClick(this);
+        tk::callOut(this, [this] { OnClick(this); });
 }
 
 bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
@@ -381,38 +381,33 @@ bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
     const QPoint at = event->position().toPoint();
     const int x = qint16(at.x()), y = qint16(at.y());
     if (BeforeMouseDown) {
-        bool cancel = false;
-        bool failed = true;
-        tk::runGuarded([&] {
-            BeforeMouseDown(this, button, shift, x, y, cancel);
-            failed = false;
-        });
-        if (cancel || failed) {
+        bool cancel = false, completed = false;
+        if (!tk::callOut(
+                this, [&] { BeforeMouseDown(this, button, shift, x, y, cancel); }, &completed))
+            return false;
+        if (cancel || !completed) {
             m_skipNextMouseUp = true;
             return false;
         }
     }
     m_capture = true;
     tk::Application::setCaptureControl(this);
-    QPointer<TabcCustomPicSpeedBtn> self(this);
-    MouseDown(button, shift, x, y);
-    return self;
+    return tk::callOut(this, [&] { MouseDown(button, shift, x, y); });
 }
 
 void TabcCustomPicSpeedBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
     if (OnMouseDown) {
-        QPointer<TabcCustomPicSpeedBtn> self(this);
-        tk::runGuarded([&] { OnMouseDown(this, button, shift, x, y); });
-        if (!self || !m_capture)
-            return; // an error box took the mouse
+        if (!tk::callOut(this, [&] { OnMouseDown(this, button, shift, x, y); }) || !m_capture)
+            return; // gone, or an error box took the mouse
     }
     if (button != mbLeft || !isEnabled())
         return;
     if (!m_down) {
         m_state = abtDown;
         repaint();
-        playSound(SoundDown);
+        if (!playSound(SoundDown))
+            return;
     }
     m_pressing = true;
 }
@@ -424,21 +419,16 @@ void TabcCustomPicSpeedBtn::mousePressEvent(QMouseEvent *event)
 
 void TabcCustomPicSpeedBtn::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    QPointer<TabcCustomPicSpeedBtn> self(this);
-    if (!press(event, true) || !self)
+    if (!press(event, true))
         return;
     if (event->button() == Qt::LeftButton && m_down && OnDblClick)
-        tk::runGuarded([this] { OnDblClick(this); });
+        tk::callOut(this, [this] { OnDblClick(this); });
 }
 
 void TabcCustomPicSpeedBtn::MouseMove(TShiftState shift, int x, int y)
 {
-    if (OnMouseMove) {
-        QPointer<TabcCustomPicSpeedBtn> self(this);
-        tk::runGuarded([&] { OnMouseMove(this, shift, x, y); });
-        if (!self)
-            return;
-    }
+    if (OnMouseMove && !tk::callOut(this, [&] { OnMouseMove(this, shift, x, y); }))
+        return;
     if (m_pressing) {
         const TabcButtonState state = m_down ? abtExclusive : (inside(x, y) ? abtDown : abtHot);
         if (state != m_state) {
@@ -452,10 +442,9 @@ void TabcCustomPicSpeedBtn::MouseMove(TShiftState shift, int x, int y)
 
 void TabcCustomPicSpeedBtn::mouseMoveEvent(QMouseEvent *event)
 {
+    event->accept();
     const QPoint at = event->position().toPoint();
-    QPointer<TabcCustomPicSpeedBtn> self(this);
-    MouseMove(shiftOf(event), qint16(at.x()), qint16(at.y()));
-    if (!self || !m_capture)
+    if (!tk::callOut(this, [&] { MouseMove(shiftOf(event), qint16(at.x()), qint16(at.y())); }) || !m_capture)
         return;
     // Qt sends neither leave nor enter while a press holds the mouse: the moves tell where it is.
     const bool over = rect().contains(at);
@@ -483,17 +472,15 @@ void TabcCustomPicSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     const QPoint at = event->position().toPoint();
-    MouseUp(toMouseButton(event->button()), shiftOf(event), qint16(at.x()), qint16(at.y()));
+    tk::callOut(this, [&] {
+        MouseUp(toMouseButton(event->button()), shiftOf(event), qint16(at.x()), qint16(at.y()));
+    });
 }
 
 void TabcCustomPicSpeedBtn::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
 {
-    QPointer<TabcCustomPicSpeedBtn> self(this);
-    if (OnMouseUp) {
-        tk::runGuarded([&] { OnMouseUp(this, button, shift, x, y); });
-        if (!self)
-            return;
-    }
+    if (OnMouseUp && !tk::callOut(this, [&] { OnMouseUp(this, button, shift, x, y); }))
+        return;
     if (!m_pressing || button != mbLeft)
         return;
     m_pressing = false;
@@ -512,8 +499,7 @@ void TabcCustomPicSpeedBtn::MouseUp(TMouseButton button, TShiftState shift, int 
     }
     if (in) {
         // The click may show an error box: nothing of the press may be left for it to cancel.
-        tk::runGuarded([this] { Click(); });
-        if (!self)
+        if (!tk::callOut(this, [this] { Click(); }))
             return;
     }
     m_pointerOver = tk::Application::findControlAt(QCursor::pos()) == this;
@@ -522,8 +508,8 @@ void TabcCustomPicSpeedBtn::MouseUp(TMouseButton button, TShiftState shift, int 
         // An error box from the click may have taken the hot look away meanwhile.
         if (m_state == abtUp)
             m_state = abtHot;
-    } else {
-        pointerLeft();
+    } else if (!pointerLeft()) {
+        return;
     }
     repaint();
 }
@@ -559,10 +545,9 @@ void TabcCustomPicSpeedBtn::changeEvent(QEvent *event)
         if (m_destroying)
             break;
         syncEnabledState();
-        tk::runGuarded([this] {
-            m_glyph.BuildStateImage(isEnabled() ? abtUp : abtDisabled);
-            syncMouseInside();
-        });
+        tk::runGuarded([this] { m_glyph.BuildStateImage(isEnabled() ? abtUp : abtDisabled); });
+        if (!syncMouseInside())
+            return;
         update();
         break;
     case QEvent::FontChange:
@@ -578,14 +563,16 @@ bool TabcCustomPicSpeedBtn::event(QEvent *event)
     switch (int(event->type())) {
     case QEvent::Enter:
         m_pointerOver = true;
-        pointerEntered();
+        if (!pointerEntered())
+            return true;
         break;
     case QEvent::Leave:
         // After a press that left the button, Qt reports the leave once the mouse is released; the
         // moves have told it already.
         if (m_pointerOver || m_mouseInside) {
             m_pointerOver = false;
-            pointerLeft();
+            if (!pointerLeft())
+                return true;
         }
         break;
     case tk::CancelModeType:
@@ -607,6 +594,9 @@ void TabcCustomPicSpeedBtn::paintEvent(QPaintEvent *)
 {
     if (m_destroying)
         return;
+    // Whatever changed the state meanwhile (a group member letting go, Down), a disabled button shows
+    // its disabled look, and an enabled one leaves it.
+    syncEnabledState();
     QPainter painter(this);
     painter.setClipRect(rect());
     const bool hot = isEnabled() && m_mouseInside;
@@ -650,13 +640,14 @@ TabcRepSpeedBtn::~TabcRepSpeedBtn()
 
 void TabcRepSpeedBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
-    QPointer<TabcRepSpeedBtn> self(this);
-    TabcPicSpeedBtn::MouseDown(button, shift, x, y);
-    if (!self || !HoldsCapture() || !RepeatEnabled || !OnTimer)
+    if (!tk::callOut(this, [&] { TabcPicSpeedBtn::MouseDown(button, shift, x, y); }) || !HoldsCapture() ||
+        !RepeatEnabled || !OnTimer)
         return;
     if (!m_repeatTimer) {
         m_repeatTimer = std::make_unique<QTimer>();
         m_repeatTimer->setSingleShot(true);
+        // A coarse timer may fire up to 5 % early; the pauses are exact durations.
+        m_repeatTimer->setTimerType(Qt::PreciseTimer);
         connect(m_repeatTimer.get(), &QTimer::timeout, this, &TabcRepSpeedBtn::TimerExpired);
     }
     m_repeatTimer->start(RepeatInitialpause);
@@ -667,18 +658,15 @@ void TabcRepSpeedBtn::TimerExpired()
     m_repeatTimer->stop();
     if (State() != abtDown || !HoldsCapture() || !OnTimer)
         return;
-    QPointer<TabcRepSpeedBtn> self(this);
-    tk::runGuarded([this] { OnTimer(this); });
     // The handler may have ended the press (an error box) or the button.
-    if (self && Repeatpause != 0 && State() == abtDown && HoldsCapture())
+    if (tk::callOut(this, [this] { OnTimer(this); }) && Repeatpause != 0 && State() == abtDown &&
+        HoldsCapture())
         m_repeatTimer->start(Repeatpause);
 }
 
 void TabcRepSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
 {
-    QPointer<TabcRepSpeedBtn> self(this);
-    TabcPicSpeedBtn::mouseReleaseEvent(event);
-    if (self)
+    if (tk::callOut(this, [&] { TabcPicSpeedBtn::mouseReleaseEvent(event); }))
         stopRepeat();
 }
 

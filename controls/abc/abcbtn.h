@@ -546,12 +546,14 @@ protected:
     virtual void PressCancelled() {}
 
 private:
-    void pointerEntered();
-    void pointerLeft();
-    void syncMouseInside();
+    // These call out to user code (handlers, the sound list): each returns whether the button still
+    // exists afterwards, and the caller returns at once when it does not.
+    bool pointerEntered();
+    bool pointerLeft();
+    bool syncMouseInside();
+    bool playSound(int index);
     void notifyGroup();
     void buttonPressed(int groupIndex, TabcCustomPicSpeedBtn *sender);
-    void playSound(int index);
     void cancelPress();
     bool press(QMouseEvent *event, bool doubleClick);
     bool inside(int x, int y) const;

@@ -626,9 +626,9 @@ QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice, Q
                         t.setPixel(x, y, p & (face | 0xFF000000));
                         continue;
                     }
-                    // Our reading of the 25 % blend with the destination's colour: a quarter of the hot
-                    // image over three quarters of the face colour already in the bitmap, rounded.
-                    auto mix = [](int image, int under) { return (image + 3 * under + 2) / 4; };
+                    // The image list's 25 % blend moves the picture a quarter of the way towards the
+                    // face colour already in the bitmap: three quarters picture, one quarter face.
+                    auto mix = [](int image, int under) { return (3 * image + under + 2) / 4; };
                     t.setPixel(x, y,
                                qRgb(mix(qRed(p), qRed(face)), mix(qGreen(p), qGreen(face)),
                                     mix(qBlue(p), qBlue(face))));
@@ -763,80 +763,90 @@ TGlyphLayout TabcButtonGlyph::ComputeGlyphLayout(QPainter &canvas, const tk::TRe
         else if (layout == ablGlyphRight)
             layout = ablGlyphLeft;
     }
-    const QPoint clientSize(client.width(), client.height());
+    // Margin and Spacing may be anything an int holds: the arithmetic runs in 64 bits, and only the
+    // final places are brought back into a range that painting can still offset safely.
+    struct Pair {
+        qint64 x = 0, y = 0;
+    };
+    const Pair clientSize{client.width(), client.height()};
     const QSize size = glyphSize();
-    const QPoint glyph(size.width(), size.height());
+    const Pair glyph{size.width(), size.height()};
+    qint64 margin64 = margin, spacing64 = spacing;
 
     tk::TRect captionRect;
-    QPoint text(0, 0);
+    Pair text;
     if (!caption.isEmpty()) {
-        captionRect = {0, 0, clientSize.x(), 0};
+        captionRect = {0, 0, client.width(), 0};
         tk::DrawText(nullptr, canvas.font(), QColor(), caption, captionRect, tk::DT_CALCRECT | biDiFlags);
-        text = QPoint(captionRect.width(), captionRect.height());
+        text = {captionRect.width(), captionRect.height()};
     }
 
-    QPoint glyphPos, textPos;
+    Pair glyphPos, textPos;
     switch (layout) {
     case ablGlyphLeft:
     case ablGlyphRight:
-        glyphPos.setY((clientSize.y() - glyph.y() + 1) / 2);
-        textPos.setY((clientSize.y() - text.y() + 1) / 2);
+        glyphPos.y = (clientSize.y - glyph.y + 1) / 2;
+        textPos.y = (clientSize.y - text.y + 1) / 2;
         break;
     case ablGlyphTop:
     case ablGlyphBottom:
-        glyphPos.setX((clientSize.x() - glyph.x() + 1) / 2);
-        textPos.setX((clientSize.x() - text.x() + 1) / 2);
+        glyphPos.x = (clientSize.x - glyph.x + 1) / 2;
+        textPos.x = (clientSize.x - text.x + 1) / 2;
         break;
     case ablGlyphCenter:
     case ablGlyphTiled:
-        textPos = QPoint((clientSize.x() - text.x() + 1) / 2, (clientSize.y() - text.y() + 1) / 2);
+        textPos = {(clientSize.x - text.x + 1) / 2, (clientSize.y - text.y + 1) / 2};
         if (layout == ablGlyphCenter)
-            glyphPos = QPoint((clientSize.x() - glyph.x() + 1) / 2, (clientSize.y() - glyph.y() + 1) / 2);
+            glyphPos = {(clientSize.x - glyph.x + 1) / 2, (clientSize.y - glyph.y + 1) / 2};
         break;
     }
 
-    if (text.x() == 0 || glyph.x() == 0)
-        spacing = 0;
+    if (text.x == 0 || glyph.x == 0)
+        spacing64 = 0;
 
     const bool across = layout == ablGlyphLeft || layout == ablGlyphRight;
-    auto along = [across](QPoint p) { return across ? p.x() : p.y(); };
-    if (margin == -1) {
-        if (spacing == -1) {
-            margin = (along(clientSize) - (along(glyph) + along(text))) / 3;
-            spacing = margin;
+    auto along = [across](Pair p) { return across ? p.x : p.y; };
+    if (margin64 == -1) {
+        if (spacing64 == -1) {
+            margin64 = (along(clientSize) - (along(glyph) + along(text))) / 3;
+            spacing64 = margin64;
         } else {
-            margin = (along(clientSize) - (along(glyph) + spacing + along(text)) + 1) / 2;
+            margin64 = (along(clientSize) - (along(glyph) + spacing64 + along(text)) + 1) / 2;
         }
-    } else if (spacing == -1) {
-        spacing = (along(clientSize) - (margin + along(glyph)) - along(text)) / 2;
+    } else if (spacing64 == -1) {
+        spacing64 = (along(clientSize) - (margin64 + along(glyph)) - along(text)) / 2;
     }
 
     switch (layout) {
     case ablGlyphLeft:
-        glyphPos.setX(margin);
-        textPos.setX(glyphPos.x() + glyph.x() + spacing);
+        glyphPos.x = margin64;
+        textPos.x = glyphPos.x + glyph.x + spacing64;
         break;
     case ablGlyphRight:
-        glyphPos.setX(clientSize.x() - margin - glyph.x());
-        textPos.setX(glyphPos.x() - spacing - text.x());
+        glyphPos.x = clientSize.x - margin64 - glyph.x;
+        textPos.x = glyphPos.x - spacing64 - text.x;
         break;
     case ablGlyphTop:
-        glyphPos.setY(margin);
-        textPos.setY(glyphPos.y() + glyph.y() + spacing);
+        glyphPos.y = margin64;
+        textPos.y = glyphPos.y + glyph.y + spacing64;
         break;
     case ablGlyphBottom:
-        glyphPos.setY(clientSize.y() - margin - glyph.y());
-        textPos.setY(glyphPos.y() - spacing - text.y());
+        glyphPos.y = clientSize.y - margin64 - glyph.y;
+        textPos.y = glyphPos.y - spacing64 - text.y;
         break;
     case ablGlyphCenter:
     case ablGlyphTiled:
         break;
     }
 
+    // Far enough out to be off any face, near enough that the caption's shadow offsets cannot overflow.
+    static constexpr qint64 farthest = qint64(1) << 29;
+    auto place = [](qint64 v) { return int(std::clamp(v, -farthest, farthest)); };
     TGlyphLayout result;
     result.GlyphSize = size;
-    result.GlyphPos = glyphPos + QPoint(client.Left, client.Top);
-    result.CaptionRect = moved(captionRect, client.Left + textPos.x(), client.Top + textPos.y());
+    result.GlyphPos = QPoint(place(glyphPos.x + client.Left), place(glyphPos.y + client.Top));
+    const int dx = place(textPos.x + client.Left), dy = place(textPos.y + client.Top);
+    result.CaptionRect = moved(captionRect, dx, dy);
     return result;
 }
 

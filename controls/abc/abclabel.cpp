@@ -1,6 +1,7 @@
 #include "abclabel.h"
 
 #include "application.h"
+#include "callout.h"
 #include "events.h"
 
 #include <QCursor>
@@ -21,18 +22,13 @@ void TabcMultilineLabel::setLines(const QStringList &lines)
     setCaption(text);
 }
 
-void TabcMultilineLabel::resizeEvent(QResizeEvent *event)
+void TabcMultilineLabel::SetBounds(int left, int top, int width, int height)
 {
-    tk::TLabel::resizeEvent(event);
+    // Qt's move and resize events come in pairs, only for changes and only while shown; the event
+    // follows the setting itself.
+    tk::TLabel::SetBounds(left, top, width, height);
     if (OnResize)
-        tk::runGuarded([this] { OnResize(this); });
-}
-
-void TabcMultilineLabel::moveEvent(QMoveEvent *event)
-{
-    tk::TLabel::moveEvent(event);
-    if (OnResize)
-        tk::runGuarded([this] { OnResize(this); });
+        tk::callOut(this, [this] { OnResize(this); });
 }
 
 // Mouse-sensitive label
@@ -90,22 +86,6 @@ void TabcCustomMouseLabel::setMouseOverEffects(TabcLabelMouseEffects effects)
         update();
 }
 
-void TabcCustomMouseLabel::setShowAccelChar(bool show)
-{
-    if (m_showAccelChar == show)
-        return;
-    m_showAccelChar = show;
-    update();
-}
-
-void TabcCustomMouseLabel::setLayout(TTextLayout layout)
-{
-    if (m_layout == layout)
-        return;
-    m_layout = layout;
-    update();
-}
-
 void TabcCustomMouseLabel::DoMouseEnter()
 {
     if (OnMouseEnter)
@@ -118,39 +98,21 @@ void TabcCustomMouseLabel::DoMouseLeave()
         OnMouseLeave(this);
 }
 
-void TabcCustomMouseLabel::playSound(TabcLabelMouseEffects effects, std::uint16_t index)
+bool TabcCustomMouseLabel::playSound(TabcLabelMouseEffects effects, std::uint16_t index)
 {
-    if (effects.contains(almSound) && m_soundList)
-        m_soundList->PlayIndex(index);
+    if (!effects.contains(almSound) || !m_soundList)
+        return true;
+    TabcCustomWaveList *list = m_soundList;
+    return tk::callOut(this, [list, index] { list->PlayIndex(index); });
 }
 
-// Painting
-
-void TabcCustomMouseLabel::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    if (!Transparent())
-        tk::FillRect(painter, tk::TRect::fromQRect(rect()), tk::toQColor(Color()));
-    tk::TRect r = tk::TRect::fromQRect(rect());
-    const unsigned flags = textFlags();
-    if (m_layout != tlTop) {
-        tk::TRect measured = r;
-        DoDrawText(nullptr, measured, flags | tk::DT_CALCRECT);
-        const int spare = height() - measured.Bottom;
-        const int shift = m_layout == tlBottom ? spare : spare / 2;
-        r.Top += shift;
-        r.Bottom += shift;
-    }
-    DoDrawText(&painter, r, flags);
-}
+// Painting (the label's paint lays the text out and comes here, as does AutoSize's measuring)
 
 void TabcCustomMouseLabel::DoDrawText(QPainter *painter, tk::TRect &r, unsigned flags)
 {
     const bool measuring = !painter || (flags & tk::DT_CALCRECT);
-    QString text = Caption();
-    if (measuring && (text.isEmpty() || (m_showAccelChar && text == u"&"_qs)))
-        text += u' ';
-    if (!m_showAccelChar)
+    const QString text = textToDraw(measuring);
+    if (!ShowAccelChar())
         flags |= tk::DT_NOPREFIX;
     QFont canvasFont = font();
     if (!isEnabled()) {
@@ -192,40 +154,41 @@ void TabcCustomMouseLabel::applyMouseEffects(QPainter *painter, QFont &font, QCo
 
 // Mouse
 
-void TabcCustomMouseLabel::mouseEntered()
+bool TabcCustomMouseLabel::mouseEntered()
 {
     if (!m_mouseInside && isEnabled()) {
         m_mouseInside = true;
         repaint();
-        playSound(m_mouseOverEffects, m_soundOver);
+        if (!playSound(m_mouseOverEffects, m_soundOver))
+            return false;
     }
-    DoMouseEnter();
+    return tk::callOut(this, [this] { DoMouseEnter(); });
 }
 
-void TabcCustomMouseLabel::mouseLeft()
+bool TabcCustomMouseLabel::mouseLeft()
 {
     // The toolkit has no drag and drop, so the label is never the one being dragged.
     if (isEnabled()) {
         m_mouseInside = false;
         repaint();
     }
-    DoMouseLeave();
+    return tk::callOut(this, [this] { DoMouseLeave(); });
 }
 
-void TabcCustomMouseLabel::pointerArrived()
+bool TabcCustomMouseLabel::pointerArrived()
 {
     if (m_pointerInside)
-        return;
+        return true;
     m_pointerInside = true;
-    tk::runGuarded([this] { mouseEntered(); });
+    return mouseEntered();
 }
 
-void TabcCustomMouseLabel::pointerGone()
+bool TabcCustomMouseLabel::pointerGone()
 {
     if (!m_pointerInside)
-        return;
+        return true;
     m_pointerInside = false;
-    tk::runGuarded([this] { mouseLeft(); });
+    return mouseLeft();
 }
 
 void TabcCustomMouseLabel::UpdateMouseState()
@@ -246,24 +209,38 @@ void TabcCustomMouseLabel::UpdateMouseState()
     }
 }
 
+bool TabcCustomMouseLabel::buttonDown()
+{
+    if (m_pressed || !isEnabled())
+        return true;
+    m_pressed = true;
+    // An error box coming up while the button is held must find the label to drop the press.
+    tk::Application::setCaptureControl(this);
+    repaint();
+    return playSound(m_mouseDownEffects, m_soundDown);
+}
+
 void TabcCustomMouseLabel::mousePressEvent(QMouseEvent *event)
 {
-    tk::TLabel::mousePressEvent(event);
-    if (!m_pressed && isEnabled()) {
-        m_pressed = true;
-        // An error box coming up while the button is held must find the label to drop the press.
-        tk::Application::setCaptureControl(this);
-        repaint();
-        tk::runGuarded([this] { playSound(m_mouseDownEffects, m_soundDown); });
-    }
+    // Accepted before anything is called: were the label deleted meanwhile, an ignored press would
+    // travel on to the parent through it.
+    event->accept();
+    if (tk::callOut(this, [&] { tk::TLabel::mousePressEvent(event); }))
+        buttonDown();
+}
+
+void TabcCustomMouseLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (tk::callOut(this, [&] { tk::TLabel::mouseDoubleClickEvent(event); }))
+        buttonDown();
 }
 
 void TabcCustomMouseLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     // The base clicks first: the caption still shows the press while the click runs.
-    QPointer<TabcCustomMouseLabel> self(this);
-    tk::TLabel::mouseReleaseEvent(event);
-    if (!self)
+    event->accept();
+    if (!tk::callOut(this, [&] { tk::TLabel::mouseReleaseEvent(event); }))
         return;
     if (tk::Application::captureControl() == this)
         tk::Application::setCaptureControl(nullptr);
@@ -275,7 +252,8 @@ void TabcCustomMouseLabel::mouseReleaseEvent(QMouseEvent *event)
 
 void TabcCustomMouseLabel::mouseMoveEvent(QMouseEvent *event)
 {
-    tk::TLabel::mouseMoveEvent(event);
+    if (!tk::callOut(this, [&] { tk::TLabel::mouseMoveEvent(event); }))
+        return;
     // Qt reports neither leave nor enter while a button holds the mouse; the moves tell where it is.
     if (event->buttons() == Qt::NoButton)
         return;
@@ -298,10 +276,13 @@ bool TabcCustomMouseLabel::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::Enter:
-        pointerArrived();
+        // Gone in a handler, the label must not go on into the base's handling.
+        if (!pointerArrived())
+            return true;
         break;
     case QEvent::Leave:
-        pointerGone();
+        if (!pointerGone())
+            return true;
         break;
     default:
         if (event->type() == QEvent::Type(tk::CancelModeType) && m_pressed) {
@@ -328,9 +309,10 @@ TabcURLLabel::TabcURLLabel(QWidget *parent) : TabcMouseLabel(parent)
 
 void TabcURLLabel::Click()
 {
-    QPointer<TabcURLLabel> self(this);
-    TabcMouseLabel::Click();
-    // A click handler may have closed the window that held the label.
-    if (self)
+    // A click handler may have closed the window that held the label, or failed: then nothing opens.
+    bool completed = false;
+    if (tk::callOut(
+            this, [this] { TabcMouseLabel::Click(); }, &completed) &&
+        completed)
         OpenURL(m_url, m_showBrowser);
 }

@@ -43,9 +43,10 @@ private:
     std::uint8_t m_bits = 0;
 };
 
-enum TTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
+using tk::TTextLayout;
+using enum tk::TTextLayout;
 
-// A label whose caption is the text of a list of lines, and which reports every new size or place.
+// A label whose caption is the text of a list of lines, and which reports every setting of its bounds.
 class TabcMultilineLabel : public tk::TLabel {
     Q_OBJECT
 public:
@@ -54,11 +55,11 @@ public:
     const QStringList &Lines() const { return m_lines; }
     void setLines(const QStringList &lines);
 
-    tk::TNotifyEvent OnResize;
+    // Fires OnResize once, after the bounds are set, whether they changed or not and whether the label
+    // is shown or not.
+    void SetBounds(int left, int top, int width, int height) override;
 
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
+    tk::TNotifyEvent OnResize;
 
 private:
     QStringList m_lines;
@@ -86,11 +87,6 @@ public:
     std::uint16_t SoundOver() const { return m_soundOver; }
     void setSoundOver(std::uint16_t index) { m_soundOver = index; }
 
-    bool ShowAccelChar() const { return m_showAccelChar; }
-    void setShowAccelChar(bool show);
-    TTextLayout Layout() const { return m_layout; }
-    void setLayout(TTextLayout layout);
-
     bool pressed() const { return m_pressed; }
     bool mouseInside() const { return m_mouseInside; }
 
@@ -101,18 +97,18 @@ protected:
     virtual void DoMouseEnter();
     virtual void DoMouseLeave();
 
-    // Draws the caption into r with flags, or measures it when painter is null (r then becomes the
-    // extent), with the look of the state the label is in.
-    virtual void DoDrawText(QPainter *painter, tk::TRect &r, unsigned flags);
+    // Draws or measures the caption with the look of the state the label is in.
+    void DoDrawText(QPainter *painter, tk::TRect &r, unsigned flags) override;
 
-    // What the mouse notifications do; also reached when the label resynchronises itself.
-    void mouseEntered();
-    void mouseLeft();
+    // What the mouse notifications do; also reached when the label resynchronises itself. They call
+    // out to user code and return whether the label still exists; when not, the caller returns at once.
+    bool mouseEntered();
+    bool mouseLeft();
     // Finds out afresh where the pointer is, after the label was enabled or disabled.
     void UpdateMouseState();
 
-    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -121,9 +117,10 @@ protected:
 private:
     void applyMouseEffects(QPainter *painter, QFont &font, QColor &color, TabcLabelMouseEffects effects,
                            tk::TColor effectColor, const QString &text, const tk::TRect &r, unsigned flags);
-    void playSound(TabcLabelMouseEffects effects, std::uint16_t index);
-    void pointerArrived();
-    void pointerGone();
+    bool playSound(TabcLabelMouseEffects effects, std::uint16_t index);
+    bool pointerArrived();
+    bool pointerGone();
+    bool buttonDown();
 
     bool m_pressed = false;
     bool m_mouseInside = false;
@@ -134,8 +131,6 @@ private:
     QPointer<TabcCustomWaveList> m_soundList;
     std::uint16_t m_soundDown = 0;
     std::uint16_t m_soundOver = 0;
-    bool m_showAccelChar = true;
-    TTextLayout m_layout = tlTop;
     // Where the pointer was last reported or seen: Qt's enter and leave, and the moves while a button
     // holds the mouse, can tell the same thing twice.
     bool m_pointerInside = false;

@@ -57,19 +57,11 @@ int glyphCell(TNumGlyphs cells, FlatButtonState state)
     return kCell[std::clamp<int>(cells, 1, kMaxGlyphs) - 1][state];
 }
 
-// The colour the button takes from its parent: a flat panel's face, else the nearest palette that
-// sets a window colour, else the system's button face.
+// The colour the button takes from its parent, by the rule every flat control follows.
 tk::TColor colorOfParent(const QWidget *control)
 {
-    for (const QWidget *w = control->isWindow() ? nullptr : control->parentWidget(); w;
-         w = w->isWindow() ? nullptr : w->parentWidget()) {
-        if (const auto *panel = qobject_cast<const TFlatPanel *>(w))
-            return panel->Color();
-        if (w->testAttribute(Qt::WA_SetPalette) &&
-            w->palette().isBrushSet(QPalette::Active, QPalette::Window))
-            return tk::fromQColor(w->palette().color(QPalette::Window));
-    }
-    return tk::clBtnFace;
+    const QWidget *parent = control->isWindow() ? nullptr : control->parentWidget();
+    return parent ? FaceColorOf(parent) : tk::clBtnFace;
 }
 
 // Draws image at origin leaving out every pixel of exactly the key colour. On a device of another pixel
@@ -103,6 +95,7 @@ TFlatButton::TFlatButton(QWidget *parent) : QWidget(parent), tk::Control(this)
     if (!g_hotTrackTimer) {
         g_hotTrackTimer = new QTimer;
         g_hotTrackTimer->setInterval(kHoverInterval);
+        g_hotTrackTimer->setTimerType(Qt::PreciseTimer); // the 100 ms is a given duration, not a hint
     }
     setGeometry(QRect(kDefaultPos, kDefaultSize));
     // The face is composed off screen and covers the whole button: nothing needs erasing first.
@@ -192,17 +185,26 @@ void TFlatButton::setParentFont(bool parentFont)
     if (parentFont) {
         setFont(QFont());
     } else {
-        // The font in use becomes the button's own, every property of it.
+        // The font in use becomes the button's own, every property of it, and its colour too.
+        m_fontColor = FontColor();
         QFont own = font();
         own.setResolveMask(QFont::AllPropertiesResolved);
         setFont(own);
     }
 }
 
+tk::TColor TFlatButton::FontColor() const
+{
+    if (!ParentFont() || !parentWidget())
+        return m_fontColor;
+    return FontColorOf(parentWidget());
+}
+
 void TFlatButton::setFontColor(tk::TColor color)
 {
-    if (m_fontColor == color)
+    if (!ParentFont() && m_fontColor == color)
         return;
+    setParentFont(false);
     m_fontColor = color;
     update();
 }
@@ -928,6 +930,6 @@ void TFlatButton::drawCaption(QPainter &canvas, const tk::TRect &rect) const
         tk::DrawText(&canvas, font(), tk::toQColor(tk::clBtnHighlight), m_caption, raised, kFlags);
         tk::DrawText(&canvas, font(), tk::toQColor(tk::clBtnShadow), m_caption, r, kFlags);
     } else {
-        tk::DrawText(&canvas, font(), tk::toQColor(m_fontColor), m_caption, r, kFlags);
+        tk::DrawText(&canvas, font(), tk::toQColor(FontColor()), m_caption, r, kFlags);
     }
 }

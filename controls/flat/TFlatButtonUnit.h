@@ -49,10 +49,11 @@ public:
     bool ParentColor() const { return m_parentColor; }
     void setParentColor(bool parentColor);
 
-    // The caption's font is the widget's font (ParentFont: the parent's); Qt fonts carry no colour.
+    // The caption's font is the widget's font (ParentFont: the parent's); Qt fonts carry no colour, so
+    // while ParentFont is set the colour too is the parent's (FontColorOf). Setting a colour clears it.
     bool ParentFont() const;
     void setParentFont(bool parentFont);
-    tk::TColor FontColor() const { return m_fontColor; }
+    tk::TColor FontColor() const;
     void setFontColor(tk::TColor color);
 
     // The five colours share one setter: 0 ColorFocused, 1 ColorDown, 2 ColorBorder, 3 ColorHighLight,

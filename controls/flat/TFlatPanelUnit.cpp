@@ -45,6 +45,14 @@ tk::TColor FaceColorOf(const QWidget *widget)
     return tk::fromQColor(widget->palette().color(widget->backgroundRole()));
 }
 
+tk::TColor FontColorOf(const QWidget *widget)
+{
+    if (const auto *panel = qobject_cast<const TFlatPanel *>(widget))
+        return panel->FontColor();
+    // Text on a window is in the system's text colour unless told otherwise.
+    return tk::clWindowText;
+}
+
 TFlatPanel::TFlatPanel(QWidget *parent)
     : QWidget(parent), tk::Control(this), m_colorHighLight(kDefaultFrameColor),
       m_colorShadow(kDefaultFrameColor)
@@ -57,8 +65,7 @@ TFlatPanel::TFlatPanel(QWidget *parent)
 
 void TFlatPanel::setTransparent(bool transparent)
 {
-    if (m_transparent == transparent)
-        return;
+    // Repaints even when unchanged: setting it again is how a caller asks for the see-through face anew.
     m_transparent = transparent;
     repaint();
 }
@@ -66,8 +73,9 @@ void TFlatPanel::setTransparent(bool transparent)
 void TFlatPanel::SetColors(int index, tk::TColor color)
 {
     tk::TColor *target = index == 0 ? &m_colorHighLight : index == 1 ? &m_colorShadow : nullptr;
-    if (!target || *target == color)
+    if (!target)
         return;
+    // Repaints even when unchanged, as setting Transparent does.
     *target = color;
     repaint();
 }
@@ -131,12 +139,9 @@ void TFlatPanel::setParentFont(bool parentFont)
 
 tk::TColor TFlatPanel::FontColor() const
 {
-    if (!ParentFont())
+    if (!ParentFont() || !parentWidget())
         return m_fontColor;
-    if (const auto *panel = qobject_cast<const TFlatPanel *>(parentWidget()))
-        return panel->FontColor();
-    // Text on a window is in the system's text colour unless told otherwise.
-    return tk::clWindowText;
+    return FontColorOf(parentWidget());
 }
 
 void TFlatPanel::setFontColor(tk::TColor color)

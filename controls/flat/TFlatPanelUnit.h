@@ -95,3 +95,6 @@ private:
 // What a widget paints its face in: a panel's own colour value (which may name a system colour), for any
 // other widget the colour its palette fills it with. Controls that follow their parent's colour take this.
 tk::TColor FaceColorOf(const QWidget *widget);
+// The colour of the text a widget draws, which controls with ParentFont take along with its font: a
+// panel's font colour, for any other widget the system's window text colour.
+tk::TColor FontColorOf(const QWidget *widget);

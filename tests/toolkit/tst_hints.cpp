@@ -105,6 +105,8 @@ private Q_SLOTS:
     void delayWhenMovingOn();
     void leavingControlHides_data();
     void leavingControlHides();
+    void arrivingStartsHint_data();
+    void arrivingStartsHint();
     void pressOrKeyCancels_data();
     void pressOrKeyCancels();
     void hidePauseHides();
@@ -320,6 +322,32 @@ void TestHints::leavingControlHides()
     QCOMPARE(app()->HintControl(), nullptr);
     QCOMPARE(app()->pendingHintDelay(), -1);
     QVERIFY(!app()->HintActive());
+}
+
+void TestHints::arrivingStartsHint_data()
+{
+    QTest::addColumn<QPoint>("formPos");
+    QTest::addColumn<bool>("hinted");
+    QTest::newRow("back onto the control it left") << QPoint(80, 50) << true;
+    QTest::newRow("onto the form's background") << QPoint(400, 300) << false;
+}
+
+// The pointer may come back into a window at exactly the pixel it left from: the platform then
+// reports the arrival and no move, and the arrival alone must start the hint's wait.
+void TestHints::arrivingStartsHint()
+{
+    QFETCH(QPoint, formPos);
+    QFETCH(bool, hinted);
+    showHintOn(m_alpha);
+    moveTo(m_form->mapToGlobal(QPoint(-90, -90)));
+    QTRY_VERIFY(!hintShown());
+    QCOMPARE(app()->pendingHintDelay(), -1);
+
+    const QPoint global = m_form->mapToGlobal(formPos);
+    QEnterEvent arrival{QPointF(formPos), QPointF(formPos), QPointF(global)};
+    QCoreApplication::sendEvent(m_form->windowHandle(), &arrival);
+    QCOMPARE(app()->HintControl(), hinted ? static_cast<QWidget *>(m_alpha) : nullptr);
+    QCOMPARE(app()->pendingHintDelay(), hinted ? app()->HintPause() : -1);
 }
 
 void TestHints::pressOrKeyCancels_data()

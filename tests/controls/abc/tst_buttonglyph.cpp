@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QTest>
 
+#include <climits>
 #include <memory>
 #include <optional>
 
@@ -169,6 +170,8 @@ private Q_SLOTS:
     void layoutWithoutCaptionCentres();
     void marginAndSpacingSplitInThree_data();
     void marginAndSpacingSplitInThree();
+    void extremeMarginAndSpacing_data();
+    void extremeMarginAndSpacing();
     void caption_data();
     void caption();
     void tiles_data();
@@ -477,8 +480,8 @@ void TestButtonGlyph::highlightModes_data()
     QTest::newRow("gray takes the red component") << aghGray << abtUp << colour << QColor(200, 200, 200);
     QTest::newRow("gray, transparent from the face's red")
         << aghGray << abtUp << clear << QColor(100, 100, 100);
-    QTest::newRow("fade: a quarter image, three quarters face")
-        << aghFade << abtUp << colour << QColor(125, 70, 10);
+    QTest::newRow("fade: three quarters image, a quarter face")
+        << aghFade << abtUp << colour << QColor(175, 90, 30);
     QTest::newRow("fade, transparent") << aghFade << abtUp << clear << face;
     QTest::newRow("darken: AND with the face") << aghDarken << abtUp << colour << QColor(64, 36, 0);
     QTest::newRow("darken, transparent") << aghDarken << abtUp << clear << face;
@@ -767,6 +770,52 @@ void TestButtonGlyph::tiles()
                                   tsNormal, true, false, 0);
     }
     CHECK_PIXEL(canvas, at, expected);
+}
+
+void TestButtonGlyph::extremeMarginAndSpacing_data()
+{
+    QTest::addColumn<TabcButtonLayout>("layout");
+    QTest::addColumn<int>("margin");
+    QTest::addColumn<int>("spacing");
+    QTest::addColumn<int>("glyphSide"); // where the picture must end up on the axis: -1 before, +1 after
+
+    // Wrapping arithmetic would put the picture on the wrong side of the face (or trap under UBSan).
+    QTest::newRow("left, margin INT_MAX") << ablGlyphLeft << INT_MAX << 4 << 1;
+    QTest::newRow("right, margin INT_MAX") << ablGlyphRight << INT_MAX << 4 << -1;
+    QTest::newRow("top, margin INT_MAX, spacing -1") << ablGlyphTop << INT_MAX << -1 << 1;
+    QTest::newRow("bottom, margin INT_MAX") << ablGlyphBottom << INT_MAX << INT_MAX << -1;
+    QTest::newRow("left, spacing INT_MIN, margin -1") << ablGlyphLeft << -1 << INT_MIN << 1;
+    QTest::newRow("left, spacing INT_MAX, margin -1") << ablGlyphLeft << -1 << INT_MAX << -1;
+    QTest::newRow("right, spacing INT_MIN") << ablGlyphRight << 2 << INT_MIN << 0;
+    QTest::newRow("top, spacing INT_MAX") << ablGlyphTop << 2 << INT_MAX << 0;
+}
+
+void TestButtonGlyph::extremeMarginAndSpacing()
+{
+    QFETCH(TabcButtonLayout, layout);
+    QFETCH(int, margin);
+    QFETCH(int, spacing);
+    QFETCH(int, glyphSide);
+
+    TabcButtonGlyph glyph;
+    glyph.setPicture(bitmapOf(picture(10, 6, kBlack)));
+    QImage canvas = blankCanvas(60, 30);
+    QPainter painter(&canvas);
+    painter.setFont(captionFont());
+    const tk::TRect client{0, 0, 60, 30};
+    const TGlyphLayout where = glyph.ComputeGlyphLayout(painter, client, 0, u"W"_qs, layout, margin, spacing);
+    const bool across = layout == ablGlyphLeft || layout == ablGlyphRight;
+    const int pos = across ? where.GlyphPos.x() : where.GlyphPos.y();
+    const int face = across ? client.Right : client.Bottom;
+    if (glyphSide > 0)
+        QVERIFY2(pos >= face, qPrintable(QString::number(pos)));
+    else if (glyphSide < 0)
+        QVERIFY2(pos + 10 <= 0, qPrintable(QString::number(pos)));
+    // The whole paint, shadows and pressed offsets included, must cope with the far places too.
+    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_qs, layout, margin, spacing, abtDisabled,
+                              tsRaised, true, false, 0);
+    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_qs, layout, margin, spacing, abtUp, tsLowered,
+                              true, false, 0);
 }
 
 void TestButtonGlyph::glyphBesideCaption_data()

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -57,9 +58,49 @@ public:
 
 enum class Stage { Rest, Hot, Pressed, DraggedOutside, ReleasedInside };
 
+// A list whose sound does whatever the test wants, such as deleting the button that asked for it.
+class ActingWaveList : public TabcCustomWaveList {
+public:
+    using TabcCustomWaveList::TabcCustomWaveList;
+    void PlayIndex(int) override
+    {
+        if (action)
+            action();
+    }
+    std::function<void()> action;
+};
+
+// The user code that deletes the button, and the mouse route that reaches it.
+enum class Hook {
+    Enter,
+    Leave,
+    Down,
+    Up,
+    Move,
+    BeforeDown,
+    BeforeClick,
+    Click,
+    DblClick,
+    Timer,
+    SoundDown,
+    SoundOver
+};
+enum class Route {
+    HoverIn,
+    HoverOut,
+    DragOutAndRelease,
+    PressRelease,
+    DoubleClick,
+    Hold,
+    EnableAway,
+    EnableOver
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Stage)
+Q_DECLARE_METATYPE(Hook)
+Q_DECLARE_METATYPE(Route)
 Q_DECLARE_METATYPE(TabcButtonState)
 Q_DECLARE_METATYPE(Qt::MouseButton)
 
@@ -92,6 +133,10 @@ private Q_SLOTS:
     void sounds();
     void soundListDestroyed();
     void colourChange();
+    void handlerDeletesButton_data();
+    void handlerDeletesButton();
+    void disabledLookWins_data();
+    void disabledLookWins();
 
 private:
     TabcRepSpeedBtn *makeButton(QPoint at = kButtonAt, QSize size = kProgramButton);
@@ -551,6 +596,7 @@ void TestSpeedButton::repeat()
     moveTo(at);
     press(at);
     QVERIFY(button->RepeatTimer());
+    QCOMPARE(button->RepeatTimer()->timerType(), Qt::PreciseTimer); // a coarse one fires up to 5 % early
     QTRY_VERIFY(timers >= atLeast);
     if (pause == 0) {
         QVERIFY(!button->RepeatTimer()->isActive());
@@ -651,6 +697,178 @@ int main(int argc, char *argv[])
     app.Title = u"ORMEX"_qs;
     TestSpeedButton test;
     return QTest::qExec(&test, argc, argv);
+}
+
+void TestSpeedButton::handlerDeletesButton_data()
+{
+    QTest::addColumn<Hook>("hook");
+    QTest::addColumn<Route>("route");
+
+    QTest::newRow("OnMouseEnter on arrival") << Hook::Enter << Route::HoverIn;
+    QTest::newRow("OnMouseEnter when enabled under the pointer") << Hook::Enter << Route::EnableOver;
+    QTest::newRow("OnMouseLeave on leaving") << Hook::Leave << Route::HoverOut;
+    QTest::newRow("OnMouseLeave on a release outside") << Hook::Leave << Route::DragOutAndRelease;
+    QTest::newRow("OnMouseLeave when enabled away from the pointer") << Hook::Leave << Route::EnableAway;
+    QTest::newRow("OnMouseDown") << Hook::Down << Route::PressRelease;
+    QTest::newRow("OnMouseUp") << Hook::Up << Route::PressRelease;
+    QTest::newRow("OnMouseMove") << Hook::Move << Route::HoverIn;
+    QTest::newRow("OnMouseMove while held") << Hook::Move << Route::DragOutAndRelease;
+    QTest::newRow("BeforeMouseDown") << Hook::BeforeDown << Route::PressRelease;
+    QTest::newRow("BeforeClick") << Hook::BeforeClick << Route::PressRelease;
+    QTest::newRow("OnClick") << Hook::Click << Route::PressRelease;
+    QTest::newRow("OnDblClick") << Hook::DblClick << Route::DoubleClick;
+    QTest::newRow("OnTimer") << Hook::Timer << Route::Hold;
+    QTest::newRow("press sound") << Hook::SoundDown << Route::PressRelease;
+    QTest::newRow("hover sound") << Hook::SoundOver << Route::HoverIn;
+}
+
+// Any handler may destroy its button; the button must touch nothing of itself afterwards (ASan).
+void TestSpeedButton::handlerDeletesButton()
+{
+    QFETCH(Hook, hook);
+    QFETCH(Route, route);
+
+    TabcRepSpeedBtn *button = makeButton();
+    button->setGroupIndex(1);
+    button->setAllowAllUp(true);
+    QPointer<TabcRepSpeedBtn> watch(button);
+    ActingWaveList sounds;
+    auto kill = [button](QObject *) { delete button; };
+    auto killMouse = [button](QObject *, TMouseButton, TShiftState, int, int) { delete button; };
+    switch (hook) {
+    case Hook::Enter:
+        button->OnMouseEnter = kill;
+        break;
+    case Hook::Leave:
+        button->OnMouseLeave = kill;
+        break;
+    case Hook::Down:
+        button->OnMouseDown = killMouse;
+        break;
+    case Hook::Up:
+        button->OnMouseUp = killMouse;
+        break;
+    case Hook::Move:
+        button->OnMouseMove = [button](QObject *, TShiftState, int, int) { delete button; };
+        break;
+    case Hook::BeforeDown:
+        button->BeforeMouseDown = [button](QObject *, TMouseButton, TShiftState, int, int, bool &) {
+            delete button;
+        };
+        break;
+    case Hook::BeforeClick:
+        button->BeforeClick = [button](QObject *, bool &) { delete button; };
+        break;
+    case Hook::Click:
+        button->OnClick = kill;
+        break;
+    case Hook::DblClick:
+        button->setDown(true); // only a latched button fires OnDblClick, and the first click keeps it so
+        button->setAllowAllUp(false);
+        button->OnDblClick = kill;
+        break;
+    case Hook::Timer:
+        button->RepeatInitialpause = 1;
+        button->OnTimer = kill;
+        break;
+    case Hook::SoundDown:
+    case Hook::SoundOver:
+        button->setSoundList(&sounds);
+        button->SoundDown = hook == Hook::SoundDown ? 0 : -1;
+        button->SoundOver = hook == Hook::SoundOver ? 0 : -1;
+        sounds.action = [button] { delete button; };
+        break;
+    }
+
+    const QPoint at = centre(button), away(390, 190);
+    // Enter and leave go to the button as the notifications themselves: Qt's own dispatch of them
+    // reads the widget once more after delivering, which no handling of ours can prevent.
+    auto notify = [&](QEvent::Type type) {
+        QCursor::setPos(m_host->mapToGlobal(type == QEvent::Enter ? at : away));
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(m_host->mapToGlobal(at)));
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(button, type == QEvent::Enter ? static_cast<QEvent *>(&enter) : &leave);
+    };
+    switch (route) {
+    case Route::HoverIn:
+        notify(QEvent::Enter);
+        if (watch)
+            QTest::mouseMove(window(), at + QPoint(1, 1));
+        break;
+    case Route::HoverOut:
+        notify(QEvent::Enter);
+        notify(QEvent::Leave);
+        break;
+    case Route::DragOutAndRelease:
+        moveTo(at);
+        press(at);
+        QTest::mouseMove(window(), away);
+        QCursor::setPos(m_host->mapToGlobal(away));
+        if (watch)
+            release(away);
+        break;
+    case Route::PressRelease:
+        moveTo(at);
+        press(at);
+        if (watch)
+            release(at);
+        break;
+    case Route::DoubleClick:
+        moveTo(at);
+        QTest::mouseDClick(window(), Qt::LeftButton, Qt::NoModifier, at);
+        break;
+    case Route::Hold:
+        moveTo(at);
+        press(at);
+        QTRY_VERIFY(!watch);
+        break;
+    case Route::EnableAway:
+    case Route::EnableOver:
+        button->setEnabled(false);
+        if (route == Route::EnableOver)
+            QCursor::setPos(m_host->mapToGlobal(at));
+        button->setEnabled(true);
+        break;
+    }
+    QVERIFY(!watch);
+    // The host goes on working with the mouse afterwards.
+    QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, away);
+}
+
+void TestSpeedButton::disabledLookWins_data()
+{
+    QTest::addColumn<bool>("releasedByOther");
+    QTest::newRow("group member released by another button") << true;
+    QTest::newRow("given Down") << false;
+}
+
+void TestSpeedButton::disabledLookWins()
+{
+    QFETCH(bool, releasedByOther);
+
+    TabcRepSpeedBtn *button = makeButton(QPoint(10, 10), QSize(60, 40));
+    TabcRepSpeedBtn *other = makeButton(QPoint(100, 10), QSize(60, 40));
+    button->setGroupIndex(1);
+    other->setGroupIndex(1);
+    if (releasedByOther)
+        button->setDown(true);
+    button->setEnabled(false);
+    const QImage disabled = look(button);
+    QCOMPARE(button->State(), abtDisabled);
+
+    if (releasedByOther)
+        other->setDown(true);
+    else
+        button->setDown(true);
+    QVERIFY(button->Down() != releasedByOther);
+    const QImage after = look(button);
+    QCOMPARE(button->State(), abtDisabled);
+    QCOMPARE(after, disabled);
+
+    // Enabled again, it takes the look its Down asks for.
+    button->setEnabled(true);
+    look(button);
+    QCOMPARE(button->State(), button->Down() ? abtExclusive : abtUp);
 }
 
 #include "tst_speedbutton.moc"

@@ -1,4 +1,5 @@
 #include "TFlatButtonUnit.h"
+#include "TFlatMemoUnit.h"
 #include "TFlatPanelUnit.h"
 
 #include "../../support/errorboxes.h"
@@ -89,6 +90,9 @@ class TestFlatButton : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void parentFontColour_data();
+    void parentFontColour();
+    void sameParentSameFace();
     void init();
     void cleanup();
 
@@ -269,6 +273,7 @@ void TestFlatButton::defaults()
     QCOMPARE(TFlatButton::FlatButtonCount(), 1);
     QVERIFY(TFlatButton::HotTrackTimer());
     QCOMPARE(TFlatButton::HotTrackTimer()->interval(), 100);
+    QCOMPARE(TFlatButton::HotTrackTimer()->timerType(), Qt::PreciseTimer);
     QVERIFY(!TFlatButton::HotTrackTimer()->isActive());
 
     // Without a parent that sets a colour, the system's button face.
@@ -1338,6 +1343,60 @@ int main(int argc, char *argv[])
     app.setFont(tk::defaultFont());
     TestFlatButton test;
     return QTest::qExec(&test, argc, argv);
+}
+
+void TestFlatButton::parentFontColour_data()
+{
+    QTest::addColumn<bool>("ownColour"); // the button is given a font colour of its own
+    QTest::addColumn<bool>("parentFont");
+    QTest::addColumn<QColor>("caption");
+    QTest::newRow("ParentFont: the panel's font colour") << false << true << QColor(200, 0, 0);
+    QTest::newRow("a colour of its own clears ParentFont") << true << false << QColor(0, 0, 200);
+}
+
+// The caption is an all-ink block, so its middle pixel is the colour it is drawn in.
+void TestFlatButton::parentFontColour()
+{
+    QFETCH(bool, ownColour);
+    QFETCH(bool, parentFont);
+    QFETCH(QColor, caption);
+
+    QWidget host;
+    host.resize(200, 100);
+    auto *panel = new TFlatPanel(&host);
+    panel->setGeometry(0, 0, 200, 100);
+    panel->setFontColor(tk::TColor(200));
+    QFont font(u"DejaVu Sans"_qs);
+    font.setPixelSize(20);
+    font.setStyleStrategy(QFont::NoAntialias);
+    panel->setFont(font);
+    auto *button = new TFlatButton(panel);
+    button->setGeometry(10, 10, 60, 40);
+    button->setCaption(QString(QChar(0x2588)));
+    if (ownColour)
+        button->setFontColor(tk::TColor(200) << 16);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    QCOMPARE(button->ParentFont(), parentFont);
+    QCOMPARE(button->grab().toImage().pixelColor(30, 20), caption);
+}
+
+void TestFlatButton::sameParentSameFace()
+{
+    // On a window with a colour of its own, and on one that keeps the application's palette.
+    for (bool ownPalette : {true, false}) {
+        QWidget host;
+        if (ownPalette) {
+            QPalette palette = host.palette();
+            palette.setColor(QPalette::Window, kHostColour);
+            host.setPalette(palette);
+        }
+        auto *button = new TFlatButton(&host);
+        auto *memo = new TFlatMemo(&host);
+        auto *panel = new TFlatPanel(&host);
+        QCOMPARE(button->Color(), memo->ColorFlat());
+        QCOMPARE(button->Color(), panel->Color());
+    }
 }
 
 #include "tst_flatbutton.moc"

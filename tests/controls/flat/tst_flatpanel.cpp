@@ -573,6 +573,12 @@ void TestFlatPanel::repaintsAtOnce_data()
     QTest::newRow("index 2 is no colour")
         << Change([](TFlatPanel &p) { p.SetColors(2, tk::clLime); }) << false;
     QTest::newRow("transparent") << Change([](TFlatPanel &p) { p.setTransparent(true); }) << true;
+    // These two repaint even when the value stays.
+    QTest::newRow("same transparent") << Change([](TFlatPanel &p) { p.setTransparent(false); }) << true;
+    QTest::newRow("same highlight by index 0")
+        << Change([](TFlatPanel &p) { p.SetColors(0, p.ColorHighLight()); }) << true;
+    QTest::newRow("same shadow by index 1")
+        << Change([](TFlatPanel &p) { p.SetColors(1, p.ColorShadow()); }) << true;
     QTest::newRow("alignment") << Change([](TFlatPanel &p) { p.setAlignment(tk::taRightJustify); }) << true;
     QTest::newRow("alignment out of range")
         << Change([](TFlatPanel &p) { p.setAlignment(tk::TAlignment(7)); }) << false;

@@ -247,7 +247,9 @@ void TestFlatUtils::scaledHslOf_data()
     QTest::newRow("dark blue: dark side saturation") << rgb(50, 100, 150) << 139 << 120 << 94;
     QTest::newRow("pink 255,128,128") << rgb(255, 128, 128) << 0 << 240 << 180;
     // Saturations that land exactly halfway between two steps go to the even one.
-    QTest::newRow("saturation 52.5 goes to 52") << rgb(230, 216, 216) << 0 << 52 << 210;
+    QTest::newRow("saturation 112.5 goes to 112") << rgb(51, 51, 141) << 159 << 112 << 90;
+    // Formed from d, max and min as stored doubles, 230,216,216 lies just above the half: 52.50000000000003.
+    QTest::newRow("saturation just above 52.5 goes to 53") << rgb(230, 216, 216) << 0 << 53 << 210;
     QTest::newRow("saturation 97.5 goes to 98") << rgb(198, 120, 120) << 0 << 98 << 150;
     QTest::newRow("saturation 142.5 goes to 142") << rgb(153, 39, 39) << 0 << 142 << 90;
 }

@@ -23,6 +23,10 @@ constexpr Uint16 deviceBufferFrames = 1024;
 // image at a rate of 1 Hz would otherwise ask for gigabytes.
 constexpr std::uint64_t maxConvertedBytes = 256u << 20;
 
+// The highest sample rate sounds are recorded at. SDL's resampler miscomputes its buffers for rates far
+// beyond (a rate of some millions asks calloc for a negative count).
+constexpr int maxSourceRate = 384000;
+
 // How long a synchronous play waits beyond the sound's own length before it gives the device up.
 constexpr std::chrono::seconds syncGrace{2};
 
@@ -136,7 +140,7 @@ bool WaveOutput::Private::convert(const SDL_AudioSpec &source, const Uint8 *data
                                   std::vector<Uint8> &pcm) const
 {
     const unsigned frameBytes = SDL_AUDIO_BITSIZE(source.format) / 8 * source.channels;
-    if (frameBytes == 0 || source.freq <= 0 || length > Uint32(INT_MAX))
+    if (frameBytes == 0 || source.freq <= 0 || source.freq > maxSourceRate || length > Uint32(INT_MAX))
         return false;
     const std::uint64_t frames = length / frameBytes;
     const std::uint64_t estimate =

@@ -306,6 +306,7 @@ void TestAbcWav::refusedImages_data()
     QTest::newRow("zero channels") << patched(22, 0, 2) << true << false;
     QTest::newRow("zero channels, extent from the header") << patched(22, 0, 2) << false << false;
     QTest::newRow("rate 0") << patched(24, 0, 4) << true << false;
+    QTest::newRow("rate beyond any recording") << patched(24, 5769472, 4) << true << false;
     QTest::newRow("zero bits") << patched(34, 0, 2) << true << false;
     QTest::newRow("unknown format") << patched(20, 0x1234, 2) << true << false;
     QTest::newRow("not RIFF") << patched(0, 0x58464952 /* RIFX */, 4) << true << false;

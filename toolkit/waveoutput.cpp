@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -158,8 +159,13 @@ bool WaveOutput::Private::convert(const SDL_AudioSpec &source, const Uint8 *data
         const int available = api.AudioStreamAvailable(stream);
         ok = available >= 0 && std::uint64_t(available) <= maxConvertedBytes;
         if (ok) {
-            pcm.resize(std::size_t(available));
-            ok = available == 0 || api.AudioStreamGet(stream, pcm.data(), available) == available;
+            try {
+                pcm.resize(std::size_t(available));
+            } catch (const std::bad_alloc &) {
+                // Too large for the memory left: refused like any other sound that cannot be played.
+                ok = false;
+            }
+            ok = ok && (available == 0 || api.AudioStreamGet(stream, pcm.data(), available) == available);
         }
     }
     api.FreeAudioStream(stream);

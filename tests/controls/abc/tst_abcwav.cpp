@@ -61,8 +61,6 @@ private Q_SLOTS:
     void cleanup();
     void libraryMappedOnlyByFirstPlay();
     void creation();
-    void playModeFlags_data();
-    void playModeFlags();
     void syncLastsTheSound();
     void asyncReturnsAtOnce();
     void loopGoesOnUntilStop();
@@ -140,28 +138,6 @@ void TestAbcWav::creation()
     QCOMPARE(list.ItemIndex(), -1);
     QVERIFY(list.Items().isEmpty());
     QCOMPARE(list.PlayMode(), awpAsync);
-}
-
-void TestAbcWav::playModeFlags_data()
-{
-    QTest::addColumn<TabcWavePlayMode>("mode");
-    QTest::addColumn<int>("flags");
-    QTest::newRow("sync") << awpSync << 6;
-    QTest::newRow("loop") << awpLoop << 15;
-    QTest::newRow("async again") << awpAsync << 7;
-    QTest::newRow("beyond the modes keeps the flags") << TabcWavePlayMode(3) << 7;
-}
-
-void TestAbcWav::playModeFlags()
-{
-    QFETCH(TabcWavePlayMode, mode);
-    QFETCH(int, flags);
-    GeneratedWave wave({});
-    if (mode == awpAsync)
-        wave.SetPlayMode(awpSync);
-    wave.SetPlayMode(mode);
-    QCOMPARE(wave.PlayMode(), mode);
-    QCOMPARE(wave.soundFlags(), flags);
 }
 
 void TestAbcWav::syncLastsTheSound()

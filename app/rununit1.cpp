@@ -66,7 +66,9 @@ void loadStoredPicture(tk::Picture &picture, const QString &name)
     QFile file(u":/assets/"_qs + name);
     if (!file.open(QIODevice::ReadOnly))
         throw tk::Error(tk::cannotOpenMessage(name));
-    picture.LoadFromData(name.section(u'.', -1), file.readAll());
+    QFile highDensity(tk::highDensityPath(file.fileName()));
+    const QByteArray highDensityData = highDensity.open(QIODevice::ReadOnly) ? highDensity.readAll() : QByteArray();
+    picture.LoadFromData(name.section(u'.', -1), file.readAll(), highDensityData);
 }
 
 template <class Handler> tk::TNotifyEvent handler(Tform1 *form, Handler method)

@@ -148,6 +148,8 @@ int main(int argc, char **argv)
     QCoreApplication::sendPostedEvents();
 
     benchmark::AddCustomContext("qpa_platform", QGuiApplication::platformName().toStdString());
+    // QT_SCALE_FACTOR=2 runs the command on a high-density window (the @2x pictures where they exist).
+    benchmark::AddCustomContext("device_pixel_ratio", std::to_string(form1->devicePixelRatioF()));
     benchmark::RegisterBenchmark("divine_command/draw_load_paint", divineCommand)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("divine_command/draw_load_only", divineCommandWithoutPaint)

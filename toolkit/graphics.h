@@ -54,7 +54,13 @@ void registerFileFormat(const QString &extension, GraphicFactory factory);
 // Throws tk::Error "Unknown picture file extension (.%s)" for an extension nobody registered.
 std::unique_ptr<Graphic> createGraphicForFile(const QString &programPath);
 
-// A picture held by a control: one graphic or none.
+// The high-density companion of a picture file, by Qt's naming: "g\\7.jpg" -> "g\\7@2x.jpg",
+// ":/assets/x.bmp" -> ":/assets/x@2x.bmp". Empty for a path without an extension.
+QString highDensityPath(const QString &programPath);
+
+// A picture held by a control: one graphic or none, and optionally a companion drawn on high-density
+// screens. The companion has exactly twice the graphic's width and height; it is only ever an
+// improvement, so width(), height(), the failure rules and everything else speak of the 1x graphic.
 class Picture {
 public:
     Picture() = default;
@@ -62,22 +68,41 @@ public:
     Picture &operator=(const Picture &) = delete;
 
     Graphic *graphic() const { return m_graphic.get(); }
+    Graphic *highDensityGraphic() const { return m_highDensity.get(); }
     int width() const { return m_graphic ? m_graphic->width() : 0; }
     int height() const { return m_graphic ? m_graphic->height() : 0; }
 
+    // The graphic to draw where one picture pixel covers ratio device pixels: the companion above 1
+    // when there is one, the 1x graphic otherwise (null when the picture is empty).
+    Graphic *graphicForRatio(qreal ratio) const;
+
     // Reads the whole file and parses it with the kind its extension selects; the old graphic is
-    // replaced only when all of that succeeded.
+    // replaced only when all of that succeeded. The companion beside it (highDensityPath) is read too
+    // when it exists; a missing, unreadable, broken or wrongly sized companion is silently ignored.
     void LoadFromFile(const QString &programPath);
-    // Loads from bytes held in memory (the pictures stored with the window layout).
-    void LoadFromData(const QString &extension, const QByteArray &data);
-    void setGraphic(std::unique_ptr<Graphic> graphic);
+    // Loads from bytes held in memory (the pictures stored with the window layout); highDensityData,
+    // when not empty, is the companion's bytes, used by the same rules as for a file.
+    void LoadFromData(const QString &extension, const QByteArray &data,
+                      const QByteArray &highDensityData = QByteArray());
+    // Drops any companion: a graphic set by hand has none unless given one.
+    void setGraphic(std::unique_ptr<Graphic> graphic, std::unique_ptr<Graphic> highDensity = nullptr);
+
+    // Draws like Graphic::draw, choosing the graphic by the device pixels one picture pixel covers under
+    // the painter's full transform (device pixel ratio and any scaling), and never enlarging a picture
+    // without smoothing.
+    void draw(QPainter &painter, QPoint origin, const QRect &visible) const;
 
     std::function<void()> OnChange;
 
 private:
+    void load(const QString &extension, const QByteArray &data, const QByteArray &highDensityData);
     void changed();
     std::unique_ptr<Graphic> m_graphic;
+    std::unique_ptr<Graphic> m_highDensity;
 };
+
+// How many device pixels one unit of the painter's coordinates covers (the larger of the two axes).
+qreal deviceScale(const QPainter &painter);
 
 // Picture files above this size are refused before they are read: no picture of this program comes near
 // it, and reading an arbitrary file whole into memory is not something to offer a hostile folder.

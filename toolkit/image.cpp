@@ -73,11 +73,10 @@ void TImage::paintEvent(QPaintEvent *event)
     if (m_stretch) {
         const qreal sx = qreal(width()) / graphic->width(), sy = qreal(height()) / graphic->height();
         painter.scale(sx, sy);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        graphic->draw(painter, {0, 0}, painter.transform().inverted().mapRect(visible));
+        m_picture.draw(painter, {0, 0}, painter.transform().inverted().mapRect(visible));
         return;
     }
-    graphic->draw(painter, pictureOrigin(), visible);
+    m_picture.draw(painter, pictureOrigin(), visible);
 }
 
 } // namespace tk

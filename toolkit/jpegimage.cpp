@@ -3,14 +3,18 @@
 #include "errors.h"
 
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QSysInfo>
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE declared before it
 #include <jerror.h>
 #include <jpeglib.h>
 #include <new>
+#include <vector>
 
 namespace tk {
 
@@ -21,8 +25,23 @@ namespace {
 constexpr long kMaxDecoderMemory = 64L * 1024 * 1024;
 // Ordinary progressive files have about ten scans; thousands of tiny ones only make decoding crawl.
 constexpr int kMaxInputScans = 100;
-// Our own failure code, past libjpeg's last message; it never reaches the user.
+// Our own failure codes, past libjpeg's last message; they never reach the user.
 constexpr int kTooManyScans = JMSG_LASTMSGCODE;
+constexpr int kOverBudget = JMSG_LASTMSGCODE + 1;
+// What one paint may cost, in picture pixels the entropy decoder walks through: it decodes whole rows
+// of the picture, however few columns are shown, and cannot jump to a row without decoding those above.
+// A few times what is shown, and enough for any ordinary photograph drawn whole or reached in the
+// middle; a header that claims a giant picture then costs a few milliseconds, not seconds.
+constexpr qint64 kMinDecodeBudget = 12LL * 1024 * 1024;
+constexpr qint64 kDecodeBudgetPerShownPixel = 64;
+// Files of several scans are read whole before the first row comes out; the decoder memory bound
+// (kMaxDecoderMemory) already limits their size, this limits the passes over it.
+constexpr qint64 kMultiScanBudgetFactor = 12;
+// Where a picture cannot be decoded, it shows this grey, as a JPEG file cut short does.
+constexpr QRgb kMissingDataGrey = qRgb(128, 128, 128);
+// Rows decoded larger than this many times the shown size are averaged down while they are read, so
+// that memory follows what is shown, not what the file holds.
+constexpr int kMaxOversampling = 2;
 // A cached region grows to take in a newly needed one only while the two together stay this small.
 constexpr qint64 kMaxGrownCachePixels = 4LL * 1024 * 1024;
 // Subsampled colour is upsampled from the neighbouring samples, and at the edge of a cropped decode the
@@ -46,13 +65,11 @@ void stayQuiet(j_common_ptr)
 {
 }
 
-void stopScanBombs(j_common_ptr cinfo)
+[[noreturn]] void fail(j_common_ptr cinfo, int code)
 {
-    if (cinfo->is_decompressor &&
-        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxInputScans) {
-        cinfo->err->msg_code = kTooManyScans;
-        (*cinfo->err->error_exit)(cinfo);
-    }
+    cinfo->err->msg_code = code;
+    (*cinfo->err->error_exit)(cinfo);
+    std::abort(); // error_exit never returns
 }
 
 // One decompression. Everything in here is plain C data, so a longjmp may leave frames that use it;
@@ -62,6 +79,14 @@ struct Decoder {
     ErrorManager err{};
     jpeg_progress_mgr progress{};
     bool created = false;
+    boolean (*fillFromMemory)(j_decompress_ptr) = nullptr;
+    // The decoder asked for bytes past the end of the data: the file holds less than it claims.
+    bool exhausted = false;
+    // Counted while the scans of a multi-scan file are read in jpeg_start_decompress.
+    bool absorbing = false;
+    bool multiScan = false;
+    qint64 budget = 0;
+    qint64 spent = 0;
 
     Decoder() = default;
     Decoder(const Decoder &) = delete;
@@ -72,6 +97,30 @@ struct Decoder {
             jpeg_destroy_decompress(&cinfo); // also ends a decompression left half way
     }
 };
+
+// Called once for every row of blocks libjpeg takes in while it reads the scans of a multi-scan file,
+// and once per read call afterwards.
+void watchProgress(j_common_ptr common)
+{
+    if (!common->is_decompressor)
+        return;
+    auto *cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    if (cinfo->input_scan_number > kMaxInputScans)
+        fail(common, kTooManyScans);
+    auto *dec = static_cast<Decoder *>(cinfo->client_data);
+    if (dec->absorbing) {
+        dec->spent += qint64(cinfo->image_width) * cinfo->max_v_samp_factor * DCTSIZE;
+        if (dec->spent > dec->budget)
+            fail(common, kOverBudget);
+    }
+}
+
+boolean noteEndOfData(j_decompress_ptr cinfo)
+{
+    auto *dec = static_cast<Decoder *>(cinfo->client_data);
+    dec->exhausted = true;
+    return dec->fillFromMemory(cinfo); // supplies an end-of-image marker, as for any file cut short
+}
 
 // The functions that call setjmp hold no object with a destructor: longjmp would skip it. Each returns
 // 0 or libjpeg's message code.
@@ -89,6 +138,9 @@ int readHeader(Decoder &dec, const QByteArray &data)
     dec.cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     jpeg_mem_src(&dec.cinfo, reinterpret_cast<const unsigned char *>(data.constData()),
                  static_cast<unsigned long>(data.size()));
+    dec.cinfo.client_data = &dec;
+    dec.fillFromMemory = dec.cinfo.src->fill_input_buffer;
+    dec.cinfo.src->fill_input_buffer = noteEndOfData;
     // With an image required and all data in memory nothing but "OK" comes back; still, never go on
     // with anything else.
     if (jpeg_read_header(&dec.cinfo, TRUE) != JPEG_HEADER_OK)
@@ -103,11 +155,14 @@ bool isCmyk(const jpeg_decompress_struct &cinfo)
     return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 }
 
-// For progressive and multi-scan files this reads every scan.
-int startDecompress(Decoder &dec)
+// For progressive and multi-scan files this reads every scan. scale is libjpeg's DCT scaling in
+// eighths (1 to 8).
+int startDecompress(Decoder &dec, int scale)
 {
     if (setjmp(dec.err.jump))
         return dec.err.pub.msg_code;
+    dec.cinfo.scale_num = unsigned(scale);
+    dec.cinfo.scale_denom = 8;
     // Format_RGB32 is 0xffRRGGBB in native byte order. The "A" layouts, unlike the "X" ones, promise the
     // fourth byte is 0xff, which QImage relies on for that format. CMYK is converted by hand afterwards;
     // it has four bytes a pixel too, so it is decoded into the picture's own rows.
@@ -116,26 +171,63 @@ int startDecompress(Decoder &dec)
     else
         dec.cinfo.out_color_space =
             QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRA : JCS_EXT_ARGB;
-    dec.progress.progress_monitor = stopScanBombs;
+    dec.progress.progress_monitor = watchProgress;
     dec.cinfo.progress = &dec.progress;
+    dec.multiScan = jpeg_has_multiple_scans(&dec.cinfo);
+    dec.absorbing = dec.multiScan;
     jpeg_start_decompress(&dec.cinfo);
+    dec.absorbing = false;
     if (dec.cinfo.output_components != 4)
         return JERR_CONVERSION_NOTIMPL;
     return 0;
 }
 
-// Positions the decompression at row y, columns x .. x + width - 1. libjpeg may widen the columns to
-// iMCU boundaries: *cropX and *cropWidth receive what it will deliver.
-int cropAndSkip(Decoder &dec, JDIMENSION x, JDIMENSION y, JDIMENSION width, JDIMENSION *cropX,
-                JDIMENSION *cropWidth)
+// Full-width picture pixels the entropy decoder goes through for rows output rows (which may be scaled).
+qint64 entropyWork(const Decoder &dec, JDIMENSION rows)
+{
+    if (dec.multiScan)
+        return 0; // all of it was read, and paid for, while starting
+    return qint64(dec.cinfo.image_width) * rows * dec.cinfo.image_height / std::max(1u, dec.cinfo.output_height);
+}
+
+// Stops a decode that has spent its budget or has run past the end of the data: rows after that would
+// only be made up by the decoder.
+int checkBudget(const Decoder &dec)
+{
+    // A multi-scan file is read whole before the first row: its end was met then, and what it held is
+    // all there is to show.
+    if (dec.exhausted && !dec.multiScan)
+        return JERR_INPUT_EOF;
+    return dec.spent > dec.budget ? kOverBudget : 0;
+}
+
+// Columns x .. x + width - 1 of the output. libjpeg may widen them to iMCU boundaries: *cropX and
+// *cropWidth receive what it will deliver. Narrowing first makes skipped and read rows cheaper.
+int crop(Decoder &dec, JDIMENSION x, JDIMENSION width, JDIMENSION *cropX, JDIMENSION *cropWidth)
 {
     if (setjmp(dec.err.jump))
         return dec.err.pub.msg_code;
     *cropX = x;
     *cropWidth = width;
     jpeg_crop_scanline(&dec.cinfo, cropX, cropWidth);
-    if (jpeg_skip_scanlines(&dec.cinfo, y) != y)
-        return JERR_TOO_LITTLE_DATA;
+    return 0;
+}
+
+// Skips to output row y a row of blocks at a time, so that the budget and the end of the data are
+// checked as it goes: libjpeg itself would decode every skipped row of a giant picture without pause.
+int skipRows(Decoder &dec, JDIMENSION y)
+{
+    if (setjmp(dec.err.jump))
+        return dec.err.pub.msg_code;
+    const JDIMENSION step = JDIMENSION(std::max(1, dec.cinfo.max_v_samp_factor * dec.cinfo.min_DCT_scaled_size));
+    while (dec.cinfo.output_scanline < y) {
+        if (const int stop = checkBudget(dec))
+            return stop;
+        const JDIMENSION rows = std::min(step, y - dec.cinfo.output_scanline);
+        if (jpeg_skip_scanlines(&dec.cinfo, rows) != rows)
+            return JERR_TOO_LITTLE_DATA;
+        dec.spent += entropyWork(dec, rows);
+    }
     return 0;
 }
 
@@ -148,6 +240,8 @@ int readRows(Decoder &dec, unsigned char *bits, qsizetype bytesPerLine, int rows
         return dec.err.pub.msg_code;
     JSAMPROW rowPointers[kRowsPerRead];
     while (*rowsRead < rows) {
+        if (const int stop = checkBudget(dec))
+            return stop;
         const int batch = std::min(kRowsPerRead, rows - *rowsRead);
         for (int i = 0; i < batch; ++i)
             rowPointers[i] = bits + (*rowsRead + i) * bytesPerLine;
@@ -155,6 +249,7 @@ int readRows(Decoder &dec, unsigned char *bits, qsizetype bytesPerLine, int rows
         if (got == 0)
             return JERR_TOO_LITTLE_DATA; // cannot happen with data in memory: that source never suspends
         *rowsRead += int(got);
+        dec.spent += entropyWork(dec, got);
     }
     return 0;
 }
@@ -179,47 +274,164 @@ void cmykToRgb32(QImage &image, int rows, bool inverted)
     }
 }
 
+struct DecodeRequest {
+    QRect region;  // picture coordinates, inside the picture
+    int scale = 8; // libjpeg's DCT scaling, in eighths
+    // Device pixels per picture pixel: rows decoded much finer than that are averaged down as they come.
+    qreal densityX = 1;
+    qreal densityY = 1;
+    qint64 budget = kMinDecodeBudget;
+};
+
 struct DecodedRegion {
     QImage image;
-    QRect rect; // picture coordinates
+    QRectF rect; // picture coordinates covered by image
     bool failed = false;
     // After a fatal error while reading the scans of a multi-scan file, the scans libjpeg had begun; the
     // last of them may be the one that failed. 0 when retrying with fewer scans would not help.
     int scansBegun = 0;
 };
 
-DecodedRegion decodeRegion(const QByteArray &data, const QRect &region)
+// Averages source rows, as they are decoded, into a smaller image: a picture drawn small never needs
+// its full decoded size in memory.
+class RowReducer {
+public:
+    RowReducer(QImage &target, int sourceWidth, int sourceRows)
+        : m_target(target), m_sourceRows(sourceRows), m_column(size_t(sourceWidth)),
+          m_sums(size_t(target.width()) * 3), m_counts(size_t(target.width()))
+    {
+        for (int x = 0; x < sourceWidth; ++x)
+            m_column[size_t(x)] = int(qint64(x) * target.width() / sourceWidth);
+    }
+
+    void add(const QRgb *row)
+    {
+        const int y = int(qint64(m_row++) * m_target.height() / m_sourceRows);
+        if (y != m_targetRow)
+            flush();
+        m_targetRow = y;
+        for (size_t x = 0; x < m_column.size(); ++x) {
+            const size_t to = size_t(m_column[x]);
+            m_sums[to * 3] += qRed(row[x]);
+            m_sums[to * 3 + 1] += qGreen(row[x]);
+            m_sums[to * 3 + 2] += qBlue(row[x]);
+            ++m_counts[to];
+        }
+    }
+
+    void flush()
+    {
+        if (m_targetRow < 0)
+            return;
+        auto *out = reinterpret_cast<QRgb *>(m_target.scanLine(m_targetRow));
+        for (size_t x = 0; x < m_counts.size(); ++x) {
+            if (const quint32 n = m_counts[x])
+                out[x] = qRgb(int(m_sums[x * 3] / n), int(m_sums[x * 3 + 1] / n), int(m_sums[x * 3 + 2] / n));
+        }
+        std::fill(m_sums.begin(), m_sums.end(), 0);
+        std::fill(m_counts.begin(), m_counts.end(), 0);
+        m_targetRow = -1;
+    }
+
+private:
+    QImage &m_target;
+    int m_sourceRows;
+    int m_row = 0;
+    int m_targetRow = -1;
+    std::vector<int> m_column;
+    std::vector<quint64> m_sums;
+    std::vector<quint32> m_counts;
+};
+
+// Reads rows rows into image (its width is the decoder's cropped width), or, when image is smaller,
+// averages them into it. Returns 0 or the failure that stopped it; rows not reached stay as they were.
+int readInto(Decoder &dec, QImage &image, int rows)
+{
+    const bool cmyk = isCmyk(dec.cinfo);
+    if (image.width() == int(dec.cinfo.output_width) && image.height() == rows) {
+        int read = 0;
+        const int failure = readRows(dec, image.bits(), image.bytesPerLine(), rows, &read);
+        if (cmyk)
+            cmykToRgb32(image, read, dec.cinfo.saw_Adobe_marker);
+        return failure;
+    }
+    QImage strip(int(dec.cinfo.output_width), kRowsPerRead, QImage::Format_RGB32);
+    if (strip.isNull())
+        return JERR_OUT_OF_MEMORY;
+    RowReducer reducer(image, strip.width(), rows);
+    int done = 0;
+    int failure = 0;
+    while (done < rows && failure == 0) {
+        int read = 0;
+        failure = readRows(dec, strip.bits(), strip.bytesPerLine(), std::min(kRowsPerRead, rows - done), &read);
+        if (cmyk)
+            cmykToRgb32(strip, read, dec.cinfo.saw_Adobe_marker);
+        for (int y = 0; y < read; ++y)
+            reducer.add(reinterpret_cast<const QRgb *>(strip.constScanLine(y)));
+        done += read;
+    }
+    reducer.flush();
+    return failure;
+}
+
+DecodedRegion decodeRegion(const QByteArray &data, const DecodeRequest &request)
 {
     DecodedRegion result;
     result.failed = true;
     Decoder dec;
+    dec.budget = request.budget;
     if (readHeader(dec, data) != 0)
         return result;
-    if (const int failure = startDecompress(dec)) {
-        if (failure != kTooManyScans && failure != JERR_NO_BACKING_STORE && failure != JERR_OUT_OF_MEMORY)
+    if (jpeg_has_multiple_scans(&dec.cinfo))
+        dec.budget *= kMultiScanBudgetFactor;
+    if (const int failure = startDecompress(dec, request.scale)) {
+        if (failure != kTooManyScans && failure != JERR_NO_BACKING_STORE && failure != JERR_OUT_OF_MEMORY &&
+            failure != kOverBudget)
             result.scansBegun = dec.cinfo.input_scan_number;
         return result;
     }
+    // Output pixels per picture pixel.
+    const double fx = double(dec.cinfo.output_width) / dec.cinfo.image_width;
+    const double fy = double(dec.cinfo.output_height) / dec.cinfo.image_height;
+    const QRect &region = request.region;
+    const auto outX = JDIMENSION(std::floor(region.x() * fx));
+    const auto outY = JDIMENSION(std::floor(region.y() * fy));
+    const JDIMENSION outRight =
+        std::min(dec.cinfo.output_width, JDIMENSION(std::ceil((region.x() + region.width()) * fx)));
+    const JDIMENSION outBottom =
+        std::min(dec.cinfo.output_height, JDIMENSION(std::ceil((region.y() + region.height()) * fy)));
+    if (outRight <= outX || outBottom <= outY)
+        return result;
     JDIMENSION cropX = 0;
     JDIMENSION cropWidth = 0;
-    if (cropAndSkip(dec, JDIMENSION(region.x()), JDIMENSION(region.y()), JDIMENSION(region.width()), &cropX,
-                    &cropWidth) != 0 ||
-        cropWidth == 0 || cropX + cropWidth > dec.cinfo.image_width)
+    const JDIMENSION fullWidth = dec.cinfo.output_width; // cropping narrows it
+    if (crop(dec, outX, outRight - outX, &cropX, &cropWidth) != 0 || cropWidth == 0 ||
+        cropX + cropWidth > fullWidth)
         return result;
 
-    QImage image(int(cropWidth), region.height(), QImage::Format_RGB32);
+    const int rows = int(outBottom - outY);
+    // Averaged down only where the rows are much finer than the device pixels they will cover.
+    const auto shown = [](JDIMENSION count, double perPicturePixel, qreal density) {
+        return std::max(1, int(std::ceil(count / perPicturePixel * density)));
+    };
+    int width = int(cropWidth);
+    int height = rows;
+    if (width > kMaxOversampling * shown(cropWidth, fx, request.densityX))
+        width = shown(cropWidth, fx, request.densityX);
+    if (height > kMaxOversampling * shown(JDIMENSION(rows), fy, request.densityY))
+        height = shown(JDIMENSION(rows), fy, request.densityY);
+    QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull()) // out of memory
         return result;
-    int rows = 0;
-    result.failed = readRows(dec, image.bits(), image.bytesPerLine(), region.height(), &rows) != 0;
-    if (isCmyk(dec.cinfo))
-        cmykToRgb32(image, rows, dec.cinfo.saw_Adobe_marker);
-    if (rows < image.height())
-        image = rows > 0 ? image.copy(0, 0, image.width(), rows) : QImage();
-    if (!image.isNull()) {
-        result.rect = QRect(int(cropX), region.y(), image.width(), image.height());
-        result.image = std::move(image);
-    }
+    image.fill(kMissingDataGrey);
+    result.rect = QRectF(cropX / fx, outY / fy, cropWidth / fx, rows / fy);
+    int failure = skipRows(dec, outY);
+    if (failure == 0)
+        failure = readInto(dec, image, rows);
+    // Data that ends early and a spent budget leave grey rows, like a file cut short, but they are not
+    // failures of the file: another part of it may still decode within its own budget.
+    result.failed = failure != 0 && failure != JERR_INPUT_EOF && failure != kOverBudget;
+    result.image = std::move(image);
     return result;
 }
 
@@ -267,28 +479,40 @@ QByteArray withFirstScans(const QByteArray &data, int scans)
     return QByteArray();
 }
 
-// The part of the paint device the painter can reach, in painter coordinates; a caller's visible rect
-// larger than the device must not make us decode pixels nobody can see.
-QRect reachableArea(const QPainter &painter, const QRect &visible)
+// The device pixels the painter can reach, or an empty rect when the device does not say. A caller's
+// visible rect larger than the device must not make us decode pixels nobody can see.
+QRect deviceBounds(const QPainter &painter)
 {
     const QPaintDevice *device = painter.device();
     if (!device)
-        return visible;
+        return QRect();
+    // A widget paints within the region Qt gives it, in device pixels. Its own size is logical, and the
+    // pixel ratio may sit in the painter's world transform or below it, depending on the path: the
+    // system clip is the one measure that does not depend on that.
+    if (const QPaintEngine *engine = painter.paintEngine(); engine && !engine->systemClip().isEmpty())
+        return engine->systemClip().boundingRect();
     switch (device->devType()) {
     case QInternal::Image:
     case QInternal::Pixmap:
-    case QInternal::Widget:
-        break;
-    default:
-        return visible; // pictures, printers: sizes that say nothing about what is reachable
+        // Their own size is counted in device pixels already, whatever their pixel ratio.
+        return QRect(0, 0, device->width(), device->height());
+    case QInternal::Widget: {
+        bool invertible = false;
+        const QTransform base = painter.combinedTransform().inverted(&invertible) * painter.deviceTransform();
+        if (!invertible)
+            return QRect();
+        return QRectF(base.map(QPointF(0, 0)), QSizeF(device->width(), device->height()) * device->devicePixelRatioF())
+            .toAlignedRect();
     }
-    // The combined transform leaves out redirection and the device pixel ratio, which is what the
-    // device's own size is measured in (for a high-density image it is larger: still a bound).
-    bool invertible = false;
-    const QTransform toPainter = painter.combinedTransform().inverted(&invertible);
-    if (!invertible)
-        return visible;
-    return visible & toPainter.mapRect(QRect(0, 0, device->width(), device->height())).adjusted(-1, -1, 1, 1);
+    default:
+        return QRect(); // pictures, printers: sizes that say nothing about what is reachable
+    }
+}
+
+// libjpeg's DCT scaling in eighths: the smallest at least as fine as the device pixels need.
+int scaleFor(qreal density)
+{
+    return std::clamp(int(std::ceil(density * 8 - 1e-6)), 1, 8);
 }
 
 } // namespace
@@ -297,20 +521,27 @@ struct JpegImage::Private {
     QByteArray data;
     int width = 0;
     int height = 0;
-    QRect decodedRect;
+    QRectF decodedRect; // picture coordinates
     QImage decodedImage;
     bool decodeFailed = false;
     int decodeCount = 0;
 
-    void decode(const QRect &region);
+    void decode(const DecodeRequest &request);
+    // Device pixels per picture pixel the cache holds (the smaller of the two axes).
+    qreal cachedDensity() const
+    {
+        if (decodedRect.isEmpty())
+            return 0;
+        return std::min(decodedImage.width() / decodedRect.width(), decodedImage.height() / decodedRect.height());
+    }
 };
 
-// Decodes region (picture coordinates, inside the picture) into the cache. Failures leave decodeFailed
-// set and keep what rows could be decoded, or the old cache when there were none.
-void JpegImage::Private::decode(const QRect &region)
+// Decodes the request's region into the cache. Failures leave decodeFailed set and keep what rows could
+// be decoded (with grey for the rest), or the old cache when there were none.
+void JpegImage::Private::decode(const DecodeRequest &request)
 {
     ++decodeCount;
-    DecodedRegion result = decodeRegion(data, region);
+    DecodedRegion result = decodeRegion(data, request);
     // Typically a progressive file cut inside the tables or the header of a scan. libjpeg gives up on
     // the whole file; the scans before that still make a picture, as they would had the cut fallen
     // inside scan data. Whether the last scan begun is sound is not known: try with it, then without.
@@ -319,7 +550,7 @@ void JpegImage::Private::decode(const QRect &region)
         QByteArray shortened = withFirstScans(data, scans);
         if (shortened.isEmpty())
             continue;
-        DecodedRegion retry = decodeRegion(shortened, region);
+        DecodedRegion retry = decodeRegion(shortened, request);
         if (!retry.failed) {
             data = std::move(shortened);
             result = std::move(retry);
@@ -374,32 +605,72 @@ void JpegImage::draw(QPainter &painter, QPoint origin, const QRect &visible)
     if (empty())
         return;
     const QRect picture(0, 0, d->width, d->height);
-    const QRect area = picture.translated(origin) & reachableArea(painter, visible);
+    const QRect area = picture.translated(origin) & visible;
     if (area.isEmpty())
         return;
-    const QRect needed = area.translated(-origin);
+    // Everything is decided in device pixels: at a pixel ratio of 2 a picture drawn unscaled covers
+    // twice as many of them each way, and a picture drawn small covers fewer than it has.
+    const QTransform toDevice = painter.deviceTransform();
+    bool invertible = false;
+    const QTransform fromDevice = toDevice.inverted(&invertible);
+    if (!invertible)
+        return;
+    QRect deviceArea = toDevice.mapRect(QRectF(area)).toAlignedRect();
+    if (const QRect bounds = deviceBounds(painter); !bounds.isEmpty())
+        deviceArea &= bounds;
+    if (deviceArea.isEmpty())
+        return;
+    const QRect needed = fromDevice.mapRect(QRectF(deviceArea)).toAlignedRect().translated(-origin) & picture;
+    if (needed.isEmpty())
+        return;
+    const qreal densityX = std::hypot(toDevice.m11(), toDevice.m12());
+    const qreal densityY = std::hypot(toDevice.m21(), toDevice.m22());
+    const qreal density = std::max(densityX, densityY);
 
-    if (!d->decodedRect.contains(needed) && !d->decodeFailed) {
-        QRect region = needed.adjusted(-kUpsamplingMargin, 0, kUpsamplingMargin, 0) & picture;
-        if (!d->decodedRect.isEmpty()) {
-            const QRect both = region | d->decodedRect;
+    const bool cached = d->decodedRect.contains(QRectF(needed)) &&
+                        d->cachedDensity() >= std::min<qreal>(1, density) * (1 - 1e-6);
+    if (!cached && !d->decodeFailed) {
+        DecodeRequest request;
+        request.scale = scaleFor(density);
+        request.densityX = densityX;
+        request.densityY = densityY;
+        const int margin = kUpsamplingMargin * 8 / request.scale;
+        request.region = needed.adjusted(-margin, 0, margin, 0) & picture;
+        // Grow a full-resolution cache rather than replace it, while that stays small.
+        if (request.scale == 8 && density >= 1 && !d->decodedRect.isEmpty() && d->cachedDensity() == 1) {
+            const QRect both = request.region | d->decodedRect.toAlignedRect();
             if (qint64(both.width()) * both.height() <= kMaxGrownCachePixels)
-                region = both;
+                request.region = both;
         }
+        request.budget = std::max(kMinDecodeBudget,
+                                  kDecodeBudgetPerShownPixel * deviceArea.width() * deviceArea.height());
         try {
-            d->decode(region);
+            d->decode(request);
         } catch (const std::bad_alloc &) { // a copy of the bytes while salvaging: give up like any failure
             d->decodeFailed = true;
         }
     }
 
-    const QRect shown = needed & d->decodedRect;
-    if (!shown.isEmpty())
-        painter.drawImage(shown.topLeft() + origin, d->decodedImage,
-                          shown.translated(-d->decodedRect.topLeft()));
+    painter.save();
+    painter.translate(origin);
+    // Pixels the decoder could not give show grey, as a file cut short does; never a hole.
+    if (d->decodeFailed)
+        painter.fillRect(needed, QColor(kMissingDataGrey));
+    const QRectF shown = QRectF(needed) & d->decodedRect;
+    if (!shown.isEmpty()) {
+        const qreal sx = d->decodedImage.width() / d->decodedRect.width();
+        const qreal sy = d->decodedImage.height() / d->decodedRect.height();
+        const QRectF source((shown.x() - d->decodedRect.x()) * sx, (shown.y() - d->decodedRect.y()) * sy,
+                            shown.width() * sx, shown.height() * sy);
+        const bool oneToOne = sx == 1 && sy == 1 && toDevice.type() <= QTransform::TxTranslate;
+        if (!oneToOne)
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(shown, d->decodedImage, source);
+    }
+    painter.restore();
 }
 
-QRect JpegImage::decodedRect() const
+QRectF JpegImage::decodedRect() const
 {
     return d->decodedRect;
 }

@@ -2,13 +2,17 @@
 
 #include "graphics.h"
 
+#include <QRectF>
+
 namespace tk {
 
 // A JPEG picture on libjpeg. Loading keeps the file's bytes and parses the header (the size); pixels
-// are decoded when the picture is first drawn, and only the part that is visible. Errors while loading
-// raise "JPEG error #%d" with libjpeg's own message code. Errors while decoding for painting are not
-// raised: what could be decoded is drawn, the rest not, and the failure is remembered so that a broken
-// picture is not decoded again on every repaint.
+// are decoded when the picture is first drawn, only the part that is visible, and only as finely as the
+// device pixels it covers need (libjpeg's scaled decoding, then smooth scaling). Each paint has a budget
+// in proportion to what it shows. Errors while loading raise "JPEG error #%d" with libjpeg's own message
+// code. Errors while decoding for painting are not raised: what could be decoded is drawn and the rest
+// is grey, as for a file cut short; the failure is remembered so that a broken picture is not decoded
+// again on every repaint.
 class JpegImage : public Graphic {
 public:
     JpegImage();
@@ -20,7 +24,7 @@ public:
     void draw(QPainter &painter, QPoint origin, const QRect &visible) override;
 
     // For tests and benchmarks: the region decoded so far (picture coordinates) and its pixels.
-    QRect decodedRect() const;
+    QRectF decodedRect() const;
     const QImage &decodedImage() const;
     bool decodeFailed() const;
     // How many times pixels were decoded since construction (each draw that missed the cache).

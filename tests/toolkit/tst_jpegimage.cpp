@@ -1,6 +1,7 @@
 #include "errors.h"
 #include "graphics.h"
 #include "jpegimage.h"
+#include "jpegfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,120 +19,12 @@
 #include <vector>
 
 using tk::JpegImage;
+using namespace testfiles;
 
 namespace {
 
-enum class Encoding { Baseline444, Baseline420, Progressive420, Grayscale, CmykInverted, CmykPlain, Ycck };
-
-// One progressive scan: components, spectral band, successive approximation.
-struct Scan {
-    std::vector<int> components;
-    int ss, se, ah, al;
-};
-
-// Writes picture as JPEG with libjpeg itself, so the tests do not depend on an image plugin. CMYK is
-// written the way most CMYK files are (inverted, said so by an APP14 marker) unless the marker is left out.
-QByteArray encodeJpeg(const QImage &picture, Encoding encoding, const std::vector<Scan> &scans = {})
-{
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr err{};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-
-    const bool grey = encoding == Encoding::Grayscale;
-    const bool cmyk =
-        encoding == Encoding::CmykInverted || encoding == Encoding::CmykPlain || encoding == Encoding::Ycck;
-    cinfo.image_width = JDIMENSION(rgb.width());
-    cinfo.image_height = JDIMENSION(rgb.height());
-    cinfo.input_components = grey ? 1 : cmyk ? 4 : 3;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    if (encoding == Encoding::Baseline444) {
-        cinfo.comp_info[0].h_samp_factor = 1;
-        cinfo.comp_info[0].v_samp_factor = 1;
-    }
-    if (encoding == Encoding::Ycck)
-        jpeg_set_colorspace(&cinfo, JCS_YCCK);
-    if (encoding == Encoding::CmykPlain)
-        cinfo.write_Adobe_marker = FALSE;
-    if (encoding == Encoding::Progressive420)
-        jpeg_simple_progression(&cinfo);
-    std::vector<jpeg_scan_info> script;
-    if (!scans.empty()) {
-        for (const Scan &scan : scans) {
-            jpeg_scan_info info{};
-            info.comps_in_scan = int(scan.components.size());
-            for (size_t i = 0; i < scan.components.size(); ++i)
-                info.component_index[i] = scan.components[i];
-            info.Ss = scan.ss;
-            info.Se = scan.se;
-            info.Ah = scan.ah;
-            info.Al = scan.al;
-            script.push_back(info);
-        }
-        cinfo.scan_info = script.data();
-        cinfo.num_scans = int(script.size());
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-
-    std::vector<JSAMPLE> row(size_t(rgb.width()) * cinfo.input_components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const uchar *source = rgb.constScanLine(int(cinfo.next_scanline));
-        JSAMPLE *out = row.data();
-        for (int x = 0; x < rgb.width(); ++x, source += 3) {
-            const int r = source[0], g = source[1], b = source[2];
-            if (grey) {
-                *out++ = JSAMPLE(qGray(r, g, b));
-            } else if (encoding == Encoding::CmykPlain) {
-                *out++ = JSAMPLE(255 - r);
-                *out++ = JSAMPLE(255 - g);
-                *out++ = JSAMPLE(255 - b);
-                *out++ = 0;
-            } else if (cmyk) {
-                *out++ = JSAMPLE(r);
-                *out++ = JSAMPLE(g);
-                *out++ = JSAMPLE(b);
-                *out++ = 255;
-            } else {
-                *out++ = JSAMPLE(r);
-                *out++ = JSAMPLE(g);
-                *out++ = JSAMPLE(b);
-            }
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray result(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return result;
-}
-
-const QRgb kRed = qRgb(255, 0, 0);
-const QRgb kGreen = qRgb(0, 255, 0);
-const QRgb kBlue = qRgb(0, 0, 255);
-const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBackground = qRgb(255, 0, 255);
 const QRgb kMidGrey = qRgb(128, 128, 128);
-
-// Red, green / blue, white.
-QImage quadrants(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter painter(&image);
-    const int w = width / 2, h = height / 2;
-    painter.fillRect(0, 0, w, h, QColor(kRed));
-    painter.fillRect(w, 0, width - w, h, QColor(kGreen));
-    painter.fillRect(0, h, w, height - h, QColor(kBlue));
-    painter.fillRect(w, h, width - w, height - h, QColor(kWhite));
-    return image;
-}
 
 // Smooth in every direction but different at every pixel, so that a picture shifted by a pixel shows.
 QImage gradient(int width, int height)
@@ -160,20 +53,6 @@ std::pair<qsizetype, qsizetype> scanDataOf(const QByteArray &jpeg, qsizetype sos
     while (end + 1 < jpeg.size() && !(uchar(jpeg[end]) == 0xFF && uchar(jpeg[end + 1]) != 0))
         ++end;
     return {start, end};
-}
-
-// The same file claiming other sides: the frame header's height and width are patched in place.
-QByteArray withSides(QByteArray jpeg, int width, int height)
-{
-    qsizetype sof = markerOffset(jpeg, 0xC0);
-    if (sof < 0)
-        sof = markerOffset(jpeg, 0xC2);
-    Q_ASSERT(sof > 0);
-    jpeg[sof + 5] = char(height >> 8);
-    jpeg[sof + 6] = char(height & 0xFF);
-    jpeg[sof + 7] = char(width >> 8);
-    jpeg[sof + 8] = char(width & 0xFF);
-    return jpeg;
 }
 
 QImage filledTarget(QSize size = QSize(100, 80))
@@ -288,6 +167,11 @@ private Q_SLOTS:
     void loadFromFile();
     void registeredExtensions_data();
     void registeredExtensions();
+    void highDensityCompanion_data();
+    void highDensityCompanion();
+    void drawnSmaller_data();
+    void drawnSmaller();
+    void largePictureCentred();
 };
 
 void TestJpegImage::initTestCase()
@@ -315,7 +199,7 @@ void TestJpegImage::sizeAfterLoad()
     jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
     QCOMPARE(QSize(jpeg.width(), jpeg.height()), size);
     QVERIFY(!jpeg.empty());
-    QVERIFY(jpeg.decodedRect().isEmpty()); // loading reads the header only
+    QVERIFY(jpeg.decodedRect().toRect().isEmpty()); // loading reads the header only
     QCOMPARE(jpeg.decodeCount(), 0);
 }
 
@@ -347,7 +231,7 @@ void TestJpegImage::failedLoadKeepsPicture()
     const QRect topLeft(0, 0, 32, 24);
     QImage before = filledTarget();
     drawInto(before, jpeg, QPoint(0, 0), topLeft);
-    const QRect decoded = jpeg.decodedRect();
+    const QRect decoded = jpeg.decodedRect().toRect();
     const qint64 cacheKey = jpeg.decodedImage().cacheKey();
 
     try {
@@ -359,7 +243,7 @@ void TestJpegImage::failedLoadKeepsPicture()
 
     QCOMPARE(QSize(jpeg.width(), jpeg.height()), QSize(64, 48));
     QVERIFY(!jpeg.decodeFailed());
-    QCOMPARE(jpeg.decodedRect(), decoded);
+    QCOMPARE(jpeg.decodedRect().toRect(), decoded);
     QCOMPARE(jpeg.decodedImage().cacheKey(), cacheKey);
     QImage after = filledTarget();
     drawInto(after, jpeg, QPoint(0, 0), topLeft);
@@ -465,7 +349,7 @@ void TestJpegImage::partialDrawMatchesFullDraw()
     QVERIFY(!part.decodeFailed());
 
     const QRect needed = (visible & pictureArea).translated(-origin);
-    const QRect decoded = part.decodedRect();
+    const QRect decoded = part.decodedRect().toRect();
     QVERIFY2(decoded.contains(needed), qPrintable(QStringLiteral("decoded %1,%2 %3x%4")
                                                       .arg(decoded.x())
                                                       .arg(decoded.y())
@@ -522,9 +406,10 @@ void TestJpegImage::hugeHeader_data()
     QTest::newRow("65500 x 65500, bottom-right corner")
         << withSides(baseline, 65500, 65500) << QSize(65500, 65500) << QPoint(-65500 + 145, -65500 + 177)
         << false << kMidGrey;
-    // Progressive pixels are gathered for the whole picture before the first row: that is refused.
+    // Progressive pixels are gathered for the whole picture before the first row: that is refused, and
+    // the picture shows grey rather than nothing.
     QTest::newRow("progressive 30000 x 30000")
-        << withSides(progressive, 30000, 30000) << QSize(30000, 30000) << QPoint(0, 0) << true << kBackground;
+        << withSides(progressive, 30000, 30000) << QSize(30000, 30000) << QPoint(0, 0) << true << kMidGrey;
 }
 
 void TestJpegImage::hugeHeader()
@@ -544,12 +429,12 @@ void TestJpegImage::hugeHeader()
     QCOMPARE(jpeg.decodeFailed(), failed);
     const QRect needed = visible.translated(-origin);
     if (failed) {
-        QVERIFY(jpeg.decodedRect().isEmpty());
+        QVERIFY(jpeg.decodedRect().toRect().isEmpty());
     } else {
-        QVERIFY(jpeg.decodedRect().contains(needed));
-        QVERIFY(needed.adjusted(-16, 0, 16, 0).contains(jpeg.decodedRect())); // at most an iMCU more a side
-        QCOMPARE(jpeg.decodedRect().height(), 177);
-        QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().size());
+        QVERIFY(jpeg.decodedRect().toRect().contains(needed));
+        QVERIFY(needed.adjusted(-16, 0, 16, 0).contains(jpeg.decodedRect().toRect())); // at most an iMCU more a side
+        QCOMPARE(jpeg.decodedRect().toRect().height(), 177);
+        QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().toRect().size());
     }
     const QRgb actual = target.pixel(8, 8);
     QVERIFY2(near(actual, colourAt8x8, 24), qPrintable(describe(actual)));
@@ -579,8 +464,8 @@ void TestJpegImage::visibleBeyondDevice()
         jpeg.draw(painter, QPoint(0, 0), QRect(-30000, -30000, 90000, 90000));
     }
     QVERIFY(!jpeg.decodeFailed());
-    QVERIFY(jpeg.decodedRect().contains(reachable));
-    QVERIFY(reachable.adjusted(-16, -1, 16, 1).contains(jpeg.decodedRect()));
+    QVERIFY(jpeg.decodedRect().toRect().contains(reachable));
+    QVERIFY(reachable.adjusted(-16, -1, 16, 1).contains(jpeg.decodedRect().toRect()));
 }
 
 void TestJpegImage::truncatedData_data()
@@ -620,7 +505,7 @@ void TestJpegImage::truncatedData()
     drawInto(target, jpeg, QPoint(0, 0), QRect(0, 0, 32, 32));
     drawInto(target, jpeg, QPoint(0, 0), target.rect());
     QVERIFY(!jpeg.decodeFailed());
-    QCOMPARE(jpeg.decodedRect(), QRect(0, 0, 64, 64));
+    QCOMPARE(jpeg.decodedRect().toRect(), QRect(0, 0, 64, 64));
     QCOMPARE(jpeg.decodeCount(), 2);
     QVERIFY2(near(target.pixel(8, 8), topLeft, 24), qPrintable(describe(target.pixel(8, 8))));
     QVERIFY2(near(target.pixel(56, 56), bottomRight, 24), qPrintable(describe(target.pixel(56, 56))));
@@ -635,7 +520,7 @@ void TestJpegImage::scanCount_data()
     // One scan per coefficient: 1 + 63 scans for grey, 1 + 3 x 63 for colour.
     QTest::newRow("64 scans, grayscale")
         << Encoding::Grayscale << 1 << false << expectedColour(Encoding::Grayscale, kRed);
-    QTest::newRow("190 scans, colour") << Encoding::Baseline444 << 3 << true << kBackground;
+    QTest::newRow("190 scans, colour") << Encoding::Baseline444 << 3 << true << kMidGrey;
 }
 
 void TestJpegImage::scanCount()
@@ -649,7 +534,7 @@ void TestJpegImage::scanCount()
     QImage target = filledTarget();
     drawInto(target, jpeg, QPoint(0, 0), target.rect());
     QCOMPARE(jpeg.decodeFailed(), failed);
-    QCOMPARE(jpeg.decodedRect().isEmpty(), failed);
+    QCOMPARE(jpeg.decodedRect().toRect().isEmpty(), failed);
     QVERIFY2(near(target.pixel(8, 8), colourAt8x8, 24), qPrintable(describe(target.pixel(8, 8))));
 
     // A picture that failed is not decoded again on the next paint, wherever it is.
@@ -712,9 +597,9 @@ void TestJpegImage::cache()
     QCOMPARE(jpeg.decodeCount(), decodes);
     QCOMPARE(jpeg.decodedImage().cacheKey() == firstImage, decodes == 1);
     const QRect secondNeeded = (secondVisible & QRect(secondOrigin, size)).translated(-secondOrigin);
-    QVERIFY(jpeg.decodedRect().contains(secondNeeded));
+    QVERIFY(jpeg.decodedRect().toRect().contains(secondNeeded));
     const QRect firstNeeded = (firstVisible & QRect(firstOrigin, size)).translated(-firstOrigin);
-    QCOMPARE(jpeg.decodedRect().contains(firstNeeded), keepsFirst);
+    QCOMPARE(jpeg.decodedRect().toRect().contains(firstNeeded), keepsFirst);
 
     // Whether from the cache or not, the second draw shows what a fresh picture shows there.
     JpegImage fresh;
@@ -802,6 +687,132 @@ void TestJpegImage::registeredExtensions()
     } catch (const tk::Error &) {
         QVERIFY(!jpeg);
     }
+}
+
+void TestJpegImage::highDensityCompanion_data()
+{
+    QTest::addColumn<QByteArray>("companion"); // written as pic@2x.jpg beside a 24 x 16 red pic.jpg
+    QTest::addColumn<bool>("used");
+    QTest::addColumn<QRgb>("atRatio2");        // device pixel (4, 4) of the picture drawn at ratio 2
+    QTest::newRow("none") << QByteArray() << false << kRed;
+    QTest::newRow("twice the size") << encodeJpeg(quadrants(48, 32), Encoding::Baseline444) << true << kBlue;
+    QTest::newRow("progressive, twice the size")
+        << encodeJpeg(quadrants(48, 32), Encoding::Progressive420) << true << kBlue;
+    QTest::newRow("same size") << encodeJpeg(quadrants(24, 16), Encoding::Baseline444) << false << kRed;
+    QTest::newRow("one pixel too wide")
+        << encodeJpeg(quadrants(49, 32), Encoding::Baseline444) << false << kRed;
+    QTest::newRow("three times the size")
+        << encodeJpeg(quadrants(72, 48), Encoding::Baseline444) << false << kRed;
+    QTest::newRow("not a JPEG") << QByteArray("GIF89a") << false << kRed;
+    QTest::newRow("headers cut short")
+        << encodeJpeg(quadrants(48, 32), Encoding::Baseline444).left(40) << false << kRed;
+}
+
+void TestJpegImage::highDensityCompanion()
+{
+    QFETCH(QByteArray, companion);
+    QFETCH(bool, used);
+    QFETCH(QRgb, atRatio2);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QImage red(24, 16, QImage::Format_RGB32);
+    red.fill(kRed);
+    const QByteArray plain = encodeJpeg(red, Encoding::Baseline444);
+    const auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    };
+    write(u"pic.jpg"_qs, plain);
+    if (!companion.isNull())
+        write(u"pic@2x.jpg"_qs, companion);
+
+    for (bool fromFile : {true, false}) {
+        tk::Picture picture;
+        if (fromFile)
+            picture.LoadFromFile(folder.path() + u"\\pic.jpg"_qs); // the program's own spelling
+        else
+            picture.LoadFromData(u"jpg"_qs, plain, companion);
+        QCOMPARE(QSize(picture.width(), picture.height()), QSize(24, 16));
+        QCOMPARE(picture.highDensityGraphic() != nullptr, used);
+        QCOMPARE(picture.graphicForRatio(1), picture.graphic());
+        QCOMPARE(picture.graphicForRatio(2), used ? picture.highDensityGraphic() : picture.graphic());
+
+        // The lower left quarter of the companion is blue; at ratio 2 its device pixel (4, 20) lies
+        // there, while the plain file is red everywhere.
+        QImage target(48, 32, QImage::Format_ARGB32_Premultiplied);
+        target.setDevicePixelRatio(2);
+        target.fill(kBackground);
+        {
+            QPainter painter(&target);
+            picture.draw(painter, {0, 0}, QRect(0, 0, 24, 16));
+        }
+        QVERIFY2(near(target.pixel(4, 28), atRatio2, 40), qPrintable(describe(target.pixel(4, 28))));
+        QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40), qPrintable(describe(target.pixel(47, 31))));
+    }
+}
+
+void TestJpegImage::drawnSmaller_data()
+{
+    QTest::addColumn<Encoding>("encoding");
+    QTest::addColumn<qreal>("scale");    // painter scale: device pixels per picture pixel
+    QTest::addColumn<qreal>("ratio");    // the target's device pixel ratio
+    QTest::newRow("half") << Encoding::Baseline420 << 0.5 << 1.0;
+    QTest::newRow("three eighths") << Encoding::Baseline444 << 0.375 << 1.0;
+    QTest::newRow("a tenth") << Encoding::Baseline420 << 0.1 << 1.0;
+    QTest::newRow("a thirtieth, below libjpeg's smallest scale") << Encoding::Baseline420 << 1.0 / 30 << 1.0;
+    QTest::newRow("a quarter at ratio 2") << Encoding::Baseline420 << 0.25 << 2.0;
+    QTest::newRow("a tenth, progressive") << Encoding::Progressive420 << 0.1 << 1.0;
+    QTest::newRow("a tenth, CMYK") << Encoding::CmykInverted << 0.1 << 1.0;
+    QTest::newRow("a tenth, grayscale") << Encoding::Grayscale << 0.1 << 1.0;
+}
+
+void TestJpegImage::drawnSmaller()
+{
+    QFETCH(Encoding, encoding);
+    QFETCH(qreal, scale);
+    QFETCH(qreal, ratio);
+    const QSize size(1200, 960);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
+    const QSize device = (QSizeF(size) * scale * ratio).toSize();
+    QImage target(device + QSize(4, 4), QImage::Format_ARGB32_Premultiplied);
+    target.setDevicePixelRatio(ratio);
+    target.fill(kBackground);
+    {
+        QPainter painter(&target);
+        painter.scale(scale, scale);
+        jpeg.draw(painter, {0, 0}, QRect(QPoint(0, 0), size));
+    }
+    QVERIFY(!jpeg.decodeFailed());
+    // Never more than twice the device pixels each way: memory follows what is shown.
+    QVERIFY2(jpeg.decodedImage().width() <= 2 * device.width() + 16 &&
+                 jpeg.decodedImage().height() <= 2 * device.height() + 16,
+             qPrintable(QStringLiteral("%1 x %2").arg(jpeg.decodedImage().width()).arg(jpeg.decodedImage().height())));
+    // Every device pixel of the picture is painted, with the right quadrant's colour.
+    for (int y = 0; y < device.height(); ++y)
+        for (int x = 0; x < device.width(); ++x)
+            QVERIFY2(target.pixel(x, y) != kBackground, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+    const QPoint topLeft(device.width() / 4, device.height() / 4);
+    const QPoint bottomRight(device.width() * 3 / 4, device.height() * 3 / 4);
+    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40), qPrintable(describe(target.pixel(topLeft))));
+    QVERIFY2(near(target.pixel(bottomRight), expectedColour(encoding, kWhite), 40),
+             qPrintable(describe(target.pixel(bottomRight))));
+}
+
+void TestJpegImage::largePictureCentred()
+{
+    // An ordinary big photograph shown through a small window in its middle decodes within the budget
+    // of one paint: it must not come out grey.
+    const QSize size(4000, 3000);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), Encoding::Baseline420));
+    QImage target = filledTarget(QSize(145, 177));
+    const QPoint origin((145 - size.width()) / 2, (177 - size.height()) / 2);
+    drawInto(target, jpeg, origin, target.rect());
+    QVERIFY(!jpeg.decodeFailed());
+    QVERIFY2(near(target.pixel(8, 8), kRed, 24), qPrintable(describe(target.pixel(8, 8))));
+    QVERIFY2(near(target.pixel(136, 168), kWhite, 24), qPrintable(describe(target.pixel(136, 168))));
 }
 
 QTEST_GUILESS_MAIN(TestJpegImage)

@@ -1,9 +1,5 @@
 // Feeds arbitrary bytes to the wave output as a sound image: SDL's WAVE reader, the conversion to the
 // device format and the start of the sound, on SDL's dummy driver (no sound card needed).
-//
-// Build: clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Itoolkit -I/usr/include/SDL2
-//        fuzz/fuzz_wave.cpp toolkit/waveoutput.cpp toolkit/sdlaudio.cpp -ldl -o fuzz_wave
-// Run:   ./fuzz_wave fuzz/corpus/wave
 
 #include "waveoutput.h"
 

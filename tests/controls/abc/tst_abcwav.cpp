@@ -113,10 +113,15 @@ void TestAbcWav::waitForOutput(qint64 size) const
     QTRY_VERIFY_WITH_TIMEOUT(outputSize() >= size, 20000);
 }
 
-// All zero: silence in the device's signed 16-bit format.
+// All zero: silence in the device's signed 16-bit format. Neither holds for a stretch not yet written.
 static bool silent(const QByteArray &samples)
 {
     return !samples.isEmpty() && samples.count('\0') == samples.size();
+}
+
+static bool audible(const QByteArray &samples)
+{
+    return !samples.isEmpty() && samples.count('\0') != samples.size();
 }
 
 void TestAbcWav::libraryMappedOnlyByFirstPlay()
@@ -151,7 +156,8 @@ void TestAbcWav::syncLastsTheSound()
     QVERIFY(wave.Play());
     // Lower bounds only: the device's buffers make the end up to one buffer early, a busy machine late.
     QVERIFY2(clock.elapsed() >= length - 50, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(outputSize() - before >= bytesFor(length) - deviceBufferBytes);
+    // The disk file may hold back a stdio buffer of what the device has written.
+    QVERIFY(outputSize() - before >= bytesFor(length) - 3 * deviceBufferBytes);
     QVERIFY(!tk::WaveOutput::process().isSounding());
 }
 
@@ -177,7 +183,7 @@ void TestAbcWav::loopGoesOnUntilStop()
     waitForOutput(start + 8 * bytesFor(length));
     QVERIFY(tk::WaveOutput::process().isSounding());
     const qint64 late = outputSize() - deviceBufferBytes;
-    QVERIFY(!silent(outputAt(late, deviceBufferBytes)));
+    QVERIFY(audible(outputAt(late, deviceBufferBytes)));
 
     wave.Stop();
     QVERIFY(!tk::WaveOutput::process().isSounding());
@@ -230,13 +236,13 @@ void TestAbcWav::formatsPlay_data()
     QTest::addColumn<int>("rate");
     QTest::addColumn<int>("bits");
     QTest::addColumn<bool>("tellSize");
-    QTest::newRow("8-bit mono 11025") << 1 << 1 << 11025 << 8 << true;
+    QTest::newRow("8-bit mono 4000") << 1 << 1 << 4000 << 8 << true;
     QTest::newRow("16-bit stereo 44100, extent from the header") << 1 << 2 << 44100 << 16 << false;
-    QTest::newRow("24-bit mono 48000") << 1 << 1 << 48000 << 24 << true;
+    QTest::newRow("24-bit mono 96000") << 1 << 1 << 96000 << 24 << true;
     QTest::newRow("32-bit stereo 8000") << 1 << 2 << 8000 << 32 << true;
     QTest::newRow("float mono 22050") << 3 << 1 << 22050 << 32 << true;
     QTest::newRow("A-law mono 8000") << 6 << 1 << 8000 << 8 << true;
-    QTest::newRow("mu-law stereo 8000, extent from the header") << 7 << 2 << 8000 << 8 << false;
+    QTest::newRow("mu-law stereo 11025, extent from the header") << 7 << 2 << 11025 << 8 << false;
 }
 
 void TestAbcWav::formatsPlay()
@@ -246,15 +252,21 @@ void TestAbcWav::formatsPlay()
     QFETCH(int, rate);
     QFETCH(int, bits);
     QFETCH(bool, tellSize);
+    const int length = 300;
     WaveShape shape{std::uint16_t(formatTag), std::uint16_t(channels), std::uint32_t(rate),
-                    std::uint16_t(bits), 100};
+                    std::uint16_t(bits), std::uint32_t(length)};
     GeneratedWave wave(makeWaveImage(shape), tellSize);
+    wave.SetPlayMode(awpSync);
     const qint64 start = outputSize();
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(wave.Play());
-    QVERIFY(tk::WaveOutput::process().isSounding());
-    waitForOutput(start + 2 * deviceBufferBytes);
-    // The sound reaches the device (a failed conversion would give silence).
-    QVERIFY(!silent(outputAt(start, outputSize() - start)));
+    // Converted whole: a conversion that lost samples would end early.
+    QVERIFY2(clock.elapsed() >= length - 50, qPrintable(QString::number(clock.elapsed())));
+    // And heard (a conversion gone wrong could give silence), once the disk file has flushed it. The
+    // first two buffers may still hold what was written, and not flushed, before.
+    const qint64 from = start + 2 * deviceBufferBytes;
+    QTRY_VERIFY_WITH_TIMEOUT(audible(outputAt(from, outputSize() - from)), 20000);
 }
 
 void TestAbcWav::refusedImages_data()

@@ -67,7 +67,8 @@ void loadStoredPicture(tk::Picture &picture, const QString &name)
     if (!file.open(QIODevice::ReadOnly))
         throw tk::Error(tk::cannotOpenMessage(name));
     QFile highDensity(tk::highDensityPath(file.fileName()));
-    const QByteArray highDensityData = highDensity.open(QIODevice::ReadOnly) ? highDensity.readAll() : QByteArray();
+    const QByteArray highDensityData =
+        highDensity.open(QIODevice::ReadOnly) ? highDensity.readAll() : QByteArray();
     picture.LoadFromData(name.section(u'.', -1), file.readAll(), highDensityData);
 }
 

@@ -83,6 +83,12 @@ int main(int argc, char **argv)
     for (const NamedJpeg &giant : giantHeaders())
         registerCases(("giant_header_" + std::string(giant.name)).c_str(), giant.data);
     registerCases("5000_scans", manyScansJpeg(5000));
+    registerCases("5000_scans_1024", manyScansJpeg(5000, QSize(1024, 1024)));
+    // Few columns, very many rows: the whole picture is drawn into the control when stretched.
+    registerCases("5000_scans_64x60000", manyScansJpeg(5000, QSize(64, 60000)));
+    // Legitimate pictures, for scale: what an ordinary photograph costs.
+    registerCases("photo_progressive_2000x1500", encodeJpeg(quadrants(2000, 1500), Encoding::Progressive420));
+    registerCases("photo_baseline_4000x3000", encodeJpeg(quadrants(4000, 3000), Encoding::Baseline420));
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

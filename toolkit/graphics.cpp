@@ -104,7 +104,8 @@ void Picture::LoadFromFile(const QString &programPath)
     load(extensionOf(programPath), data, highDensityData);
 }
 
-void Picture::LoadFromData(const QString &extension, const QByteArray &data, const QByteArray &highDensityData)
+void Picture::LoadFromData(const QString &extension, const QByteArray &data,
+                           const QByteArray &highDensityData)
 {
     load(extension, data, highDensityData);
 }
@@ -122,8 +123,8 @@ void Picture::load(const QString &extension, const QByteArray &data, const QByte
             highDensity.reset();
         }
         // Any other size would draw the picture larger or smaller than on a 1x screen.
-        if (highDensity && (highDensity->width() != 2 * graphic->width() ||
-                            highDensity->height() != 2 * graphic->height()))
+        if (highDensity &&
+            (highDensity->width() != 2 * graphic->width() || highDensity->height() != 2 * graphic->height()))
             highDensity.reset();
     }
     setGraphic(std::move(graphic), std::move(highDensity));

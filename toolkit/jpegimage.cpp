@@ -36,7 +36,7 @@ constexpr qint64 kMinDecodeBudget = 12LL * 1024 * 1024;
 constexpr qint64 kDecodeBudgetPerShownPixel = 64;
 // Files of several scans are read whole before the first row comes out; the decoder memory bound
 // (kMaxDecoderMemory) already limits their size, this limits the passes over it.
-constexpr qint64 kMultiScanBudgetFactor = 12;
+constexpr qint64 kMultiScanBudgetFactor = 3;
 // Where a picture cannot be decoded, it shows this grey, as a JPEG file cut short does.
 constexpr QRgb kMissingDataGrey = qRgb(128, 128, 128);
 // Rows decoded larger than this many times the shown size are averaged down while they are read, so
@@ -187,7 +187,8 @@ qint64 entropyWork(const Decoder &dec, JDIMENSION rows)
 {
     if (dec.multiScan)
         return 0; // all of it was read, and paid for, while starting
-    return qint64(dec.cinfo.image_width) * rows * dec.cinfo.image_height / std::max(1u, dec.cinfo.output_height);
+    return qint64(dec.cinfo.image_width) * rows * dec.cinfo.image_height /
+           std::max(1u, dec.cinfo.output_height);
 }
 
 // Stops a decode that has spent its budget or has run past the end of the data: rows after that would
@@ -219,7 +220,8 @@ int skipRows(Decoder &dec, JDIMENSION y)
 {
     if (setjmp(dec.err.jump))
         return dec.err.pub.msg_code;
-    const JDIMENSION step = JDIMENSION(std::max(1, dec.cinfo.max_v_samp_factor * dec.cinfo.min_DCT_scaled_size));
+    const JDIMENSION step =
+        JDIMENSION(std::max(1, dec.cinfo.max_v_samp_factor * dec.cinfo.min_DCT_scaled_size));
     while (dec.cinfo.output_scanline < y) {
         if (const int stop = checkBudget(dec))
             return stop;
@@ -249,7 +251,8 @@ int readRows(Decoder &dec, unsigned char *bits, qsizetype bytesPerLine, int rows
         if (got == 0)
             return JERR_TOO_LITTLE_DATA; // cannot happen with data in memory: that source never suspends
         *rowsRead += int(got);
-        dec.spent += entropyWork(dec, got);
+        // Rows of a multi-scan file cost their inverse transforms only, but a tall one has many.
+        dec.spent += dec.multiScan ? qint64(dec.cinfo.output_width) * got : entropyWork(dec, got);
     }
     return 0;
 }
@@ -363,7 +366,8 @@ int readInto(Decoder &dec, QImage &image, int rows)
     int failure = 0;
     while (done < rows && failure == 0) {
         int read = 0;
-        failure = readRows(dec, strip.bits(), strip.bytesPerLine(), std::min(kRowsPerRead, rows - done), &read);
+        failure =
+            readRows(dec, strip.bits(), strip.bytesPerLine(), std::min(kRowsPerRead, rows - done), &read);
         if (cmyk)
             cmykToRgb32(strip, read, dec.cinfo.saw_Adobe_marker);
         for (int y = 0; y < read; ++y)
@@ -501,7 +505,8 @@ QRect deviceBounds(const QPainter &painter)
         const QTransform base = painter.combinedTransform().inverted(&invertible) * painter.deviceTransform();
         if (!invertible)
             return QRect();
-        return QRectF(base.map(QPointF(0, 0)), QSizeF(device->width(), device->height()) * device->devicePixelRatioF())
+        return QRectF(base.map(QPointF(0, 0)),
+                      QSizeF(device->width(), device->height()) * device->devicePixelRatioF())
             .toAlignedRect();
     }
     default:
@@ -532,7 +537,8 @@ struct JpegImage::Private {
     {
         if (decodedRect.isEmpty())
             return 0;
-        return std::min(decodedImage.width() / decodedRect.width(), decodedImage.height() / decodedRect.height());
+        return std::min(decodedImage.width() / decodedRect.width(),
+                        decodedImage.height() / decodedRect.height());
     }
 };
 
@@ -642,8 +648,8 @@ void JpegImage::draw(QPainter &painter, QPoint origin, const QRect &visible)
             if (qint64(both.width()) * both.height() <= kMaxGrownCachePixels)
                 request.region = both;
         }
-        request.budget = std::max(kMinDecodeBudget,
-                                  kDecodeBudgetPerShownPixel * deviceArea.width() * deviceArea.height());
+        request.budget =
+            std::max(kMinDecodeBudget, kDecodeBudgetPerShownPixel * deviceArea.width() * deviceArea.height());
         try {
             d->decode(request);
         } catch (const std::bad_alloc &) { // a copy of the bytes while salvaging: give up like any failure

@@ -52,6 +52,21 @@ QRgb Shaded(QColor colour, double brightness)
     return MixRgb(colour, colour, 0, brightness);
 }
 
+// An image of `logical` size painted at `scale`: painters on it work in logical units.
+QImage ScaledCanvas(QSize logical, int scale, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(logical * scale, format);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
+// Where the centre of a device pixel lies, in the logical coordinates the textures are described in
+// (a logical pixel's own value belongs to its centre, so at scale 1 this is the pixel itself).
+double LogicalAt(int devicePixel, int scale)
+{
+    return (devicePixel + 0.5) / scale - 0.5;
+}
+
 // A flat-sawn board: the saw cut the log along its axis, a little tilted to it, so the annual rings show as
 // long streaks along the board that close into arches where the cut comes nearest to the axis.
 struct Board {
@@ -93,13 +108,16 @@ enum class GrainRuns { Across, Down };
 void FillWithWood(QImage &image, const Board &board, const WoodColours &colours, GrainRuns grain,
                   bool turned = false)
 {
-    const int w = image.width();
-    const int h = image.height();
-    for (int y = 0; y < h; ++y) {
+    const int scale = static_cast<int>(image.devicePixelRatio());
+    const double logicalWidth = image.width() / scale;
+    const double logicalHeight = image.height() / scale;
+    for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const double px = turned ? w - 1 - x : x;
-            const double py = turned ? h - 1 - y : y;
+        const double ly = LogicalAt(y, scale);
+        for (int x = 0; x < image.width(); ++x) {
+            const double lx = LogicalAt(x, scale);
+            const double px = turned ? logicalWidth - 1 - lx : lx;
+            const double py = turned ? logicalHeight - 1 - ly : ly;
             const double along = grain == GrainRuns::Across ? px : py;
             const double across = grain == GrainRuns::Across ? py : px;
             const double tone = WoodTone(along, across, board);
@@ -191,15 +209,18 @@ QPainterPath RoundedRect(const QRectF &rect, double radius)
 
 void FillCardGround(QImage &image)
 {
-    const double cx = image.width() / 2.0;
-    const double cy = image.height() / 2.0;
+    const int scale = static_cast<int>(image.devicePixelRatio());
+    const double cx = image.width() / scale / 2.0;
+    const double cy = image.height() / scale / 2.0;
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        const double ly = LogicalAt(y, scale);
         for (int x = 0; x < image.width(); ++x) {
-            const double dx = (x - cx) / cx;
-            const double dy = (y - cy) / cy;
+            const double lx = LogicalAt(x, scale);
+            const double dx = (lx - cx) / cx;
+            const double dy = (ly - cy) / cy;
             const double vignette = 1.0 - 0.38 * Smooth(0.2, 1.5, dx * dx + dy * dy);
-            const double mottle = 0.86 + 0.28 * noise::Fractal(x / 22.0, y / 22.0, 4, 7);
+            const double mottle = 0.86 + 0.28 * noise::Fractal(lx / 22.0, ly / 22.0, 4, 7);
             line[x] = Shaded(QColor(70, 44, 30), vignette * mottle);
         }
     }
@@ -214,7 +235,7 @@ void DrawCardFrame(QPainter &p, const QRectF &card)
     p.drawPath(RoundedRect(card.adjusted(7.5, 7.5, -7.5, -7.5), 5));
 }
 
-void DrawStone(QPainter &p, const QRectF &stone, std::string_view runeName, bool turned)
+void DrawStone(QPainter &p, const QRectF &stone, std::string_view runeName, bool turned, int scale)
 {
     const QPainterPath outline = RoundedRect(stone, 15);
 
@@ -226,7 +247,7 @@ void DrawStone(QPainter &p, const QRectF &stone, std::string_view runeName, bool
             RoundedRect(stone.translated(1.5, 2.5).adjusted(-i * 0.7, -i * 0.7, i * 0.7, i * 0.7), 15 + i));
     }
 
-    QImage wood(stone.size().toSize(), QImage::Format_RGB32);
+    QImage wood = ScaledCanvas(stone.size().toSize(), scale);
     // Every rune has its own piece of wood, cut from its own spot of the log.
     const std::uint32_t seed = SeedOf(runeName);
     const Board board{
@@ -279,6 +300,22 @@ void DrawDownMark(QPainter &p, QPointF centre, double size, const QColor &colour
     p.drawPath(mark);
 }
 
+const QRectF IconRuneBox(10, 18, 80, 64);
+constexpr double IconPenWidth = 10;
+
+// The icon's rune in the icon's 100 x 100 units.
+void DrawIconRune(QPainter &p)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    const RuneGlyph *day = FindGlyph("ORMEX");
+    // Bevelled joins blunt the sharp corners, whose miters would run off the picture.
+    QPen pen(Qt::black, IconPenWidth);
+    pen.setJoinStyle(Qt::BevelJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(GlyphPath(*day, IconRuneBox));
+}
+
 } // namespace
 
 void RequireFonts()
@@ -298,7 +335,7 @@ void RequireFonts()
     }
 }
 
-QImage PaintCard(std::string_view runeName, ReadingPosition position)
+QImage PaintCard(std::string_view runeName, ReadingPosition position, int scale)
 {
     const RuneGlyph *found = FindGlyph(runeName);
     if (!found)
@@ -306,7 +343,7 @@ QImage PaintCard(std::string_view runeName, ReadingPosition position)
     const bool turned = position == ReadingPosition::Reversed;
     const RuneGlyph glyph = turned ? TurnedOver(*found) : *found;
 
-    QImage image(CardSize, QImage::Format_RGB32);
+    QImage image = ScaledCanvas(CardSize, scale);
     FillCardGround(image);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -315,7 +352,7 @@ QImage PaintCard(std::string_view runeName, ReadingPosition position)
     DrawCardFrame(p, card);
 
     const QRectF stone(23, 14, 99, 118);
-    DrawStone(p, stone, runeName, turned);
+    DrawStone(p, stone, runeName, turned, scale);
     if (!glyph.strokes.empty())
         DrawCarvedGlyph(p, glyph, stone.adjusted(0, 20, 0, -20), 8.0);
 
@@ -340,22 +377,23 @@ QImage PaintCard(std::string_view runeName, ReadingPosition position)
     return image;
 }
 
-QImage PaintBackground()
+QImage PaintBackground(int scale)
 {
-    QImage image(BackgroundSize, QImage::Format_RGB32);
+    QImage image = ScaledCanvas(BackgroundSize, scale);
     // The arches of the rings close inside the part the window shows.
     const Board board{20240607U, 15.0, 430.0, 260.0, -0.19, 60.0, 0.28};
     FillWithWood(image, board, {QColor(150, 98, 58), QColor(84, 50, 28)}, GrainRuns::Across);
     return image;
 }
 
-QImage PaintPlaceholder()
+QImage PaintPlaceholder(int scale)
 {
-    QImage image(PlaceholderSize, QImage::Format_RGB32);
+    QImage image = ScaledCanvas(PlaceholderSize, scale);
     QPainter p(&image);
-    p.fillRect(image.rect(), QColor(243, 146, 38));
-    for (int y = 3; y < image.height(); y += 6)
-        p.fillRect(QRect(0, y, image.width(), 2), QColor(233, 136, 32));
+    const QRect all(QPoint(0, 0), PlaceholderSize);
+    p.fillRect(all, QColor(243, 146, 38));
+    for (int y = 3; y < all.height(); y += 6)
+        p.fillRect(QRect(0, y, all.width(), 2), QColor(233, 136, 32));
     p.end();
     return image;
 }
@@ -374,9 +412,9 @@ int ButtonLetterSize(const QStringList &captions)
     throw std::runtime_error("the button captions do not fit the buttons");
 }
 
-QImage PaintButtonFace(const QString &caption, int letterPixelSize)
+QImage PaintButtonFace(const QString &caption, int letterPixelSize, int scale)
 {
-    QImage image(ButtonSize, QImage::Format_RGB32);
+    QImage image = ScaledCanvas(ButtonSize, scale);
     const Board board{77U, 9.0, -200.0, 80.0, 0.0, 12.0, 0.2};
     FillWithWood(image, board, {QColor(244, 222, 180), QColor(220, 186, 132)}, GrainRuns::Across);
 
@@ -413,21 +451,54 @@ QImage PaintButtonFace(const QString &caption, int letterPixelSize)
     return image;
 }
 
-QImage PaintIcon()
+QImage PaintIcon(int scale)
 {
-    QImage image(IconSize, QImage::Format_RGB32);
+    QImage image = ScaledCanvas(IconSize, scale);
     image.fill(Qt::white);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    const RuneGlyph *day = FindGlyph("ORMEX");
-    // Bevelled joins blunt the sharp corners, whose miters would run off the picture.
-    QPen pen(Qt::black, 10);
-    pen.setJoinStyle(Qt::BevelJoin);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(GlyphPath(*day, QRectF(10, 18, 80, 64)));
+    DrawIconRune(p);
     p.end();
     return image;
+}
+
+QImage PaintIconTransparent(int side)
+{
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(double(side) / IconSize.width(), double(side) / IconSize.height());
+    DrawIconRune(p);
+    p.end();
+    return image;
+}
+
+QByteArray IconSvg()
+{
+    // The same path, pen and joins as DrawIconRune, written out by hand: a closed stroke becomes one
+    // subpath ending in Z, so its corners join exactly as they do in the painted pictures.
+    const RuneGlyph *day = FindGlyph("ORMEX");
+    const double scale = IconRuneBox.height() / GlyphHeight;
+    const QPointF origin(IconRuneBox.center().x() - day->width * scale / 2, IconRuneBox.top());
+    QString d;
+    for (const GlyphStroke &stroke : day->strokes) {
+        for (std::size_t i = 0; i < stroke.points.size(); ++i) {
+            const QPointF p = origin + QPointF(stroke.points[i].x, stroke.points[i].y) * scale;
+            d += (i == 0 ? u"M"_s : u" L"_s) + QString::number(p.x(), 'g', 8) + u' ' +
+                 QString::number(p.y(), 'g', 8);
+        }
+        if (stroke.closed)
+            d += u" Z"_s;
+        d += u' ';
+    }
+    const QString svg = uR"(<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="%1" height="%2" viewBox="0 0 %1 %2">
+  <path d="%3" fill="none" stroke="#000000" stroke-width="%4" stroke-linejoin="bevel" stroke-linecap="square"/>
+</svg>
+)"_s.arg(IconSize.width())
+                            .arg(IconSize.height())
+                            .arg(d.trimmed())
+                            .arg(IconPenWidth);
+    return svg.toUtf8();
 }
 
 } // namespace art

@@ -2,6 +2,7 @@
 
 #include "RuneCatalogue.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QStringList>
@@ -11,6 +12,10 @@
 // The pictures of the program, painted from scratch: the rune cards, the board behind the window, the
 // card shown before the first draw, the faces of the three command buttons and the program's icon.
 namespace art {
+
+// Every picture is painted from its description at a scale: 1 gives the files the program has always had,
+// 2 their companions for screens with twice the pixel density (the same drawing, every detail resolved
+// on the finer grid, not an enlargement). The returned image carries the scale as its device pixel ratio.
 
 inline constexpr QSize CardSize{145, 177};
 inline constexpr QSize BackgroundSize{1152, 864};
@@ -30,16 +35,22 @@ void RequireFonts();
 
 // The card of one reading: the rune's stone with its sign cut in, turned over for a reversed reading, and
 // the rune's name. Throws std::runtime_error for a name without a glyph.
-QImage PaintCard(std::string_view runeName, ReadingPosition position);
+QImage PaintCard(std::string_view runeName, ReadingPosition position, int scale = 1);
 
-QImage PaintBackground();
-QImage PaintPlaceholder();
+QImage PaintBackground(int scale = 1);
+QImage PaintPlaceholder(int scale = 1);
 
 // The largest letter size at which every caption fits the visible part of a button with room to spare,
 // so that the three buttons are lettered alike.
 int ButtonLetterSize(const QStringList &captions);
-QImage PaintButtonFace(const QString &caption, int letterPixelSize);
+QImage PaintButtonFace(const QString &caption, int letterPixelSize, int scale = 1);
 
-QImage PaintIcon();
+// The icon on white, as the window and the old menu entry show it.
+QImage PaintIcon(int scale = 1);
+
+// The icon's rune alone on a transparent ground, for the desktop's themed icons: as an image of
+// side x side pixels, and as an SVG document drawn from the same strokes.
+QImage PaintIconTransparent(int side);
+QByteArray IconSvg();
 
 } // namespace art

@@ -21,9 +21,31 @@ namespace {
 constexpr int CardQuality = 92;
 constexpr int TextureQuality = 88;
 
-// A colour no wood has: the buttons treat it as see-through, and only these three margin pixels carry it.
+// Each picture is written at these scales: the file the program has always read, and its companion for
+// screens of twice the density, named the way Qt names such companions.
+struct Scale {
+    int factor;
+    QString suffix;
+};
+const Scale Scales[] = {{1, QString()}, {2, u"@2x"_s}};
+
+// Themed icon sizes for the desktop, beside the scalable one.
+constexpr int IconThemeSizes[] = {48, 64, 128, 256};
+
+// A colour no wood has: the buttons treat it as see-through, and only these three margin pixels carry it
+// (at a finer scale, the blocks of device pixels that make up those three pixels).
 constexpr std::uint16_t ButtonKeyColour = 0xF81F;
 const std::vector<QPoint> ButtonKeyPixels{{0, 53}, {1, 53}, {0, 52}};
+
+std::vector<QPoint> ScaledPixels(const std::vector<QPoint> &pixels, int scale)
+{
+    std::vector<QPoint> scaled;
+    for (const QPoint &p : pixels)
+        for (int dy = 0; dy < scale; ++dy)
+            for (int dx = 0; dx < scale; ++dx)
+                scaled.emplace_back(p.x() * scale + dx, p.y() * scale + dy);
+    return scaled;
+}
 
 QString ReadUtf8(const QString &path)
 {
@@ -37,28 +59,38 @@ QString ReadUtf8(const QString &path)
     return text;
 }
 
-void WriteCards(const QString &folder)
+void WriteCards(const QString &folder, const Scale &scale)
 {
     for (ReadingIndex i = FirstReading; i <= LastReading; ++i) {
         const RuneReading &reading = RuneCatalogue::Reading(i);
-        const QImage card = art::PaintCard(reading.RuneName, reading.Position);
-        imagefiles::WriteFile(folder + QString::number(i) + u".jpg"_s,
+        const QImage card = art::PaintCard(reading.RuneName, reading.Position, scale.factor);
+        imagefiles::WriteFile(folder + QString::number(i) + scale.suffix + u".jpg"_s,
                               imagefiles::EncodeJpeg(card, CardQuality, imagefiles::Chroma::Full));
     }
 }
 
-void WriteButtons(const QString &folder)
+void WriteButtons(const QString &folder, const Scale &scale)
 {
     const QStringList captions{u"Гадание на Рунах"_s, u"Справка"_s, u"Выход"_s};
-    const QStringList files{u"divine.bmp"_s, u"help.bmp"_s, u"exit.bmp"_s};
+    const QStringList files{u"divine"_s, u"help"_s, u"exit"_s};
+    // Measured once, in logical pixels, so that both scales letter the buttons alike.
     const int letterSize = art::ButtonLetterSize(captions);
     for (qsizetype i = 0; i < captions.size(); ++i) {
-        const QImage face = art::PaintButtonFace(captions[i], letterSize);
+        const QImage face = art::PaintButtonFace(captions[i], letterSize, scale.factor);
         std::vector<std::uint16_t> pixels = imagefiles::ToRgb565(face);
-        imagefiles::PlaceKeyColour(pixels, face.width(), ButtonKeyColour, ButtonKeyPixels);
-        imagefiles::WriteFile(folder + files[i],
+        imagefiles::PlaceKeyColour(pixels, face.width(), ButtonKeyColour,
+                                   ScaledPixels(ButtonKeyPixels, scale.factor));
+        imagefiles::WriteFile(folder + files[i] + scale.suffix + u".bmp"_s,
                               imagefiles::EncodeBmp565(face.width(), face.height(), pixels));
     }
+}
+
+void WriteThemeIcons(const QString &folder)
+{
+    imagefiles::WriteFile(folder + u"ormex.svg"_s, art::IconSvg());
+    for (int side : IconThemeSizes)
+        imagefiles::WriteFile(folder + u"ormex-"_s + QString::number(side) + u".png"_s,
+                              imagefiles::EncodePng(art::PaintIconTransparent(side)));
 }
 
 void Generate(const QString &root)
@@ -67,21 +99,22 @@ void Generate(const QString &root)
     const QString data = root + u"/data/g/"_s;
     const QString assets = root + u"/assets/"_s;
 
-    WriteCards(data);
     imagefiles::WriteFile(data + u"readme.txt"_s,
                           cp1251::EncodeText(ReadUtf8(root + u"/tools/readme.ru.txt"_s)));
-
-    imagefiles::WriteFile(
-        assets + u"background.jpg"_s,
-        imagefiles::EncodeJpeg(art::PaintBackground(), TextureQuality, imagefiles::Chroma::Subsampled));
-    imagefiles::WriteFile(
-        assets + u"placeholder.jpg"_s,
-        imagefiles::EncodeJpeg(art::PaintPlaceholder(), TextureQuality, imagefiles::Chroma::Subsampled));
-    WriteButtons(assets);
-
-    const QImage icon = art::PaintIcon();
-    imagefiles::WriteFile(assets + u"icon.bmp"_s, imagefiles::EncodeBmp24(icon));
-    imagefiles::WriteFile(root + u"/packaging/ormex.png"_s, imagefiles::EncodePng(icon));
+    for (const Scale &scale : Scales) {
+        WriteCards(data, scale);
+        imagefiles::WriteFile(assets + u"background"_s + scale.suffix + u".jpg"_s,
+                              imagefiles::EncodeJpeg(art::PaintBackground(scale.factor), TextureQuality,
+                                                     imagefiles::Chroma::Subsampled));
+        imagefiles::WriteFile(assets + u"placeholder"_s + scale.suffix + u".jpg"_s,
+                              imagefiles::EncodeJpeg(art::PaintPlaceholder(scale.factor), TextureQuality,
+                                                     imagefiles::Chroma::Subsampled));
+        WriteButtons(assets, scale);
+        imagefiles::WriteFile(assets + u"icon"_s + scale.suffix + u".bmp"_s,
+                              imagefiles::EncodeBmp24(art::PaintIcon(scale.factor)));
+    }
+    imagefiles::WriteFile(root + u"/packaging/ormex.png"_s, imagefiles::EncodePng(art::PaintIcon()));
+    WriteThemeIcons(root + u"/packaging/icons/"_s);
 }
 
 } // namespace

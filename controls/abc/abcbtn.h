@@ -210,13 +210,20 @@ public:
     void DeleteImage(int slot);
 
     // Draws a slot at its full size; through its mask when it has one and masked is asked for,
-    // opaque otherwise.
+    // opaque otherwise. On a denser device the slot's image for that ratio is drawn when one is stored,
+    // else the image itself, smoothly scaled.
     void Draw(QPainter &canvas, int slot, QPoint at, bool masked) const;
+
+    // A slot's image for a device of another pixel ratio: the list's size in that device's pixels, the
+    // ratio set on it, see-through pixels as alpha. Null until stored; a freed slot loses them.
+    const QImage *DenseImage(int slot, qreal ratio) const;
+    void SetDenseImage(int slot, QImage image);
 
 private:
     struct Slot {
         QImage image;
         QImage mask;
+        std::vector<QImage> dense; // one per device pixel ratio drawn on
     };
     int allocateSlot();
     QImage checkedCopy(const QImage &image) const;
@@ -374,7 +381,16 @@ private:
     bool sourceAvailable() const;
     QSize glyphSize() const;
     QImage renderSource();
-    QImage buildImage(TabcButtonState state, const QImage &slice);
+    // step: device pixels per picture pixel of the slice (the emboss offset of the disabled image).
+    QImage buildImage(TabcButtonState state, const QImage &slice, QRgb transparent, int step,
+                      const std::function<QImage()> &hotImage);
+    // The state that BuildStateImage keeps an image for when asked for state.
+    TabcButtonState builtState(TabcButtonState state) const;
+    // Stores the slot's image for the canvas's pixel ratio when it is not 1 and none is stored yet.
+    void prepareDenseImage(TabcButtonState state, int slot, qreal ratio);
+    // The state image built afresh from the picture's double-resolution companion, or null when there
+    // is none that fits this glyph.
+    QImage buildCompanionImage(TabcButtonState state, qreal ratio);
     void restorePicture();
     void compactPicture();
 

@@ -82,6 +82,59 @@ tk::TRect moved(tk::TRect r, int dx, int dy)
     return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
 }
 
+qreal deviceRatio(const QPainter &canvas)
+{
+    const QPaintDevice *device = canvas.device();
+    return device ? device->devicePixelRatio() : 1.0;
+}
+
+// Ratios come from window systems as floating-point sums; two that print alike are the same screen.
+bool sameRatio(qreal a, qreal b)
+{
+    return qAbs(a - b) < 1e-6;
+}
+
+QSize deviceSize(QSize logical, qreal ratio)
+{
+    return (QSizeF(logical) * ratio).toSize();
+}
+
+// Pixels of the key colour (or those a mask marks) become see-through, so that smoothing blends the
+// picture's edge into whatever lies below instead of into the key colour.
+QImage withAlpha(const QImage &image, QRgb key)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if (sameColour(line[x], key))
+                line[x] = 0;
+    }
+    return out;
+}
+
+QImage withMaskAlpha(const QImage &image, const QImage &mask)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            if (mask.pixelIndex(x, y))
+                out.setPixel(x, y, 0);
+    return out;
+}
+
+// Ready to be drawn on a device of this ratio: exactly the device pixels of the logical size, scaled
+// smoothly when the image has another resolution (never a blocky enlargement).
+QImage fittedToRatio(QImage image, QSize logical, qreal ratio)
+{
+    const QSize device = deviceSize(logical, ratio);
+    if (image.size() != device)
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                    .scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
 } // namespace
 
 bool CompactPictureStorage = false;
@@ -262,7 +315,7 @@ int TabcGlyphList::AddImage(const QImage &image)
 {
     QImage copy = checkedCopy(image);
     const int slot = allocateSlot();
-    m_slots[size_t(slot)] = {std::move(copy), QImage()};
+    m_slots[size_t(slot)] = {std::move(copy), QImage(), {}};
     ++m_count;
     return slot;
 }
@@ -272,7 +325,7 @@ int TabcGlyphList::AddMaskedImage(const QImage &image, tk::TColor transparent)
     QImage copy = checkedCopy(image);
     QImage mask = copy.createMaskFromColor(rgbOf(transparent), Qt::MaskInColor);
     const int slot = allocateSlot();
-    m_slots[size_t(slot)] = {std::move(copy), std::move(mask)};
+    m_slots[size_t(slot)] = {std::move(copy), std::move(mask), {}};
     ++m_count;
     return slot;
 }
@@ -284,6 +337,7 @@ void TabcGlyphList::DeleteImage(int slot)
         return;
     --m_count;
     m_occupied[size_t(slot)] = false;
+    m_slots[size_t(slot)].dense.clear();
 }
 
 void TabcGlyphList::Draw(QPainter &canvas, int slot, QPoint at, bool masked) const
@@ -291,16 +345,47 @@ void TabcGlyphList::Draw(QPainter &canvas, int slot, QPoint at, bool masked) con
     if (slot < 0 || size_t(slot) >= m_slots.size())
         return;
     const Slot &entry = m_slots[size_t(slot)];
-    if (!masked || entry.mask.isNull()) {
+    const bool throughMask = masked && !entry.mask.isNull();
+    const qreal ratio = deviceRatio(canvas);
+    if (!sameRatio(ratio, 1)) {
+        const QRectF area(at, QSizeF(m_width, m_height));
+        canvas.save();
+        canvas.setRenderHint(QPainter::SmoothPixmapTransform);
+        // A dense image of a masked slot is see-through; drawn opaque, the slot shows its key colour.
+        const QImage *dense = DenseImage(slot, ratio);
+        if (dense && (throughMask || entry.mask.isNull()))
+            canvas.drawImage(area, *dense);
+        else
+            canvas.drawImage(area, throughMask ? withMaskAlpha(entry.image, entry.mask) : entry.image);
+        canvas.restore();
+        return;
+    }
+    if (!throughMask) {
         canvas.drawImage(at, entry.image);
         return;
     }
-    QImage see = entry.image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < see.height(); ++y)
-        for (int x = 0; x < see.width(); ++x)
-            if (entry.mask.pixelIndex(x, y))
-                see.setPixel(x, y, 0);
-    canvas.drawImage(at, see);
+    canvas.drawImage(at, withMaskAlpha(entry.image, entry.mask));
+}
+
+const QImage *TabcGlyphList::DenseImage(int slot, qreal ratio) const
+{
+    if (!Occupied(slot))
+        return nullptr;
+    for (const QImage &image : m_slots[size_t(slot)].dense)
+        if (sameRatio(image.devicePixelRatio(), ratio))
+            return &image;
+    return nullptr;
+}
+
+void TabcGlyphList::SetDenseImage(int slot, QImage image)
+{
+    if (!Occupied(slot) || image.isNull())
+        return;
+    std::vector<QImage> &dense = m_slots[size_t(slot)].dense;
+    std::erase_if(dense, [&](const QImage &held) {
+        return sameRatio(held.devicePixelRatio(), image.devicePixelRatio());
+    });
+    dense.push_back(std::move(image));
 }
 
 TGlyphCache *GlyphCache = nullptr;
@@ -509,9 +594,10 @@ QImage TabcButtonGlyph::renderSource()
     return source;
 }
 
-QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice)
+QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice, QRgb transparent, int step,
+                                   const std::function<QImage()> &hotImage)
 {
-    const QRgb face = rgbOf(m_color), transparent = rgbOf(m_transparentColor);
+    const QRgb face = rgbOf(m_color);
     QImage t = slice.copy();
     auto brushCopy = [&] { replaceColour(t, slice, transparent, face); };
 
@@ -532,8 +618,7 @@ QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice)
             break;
         case aghFade:
         case aghDarken: {
-            const int hotSlot = BuildStateImage(abtHot);
-            const QImage hot = m_glyphList->Image(hotSlot);
+            const QImage hot = hotImage();
             for (int y = 0; y < t.height(); ++y)
                 for (int x = 0; x < t.width(); ++x) {
                     const QRgb p = hot.pixel(x, y);
@@ -562,10 +647,11 @@ QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice)
             };
             t.fill(face);
             const QRgb highlight = rgbOf(tk::clBtnHighlight), shadow = rgbOf(tk::clBtnShadow);
+            // One picture pixel down and right, however many device pixels that is.
             for (int y = 0; y < t.height(); ++y)
                 for (int x = 0; x < t.width(); ++x)
-                    if (drawn(x, y) && x + 1 < t.width() && y + 1 < t.height())
-                        t.setPixel(x + 1, y + 1, highlight);
+                    if (drawn(x, y) && x + step < t.width() && y + step < t.height())
+                        t.setPixel(x + step, y + step, highlight);
             for (int y = 0; y < t.height(); ++y)
                 for (int x = 0; x < t.width(); ++x)
                     if (drawn(x, y))
@@ -586,11 +672,15 @@ QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice)
     return t;
 }
 
-int TabcButtonGlyph::BuildStateImage(TabcButtonState state)
+TabcButtonState TabcButtonGlyph::builtState(TabcButtonState state) const
 {
     // A picture without a pressed slice shows its hot image while pressed.
-    if (state == abtDown && m_numGlyphs < 3)
-        state = abtHot;
+    return state == abtDown && m_numGlyphs < 3 ? abtHot : state;
+}
+
+int TabcButtonGlyph::BuildStateImage(TabcButtonState state)
+{
+    state = builtState(state);
     if (m_stateImage[state] != -1)
         return m_stateImage[state];
     if (!sourceAvailable())
@@ -610,12 +700,57 @@ int TabcButtonGlyph::BuildStateImage(TabcButtonState state)
 
     const int k = state < m_numGlyphs ? state : 0;
     const QImage slice = source.copy(w * k, 0, w, h);
-    const QImage image = buildImage(state, slice);
+    const QImage image = buildImage(state, slice, rgbOf(m_transparentColor), 1,
+                                    [this] { return m_glyphList->Image(BuildStateImage(abtHot)); });
     const int slot = state == abtExclusive ? m_glyphList->AddMaskedImage(image, m_transparentColor)
                                            : m_glyphList->AddImage(image);
     m_stateImage[state] = slot;
     compactPicture();
     return slot;
+}
+
+void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal ratio)
+{
+    if (sameRatio(ratio, 1) || !m_glyphList || m_glyphList->DenseImage(slot, ratio))
+        return;
+    const QSize logical(m_glyphList->Width(), m_glyphList->Height());
+    QImage fine = buildCompanionImage(state, ratio);
+    if (fine.isNull()) {
+        // Only the 1x picture: its finished state image, smoothly scaled.
+        const QImage &mask = m_glyphList->Mask(slot);
+        fine = mask.isNull() ? m_glyphList->Image(slot) : withMaskAlpha(m_glyphList->Image(slot), mask);
+    }
+    m_glyphList->SetDenseImage(slot, fittedToRatio(std::move(fine), logical, ratio));
+}
+
+QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
+{
+    constexpr int kCompanionScale = 2;
+    if (imageEntrySelected() || !m_glyphList)
+        return {};
+    tk::Graphic *companion = m_picture.graphicForRatio(ratio);
+    if (!companion || companion == m_picture.graphic())
+        return {};
+    const QSize size(companion->width(), companion->height());
+    if (size != m_pictureSize * kCompanionScale)
+        return {};
+    QImage source = workBitmap(size.width(), size.height(), tk::clBlack);
+    {
+        QPainter painter(&source);
+        companion->draw(painter, {0, 0}, source.rect());
+    }
+    // The companion's own key colour, unless one was chosen for the picture.
+    QRgb transparent = rgbOf(m_transparentColor);
+    if (!m_transparentColorSet && dynamic_cast<const tk::BitmapImage *>(companion))
+        transparent = rgbOf(lowerLeftColour(source));
+    const int w = source.width() / m_numGlyphs, h = source.height();
+    if (w != m_glyphList->Width() * kCompanionScale || h != m_glyphList->Height() * kCompanionScale)
+        return {};
+    const int k = state < m_numGlyphs ? state : 0;
+    const QImage slice = source.copy(w * k, 0, w, h);
+    const QImage image = buildImage(state, slice, transparent, kCompanionScale,
+                                    [&] { return buildCompanionImage(abtHot, ratio); });
+    return state == abtExclusive ? withAlpha(image, transparent) : image;
 }
 
 TGlyphLayout TabcButtonGlyph::ComputeGlyphLayout(QPainter &canvas, const tk::TRect &client,
@@ -712,6 +847,7 @@ void TabcButtonGlyph::DrawGlyphImage(QPainter &canvas, TabcButtonState state, QP
     const int slot = BuildStateImage(state);
     if (slot < 0)
         return;
+    prepareDenseImage(builtState(state), slot, deviceRatio(canvas));
     // Only the latched image has a mask; every other one already holds the face colour where the
     // picture is transparent.
     m_glyphList->Draw(canvas, slot, pos, state == abtExclusive);
@@ -725,6 +861,7 @@ void TabcButtonGlyph::DrawGlyphTiles(QPainter &canvas, TabcButtonState state, co
     const int slot = BuildStateImage(state);
     if (slot < 0)
         return;
+    prepareDenseImage(builtState(state), slot, deviceRatio(canvas));
     // Full-width ints: a 16-bit counter would never pass a right edge beyond 65535.
     for (int x = area.Left; x < area.Right; x += size.width())
         for (int y = area.Top; y < area.Bottom; y += size.height())

@@ -30,7 +30,9 @@ QPoint glyphCellSize(const QImage *glyph, TNumGlyphs numGlyphs)
     if (!glyph || glyph->isNull())
         return {0, 0};
     const int cells = std::clamp<int>(numGlyphs, 1, 4);
-    return {glyph->width() / cells, glyph->height()};
+    // Laid out in logical pixels: a strip made for a denser screen covers the same area.
+    const QSize logical = glyph->deviceIndependentSize().toSize();
+    return {logical.width() / cells, logical.height()};
 }
 
 // The layout axis is x for a glyph beside the caption and y for one above or below it.
@@ -122,6 +124,9 @@ QImage MakeDisabledGlyph(const QImage &source, tk::TColor maskColor, tk::TColor 
         return result;
     if (result.isNull())
         throw tk::Error(u"Out of system resources"_qs);
+    // A source made for a denser screen keeps its ratio, and its emboss stays one logical pixel deep.
+    result.setDevicePixelRatio(source.devicePixelRatio());
+    const int step = std::max(1, qRound(source.devicePixelRatio()));
 
     // A two-colour source is its own mask, with black as ink.
     const bool twoColour =
@@ -138,11 +143,11 @@ QImage MakeDisabledGlyph(const QImage &source, tk::TColor maskColor, tk::TColor 
     const QRgb highlight = tk::toQColor(highlightColor).rgb();
     const QRgb shadow = tk::toQColor(shadowColor).rgb();
     if (withHighlight) {
-        for (int y = 0; y + 1 < h; ++y) {
-            QRgb *below = reinterpret_cast<QRgb *>(result.scanLine(y + 1));
-            for (int x = 0; x + 1 < w; ++x) {
+        for (int y = 0; y + step < h; ++y) {
+            QRgb *below = reinterpret_cast<QRgb *>(result.scanLine(y + step));
+            for (int x = 0; x + step < w; ++x) {
                 if (isInk(x, y))
-                    below[x + 1] = highlight;
+                    below[x + step] = highlight;
             }
         }
     }

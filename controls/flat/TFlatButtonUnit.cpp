@@ -68,7 +68,9 @@ tk::TColor colorOfParent(const QWidget *control)
     return tk::clBtnFace;
 }
 
-// Draws image at origin leaving out every pixel of exactly the key colour.
+// Draws image at origin leaving out every pixel of exactly the key colour. On a device of another pixel
+// ratio the keyed image is scaled smoothly to that device's pixels (after keying, so edges blend into
+// the face rather than into the key colour).
 void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &image, QRgb key)
 {
     QImage keyed = image.convertToFormat(QImage::Format_ARGB32);
@@ -79,6 +81,13 @@ void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &ima
             if ((line[x] & RGB_MASK) == keyColor)
                 line[x] = 0;
         }
+    }
+    const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
+    if (!qFuzzyCompare(ratio, keyed.devicePixelRatio())) {
+        const QSize device = (keyed.deviceIndependentSize() * ratio).toSize();
+        keyed = keyed.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                    .scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        keyed.setDevicePixelRatio(ratio);
     }
     canvas.drawImage(origin, keyed);
 }
@@ -858,10 +867,12 @@ void TFlatButton::drawGlyph(QPainter &canvas, QPoint origin) const
     QImage cell(cellWidth, height, QImage::Format_RGB32);
     if (cell.isNull())
         return;
+    cell.setDevicePixelRatio(m_glyph.devicePixelRatio());
     {
         QPainter copy(&cell);
         copy.setCompositionMode(QPainter::CompositionMode_Source);
-        copy.drawImage(QRect(0, 0, cellWidth, height), m_glyph, QRect(left, 0, right - left, height));
+        const QSizeF logical = QSizeF(cellWidth, height) / cell.devicePixelRatio();
+        copy.drawImage(QRectF(QPointF(0, 0), logical), m_glyph, QRect(left, 0, right - left, height));
     }
     QRgb transparent = m_glyph.pixel(0, height - 1);
     if (cells == 1 && m_state == fbsDisabled) {

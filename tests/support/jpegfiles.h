@@ -126,7 +126,6 @@ inline QImage quadrants(int width, int height)
     return image;
 }
 
-
 // The same file claiming other sides: the frame header's height and width are patched in place. Any
 // start-of-frame marker (Huffman or arithmetic, sequential or progressive) is found.
 inline QByteArray withSides(QByteArray jpeg, int width, int height)
@@ -174,13 +173,14 @@ inline QByteArray constantGreyJpeg(int width, int height)
 
 // A progressive file whose last scan is repeated until it has `scans` scans in all: legal markers,
 // absurd work.
-inline QByteArray manyScansJpeg(int scans)
+inline QByteArray manyScansJpeg(int scans, QSize size = QSize(64, 64))
 {
-    const QByteArray progressive = encodeJpeg(quadrants(64, 64), Encoding::Progressive420);
+    const QByteArray progressive = encodeJpeg(quadrants(size.width(), size.height()), Encoding::Progressive420);
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
     const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
     int present = 0;
-    for (qsizetype at = progressive.indexOf("\xFF\xDA"); at >= 0; at = progressive.indexOf("\xFF\xDA", at + 2))
+    for (qsizetype at = progressive.indexOf("\xFF\xDA"); at >= 0;
+         at = progressive.indexOf("\xFF\xDA", at + 2))
         ++present;
     QByteArray result = progressive.left(end);
     const QByteArray repeated = progressive.mid(lastScan, end - lastScan);

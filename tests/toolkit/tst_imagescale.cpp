@@ -84,12 +84,15 @@ void TestImageScale::pictureCoversItsArea_data()
     QTest::addColumn<bool>("companionShown");
     // The main window's slot, its background and a stretched picture.
     QTest::newRow("slot, 1x file only") << QSize(145, 177) << QSize(145, 177) << QSize() << false << false;
-    QTest::newRow("slot, with companion") << QSize(145, 177) << QSize(145, 177) << QSize(290, 354) << false << true;
+    QTest::newRow("slot, with companion")
+        << QSize(145, 177) << QSize(145, 177) << QSize(290, 354) << false << true;
     QTest::newRow("slot, companion of the wrong size")
         << QSize(145, 177) << QSize(145, 177) << QSize(290, 353) << false << false;
     QTest::newRow("background") << QSize(572, 299) << QSize(572, 299) << QSize(1144, 598) << false << true;
-    QTest::newRow("stretched from a larger file") << QSize(145, 177) << QSize(600, 700) << QSize() << true << false;
-    QTest::newRow("stretched from a smaller file") << QSize(145, 177) << QSize(50, 60) << QSize() << true << false;
+    QTest::newRow("stretched from a larger file")
+        << QSize(145, 177) << QSize(600, 700) << QSize() << true << false;
+    QTest::newRow("stretched from a smaller file")
+        << QSize(145, 177) << QSize(50, 60) << QSize() << true << false;
 }
 
 void TestImageScale::pictureCoversItsArea()
@@ -123,7 +126,8 @@ void TestImageScale::pictureCoversItsArea()
                      QPoint(int(std::floor((10 + control.width()) * ratio)) - 1,
                             int(std::floor((10 + control.height()) * ratio)) - 1));
     if (qEnvironmentVariableIsSet("ORMEX_SAVE_SHOTS"))
-        shown.save(qEnvironmentVariable("ORMEX_SAVE_SHOTS") + u'/' + QString::fromLatin1(QTest::currentDataTag()) + u".png"_qs);
+        shown.save(qEnvironmentVariable("ORMEX_SAVE_SHOTS") + u'/' +
+                   QString::fromLatin1(QTest::currentDataTag()) + u".png"_qs);
     QCOMPARE(uncovered(shown, area), 0);
     const bool companionColours = showsQuadrants(shown, area, kWhite, kRed);
     const bool plainColours = showsQuadrants(shown, area, kRed, kWhite);

@@ -1,7 +1,7 @@
 #include "errors.h"
 #include "graphics.h"
-#include "jpegimage.h"
 #include "jpegfiles.h"
+#include "jpegimage.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,6 +172,8 @@ private Q_SLOTS:
     void drawnSmaller_data();
     void drawnSmaller();
     void largePictureCentred();
+    void fuzzFindings_data();
+    void fuzzFindings();
 };
 
 void TestJpegImage::initTestCase()
@@ -432,7 +434,8 @@ void TestJpegImage::hugeHeader()
         QVERIFY(jpeg.decodedRect().toRect().isEmpty());
     } else {
         QVERIFY(jpeg.decodedRect().toRect().contains(needed));
-        QVERIFY(needed.adjusted(-16, 0, 16, 0).contains(jpeg.decodedRect().toRect())); // at most an iMCU more a side
+        QVERIFY(needed.adjusted(-16, 0, 16, 0)
+                    .contains(jpeg.decodedRect().toRect())); // at most an iMCU more a side
         QCOMPARE(jpeg.decodedRect().toRect().height(), 177);
         QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().toRect().size());
     }
@@ -693,7 +696,7 @@ void TestJpegImage::highDensityCompanion_data()
 {
     QTest::addColumn<QByteArray>("companion"); // written as pic@2x.jpg beside a 24 x 16 red pic.jpg
     QTest::addColumn<bool>("used");
-    QTest::addColumn<QRgb>("atRatio2");        // device pixel (4, 4) of the picture drawn at ratio 2
+    QTest::addColumn<QRgb>("atRatio2"); // device pixel (4, 4) of the picture drawn at ratio 2
     QTest::newRow("none") << QByteArray() << false << kRed;
     QTest::newRow("twice the size") << encodeJpeg(quadrants(48, 32), Encoding::Baseline444) << true << kBlue;
     QTest::newRow("progressive, twice the size")
@@ -748,15 +751,16 @@ void TestJpegImage::highDensityCompanion()
             picture.draw(painter, {0, 0}, QRect(0, 0, 24, 16));
         }
         QVERIFY2(near(target.pixel(4, 28), atRatio2, 40), qPrintable(describe(target.pixel(4, 28))));
-        QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40), qPrintable(describe(target.pixel(47, 31))));
+        QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40),
+                 qPrintable(describe(target.pixel(47, 31))));
     }
 }
 
 void TestJpegImage::drawnSmaller_data()
 {
     QTest::addColumn<Encoding>("encoding");
-    QTest::addColumn<qreal>("scale");    // painter scale: device pixels per picture pixel
-    QTest::addColumn<qreal>("ratio");    // the target's device pixel ratio
+    QTest::addColumn<qreal>("scale"); // painter scale: device pixels per picture pixel
+    QTest::addColumn<qreal>("ratio"); // the target's device pixel ratio
     QTest::newRow("half") << Encoding::Baseline420 << 0.5 << 1.0;
     QTest::newRow("three eighths") << Encoding::Baseline444 << 0.375 << 1.0;
     QTest::newRow("a tenth") << Encoding::Baseline420 << 0.1 << 1.0;
@@ -786,18 +790,39 @@ void TestJpegImage::drawnSmaller()
     }
     QVERIFY(!jpeg.decodeFailed());
     // Never more than twice the device pixels each way: memory follows what is shown.
-    QVERIFY2(jpeg.decodedImage().width() <= 2 * device.width() + 16 &&
-                 jpeg.decodedImage().height() <= 2 * device.height() + 16,
-             qPrintable(QStringLiteral("%1 x %2").arg(jpeg.decodedImage().width()).arg(jpeg.decodedImage().height())));
+    QVERIFY2(
+        jpeg.decodedImage().width() <= 2 * device.width() + 16 &&
+            jpeg.decodedImage().height() <= 2 * device.height() + 16,
+        qPrintable(
+            QStringLiteral("%1 x %2").arg(jpeg.decodedImage().width()).arg(jpeg.decodedImage().height())));
     // Every device pixel of the picture is painted, with the right quadrant's colour.
     for (int y = 0; y < device.height(); ++y)
         for (int x = 0; x < device.width(); ++x)
             QVERIFY2(target.pixel(x, y) != kBackground, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
     const QPoint topLeft(device.width() / 4, device.height() / 4);
     const QPoint bottomRight(device.width() * 3 / 4, device.height() * 3 / 4);
-    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40), qPrintable(describe(target.pixel(topLeft))));
+    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40),
+             qPrintable(describe(target.pixel(topLeft))));
     QVERIFY2(near(target.pixel(bottomRight), expectedColour(encoding, kWhite), 40),
              qPrintable(describe(target.pixel(bottomRight))));
+
+    // Only the lower right part visible (columns cropped, rows skipped at the reduced scale): the same
+    // pixels as in the whole picture.
+    JpegImage part;
+    part.loadFromData(encodeJpeg(quadrants(size.width(), size.height()), encoding));
+    QImage partTarget = target.copy();
+    partTarget.fill(kBackground);
+    const QRect lowerRight(size.width() * 5 / 8, size.height() * 5 / 8, size.width() * 3 / 8,
+                           size.height() * 3 / 8);
+    {
+        QPainter painter(&partTarget);
+        painter.scale(scale, scale);
+        part.draw(painter, {0, 0}, lowerRight);
+    }
+    QVERIFY(part.decodedRect().top() > 0 && part.decodedRect().left() > 0);
+    const QPoint inside(device.width() * 7 / 8, device.height() * 7 / 8);
+    QVERIFY2(near(partTarget.pixel(inside), target.pixel(inside), 12),
+             qPrintable(describe(partTarget.pixel(inside))));
 }
 
 void TestJpegImage::largePictureCentred()
@@ -813,6 +838,49 @@ void TestJpegImage::largePictureCentred()
     QVERIFY(!jpeg.decodeFailed());
     QVERIFY2(near(target.pixel(8, 8), kRed, 24), qPrintable(describe(target.pixel(8, 8))));
     QVERIFY2(near(target.pixel(136, 168), kWhite, 24), qPrintable(describe(target.pixel(136, 168))));
+}
+
+void TestJpegImage::fuzzFindings_data()
+{
+    QTest::addColumn<QString>("file"); // in the picture fuzzer's corpus
+    QTest::addColumn<bool>("failed");
+    // 64 x 63552 progressive, dozens of refinement scans: once took seconds to gather when stretched.
+    QTest::newRow("tall progressive, refinement scans")
+        << u"finding_tall_progressive_refinement_scans.jpg"_qs << true;
+}
+
+void TestJpegImage::fuzzFindings()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, failed);
+    QFile input(QStringLiteral(ORMEX_DATA_DIR "/../fuzz/corpus/picture/") + file);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    const QByteArray data = input.readAll();
+    // Every way the fuzzer paints: top-left, centred, stretched, at ratios 1 and 2. Each paint covers
+    // the whole control, decoded or grey.
+    for (int way = 0; way < 6; ++way) {
+        JpegImage jpeg;
+        jpeg.loadFromData(data);
+        const qreal ratio = way < 3 ? 1 : 2;
+        QImage target(QSize(145, 177) * ratio, QImage::Format_ARGB32_Premultiplied);
+        target.setDevicePixelRatio(ratio);
+        target.fill(kBackground);
+        {
+            QPainter painter(&target);
+            QPoint origin(0, 0);
+            if (way % 3 == 1)
+                origin = QPoint((145 - jpeg.width()) / 2, (177 - jpeg.height()) / 2);
+            if (way % 3 == 2)
+                painter.scale(145.0 / jpeg.width(), 177.0 / jpeg.height());
+            jpeg.draw(painter, origin,
+                      way % 3 == 2 ? QRect(0, 0, jpeg.width(), jpeg.height()) : QRect(0, 0, 145, 177));
+        }
+        QCOMPARE(jpeg.decodeFailed(), failed);
+        const QRect covered = QRect(0, 0, std::min(145, jpeg.width()), std::min(177, jpeg.height()));
+        const QPoint probes[] = {covered.bottomRight(), QPoint(72, 88), QPoint(144, 176)};
+        const QPoint corner = probes[way % 3] * ratio;
+        QVERIFY2(target.pixel(corner) != kBackground, qPrintable(QStringLiteral("way %1").arg(way)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestJpegImage)

@@ -3,6 +3,7 @@
 #include "colors.h"
 #include "control.h"
 #include "cp1251.h"
+#include "edges.h"
 #include "errorboxes.h"
 #include "errors.h"
 #include "events.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -77,6 +79,8 @@ private Q_SLOTS:
     void unknownPictureKind();
     void polyline_data();
     void polyline();
+    void edgesAtPixelRatio_data();
+    void edgesAtPixelRatio();
 };
 
 void TestToolkit::fullStop_data()
@@ -406,6 +410,55 @@ void TestToolkit::polyline()
         for (int x = 0; x < 6; ++x)
             QVERIFY2((image.pixelColor(x, y) == QColor(Qt::black)) == lit.contains(QPoint(x, y)),
                      qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+}
+
+void TestToolkit::edgesAtPixelRatio_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("1") << qreal(1);
+    QTest::newRow("2") << qreal(2);
+    QTest::newRow("1.25") << qreal(1.25);
+    QTest::newRow("1.5") << qreal(1.5);
+    QTest::newRow("1.75") << qreal(1.75);
+}
+
+// Three nested rings, then a line drawn with Polyline, on a denser image: logical pixel k covers the
+// device pixels from round(k * ratio) up to round((k + 1) * ratio), so each line is one logical pixel
+// wide, crisp, and meets the next without a gap, an overlap or a blended seam.
+void TestToolkit::edgesAtPixelRatio()
+{
+    QFETCH(qreal, ratio);
+    constexpr int kSide = 20;
+    const QColor background(0, 128, 0), polylineColour(10, 20, 30);
+    QImage image((QSizeF(kSide, kSide) * ratio).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(background);
+    tk::TRect r{0, 0, kSide, kSide};
+    {
+        QPainter painter(&image);
+        tk::DrawEdge(painter, r, tk::Edge::RaisedOuter);
+        tk::DrawEdge(painter, r, tk::Edge::RaisedInner);
+        tk::DrawEdge(painter, r, tk::Edge::SunkenOuter);
+        const std::array<QPoint, 2> line{QPoint(r.Left, r.Top), QPoint(r.Left, r.Bottom)};
+        tk::Polyline(painter, line, polylineColour);
+    }
+    // By logical column (along the middle row) and row (down the middle column): the top-left colour of
+    // each ring, the polyline, then the untouched inside.
+    const QColor lit[] = {tk::toQColor(tk::cl3DLight), tk::toQColor(tk::clBtnHighlight),
+                          tk::toQColor(tk::clBtnShadow)};
+    auto expected = [&](int device, bool alongRow) {
+        int logical = 0;
+        while (qRound((logical + 1) * ratio) <= device)
+            ++logical;
+        if (logical < 3)
+            return lit[logical];
+        return alongRow && logical == 3 ? polylineColour : background;
+    };
+    const int middle = image.width() / 2;
+    for (int d = 0; d < int(6 * ratio); ++d) {
+        QCOMPARE(image.pixelColor(d, middle), expected(d, true));
+        QCOMPARE(image.pixelColor(middle, d), expected(d, false));
+    }
 }
 
 int main(int argc, char *argv[])

@@ -121,6 +121,19 @@ QFont captionFont()
     return font;
 }
 
+QImage canvasAtRatio(QSize logical, qreal ratio)
+{
+    QImage image((QSizeF(logical) * ratio).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(kBackground);
+    return image;
+}
+
+bool near(QColor a, QColor b)
+{
+    return qAbs(a.red() - b.red()) <= 2 && qAbs(a.green() - b.green()) <= 2 && qAbs(a.blue() - b.blue()) <= 2;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TabcButtonState)
@@ -172,6 +185,9 @@ private Q_SLOTS:
     void smallPictureStream_data();
     void smallPictureStream();
     void fileFormatsLookup();
+    void stateImagesAtPixelRatio_data();
+    void stateImagesAtPixelRatio();
+    void denseImagesLeaveWithTheirSlot();
 
 private:
     tk::TColor m_savedHighlight = 0, m_savedShadow = 0;
@@ -1047,6 +1063,85 @@ void TestButtonGlyph::fileFormatsLookup()
         error,
         u"Graphic Class \"MetafileXYZ\" needs to be registered with the abcFileFormatsList in unit abcgreg"_qs);
     QCOMPARE(picture.width(), 2 * kSlice);
+}
+
+void TestButtonGlyph::stateImagesAtPixelRatio_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<bool>("companion");
+    QTest::addColumn<TabcButtonState>("state");
+    QTest::addColumn<QColor>("inside");
+
+    // The 1x picture is red, its companion blue; the glyph covers logical (2, 2, 8 x 6) either way.
+    const QColor red(200, 30, 30), blue(30, 30, 200);
+    QTest::newRow("2, companion, up") << qreal(2) << true << abtUp << blue;
+    QTest::newRow("2, companion, hot") << qreal(2) << true << abtHot << blue;
+    QTest::newRow("2, companion, exclusive") << qreal(2) << true << abtExclusive << blue;
+    QTest::newRow("2, 1x only, up") << qreal(2) << false << abtUp << red;
+    QTest::newRow("2, 1x only, disabled") << qreal(2) << false << abtDisabled << kShadow;
+    QTest::newRow("1.5, companion, up") << qreal(1.5) << true << abtUp << blue;
+    QTest::newRow("1.5, companion, disabled") << qreal(1.5) << true << abtDisabled << kShadow;
+    QTest::newRow("1.5, 1x only, exclusive") << qreal(1.5) << false << abtExclusive << red;
+    QTest::newRow("1.25, 1x only, down") << qreal(1.25) << false << abtDown << red;
+}
+
+// On a denser device a state image covers exactly its logical area, from the companion when there is
+// one; its see-through pixels stay see-through.
+void TestButtonGlyph::stateImagesAtPixelRatio()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(bool, companion);
+    QFETCH(TabcButtonState, state);
+    QFETCH(QColor, inside);
+
+    QImage single = picture(8, 6, QColor(200, 30, 30));
+    QImage dense = picture(16, 12, QColor(30, 30, 200));
+    for (const QPoint p : {QPoint(0, 11), QPoint(1, 11), QPoint(1, 10), QPoint(0, 10)})
+        dense.setPixelColor(p, kClear); // the whole lower-left picture pixel, as the art has it
+    TabcButtonGlyph glyph;
+    glyph.setColor(kFaceColor);
+    glyph.Picture().setGraphic(bitmapOf(single), companion ? bitmapOf(dense) : nullptr);
+
+    QImage canvas = canvasAtRatio({12, 10}, ratio);
+    {
+        QPainter painter(&canvas);
+        glyph.DrawGlyphImage(painter, state, {2, 2});
+    }
+    const QRectF area(2, 2, 8, 6);
+    const qreal onePixel = 1 / ratio;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x) {
+            const QPointF centre = QPointF(x + 0.5, y + 0.5) / ratio;
+            const QString where = QStringLiteral("device pixel (%1, %2)").arg(x).arg(y);
+            if (!area.adjusted(-onePixel, -onePixel, onePixel, onePixel).contains(centre))
+                QVERIFY2(canvas.pixelColor(x, y) == kBackground, qPrintable(where + u" lies outside"_qs));
+            else if (area.adjusted(onePixel, onePixel, -onePixel, -onePixel).contains(centre) &&
+                     state != abtExclusive)
+                QVERIFY2(canvas.pixelColor(x, y) != kBackground, qPrintable(where + u" left empty"_qs));
+        }
+    // The middle of logical pixel (5, 4) of the glyph; the disabled image is the picture's outline.
+    const QColor middle = canvas.pixelColor(QPoint(int(7.5 * ratio), int(6.5 * ratio)));
+    QVERIFY2(near(middle, inside), qPrintable(describe(middle)));
+    // The companion's key-coloured lower-left corner: the face, or what lies below for the latched image.
+    // (A single 1x key pixel, smoothly enlarged, rightly blends with its neighbours.)
+    const QColor corner = canvas.pixelColor(QPoint(int(2.5 * ratio), int(7.5 * ratio)));
+    if (companion)
+        QVERIFY2(near(corner, state == abtExclusive ? kBackground : kFace), qPrintable(describe(corner)));
+}
+
+void TestButtonGlyph::denseImagesLeaveWithTheirSlot()
+{
+    TabcGlyphList list(4, 4);
+    const int slot = list.AddImage(picture(4, 4, kWhite));
+    QImage dense(8, 8, QImage::Format_ARGB32_Premultiplied);
+    dense.setDevicePixelRatio(2);
+    list.SetDenseImage(slot, dense);
+    QVERIFY(list.DenseImage(slot, 2));
+    QVERIFY(!list.DenseImage(slot, 1.5));
+    list.DeleteImage(slot);
+    // The next image takes the freed slot: the old picture's dense image must not come back with it.
+    QCOMPARE(list.AddImage(picture(4, 4, kBlack)), slot);
+    QVERIFY(!list.DenseImage(slot, 2));
 }
 
 QTEST_MAIN(TestButtonGlyph)

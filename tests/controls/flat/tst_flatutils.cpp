@@ -220,6 +220,8 @@ private Q_SLOTS:
     void disabledGlyph();
     void disabledGlyphSize_data();
     void disabledGlyphSize();
+    void disabledGlyphAtRatio_data();
+    void disabledGlyphAtRatio();
 
     void layout_data();
     void layout();
@@ -702,6 +704,31 @@ void TestFlatUtils::disabledGlyphSize()
         QCOMPARE(result.format(), QImage::Format_RGB32);
         QCOMPARE(result.pixelColor(size.width() - 1, size.height() - 1), kShadow);
     }
+}
+
+// The same glyphs made for a screen of twice the density: each picture pixel a 2 x 2 block. The greyed
+// image keeps the ratio, and every block comes out as its pixel did, the highlight a whole logical pixel
+// away rather than half of one.
+void TestFlatUtils::disabledGlyphAtRatio_data()
+{
+    disabledGlyph_data();
+}
+
+void TestFlatUtils::disabledGlyphAtRatio()
+{
+    QFETCH(bool, twoColour);
+    QFETCH(tk::TColor, mask);
+    QFETCH(bool, withHighlight);
+    QFETCH(QPoint, pixel);
+    QFETCH(QColor, expected);
+    const QImage single = glyphSource(twoColour);
+    QImage dense = single.scaled(single.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    dense.setDevicePixelRatio(2);
+    const QImage result =
+        MakeDisabledGlyph(dense, mask, tk::clBtnFace, tk::clBtnHighlight, tk::clBtnShadow, withHighlight);
+    QCOMPARE(result.devicePixelRatio(), qreal(2));
+    for (const QPoint corner : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)})
+        QCOMPARE(result.pixelColor(pixel * 2 + corner), expected);
 }
 
 void TestFlatUtils::layout_data()

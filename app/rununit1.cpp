@@ -92,6 +92,7 @@ Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     setFont(tk::defaultFont());
     setShowHint(false);
     createLayout();
+    setUpKeyboardAndReaders();
     if (auto *app = tk::Application::instance(); app && !app->MainForm())
         app->setMainForm(this);
     tk::runGuarded([this] { initi(this); });
@@ -232,8 +233,11 @@ void Tform1::guest(QObject *)
     tk::TImage *slotImages[] = {nullptr, form1->run1, form1->run2, form1->run3};
     for (int p = SpreadLeft; p <= SpreadRight; ++p)
         slotImages[p]->setHint(fromStd(RuneCatalogue::ShortMeaning(Spread.SpreadIndexes[p])));
-    for (int p = SpreadLeft; p <= SpreadRight; ++p)
+    for (int p = SpreadLeft; p <= SpreadRight; ++p) {
         slotImages[p]->Picture().LoadFromFile(fromStd(Spread.SpreadPictures[p]));
+        // Named after the card it now shows; a slot whose picture failed keeps the name of the old one.
+        slotImages[p]->setAccessibleName(readingTitle(Spread.SpreadIndexes[p]));
+    }
     Spread.HasDrawn = 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include "control.h"
 
+#include <QPointer>
 #include <QWidget>
 
 namespace tk {
@@ -48,10 +49,21 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // F1 runs the help button, Escape the open panel's close button, Enter a focused control that has
+    // no Enter of its own.
+    void keyPressEvent(QKeyEvent *event) override;
+    // While the panel is open the tab key stays on it: it covers the window's commands.
+    bool focusNextPrevChild(bool next) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createLayout();
     void showInterpretation(int position);
+    void setUpKeyboardAndReaders();
+    void panelShown();
+    void panelHidden();
+
+    QPointer<QWidget> m_panelOpener; // the focus before the panel took it, given back when it closes
 };
 
 // The one main window.
@@ -73,4 +85,12 @@ extern const QString kHelpFile;
 extern const QString kMakerUrl;
 extern const QString kLinkHint;
 inline constexpr int kHintForever = 99999999; // ms: in practice until the mouse leaves the control
+
+// What a screen reader calls the controls whose words are pictures, and the slots before a draw.
+extern const QString kDivineName;
+extern const QString kHelpName;
+extern const QString kExitName;
+extern const QString kSlotNames[3]; // left, middle, right
+// A drawn reading as its card names it: the rune, and "перевёрнута" under a reversed one.
+QString readingTitle(int reading);
 } // namespace rununit1

@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include "accessibility.h"
 #include "control.h"
 #include "errors.h"
 #include "events.h"
@@ -64,6 +65,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     m_hintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_hintTimer, &QTimer::timeout, this, &Application::hintTimerExpired);
     installEventFilter(this);
+    installAccessibility();
     setHintWindowClass<THintWindow>();
     // Hints start switched on, so their window exists from the start, as switching on would make it.
     createHintWindow();

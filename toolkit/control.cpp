@@ -1,8 +1,11 @@
 #include "control.h"
 
+#include "accessibility.h"
 #include "application.h"
 #include "events.h"
+#include "keyboard.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace tk {
@@ -13,7 +16,18 @@ Control::~Control() = default;
 
 void Control::setHint(const QString &hint)
 {
+    if (m_hint == hint)
+        return;
     m_hint = hint;
+    announceDescriptionChange(m_self);
+}
+
+bool Control::Press()
+{
+    if (!HasPress() || !m_self->isVisible() || !m_self->isEnabled() || commandsBlocked(m_self))
+        return false;
+    runGuarded([this] { PressAction(); });
+    return true;
 }
 
 bool Control::ShowHint() const
@@ -64,6 +78,22 @@ QString hintFor(const QWidget *widget)
     return {};
 }
 
+bool coveredByWindowedSibling(const QWidget *widget)
+{
+    const QWidget *parent = widget->parentWidget();
+    if (!parent || !asControl(widget) || asControl(widget)->Windowed())
+        return false;
+    for (const QObject *sibling : parent->children()) {
+        const auto *w = qobject_cast<const QWidget *>(sibling);
+        if (!w || w == widget || w->isWindow() || !w->isVisible())
+            continue;
+        const Control *c = asControl(w);
+        if ((!c || c->Windowed()) && w->geometry().contains(widget->geometry()))
+            return true;
+    }
+    return false;
+}
+
 GraphicControl::GraphicControl(QWidget *parent) : QWidget(parent), Control(this)
 {
     if (!parent)
@@ -106,11 +136,34 @@ void GraphicControl::mouseReleaseEvent(QMouseEvent *event)
         runGuarded([this] { Click(); });
 }
 
+void GraphicControl::keyPressEvent(QKeyEvent *event)
+{
+    if (!isActivationKey(*event) || !HasPress()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat())
+        Press();
+}
+
+void GraphicControl::focusInEvent(QFocusEvent *event)
+{
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+        setKeyboardInUse(true);
+    QWidget::focusInEvent(event);
+}
+
 bool GraphicControl::event(QEvent *event)
 {
     if (event->type() == QEvent::Type(CancelModeType))
         m_clickPending = false;
-    return QWidget::event(event);
+    if (event->type() != QEvent::Paint)
+        return QWidget::event(event);
+    // After the control's own painting, so that the mark lies on top of whatever it drew.
+    const bool done = QWidget::event(event);
+    paintFocusMark(this);
+    return done;
 }
 
 } // namespace tk

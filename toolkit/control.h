@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAccessible>
 #include <QString>
 #include <QWidget>
 
@@ -38,6 +39,22 @@ public:
     // A control with a window of its own lies above every control without one.
     virtual bool Windowed() const { return true; }
 
+    // What a screen reader is told. NoRole leaves the widget to Qt's own interface (a text box).
+    virtual QAccessible::Role AccessibleRole() const { return QAccessible::NoRole; }
+    // The name read when none was given with setAccessibleName: the caption as it shows. The hint is
+    // the description.
+    virtual QString AccessibleCaption() const { return {}; }
+    virtual void AccessibleState(QAccessible::State &) const {}
+
+    // Whether the control has a click that the keyboard and a screen reader can run.
+    virtual bool HasPress() const { return false; }
+    // Runs what a click runs, with the same handlers and error boxes. Nothing runs while the control is
+    // hidden or disabled or while an error box is up; returns whether it ran.
+    bool Press();
+
+protected:
+    virtual void PressAction() {}
+
 private:
     QWidget *m_self;
     QString m_hint;
@@ -58,6 +75,10 @@ QWidget *hintControlFor(QWidget *widget);
 // The hint text that applies to a widget: its own, or the nearest ancestor's when its own is empty.
 QString hintFor(const QWidget *widget);
 
+// True when a visible sibling with a window of its own lies over the whole widget: the mouse cannot reach
+// it, and neither may a screen reader's press.
+bool coveredByWindowedSibling(const QWidget *widget);
+
 // A control without a window of its own: it places itself below every windowed sibling whatever the
 // order of creation, and lets the mouse through to nothing but itself.
 class GraphicControl : public QWidget, public Control {
@@ -68,7 +89,15 @@ public:
 
     TNotifyEvent OnClick;
 
+    bool HasPress() const override { return bool(OnClick); }
+
 protected:
+    void PressAction() override { Click(); }
+    // Space and Enter run the focused control once, on the press: a release may belong to a key that
+    // closed an error box.
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+
     // The platform's click: left press and release inside the control. Exceptions from the handler
     // reach the application's error box.
     virtual void Click();

@@ -1,5 +1,6 @@
 #include "hintwindow.h"
 
+#include "accessibility.h"
 #include "fonts.h"
 
 #include <QGuiApplication>
@@ -37,6 +38,8 @@ void THintWindow::setCaption(const QString &caption)
     if (m_caption == caption)
         return;
     m_caption = caption;
+    // A hint that moves on to the next control keeps its window: a reader learns of the new text here.
+    announceNameChange(this);
     update();
 }
 

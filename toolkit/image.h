@@ -28,6 +28,8 @@ public:
     // Where the picture's top-left corner lies in the control (natural size only).
     QPoint pictureOrigin() const;
 
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Graphic; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,5 +1,6 @@
 #include "label.h"
 
+#include "accessibility.h"
 #include "canvas.h"
 
 #include <QPainter>
@@ -71,6 +72,11 @@ void TLabel::setFont(const QFont &font)
     QWidget::setFont(font);
     adjustSize();
     update();
+}
+
+QString TLabel::AccessibleCaption() const
+{
+    return withoutAccelerators(m_caption);
 }
 
 unsigned TLabel::textFlags() const

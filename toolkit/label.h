@@ -29,6 +29,9 @@ public:
     void setFontColor(TColor color);
     void setFont(const QFont &font);
 
+    QAccessible::Role AccessibleRole() const override { return QAccessible::StaticText; }
+    QString AccessibleCaption() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     unsigned textFlags() const;

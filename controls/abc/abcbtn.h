@@ -505,6 +505,12 @@ public:
     // Runs the click as a release inside would: BeforeClick, then OnClick.
     void Click() override;
 
+    // Read as a push button named by its caption (or its accessible name), checked while latched down.
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Button; }
+    QString AccessibleCaption() const override;
+    void AccessibleState(QAccessible::State &state) const override;
+    bool HasPress() const override { return true; }
+
     TabcCancelEvent BeforeClick;
     TabcMouseCancelEvent BeforeMouseDown;
     tk::TNotifyEvent OnDblClick;
@@ -515,6 +521,8 @@ public:
     tk::TNotifyEvent OnMouseLeave;
 
 protected:
+    // A click without the mouse: a group button toggles as under a release inside, then Click.
+    void PressAction() override;
     virtual void FireMouseEnter();
     virtual void FireMouseLeave();
     virtual void ClickHook() {}

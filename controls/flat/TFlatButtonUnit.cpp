@@ -1,9 +1,11 @@
 #include "TFlatButtonUnit.h"
 
 #include "TFlatPanelUnit.h"
+#include "accessibility.h"
 #include "application.h"
 #include "errors.h"
 #include "events.h"
+#include "keyboard.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -33,6 +35,8 @@ constexpr int kComputedMargin = -1;
 constexpr TNumGlyphs kMaxGlyphs = 4;
 // The face and the caption move this far right and down while the button is held or latched.
 constexpr QPoint kPressedOffset{1, 1};
+// The focus mark lies inside the raised frame of the lit face.
+constexpr int kFocusMarkInset = 3;
 
 // Shared by every flat button: one timer polls the cursor for the button the mouse last came onto.
 QTimer *g_hotTrackTimer = nullptr;
@@ -528,6 +532,28 @@ void TFlatButton::Click()
         dialog->done(dialog->result());
 }
 
+void TFlatButton::PressAction()
+{
+    QPointer<TFlatButton> self(this);
+    if (m_groupIndex != 0)
+        setDown(!m_down);
+    if (self)
+        Click();
+}
+
+QString TFlatButton::AccessibleCaption() const
+{
+    return tk::withoutAccelerators(m_caption);
+}
+
+void TFlatButton::AccessibleState(QAccessible::State &state) const
+{
+    if (m_groupIndex == 0)
+        return;
+    state.checkable = true;
+    state.checked = m_down;
+}
+
 bool TFlatButton::insideForTracking(QPoint pos) const
 {
     // The row just below the face still counts; the column just right of it does not.
@@ -663,6 +689,8 @@ void TFlatButton::keyReleaseEvent(QKeyEvent *event)
 
 void TFlatButton::focusInEvent(QFocusEvent *event)
 {
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+        tk::setKeyboardInUse(true);
     QWidget::focusInEvent(event);
     if (isEnabled()) {
         m_hot = true;
@@ -816,6 +844,7 @@ void TFlatButton::paintEvent(QPaintEvent *)
         drawCaption(canvas, layout.captionRect);
     }
     QPainter(this).drawImage(0, 0, face);
+    tk::paintFocusMark(this, kFocusMarkInset);
 }
 
 void TFlatButton::drawFace(QPainter &canvas)

@@ -139,6 +139,12 @@ public:
     static TFlatButton *HotButton();
     static int FlatButtonCount();
 
+    // Read as a push button named by its caption, checked while latched down.
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Button; }
+    QString AccessibleCaption() const override;
+    void AccessibleState(QAccessible::State &state) const override;
+    bool HasPress() const override { return true; }
+
     tk::TNotifyEvent OnClick;
     // A left double click while Down; the double click also presses and clicks as usual.
     tk::TNotifyEvent OnDblClick;
@@ -151,6 +157,8 @@ public:
 protected:
     // Gives the dialog ModalResult and fires OnClick. Exceptions pass to the caller.
     virtual void Click();
+    // A click without the mouse: a group button toggles as under a release inside, then Click.
+    void PressAction() override;
     virtual void MouseEnter();
     virtual void MouseLeave();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accessibility.h"
 #include "colors.h"
 #include "control.h"
 #include "label.h"
@@ -51,6 +52,9 @@ public:
     // and "&x" underlines x.
     const QString &Caption() const { return m_caption; }
     void setCaption(const QString &caption);
+    // Read as a group named by its caption.
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Grouping; }
+    QString AccessibleCaption() const override { return tk::withoutAccelerators(m_caption); }
 
     // Kept for the layout's sake; Qt lays out the children itself.
     bool UseDockManager() const { return m_useDockManager; }

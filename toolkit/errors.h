@@ -19,4 +19,11 @@ private:
     std::string m_utf8;
 };
 
+// Raised by an operation a base class declares for its descendants to implement, when one that has not
+// implemented it is asked to carry it out.
+class AbstractError : public Error {
+public:
+    AbstractError() : Error(QStringLiteral("Abstract operation called")) {}
+};
+
 } // namespace tk

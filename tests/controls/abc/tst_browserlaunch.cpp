@@ -1,5 +1,7 @@
 #include "browserlaunch.h"
 
+#include "../../support/xdgfolders.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,29 +19,6 @@ struct StartedProcess {
 };
 QList<StartedProcess> g_started;
 QStringList g_failing; // programs that behave as if they were not installed
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-QByteArray desktopFile(const QByteArray &exec)
-{
-    return "[Desktop Entry]\nType=Application\nName=Browser\nExec=" + exec + "\n";
-}
-
-// Points every freedesktop folder into root, so nothing of the machine's own set-up is read.
-void pointXdgAt(const QString &root, const QByteArray &desktop = "TEST")
-{
-    qputenv("XDG_CONFIG_HOME", (root + u"/config"_qs).toUtf8());
-    qputenv("XDG_CONFIG_DIRS", (root + u"/etc1:"_qs + root + u"/etc2"_qs).toUtf8());
-    qputenv("XDG_DATA_HOME", (root + u"/data"_qs).toUtf8());
-    qputenv("XDG_DATA_DIRS", (root + u"/share1:"_qs + root + u"/share2"_qs).toUtf8());
-    qputenv("XDG_CURRENT_DESKTOP", desktop);
-}
 
 } // namespace
 

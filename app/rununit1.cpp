@@ -74,6 +74,16 @@ void loadStoredPicture(tk::Picture &picture, const QString &name)
     picture.LoadFromData(name.section(u'.', -1), file.readAll(), highDensityData);
 }
 
+QFont runeTextFont()
+{
+    return tk::makeFont(u"Century Gothic"_qs, -13, tk::fsBold);
+}
+
+QFont linkFont()
+{
+    return tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline);
+}
+
 template <class Handler> tk::TNotifyEvent handler(Tform1 *form, Handler method)
 {
     return [form, method](QObject *sender) { (form->*method)(sender); };
@@ -93,6 +103,8 @@ Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     setCursor(Qt::ArrowCursor);
     setFont(tk::defaultFont());
     setShowHint(false);
+    if (auto *app = tk::Application::instance())
+        tk::loadFontsBeside(*app, {tk::defaultFont(), linkFont(), runeTextFont()}, u"(С) "_qs + kMakerUrl);
     createLayout();
     setUpKeyboardAndReaders();
     if (auto *app = tk::Application::instance(); app && !app->MainForm())
@@ -137,7 +149,7 @@ void Tform1::createLayout()
     Label1->setAutoSize(false);
     Label1->setGeometry(32, 256, 497, 161);
     Label1->setAlignment(tk::taCenter);
-    Label1->setFont(tk::makeFont(u"Century Gothic"_qs, -13, tk::fsBold));
+    Label1->setFont(runeTextFont());
     Label1->setFontColor(tk::clInfoBk);
     Label1->setTransparent(true);
 
@@ -165,7 +177,7 @@ void Tform1::createLayout()
     abcRepSpeedBtn3->OnClick = handler(this, &Tform1::exitproc);
 
     abcURLLabel1 = new TabcURLLabel(this);
-    abcURLLabel1->setFont(tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline));
+    abcURLLabel1->setFont(linkFont());
     abcURLLabel1->setFontColor(tk::clYellow);
     abcURLLabel1->setTransparent(true);
     abcURLLabel1->setMouseOverColor(tk::clLime);

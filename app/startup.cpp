@@ -1,11 +1,39 @@
 #include "startup.h"
 
+#include "accessibility.h"
 #include "application.h"
+#include "errors.h"
 #include "fonts.h"
+#include "graphics.h"
 #include "jpegimage.h"
 
+#include <QFile>
 #include <QIcon>
+#include <QPixmap>
 #include <QStyleFactory>
+
+namespace {
+
+// The window icon from the stored bitmaps, at 1x and 2x; a bitmap that cannot be read is left out.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const QString &name : {u":/assets/icon.bmp"_qs, u":/assets/icon@2x.bmp"_qs}) {
+        QFile file(name);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        tk::BitmapImage bitmap;
+        try {
+            bitmap.loadFromData(file.readAll());
+        } catch (const tk::Error &) {
+            continue;
+        }
+        icon.addPixmap(QPixmap::fromImage(bitmap.image()));
+    }
+    return icon;
+}
+
+} // namespace
 
 void runModuleStartup()
 {
@@ -16,11 +44,13 @@ void runModuleStartup()
 
 void initialiseApplication(tk::Application &app)
 {
+    tk::connectReaderBusBeside(app);
     tk::installFontSubstitutes();
     // One look on every desktop: the desktop's own theme must not restyle the scroll bar or buttons.
     app.setStyle(QStyleFactory::create(u"Fusion"_qs));
     app.setFont(tk::defaultFont());
-    app.setWindowIcon(QIcon(u":/assets/icon.bmp"_qs));
+    // The frameless window shows no icon itself; the task bar can wait for it.
+    app.afterFirstFrame([&app] { app.setWindowIcon(programIcon()); });
     app.Title = u"ORMEX"_qs;
     // The window measures its texts as it is built.
     tk::finishLoadingFontConfiguration();

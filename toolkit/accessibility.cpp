@@ -1,10 +1,12 @@
 #include "accessibility.h"
 
+#include "application.h"
 #include "control.h"
 #include "hintwindow.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QDBusConnection>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -116,6 +118,9 @@ void announce(QObject *object, QAccessible::Event what)
     // Qt itself returns at once unless a reader listens.
     if (!object)
         return;
+    // Nobody can have read what is not shown yet; asking would connect the reader bridge early.
+    if (object->isWidgetType() && !static_cast<QWidget *>(object)->isVisible())
+        return;
     QAccessibleEvent event(object, what);
     QAccessible::updateAccessibility(&event);
 }
@@ -129,6 +134,16 @@ void installAccessibility()
         return;
     installed = true;
     QAccessible::installFactory(controlFactory);
+}
+
+void connectReaderBusBeside(Application &app)
+{
+    // The platforms whose integration brings the bridge; elsewhere the bus would be connected for nothing.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != u"xcb"_qs && !platform.startsWith(u"wayland"_qs))
+        return;
+    // The connection belongs to Qt's bus manager from then on, for the bridge to find.
+    app.startBeside([] { QDBusConnection::sessionBus(); });
 }
 
 void announceNameChange(QObject *object)

@@ -13,6 +13,8 @@
 #include <QWindow>
 
 #include <new>
+#include <system_error>
+#include <utility>
 
 namespace tk {
 
@@ -80,6 +82,9 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 
 Application::~Application()
 {
+    // Before anything of the application goes: the work beside may be using it.
+    for (std::thread &thread : m_besideWork)
+        thread.join();
     m_hintWindow.reset();
 }
 
@@ -187,9 +192,41 @@ QWidget *Application::findControlAt(QPoint globalPos)
     return child ? child : top;
 }
 
+void Application::afterFirstFrame(std::function<void()> work)
+{
+    m_afterFirstFrame.push_back(std::move(work));
+    if (m_framePainted && m_afterFirstFrame.size() == 1)
+        QMetaObject::invokeMethod(this, &Application::runAfterFirstFrame, Qt::QueuedConnection);
+}
+
+void Application::startBeside(std::function<void()> work)
+{
+    try {
+        m_besideWork.emplace_back(work);
+    } catch (const std::system_error &) {
+        work();
+    }
+}
+
+void Application::runAfterFirstFrame()
+{
+    // Work may add work: it runs at the next turn.
+    for (auto &work : std::exchange(m_afterFirstFrame, {}))
+        runGuarded(work);
+}
+
 bool Application::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::Paint:
+        // A window paints itself, its children and puts the frame on the screen within this one event;
+        // a queued call runs once it has returned.
+        if (!m_framePainted && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow()) {
+            m_framePainted = true;
+            if (!m_afterFirstFrame.empty())
+                QMetaObject::invokeMethod(this, &Application::runAfterFirstFrame, Qt::QueuedConnection);
+        }
+        break;
     case QEvent::ToolTip:
         return true; // hints are ours; Qt's own tooltip would come on its own delays
     case QEvent::MouseMove:

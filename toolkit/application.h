@@ -10,7 +10,9 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 #include <typeinfo>
+#include <vector>
 
 namespace tk {
 
@@ -56,6 +58,14 @@ public:
 
     // Shows the main window and runs the message loop until it closes.
     int Run();
+
+    // Runs work once the first frame of a window is on the screen (at the next turn of the loop when
+    // one already is): for what that frame does not show, so that the window appears that much sooner.
+    void afterFirstFrame(std::function<void()> work);
+    // Runs work on a thread of its own while the main thread goes on, for start-up work that needs the
+    // application object and may run beside it (fonts, the session bus). The application waits for it
+    // before it ends. Where no thread can be had, work runs here and now.
+    void startBeside(std::function<void()> work);
 
     // The error box: caption Title, stop icon, OK. Cancels any mouse capture first.
     void ShowException(const QString &message);
@@ -116,6 +126,7 @@ private:
     void startHintTimer(int ms, bool show);
     void hintTimerExpired();
     void createHintWindow();
+    void runAfterFirstFrame();
 
     QPointer<QWidget> m_mainForm;
     bool m_running = false; // inside Run(): closing the main window ends it
@@ -133,6 +144,9 @@ private:
     bool m_hintTimerShows = false;
     QPoint m_lastCursor{-1, -1};
     bool m_pointerAway = false; // the pointer left our windows and has not come back
+    bool m_framePainted = false;
+    std::vector<std::function<void()>> m_afterFirstFrame;
+    std::vector<std::thread> m_besideWork;
 };
 
 // Runs an event handler; an exception that escapes it is shown in the error box and the program goes on.

@@ -1,5 +1,7 @@
 #include "fonts.h"
 
+#include "application.h"
+
 #include <QFontMetrics>
 
 #include <fontconfig/fontconfig.h>
@@ -50,6 +52,14 @@ void startLoadingFontConfiguration()
 void finishLoadingFontConfiguration()
 {
     fontConfigurationLoader().finish();
+}
+
+void loadFontsBeside(Application &app, const QList<QFont> &fonts, const QString &sample)
+{
+    app.startBeside([fonts, sample] {
+        for (const QFont &font : fonts)
+            QFontMetrics(font).horizontalAdvance(sample);
+    });
 }
 
 void installFontSubstitutes()

@@ -19,6 +19,14 @@ void installFontSubstitutes();
 void startLoadingFontConfiguration();
 void finishLoadingFontConfiguration();
 
+class Application;
+// Qt fills its font database, and looks up the fallback fonts of each family, the first time a font is
+// used: several milliseconds, under one lock that every thread shares. Measuring the fonts a window is
+// about to use beside the main thread does that work there while the window is built; the main thread
+// finds it done, or waits on the lock for the rest. Each thread still makes its own font engines. Call
+// after finishLoadingFontConfiguration.
+void loadFontsBeside(Application &app, const QList<QFont> &fonts, const QString &sample);
+
 // A font as the layout gives it: a negative height is the character height in pixels, a positive one
 // the cell height (character plus internal leading).
 QFont makeFont(const QString &family, int height, unsigned styles = 0);

@@ -3,11 +3,14 @@
 #include "errors.h"
 #include "files.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QPainter>
 
 #include <cmath>
+#include <utility>
 
 namespace tk {
 
@@ -49,8 +52,15 @@ std::unique_ptr<Graphic> createGraphicForFile(const QString &programPath)
 
 void BitmapImage::loadFromData(const QByteArray &data)
 {
-    QImage image;
-    if (!image.loadFromData(data, "BMP") || image.isNull())
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "bmp");
+    // Qt's own reader of the format, asked directly: with detection on, every image format plugin
+    // would be loaded and asked first, and none of them reads bitmaps.
+    reader.setAutoDetectImageFormat(false);
+    QImage image = reader.read();
+    if (image.isNull())
         throw Error(u"Bitmap image is not valid"_qs);
     m_image = std::move(image);
 }
@@ -87,10 +97,31 @@ qreal deviceScale(const QPainter &painter)
     return deviceScale(painter.deviceTransform());
 }
 
+Graphic *Picture::highDensityGraphic() const
+{
+    if (m_highDensityData.isEmpty())
+        return m_highDensity.get();
+    // Taken first, so that a companion that throws is dropped rather than parsed again on every paint.
+    const QByteArray data = std::exchange(m_highDensityData, QByteArray());
+    std::unique_ptr<Graphic> highDensity;
+    try {
+        highDensity = createGraphicForExtension(m_extension);
+        highDensity->loadFromData(data);
+    } catch (const Error &) {
+        return nullptr;
+    }
+    // Any other size would draw the picture larger or smaller than on a 1x screen.
+    if (m_graphic && highDensity->width() == 2 * m_graphic->width() &&
+        highDensity->height() == 2 * m_graphic->height())
+        m_highDensity = std::move(highDensity);
+    return m_highDensity.get();
+}
+
 Graphic *Picture::graphicForRatio(qreal ratio) const
 {
-    if (ratio > 1 && m_highDensity)
-        return m_highDensity.get();
+    if (ratio > 1)
+        if (Graphic *highDensity = highDensityGraphic())
+            return highDensity;
     return m_graphic.get();
 }
 
@@ -119,26 +150,19 @@ void Picture::load(const QString &extension, const QByteArray &data, const QByte
 {
     std::unique_ptr<Graphic> graphic = createGraphicForExtension(extension);
     graphic->loadFromData(data);
-    std::unique_ptr<Graphic> highDensity;
-    if (!highDensityData.isEmpty()) {
-        highDensity = createGraphicForExtension(extension);
-        try {
-            highDensity->loadFromData(highDensityData);
-        } catch (const Error &) {
-            highDensity.reset();
-        }
-        // Any other size would draw the picture larger or smaller than on a 1x screen.
-        if (highDensity &&
-            (highDensity->width() != 2 * graphic->width() || highDensity->height() != 2 * graphic->height()))
-            highDensity.reset();
-    }
-    setGraphic(std::move(graphic), std::move(highDensity));
+    m_graphic = std::move(graphic);
+    m_highDensity.reset();
+    // Parsing waits for a dense screen to ask (a bitmap decodes in full when parsed).
+    m_highDensityData = highDensityData;
+    m_extension = extension;
+    changed();
 }
 
 void Picture::setGraphic(std::unique_ptr<Graphic> graphic, std::unique_ptr<Graphic> highDensity)
 {
     m_graphic = std::move(graphic);
     m_highDensity = m_graphic ? std::move(highDensity) : nullptr;
+    m_highDensityData.clear();
     changed();
 }
 
@@ -147,7 +171,7 @@ Picture::Placement Picture::place(qreal scale, QPoint origin, const QRect &visib
     Graphic *graphic = graphicForRatio(scale);
     if (!graphic || graphic->empty())
         return {};
-    if (graphic != m_highDensity.get())
+    if (graphic == m_graphic.get())
         return {graphic, false, origin, visible};
     // The companion's pixels are half a unit wide: it is drawn in its own coordinates, scaled down.
     return {graphic, true, {0, 0}, QRect(visible.topLeft() * 2 - origin * 2, visible.size() * 2)};

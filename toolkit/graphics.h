@@ -42,7 +42,7 @@ public:
     }
 };
 
-// A device-independent bitmap (and whatever else Qt's image readers take), decoded when loaded.
+// A device-independent bitmap, read by Qt's own bitmap reader and decoded when loaded.
 class BitmapImage : public Graphic {
 public:
     int width() const override { return m_image.width(); }
@@ -79,7 +79,8 @@ public:
     Picture &operator=(const Picture &) = delete;
 
     Graphic *graphic() const { return m_graphic.get(); }
-    Graphic *highDensityGraphic() const { return m_highDensity.get(); }
+    // Parses the companion the first time it is asked for, so that a 1x screen never pays for it.
+    Graphic *highDensityGraphic() const;
     int width() const { return m_graphic ? m_graphic->width() : 0; }
     int height() const { return m_graphic ? m_graphic->height() : 0; }
 
@@ -89,7 +90,8 @@ public:
 
     // Reads the whole file and parses it with the kind its extension selects; the old graphic is
     // replaced only when all of that succeeded. The companion beside it (highDensityPath) is read too
-    // when it exists; a missing, unreadable, broken or wrongly sized companion is silently ignored.
+    // when it exists; a missing, unreadable, broken or wrongly sized companion is silently ignored
+    // (it is parsed when first drawn on a dense screen, so that is when it is found wanting).
     void LoadFromFile(const QString &programPath);
     // Loads from bytes held in memory (the pictures stored with the window layout); highDensityData,
     // when not empty, is the companion's bytes, used by the same rules as for a file.
@@ -121,7 +123,10 @@ private:
     void load(const QString &extension, const QByteArray &data, const QByteArray &highDensityData);
     void changed();
     std::unique_ptr<Graphic> m_graphic;
-    std::unique_ptr<Graphic> m_highDensity;
+    // The companion, parsed from m_highDensityData on first use; logically part of the loaded picture.
+    mutable std::unique_ptr<Graphic> m_highDensity;
+    mutable QByteArray m_highDensityData;
+    QString m_extension;
 };
 
 // How many device pixels one unit of the painter's coordinates covers (the larger of the two axes).

@@ -247,6 +247,9 @@ void TLabel::adjustSize()
 void TLabel::DoDrawText(QPainter *painter, TRect &r, unsigned flags)
 {
     const bool measuring = !painter || (flags & DT_CALCRECT);
+    // No text draws nothing; measuring it anyway would load the font for nothing.
+    if (!measuring && m_caption.isEmpty())
+        return;
     if (!m_showAccelChar)
         flags |= DT_NOPREFIX;
     DrawText(measuring ? nullptr : painter, font(),

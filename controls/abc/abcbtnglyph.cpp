@@ -58,6 +58,21 @@ QImage workBitmap(int width, int height, tk::TColor fill)
 // Every pixel of colour `from` becomes `to`.
 void replaceColour(QImage &image, const QImage &source, QRgb from, QRgb to)
 {
+    auto plain = [](QImage::Format f) { return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32; };
+    const QImage::Format format = image.format();
+    const bool direct = plain(format) && plain(source.format()) && source.size() == image.size();
+    if (direct) {
+        // The pixels themselves, as setPixel would store them: whole pictures go through here.
+        const QRgb stored = format == QImage::Format_RGB32 ? (to | 0xFF000000u) : to;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
+            auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if (sameColour(in[x], from))
+                    out[x] = stored;
+        }
+        return;
+    }
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             if (sameColour(source.pixel(x, y), from))

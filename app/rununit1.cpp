@@ -20,6 +20,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QResource>
 #include <QScreen>
 
 Tform1 *form1 = nullptr;
@@ -63,15 +64,25 @@ QString fromStd(std::string_view text)
 }
 
 // The pictures stored with the window come with the program itself.
+// The bytes of a picture stored in the program: a view of the program's own image where they are stored
+// uncompressed, so that a companion nobody draws is never even touched. Null when there is none.
+QByteArray storedBytes(const QString &path)
+{
+    const QResource resource(path);
+    if (!resource.isValid())
+        return QByteArray();
+    if (resource.compressionAlgorithm() != QResource::NoCompression)
+        return resource.uncompressedData();
+    return QByteArray::fromRawData(reinterpret_cast<const char *>(resource.data()), qsizetype(resource.size()));
+}
+
 void loadStoredPicture(tk::Picture &picture, const QString &name)
 {
-    QFile file(u":/assets/"_qs + name);
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = u":/assets/"_qs + name;
+    const QByteArray data = storedBytes(path);
+    if (data.isNull())
         throw tk::Error(tk::cannotOpenMessage(name));
-    QFile highDensity(tk::highDensityPath(file.fileName()));
-    const QByteArray highDensityData =
-        highDensity.open(QIODevice::ReadOnly) ? highDensity.readAll() : QByteArray();
-    picture.LoadFromData(name.section(u'.', -1), file.readAll(), highDensityData);
+    picture.LoadFromData(name.section(u'.', -1), data, storedBytes(tk::highDensityPath(path)));
 }
 
 QFont runeTextFont()

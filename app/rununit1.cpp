@@ -115,7 +115,7 @@ Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     setFont(tk::defaultFont());
     setShowHint(false);
     if (auto *app = tk::Application::instance())
-        tk::loadFontsBeside(*app, {tk::defaultFont(), linkFont(), runeTextFont()}, u"(С) "_qs + kMakerUrl);
+        tk::loadFontsBeside(*app, {linkFont(), tk::defaultFont()}); // what the first frame measures
     createLayout();
     setUpKeyboardAndReaders();
     if (auto *app = tk::Application::instance(); app && !app->MainForm())

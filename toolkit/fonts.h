@@ -25,7 +25,7 @@ class Application;
 // about to use beside the main thread does that work there while the window is built; the main thread
 // finds it done, or waits on the lock for the rest. Each thread still makes its own font engines. Call
 // after finishLoadingFontConfiguration.
-void loadFontsBeside(Application &app, const QList<QFont> &fonts, const QString &sample);
+void loadFontsBeside(Application &app, const QList<QFont> &fonts);
 
 // A font as the layout gives it: a negative height is the character height in pixels, a positive one
 // the cell height (character plus internal leading).

@@ -54,11 +54,12 @@ void finishLoadingFontConfiguration()
     fontConfigurationLoader().finish();
 }
 
-void loadFontsBeside(Application &app, const QList<QFont> &fonts, const QString &sample)
+void loadFontsBeside(Application &app, const QList<QFont> &fonts)
 {
-    app.startBeside([fonts, sample] {
+    app.startBeside([fonts] {
+        // Finding the font is the shared work; shaping text would only be this thread's own.
         for (const QFont &font : fonts)
-            QFontMetrics(font).horizontalAdvance(sample);
+            QFontMetrics(font).height();
     });
 }
 

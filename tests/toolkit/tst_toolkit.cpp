@@ -20,6 +20,9 @@
 #include <QTest>
 
 #include <array>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -50,12 +53,38 @@ protected:
     }
 };
 
+// A picture kind that counts how often it is parsed: "WxH" is a picture of that size, anything else is
+// refused.
+int g_countedParses = 0;
+
+class CountedGraphic : public tk::Graphic {
+public:
+    int width() const override { return m_size.width(); }
+    int height() const override { return m_size.height(); }
+    void loadFromData(const QByteArray &data) override
+    {
+        ++g_countedParses;
+        const QList<QByteArray> parts = data.split('x');
+        bool wide = false, high = false;
+        const QSize size = parts.size() == 2 ? QSize(parts[0].toInt(&wide), parts[1].toInt(&high)) : QSize();
+        if (!wide || !high)
+            throw tk::Error(u"not a counted picture"_qs);
+        m_size = size;
+    }
+    void draw(QPainter &, QPoint, const QRect &) override {}
+
+private:
+    QSize m_size;
+};
+
 } // namespace
 
 class TestToolkit : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // First: it needs a process in which no window has painted yet.
+    void workAfterFirstFrame();
     void fullStop_data();
     void fullStop();
     void cp1251_data();
@@ -81,6 +110,9 @@ private Q_SLOTS:
     void polyline();
     void edgesAtPixelRatio_data();
     void edgesAtPixelRatio();
+    void companionParsedWhenAsked_data();
+    void companionParsedWhenAsked();
+    void workBeside();
 };
 
 void TestToolkit::fullStop_data()
@@ -459,6 +491,87 @@ void TestToolkit::edgesAtPixelRatio()
         QCOMPARE(image.pixelColor(d, middle), expected(d, true));
         QCOMPARE(image.pixelColor(middle, d), expected(d, false));
     }
+}
+
+void TestToolkit::companionParsedWhenAsked_data()
+{
+    QTest::addColumn<QByteArray>("companion");
+    QTest::addColumn<bool>("used");
+    QTest::newRow("twice the size") << QByteArray("48x32") << true;
+    QTest::newRow("wrong size") << QByteArray("48x33") << false;
+    QTest::newRow("refused") << QByteArray("GIF89a") << false;
+}
+
+void TestToolkit::companionParsedWhenAsked()
+{
+    QFETCH(QByteArray, companion);
+    QFETCH(bool, used);
+    tk::registerFileFormat(u"cnt"_qs, [] { return std::make_unique<CountedGraphic>(); });
+    tk::Picture picture;
+    g_countedParses = 0;
+    picture.LoadFromData(u"cnt"_qs, "24x16", companion);
+    // A 1x screen never pays for the companion.
+    QCOMPARE(picture.graphicForRatio(1), picture.graphic());
+    QCOMPARE(g_countedParses, 1);
+    // Parsed once when a dense screen asks, whatever it turns out to be.
+    for (int ask = 0; ask < 3; ++ask) {
+        QCOMPARE(picture.graphicForRatio(2) != picture.graphic(), used);
+        QCOMPARE(picture.highDensityGraphic() != nullptr, used);
+    }
+    QCOMPARE(g_countedParses, 2);
+
+    // A new load, or a graphic set by hand, forgets a companion not yet parsed.
+    picture.LoadFromData(u"cnt"_qs, "24x16", companion);
+    picture.LoadFromData(u"cnt"_qs, "24x16");
+    QVERIFY(!picture.highDensityGraphic());
+    picture.LoadFromData(u"cnt"_qs, "24x16", companion);
+    picture.setGraphic(std::make_unique<CountedGraphic>());
+    QVERIFY(!picture.highDensityGraphic());
+    QCOMPARE(g_countedParses, 5);
+}
+
+void TestToolkit::workAfterFirstFrame()
+{
+    auto *app = tk::Application::instance();
+    QStringList done;
+    app->afterFirstFrame([&] {
+        done << u"first"_qs;
+        app->afterFirstFrame([&] { done << u"added by work"_qs; });
+    });
+    QCoreApplication::processEvents();
+    QCOMPARE(done, QStringList()); // nothing painted yet
+
+    QWidget window;
+    window.resize(40, 30);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(done, (QStringList{u"first"_qs, u"added by work"_qs}));
+
+    // Once a frame is on the screen, work runs at the next turn of the loop, not at once.
+    app->afterFirstFrame([&] { done << u"late"_qs; });
+    QCOMPARE(done.size(), 2);
+    QTRY_COMPARE(done.size(), 3);
+    // A failing piece of work is reported like a failing handler; the rest still runs.
+    ErrorBoxes boxes;
+    app->afterFirstFrame([] { throw tk::Error(u"No icon"_qs); });
+    app->afterFirstFrame([&] { done << u"after the failure"_qs; });
+    QTRY_COMPARE(done.size(), 4);
+    QCOMPARE(boxes.texts, QStringList{u"No icon."_qs});
+}
+
+void TestToolkit::workBeside()
+{
+    std::atomic<bool> ran = false;
+    std::thread::id where;
+    std::mutex mutex;
+    tk::Application::instance()->startBeside([&] {
+        const std::lock_guard lock(mutex);
+        where = std::this_thread::get_id();
+        ran = true;
+    });
+    QTRY_VERIFY(ran);
+    const std::lock_guard lock(mutex);
+    QVERIFY(where != std::this_thread::get_id());
 }
 
 int main(int argc, char *argv[])

@@ -114,8 +114,6 @@ Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     setCursor(Qt::ArrowCursor);
     setFont(tk::defaultFont());
     setShowHint(false);
-    if (auto *app = tk::Application::instance())
-        tk::loadFontsBeside(*app, {linkFont(), tk::defaultFont()}); // what the first frame measures
     createLayout();
     setUpKeyboardAndReaders();
     if (auto *app = tk::Application::instance(); app && !app->MainForm())

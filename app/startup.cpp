@@ -54,4 +54,5 @@ void initialiseApplication(tk::Application &app)
     app.Title = u"ORMEX"_qs;
     // The window measures its texts as it is built.
     tk::finishLoadingFontConfiguration();
+    tk::loadFontDatabaseBeside(app);
 }

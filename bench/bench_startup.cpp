@@ -328,9 +328,11 @@ void printRatios()
     const double scale2 = median(g_startsMs[kChildOrmexScale2]);
     if (ormex <= 0 || bare <= 0 || text <= 0)
         return;
-    std::printf("start-up ratios (%s, medians of %zu starts each): ormex/bare %.2f, ormex/text %.2f, "
+    std::printf("start-up ratios (%s, %s, medians of %zu starts each): ormex/bare %.2f, ormex/text %.2f, "
                 "text/bare %.2f",
-                qgetenv("QT_QPA_PLATFORM").constData(), g_startsMs[kChildOrmex].size(), ormex / bare,
+                qgetenv("QT_QPA_PLATFORM").constData(),
+                qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ? "no session bus" : "session bus",
+                g_startsMs[kChildOrmex].size(), ormex / bare,
                 ormex / text, text / bare);
     if (scale2 > 0)
         std::printf(", ormex scale 2/scale 1 %.2f", scale2 / ormex);

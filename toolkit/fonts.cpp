@@ -2,6 +2,7 @@
 
 #include "application.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 
 #include <fontconfig/fontconfig.h>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace tk {
 
@@ -54,25 +56,44 @@ void finishLoadingFontConfiguration()
     fontConfigurationLoader().finish();
 }
 
-void loadFontsBeside(Application &app, const QList<QFont> &fonts)
+void loadFontDatabaseBeside(Application &app)
 {
-    app.startBeside([fonts] {
-        // Finding the font is the shared work; shaping text would only be this thread's own.
-        for (const QFont &font : fonts)
-            QFontMetrics(font).height();
-    });
+    // Only the shared list: a font engine made there would serve that thread alone, and making it
+    // would hold the database's lock while the main thread waits for its own.
+    app.startBeside([] { QFontDatabase::families(); });
 }
+
+namespace {
+
+// The families the layout names, and the installed fonts that stand in for them.
+const std::pair<QString, QString> kStandIns[] = {
+    {u"Arial"_qs, u"Liberation Sans"_qs},
+    {u"MS Sans Serif"_qs, u"DejaVu Sans"_qs},
+    {u"Century Gothic"_qs, u"DejaVu Sans"_qs},
+};
+
+QString standInFor(const QString &family)
+{
+    for (const auto &[named, standIn] : kStandIns)
+        if (family.compare(named, Qt::CaseInsensitive) == 0)
+            return standIn;
+    return family;
+}
+
+} // namespace
 
 void installFontSubstitutes()
 {
-    QFont::insertSubstitution(u"Arial"_qs, u"Liberation Sans"_qs);
-    QFont::insertSubstitution(u"MS Sans Serif"_qs, u"DejaVu Sans"_qs);
-    QFont::insertSubstitution(u"Century Gothic"_qs, u"DejaVu Sans"_qs);
+    for (const auto &[named, standIn] : kStandIns)
+        QFont::insertSubstitution(named, standIn);
 }
 
 QFont makeFont(const QString &family, int height, unsigned styles)
 {
-    QFont font(family);
+    // The stand-in by name rather than through the substitutes: for a family that has substitutes, Qt
+    // sorts the whole font list for fallbacks each time it loads a font (about a millisecond), even when
+    // the font itself has every character.
+    QFont font(standInFor(family));
     font.setStyleStrategy(QFont::PreferAntialias);
     font.setHintingPreference(QFont::PreferFullHinting);
     if (height < 0) {

@@ -7,8 +7,9 @@ namespace tk {
 
 enum FontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
-// The families the layout names are not on a Linux desktop; map them once to metric-compatible or
-// look-alike fonts that the set-up installs. Call before the first font is used.
+// The families the layout names are not on a Linux desktop; they map to metric-compatible or look-alike
+// fonts that the set-up installs. makeFont asks for those by name; this also maps the names for a font
+// made any other way. Call before the first font is used.
 void installFontSubstitutes();
 
 // Loading the font configuration (its files and the cache of every installed font) takes a few
@@ -20,14 +21,12 @@ void startLoadingFontConfiguration();
 void finishLoadingFontConfiguration();
 
 class Application;
-// Qt fills its font database, and looks up the fallback fonts of each family, the first time a font is
-// used: several milliseconds, under one lock that every thread shares. Measuring the fonts a window is
-// about to use beside the main thread does that work there while the window is built; the main thread
-// finds it done, or waits on the lock for the rest. Each thread still makes its own font engines. Call
-// after finishLoadingFontConfiguration.
-void loadFontsBeside(Application &app, const QList<QFont> &fonts);
+// Qt fills its list of installed fonts (from the font configuration) the first time a font is used: a
+// millisecond or two, under a lock every thread shares. This fills it beside the main thread while the
+// window is being built. Call after finishLoadingFontConfiguration.
+void loadFontDatabaseBeside(Application &app);
 
-// A font as the layout gives it: a negative height is the character height in pixels, a positive one
+// A font as the layout gives it (a family the layout names becomes its stand-in): a negative height is the character height in pixels, a positive one
 // the cell height (character plus internal leading).
 QFont makeFont(const QString &family, int height, unsigned styles = 0);
 

@@ -18,7 +18,6 @@
 #include "windowdrag.h"
 #include "windowplacement.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QResource>
 #include <QScreen>
@@ -63,9 +62,9 @@ QString fromStd(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The pictures stored with the window come with the program itself.
-// The bytes of a picture stored in the program: a view of the program's own image where they are stored
-// uncompressed, so that a companion nobody draws is never even touched. Null when there is none.
+// The pictures stored with the window come with the program itself: a view of the program's own image
+// where they are stored uncompressed, so that a companion nobody draws is never even touched. Null when
+// there is none.
 QByteArray storedBytes(const QString &path)
 {
     const QResource resource(path);
@@ -83,16 +82,6 @@ void loadStoredPicture(tk::Picture &picture, const QString &name)
     if (data.isNull())
         throw tk::Error(tk::cannotOpenMessage(name));
     picture.LoadFromData(name.section(u'.', -1), data, storedBytes(tk::highDensityPath(path)));
-}
-
-QFont runeTextFont()
-{
-    return tk::makeFont(u"Century Gothic"_qs, -13, tk::fsBold);
-}
-
-QFont linkFont()
-{
-    return tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline);
 }
 
 template <class Handler> tk::TNotifyEvent handler(Tform1 *form, Handler method)
@@ -158,7 +147,7 @@ void Tform1::createLayout()
     Label1->setAutoSize(false);
     Label1->setGeometry(32, 256, 497, 161);
     Label1->setAlignment(tk::taCenter);
-    Label1->setFont(runeTextFont());
+    Label1->setFont(tk::makeFont(u"Century Gothic"_qs, -13, tk::fsBold));
     Label1->setFontColor(tk::clInfoBk);
     Label1->setTransparent(true);
 
@@ -186,7 +175,7 @@ void Tform1::createLayout()
     abcRepSpeedBtn3->OnClick = handler(this, &Tform1::exitproc);
 
     abcURLLabel1 = new TabcURLLabel(this);
-    abcURLLabel1->setFont(linkFont());
+    abcURLLabel1->setFont(tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline));
     abcURLLabel1->setFontColor(tk::clYellow);
     abcURLLabel1->setTransparent(true);
     abcURLLabel1->setMouseOverColor(tk::clLime);

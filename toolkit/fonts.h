@@ -26,8 +26,8 @@ class Application;
 // window is being built. Call after finishLoadingFontConfiguration.
 void loadFontDatabaseBeside(Application &app);
 
-// A font as the layout gives it (a family the layout names becomes its stand-in): a negative height is the character height in pixels, a positive one
-// the cell height (character plus internal leading).
+// A font as the layout gives it (a family the layout names becomes its stand-in): a negative height is
+// the character height in pixels, a positive one the cell height (character plus internal leading).
 QFont makeFont(const QString &family, int height, unsigned styles = 0);
 
 // The window's font: "MS Sans Serif", 11-pixel characters.

@@ -35,17 +35,6 @@ QPoint glyphCellSize(const QImage *glyph, TNumGlyphs numGlyphs)
     return {logical.width() / cells, logical.height()};
 }
 
-// The layout axis is x for a glyph beside the caption and y for one above or below it.
-int along(QPoint p, bool horizontal)
-{
-    return horizontal ? p.x() : p.y();
-}
-
-int across(QPoint p, bool horizontal)
-{
-    return horizontal ? p.y() : p.x();
-}
-
 } // namespace
 
 tk::TColor AdjustLightness(tk::TColor base, tk::TColor fallback, TAdvColors step, bool darken)
@@ -177,49 +166,63 @@ void LayoutGlyphAndCaption(const QFont &font, const tk::TRect &client, QPoint of
     }
 
     const bool horizontal = layout == blGlyphLeft || layout == blGlyphRight;
+    // Spacing may be anything an int holds, and margin up to the largest: the arithmetic runs in 64
+    // bits, and only the final places come back into a range that painting can still offset safely.
+    struct Pair {
+        qint64 x = 0, y = 0;
+    };
+    auto pair = [](QPoint p) { return Pair{p.x(), p.y()}; };
+    const Pair clientSize64 = pair(clientSize), glyph64 = pair(glyphSize), text64 = pair(textSize);
+    // The layout axis is x for a glyph beside the caption and y for one above or below it.
+    auto alongOf = [horizontal](Pair p) { return horizontal ? p.x : p.y; };
+    auto acrossOf = [horizontal](Pair p) { return horizontal ? p.y : p.x; };
+    qint64 margin64 = margin, spacing64 = spacing;
+
     // Both centred across the layout axis.
-    const int glyphAcross = (across(clientSize, horizontal) - across(glyphSize, horizontal) + 1) / 2;
-    const int textAcross = (across(clientSize, horizontal) - across(textSize, horizontal) + 1) / 2;
-    QPoint glyphAt = horizontal ? QPoint(0, glyphAcross) : QPoint(glyphAcross, 0);
-    QPoint textAt = horizontal ? QPoint(0, textAcross) : QPoint(textAcross, 0);
+    const qint64 glyphAcross = (acrossOf(clientSize64) - acrossOf(glyph64) + 1) / 2;
+    const qint64 textAcross = (acrossOf(clientSize64) - acrossOf(text64) + 1) / 2;
+    Pair glyphAt = horizontal ? Pair{0, glyphAcross} : Pair{glyphAcross, 0};
+    Pair textAt = horizontal ? Pair{0, textAcross} : Pair{textAcross, 0};
 
     if (textSize.x() == 0 || glyphSize.x() == 0)
-        spacing = 0;
+        spacing64 = 0;
 
     // What the glyph and the caption leave of the client along the layout axis; -1 asks for a share of it.
-    const int freeSpace =
-        along(clientSize, horizontal) - along(glyphSize, horizontal) - along(textSize, horizontal);
-    if (margin == -1 && spacing == -1) {
-        margin = freeSpace / 3;
-        spacing = margin;
-    } else if (margin == -1) {
-        margin = (freeSpace - spacing + 1) / 2;
-    } else if (spacing == -1) {
-        spacing = (freeSpace - margin) / 2;
+    const qint64 freeSpace = alongOf(clientSize64) - alongOf(glyph64) - alongOf(text64);
+    if (margin64 == -1 && spacing64 == -1) {
+        margin64 = freeSpace / 3;
+        spacing64 = margin64;
+    } else if (margin64 == -1) {
+        margin64 = (freeSpace - spacing64 + 1) / 2;
+    } else if (spacing64 == -1) {
+        spacing64 = (freeSpace - margin64) / 2;
     }
 
     switch (layout) {
     case blGlyphLeft:
-        glyphAt.rx() = margin;
-        textAt.rx() = glyphAt.x() + glyphSize.x() + spacing;
+        glyphAt.x = margin64;
+        textAt.x = glyphAt.x + glyph64.x + spacing64;
         break;
     case blGlyphRight:
-        glyphAt.rx() = clientSize.x() - margin - glyphSize.x();
-        textAt.rx() = glyphAt.x() - spacing - textSize.x();
+        glyphAt.x = clientSize64.x - margin64 - glyph64.x;
+        textAt.x = glyphAt.x - spacing64 - text64.x;
         break;
     case blGlyphTop:
-        glyphAt.ry() = margin;
-        textAt.ry() = glyphAt.y() + glyphSize.y() + spacing;
+        glyphAt.y = margin64;
+        textAt.y = glyphAt.y + glyph64.y + spacing64;
         break;
     case blGlyphBottom:
-        glyphAt.ry() = clientSize.y() - margin - glyphSize.y();
-        textAt.ry() = glyphAt.y() - spacing - textSize.y();
+        glyphAt.y = clientSize64.y - margin64 - glyph64.y;
+        textAt.y = glyphAt.y - spacing64 - text64.y;
         break;
     }
 
-    const QPoint origin(client.Left + offset.x(), client.Top + offset.y());
-    glyphPos = glyphAt + origin;
-    const QPoint textShift = textAt + origin;
+    // Far enough out to be off any face, near enough that the text's own offsets cannot overflow.
+    static constexpr qint64 farthest = qint64(1) << 29;
+    auto place = [](qint64 v) { return int(std::clamp(v, -farthest, farthest)); };
+    const Pair origin{qint64(client.Left) + offset.x(), qint64(client.Top) + offset.y()};
+    glyphPos = QPoint(place(glyphAt.x + origin.x), place(glyphAt.y + origin.y));
+    const QPoint textShift(place(textAt.x + origin.x), place(textAt.y + origin.y));
     textBounds.Left += textShift.x();
     textBounds.Right += textShift.x();
     textBounds.Top += textShift.y();

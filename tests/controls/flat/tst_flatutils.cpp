@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QTest>
 
+#include <climits>
+
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
@@ -861,6 +863,29 @@ void TestFlatUtils::layout_data()
         << u"M"_qs << u"M"_qs << ExpectedPlacement([](QSize t) {
                const int third = (20 - 32 - t.width()) / 3; // negative: truncated towards zero
                return Placement{{third, 2}, {third + 32 + third, (20 - t.height() + 1) / 2}};
+           });
+
+    // Any spacing, and any margin from -1 up: far-out places are held at 2^29, never wrapped around.
+    constexpr int far = 1 << 29;
+    QTest::newRow("largest margin, glyph left")
+        << face << QPoint() << int(blGlyphLeft) << 0 << INT_MAX << QSize(16, 16) << 1 << close << close
+        << ExpectedPlacement([](QSize t) {
+               return Placement{{far, 9}, {far, (33 - t.height() + 1) / 2}};
+           });
+    QTest::newRow("largest margin, glyph right")
+        << face << QPoint() << int(blGlyphRight) << 0 << INT_MAX << QSize(16, 16) << 1 << close << close
+        << ExpectedPlacement([](QSize t) {
+               return Placement{{-far, 9}, {-far, (33 - t.height() + 1) / 2}};
+           });
+    QTest::newRow("smallest spacing, margin worked out, glyph bottom")
+        << face << QPoint() << int(blGlyphBottom) << INT_MIN << -1 << QSize(16, 16) << 1 << close << close
+        << ExpectedPlacement([](QSize t) {
+               return Placement{{29, -far}, {(73 - t.width() + 1) / 2, far}};
+           });
+    QTest::newRow("largest spacing, glyph top, pressed")
+        << face << QPoint(1, 1) << int(blGlyphTop) << INT_MAX << 2 << QSize(16, 16) << 1 << close << close
+        << ExpectedPlacement([](QSize t) {
+               return Placement{{30, 3}, {(73 - t.width() + 1) / 2 + 1, far}};
            });
 
     QTest::newRow("accelerator mark is not measured")

@@ -22,30 +22,32 @@
 #include <QResource>
 #include <QScreen>
 
+using namespace Qt::StringLiterals;
+
 Tform1 *form1 = nullptr;
 
 namespace rununit1 {
 const QString kSlotHint =
     u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как кликните кнопку "
-    "\"Гадание на рунах\". Удачного вам гадания!"_qs;
+    "\"Гадание на рунах\". Удачного вам гадания!"_s;
 const QString kDivineHint =
     u"Для того, чтобы погадать, - мысленно сформруйте вопрос и клинкните эту кнопку. Удачного вам гадания, и "
-    "пусть рунические божества вам помогут в благих делах! Будьте счастливы!!! ;-)"_qs;
-const QString kHelpHint = u"Справка по программе ORMEX"_qs;
+    "пусть рунические божества вам помогут в благих делах! Будьте счастливы!!! ;-)"_s;
+const QString kHelpHint = u"Справка по программе ORMEX"_s;
 const QString kExitHint =
-    u"Выход из программы тут, а вот выход из жизненной ситуации ищите сами или попросите совета у рун."_qs;
-const QString kPanelCaption = u"Справка по руне такой-то"_qs;
-const QString kCloseHintInitial = u"Закрыть справку по руне"_qs;
-const QString kCloseHintRune = u"Закрыть справку по руне.\nНадеюсь, вы узнали много нового и интересного :-)"_qs;
+    u"Выход из программы тут, а вот выход из жизненной ситуации ищите сами или попросите совета у рун."_s;
+const QString kPanelCaption = u"Справка по руне такой-то"_s;
+const QString kCloseHintInitial = u"Закрыть справку по руне"_s;
+const QString kCloseHintRune = u"Закрыть справку по руне.\nНадеюсь, вы узнали много нового и интересного :-)"_s;
 const QString kCloseHintHelp =
-    u"Закрыть справку по программе.\nНадеюсь, вы узнали много нового и интересного :-)"_qs;
-const QString kNotYetDrawn = u"Вы еще не разу не кликали кнопку \"Гадание на рунах\"... "_qs;
-const QString kMemoInitialText = u"Интерпритация руны"_qs;
-const QString kHelpFile = u"g\\readme.txt"_qs;
+    u"Закрыть справку по программе.\nНадеюсь, вы узнали много нового и интересного :-)"_s;
+const QString kNotYetDrawn = u"Вы еще не разу не кликали кнопку \"Гадание на рунах\"... "_s;
+const QString kMemoInitialText = u"Интерпритация руны"_s;
+const QString kHelpFile = u"g\\readme.txt"_s;
 // A reserved name: the address can never lead to somebody else's site.
-const QString kMakerUrl = u"http://www.ormex.example"_qs;
+const QString kMakerUrl = u"http://www.ormex.example"_s;
 const QString kLinkHint = u"Сайт программы ORMEX: руны и их толкования, руническая магия, советы по гаданию и "
-                          "новые версии программы. Заходите в гости!"_qs;
+                          "новые версии программы. Заходите в гости!"_s;
 } // namespace rununit1
 
 using namespace rununit1;
@@ -77,7 +79,7 @@ QByteArray storedBytes(const QString &path)
 
 void loadStoredPicture(tk::Picture &picture, const QString &name)
 {
-    const QString path = u":/assets/"_qs + name;
+    const QString path = u":/assets/"_s + name;
     const QByteArray data = storedBytes(path);
     if (data.isNull())
         throw tk::Error(tk::cannotOpenMessage(name));
@@ -94,7 +96,7 @@ template <class Handler> tk::TNotifyEvent handler(Tform1 *form, Handler method)
 Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), tk::Control(this)
 {
     form1 = this;
-    setWindowTitle(tk::Application::instance() ? tk::Application::instance()->Title : u"ORMEX"_qs);
+    setWindowTitle(tk::Application::instance() ? tk::Application::instance()->Title : u"ORMEX"_s);
     setFixedSize(kFormWidth, kFormHeight);
     setAutoFillBackground(true);
     QPalette black = palette();
@@ -123,7 +125,7 @@ void Tform1::createLayout()
     Image1->setAlign(tk::alClient);
     Image1->setCenter(true);
     Image1->setStretch(false);
-    loadStoredPicture(Image1->Picture(), u"background.jpg"_qs);
+    loadStoredPicture(Image1->Picture(), u"background.jpg"_s);
     // Pictures decode beside the building of the rest of the window, its texts' fonts above all.
     Image1->decodeVisibleAhead();
     // The window has no frame to take hold of: the background itself moves it.
@@ -138,7 +140,7 @@ void Tform1::createLayout()
         slot->setCursor(Qt::PointingHandCursor);
         slot->setHint(kSlotHint);
         slot->setShowHint(true);
-        loadStoredPicture(slot->Picture(), u"placeholder.jpg"_qs);
+        loadStoredPicture(slot->Picture(), u"placeholder.jpg"_s);
         slot->decodeVisibleAhead();
         slot->OnClick = handler(this, slotHandlers[i]);
     }
@@ -147,7 +149,7 @@ void Tform1::createLayout()
     Label1->setAutoSize(false);
     Label1->setGeometry(32, 256, 497, 161);
     Label1->setAlignment(tk::taCenter);
-    Label1->setFont(tk::makeFont(u"Century Gothic"_qs, -13, tk::fsBold));
+    Label1->setFont(tk::makeFont(u"Century Gothic"_s, -13, tk::fsBold));
     Label1->setFontColor(tk::clInfoBk);
     Label1->setTransparent(true);
 
@@ -155,7 +157,7 @@ void Tform1::createLayout()
     abcRepSpeedBtn1->setGeometry(12, 11, 170, 45);
     abcRepSpeedBtn1->setHint(kDivineHint);
     abcRepSpeedBtn1->setShowHint(true);
-    loadStoredPicture(abcRepSpeedBtn1->Picture(), u"divine.bmp"_qs);
+    loadStoredPicture(abcRepSpeedBtn1->Picture(), u"divine.bmp"_s);
     abcRepSpeedBtn1->OnClick = handler(this, &Tform1::guest);
 
     abcRepSpeedBtn2 = new TabcRepSpeedBtn(this);
@@ -163,7 +165,7 @@ void Tform1::createLayout()
     abcRepSpeedBtn2->setCursor(Qt::WhatsThisCursor);
     abcRepSpeedBtn2->setHint(kHelpHint);
     abcRepSpeedBtn2->setShowHint(true);
-    loadStoredPicture(abcRepSpeedBtn2->Picture(), u"help.bmp"_qs);
+    loadStoredPicture(abcRepSpeedBtn2->Picture(), u"help.bmp"_s);
     abcRepSpeedBtn2->BeforeClick = [this](QObject *sender, bool &cancel) { HELPER(sender, cancel); };
 
     abcRepSpeedBtn3 = new TabcRepSpeedBtn(this);
@@ -171,17 +173,17 @@ void Tform1::createLayout()
     abcRepSpeedBtn3->setCursor(Qt::CrossCursor);
     abcRepSpeedBtn3->setHint(kExitHint);
     abcRepSpeedBtn3->setShowHint(true);
-    loadStoredPicture(abcRepSpeedBtn3->Picture(), u"exit.bmp"_qs);
+    loadStoredPicture(abcRepSpeedBtn3->Picture(), u"exit.bmp"_s);
     abcRepSpeedBtn3->OnClick = handler(this, &Tform1::exitproc);
 
     abcURLLabel1 = new TabcURLLabel(this);
-    abcURLLabel1->setFont(tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline));
+    abcURLLabel1->setFont(tk::makeFont(u"MS Sans Serif"_s, -19, tk::fsUnderline));
     abcURLLabel1->setFontColor(tk::clYellow);
     abcURLLabel1->setTransparent(true);
     abcURLLabel1->setMouseOverColor(tk::clLime);
     abcURLLabel1->setMouseDownColor(tk::clBlue);
     abcURLLabel1->setMouseDownEffects({almColorShadow, almSound});
-    abcURLLabel1->setCaption(u"(С) "_qs + kMakerUrl);
+    abcURLLabel1->setCaption(u"(С) "_s + kMakerUrl);
     abcURLLabel1->setURL(kMakerUrl);
     abcURLLabel1->setHint(kLinkHint);
     abcURLLabel1->setShowHint(true);
@@ -200,7 +202,7 @@ void Tform1::createLayout()
 
     FlatButton1 = new TFlatButton(FlatPanel1);
     FlatButton1->setGeometry(407, 231, 73, 33);
-    FlatButton1->setCaption(u"Закрыть"_qs);
+    FlatButton1->setCaption(u"Закрыть"_s);
     FlatButton1->setHint(kCloseHintInitial);
     FlatButton1->setColor(kCloseColor);
     FlatButton1->setParentColor(false);
@@ -220,7 +222,7 @@ void Tform1::createLayout()
     FlatHint1 = new TFlatHint(this);
     FlatHint1->setColorBackground(tk::clInfoBk);
     FlatHint1->setMaxHintWidth(400);
-    FlatHint1->setFont(tk::makeFont(u"Arial"_qs, -16), tk::clWindowText);
+    FlatHint1->setFont(tk::makeFont(u"Arial"_s, -16), tk::clWindowText);
 }
 
 void Tform1::showEvent(QShowEvent *event)

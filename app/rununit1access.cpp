@@ -12,20 +12,22 @@
 #include <QAccessible>
 #include <QKeyEvent>
 
+using namespace Qt::StringLiterals;
+
 // The main window for the keyboard and for screen readers.
 
 namespace rununit1 {
-const QString kDivineName = u"Гадание на Рунах"_qs;
-const QString kHelpName = u"Справка"_qs;
-const QString kExitName = u"Выход"_qs;
-const QString kSlotNames[3] = {u"Левая руна"_qs, u"Средняя руна"_qs, u"Правая руна"_qs};
+const QString kDivineName = u"Гадание на Рунах"_s;
+const QString kHelpName = u"Справка"_s;
+const QString kExitName = u"Выход"_s;
+const QString kSlotNames[3] = {u"Левая руна"_s, u"Средняя руна"_s, u"Правая руна"_s};
 
 QString readingTitle(int reading)
 {
     const RuneReading &r = RuneCatalogue::Reading(reading);
     QString title = QString::fromUtf8(r.RuneName.data(), qsizetype(r.RuneName.size()));
     if (r.Position == ReadingPosition::Reversed)
-        title += u", перевёрнута"_qs;
+        title += u", перевёрнута"_s;
     return title;
 }
 } // namespace rununit1

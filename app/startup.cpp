@@ -12,13 +12,15 @@
 #include <QPixmap>
 #include <QStyleFactory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The window icon from the stored bitmaps, at 1x and 2x; a bitmap that cannot be read is left out.
 QIcon programIcon()
 {
     QIcon icon;
-    for (const QString &name : {u":/assets/icon.bmp"_qs, u":/assets/icon@2x.bmp"_qs}) {
+    for (const QString &name : {u":/assets/icon.bmp"_s, u":/assets/icon@2x.bmp"_s}) {
         QFile file(name);
         if (!file.open(QIODevice::ReadOnly))
             continue;
@@ -47,11 +49,11 @@ void initialiseApplication(tk::Application &app)
     tk::connectReaderBusBeside(app);
     tk::installFontSubstitutes();
     // One look on every desktop: the desktop's own theme must not restyle the scroll bar or buttons.
-    app.setStyle(QStyleFactory::create(u"Fusion"_qs));
+    app.setStyle(QStyleFactory::create(u"Fusion"_s));
     app.setFont(tk::defaultFont());
     // The frameless window shows no icon itself; the task bar can wait for it.
     app.afterFirstFrame([&app] { app.setWindowIcon(programIcon()); });
-    app.Title = u"ORMEX"_qs;
+    app.Title = u"ORMEX"_s;
     // The window measures its texts as it is built.
     tk::finishLoadingFontConfiguration();
     tk::loadFontDatabaseBeside(app);

@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QApplication *application = nullptr;
@@ -44,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tk::TImage image(&parent);
     image.setGeometry(0, 0, 145, 177);
     try {
-        image.Picture().LoadFromData(u"jpg"_qs, bytes);
+        image.Picture().LoadFromData(u"jpg"_s, bytes);
     } catch (const tk::Error &) {
         return 0;
     }

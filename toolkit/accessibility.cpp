@@ -10,6 +10,8 @@
 #include <QMetaObject>
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 namespace {
@@ -78,7 +80,7 @@ public:
     QStringList keyBindingsForAction(const QString &actionName) const override
     {
         if (actionName == pressAction() && m_control->HasPress())
-            return {u"Space"_qs};
+            return {u"Space"_s};
         return QAccessibleWidget::keyBindingsForAction(actionName);
     }
 
@@ -140,7 +142,7 @@ void connectReaderBusBeside(Application &app)
 {
     // The platforms whose integration brings the bridge; elsewhere the bus would be connected for nothing.
     const QString platform = QGuiApplication::platformName();
-    if (platform != u"xcb"_qs && !platform.startsWith(u"wayland"_qs))
+    if (platform != u"xcb"_s && !platform.startsWith(u"wayland"_s))
         return;
     // The connection belongs to Qt's bus manager from then on, for the bridge to find.
     app.startBeside([] { QDBusConnection::sessionBus(); });

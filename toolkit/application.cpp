@@ -16,6 +16,8 @@
 #include <system_error>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 namespace {
@@ -355,8 +357,9 @@ void Application::ActivateHint(QPoint cursorPos)
         // A handler may have destroyed or hidden the control.
         m_hintActive = canShow && m_hintControl;
         if (m_hintActive && !info.HintStr.isEmpty()) {
-            if (!m_hintWindow || !info.HintWindowClass.sameClass(m_hintWindowClass) ||
-                (info.HintWindowClass.type && typeid(*m_hintWindow) != *info.HintWindowClass.type)) {
+            const THintWindow *shown = m_hintWindow.get();
+            if (!shown || !info.HintWindowClass.sameClass(m_hintWindowClass) ||
+                (info.HintWindowClass.type && typeid(*shown) != *info.HintWindowClass.type)) {
                 m_hintWindow.reset(info.HintWindowClass.create ? info.HintWindowClass.create() : new THintWindow);
             }
             TRect r = m_hintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
@@ -393,7 +396,7 @@ void runGuarded(const std::function<void()> &handler)
     } catch (const Error &e) {
         show(e.message());
     } catch (const std::bad_alloc &) {
-        show(u"Out of memory"_qs);
+        show(u"Out of memory"_s);
     } catch (const std::exception &e) {
         show(QString::fromLocal8Bit(e.what()));
     }

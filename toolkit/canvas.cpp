@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 namespace {
@@ -13,7 +15,7 @@ namespace {
 QString unifyLineBreaks(const QString &text)
 {
     QString out = text;
-    out.replace(u"\r\n"_qs, u"\n"_qs);
+    out.replace(u"\r\n"_s, u"\n"_s);
     out.replace(u'\r', u'\n');
     return out;
 }

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 QString nativePath(const QString &programPath)
@@ -46,7 +48,7 @@ QByteArray readWholeFile(const QString &programPath, qint64 maxBytes, const QStr
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode))
         throw Error(cannotOpenMessage(programPath));
     if (info.st_size > maxBytes)
-        throw Error(QString(tooLargeMessage).replace(u"%s"_qs, programPath));
+        throw Error(QString(tooLargeMessage).replace(u"%s"_s, programPath));
 
     // Read by size, but trust only what read() gives: the file may change while we read it.
     QByteArray data;
@@ -55,7 +57,7 @@ QByteArray readWholeFile(const QString &programPath, qint64 maxBytes, const QStr
     for (;;) {
         if (filled == data.size()) {
             if (data.size() > maxBytes)
-                throw Error(QString(tooLargeMessage).replace(u"%s"_qs, programPath));
+                throw Error(QString(tooLargeMessage).replace(u"%s"_s, programPath));
             data.resize(data.size() + 4096);
         }
         const ssize_t got = ::read(file.fd, data.data() + filled, size_t(data.size() - filled));
@@ -69,7 +71,7 @@ QByteArray readWholeFile(const QString &programPath, qint64 maxBytes, const QStr
         filled += got;
     }
     if (filled > maxBytes)
-        throw Error(QString(tooLargeMessage).replace(u"%s"_qs, programPath));
+        throw Error(QString(tooLargeMessage).replace(u"%s"_s, programPath));
     data.truncate(filled);
     return data;
 }

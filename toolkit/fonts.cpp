@@ -12,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 namespace {
@@ -67,9 +69,9 @@ namespace {
 
 // The families the layout names, and the installed fonts that stand in for them.
 const std::pair<QString, QString> kStandIns[] = {
-    {u"Arial"_qs, u"Liberation Sans"_qs},
-    {u"MS Sans Serif"_qs, u"DejaVu Sans"_qs},
-    {u"Century Gothic"_qs, u"DejaVu Sans"_qs},
+    {u"Arial"_s, u"Liberation Sans"_s},
+    {u"MS Sans Serif"_s, u"DejaVu Sans"_s},
+    {u"Century Gothic"_s, u"DejaVu Sans"_s},
 };
 
 QString standInFor(const QString &family)
@@ -115,7 +117,7 @@ QFont makeFont(const QString &family, int height, unsigned styles)
 
 QFont defaultFont()
 {
-    return makeFont(u"MS Sans Serif"_qs, -11);
+    return makeFont(u"MS Sans Serif"_s, -11);
 }
 
 } // namespace tk

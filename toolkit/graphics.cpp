@@ -12,6 +12,8 @@
 #include <cmath>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 namespace {
@@ -61,7 +63,7 @@ void BitmapImage::loadFromData(const QByteArray &data)
     reader.setAutoDetectImageFormat(false);
     QImage image = reader.read();
     if (image.isNull())
-        throw Error(u"Bitmap image is not valid"_qs);
+        throw Error(u"Bitmap image is not valid"_s);
     m_image = std::move(image);
 }
 
@@ -74,7 +76,7 @@ void BitmapImage::draw(QPainter &painter, QPoint origin, const QRect &visible)
 
 void registerBitmapFormat()
 {
-    registerFileFormat(u"bmp"_qs, [] { return std::make_unique<BitmapImage>(); });
+    registerFileFormat(u"bmp"_s, [] { return std::make_unique<BitmapImage>(); });
 }
 
 QString highDensityPath(const QString &programPath)
@@ -82,7 +84,7 @@ QString highDensityPath(const QString &programPath)
     const QString extension = extensionOf(programPath);
     if (extension.isEmpty())
         return QString();
-    return programPath.left(programPath.size() - extension.size() - 1) + u"@2x."_qs + extension;
+    return programPath.left(programPath.size() - extension.size() - 1) + u"@2x."_s + extension;
 }
 
 qreal deviceScale(const QTransform &toDevice)

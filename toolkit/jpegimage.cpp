@@ -19,6 +19,8 @@
 #include <system_error>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 namespace {
@@ -801,8 +803,8 @@ int JpegImage::decodeCount() const
 void registerJpegFormat()
 {
     const auto makeJpeg = [] { return std::unique_ptr<Graphic>(std::make_unique<JpegImage>()); };
-    registerFileFormat(u"jpeg"_qs, makeJpeg);
-    registerFileFormat(u"jpg"_qs, makeJpeg);
+    registerFileFormat(u"jpeg"_s, makeJpeg);
+    registerFileFormat(u"jpg"_s, makeJpeg);
 }
 
 } // namespace tk

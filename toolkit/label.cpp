@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 TLabel::TLabel(QWidget *parent) : GraphicControl(parent)
@@ -230,7 +232,7 @@ unsigned TLabel::textFlags() const
 
 QString TLabel::textToDraw(bool measuring) const
 {
-    if (measuring && (m_caption.isEmpty() || (m_showAccelChar && m_caption == u"&"_qs)))
+    if (measuring && (m_caption.isEmpty() || (m_showAccelChar && m_caption == u"&"_s)))
         return m_caption + u' ';
     return m_caption;
 }

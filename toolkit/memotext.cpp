@@ -1,5 +1,7 @@
 #include "memotext.h"
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 QString adjustLineBreaks(const QString &text)
@@ -10,11 +12,11 @@ QString adjustLineBreaks(const QString &text)
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
         if (c == u'\r') {
-            out += u"\r\n"_qs;
+            out += u"\r\n"_s;
             if (i + 1 < n && text[i + 1] == u'\n')
                 ++i;
         } else if (c == u'\n') {
-            out += u"\r\n"_qs;
+            out += u"\r\n"_s;
         } else {
             out += c;
         }

@@ -9,6 +9,8 @@
 
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace tk {
 
 namespace {
@@ -22,7 +24,7 @@ bool platformPlacesWindows()
     if (g_placesOverride)
         return *g_placesOverride;
     // "wayland", "wayland-egl", "wayland-brcm": every Wayland plugin has the same limit.
-    return !QGuiApplication::platformName().startsWith(u"wayland"_qs);
+    return !QGuiApplication::platformName().startsWith(u"wayland"_s);
 }
 
 void overridePlatformPlacesWindows(bool places)

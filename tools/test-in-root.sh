@@ -31,7 +31,7 @@ root="$cache/$suite"
 
 # The mirror the host's apt uses serves both releases; without one found, Debian's own.
 mirror="$(sed -n 's/^URIs: *\(http[^ ]*debian\)\/\?$/\1/p; s/^deb \+\(http[^ ]*debian\)\/\? .*/\1/p' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list 2>/dev/null | head -n1)"
+    /etc/apt/sources.list /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list 2>/dev/null | head -n1 || true)"
 mirror="${mirror:-http://deb.debian.org/debian}"
 
 started=$SECONDS

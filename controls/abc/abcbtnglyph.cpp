@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Colours read from a bitmap carry the palette-relative flag, so that a picture's transparent colour
@@ -157,7 +159,7 @@ bool CompactPictureStorage = false;
 TabcFileFormatsList::TabcFileFormatsList()
 {
     // Bitmaps are the only kind whose own file format we can write back.
-    Add(u"bmp"_qs, u"Bitmaps"_qs, 0, u"BitmapImage"_qs, [] { return std::make_unique<tk::BitmapImage>(); });
+    Add(u"bmp"_s, u"Bitmaps"_s, 0, u"BitmapImage"_s, [] { return std::make_unique<tk::BitmapImage>(); });
 }
 
 void TabcFileFormatsList::Add(const QString &extension, const QString &description, std::int32_t extra,
@@ -182,7 +184,7 @@ TabcFileFormatsList &abcFileFormatsList()
 
 QString GraphicClassName(const tk::Graphic *graphic)
 {
-    return dynamic_cast<const tk::BitmapImage *>(graphic) ? u"BitmapImage"_qs : QString();
+    return dynamic_cast<const tk::BitmapImage *>(graphic) ? u"BitmapImage"_s : QString();
 }
 
 void TSmallPictureStream::WritePicture(const tk::Picture &picture)
@@ -322,7 +324,7 @@ QImage TabcGlyphList::checkedCopy(const QImage &image) const
 {
     // Checked before a slot is taken, so that a refused image leaves the list as it was.
     if (image.width() < m_width || image.height() < m_height)
-        throw tk::Error(u"Invalid image size"_qs);
+        throw tk::Error(u"Invalid image size"_s);
     return image.copy(0, 0, m_width, m_height).convertToFormat(QImage::Format_RGB32);
 }
 

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+using namespace Qt::StringLiterals;
+
 // Multi-line label
 
 TabcMultilineLabel::TabcMultilineLabel(QWidget *parent) : tk::TLabel(parent) {}
@@ -16,7 +18,7 @@ void TabcMultilineLabel::setLines(const QStringList &lines)
 {
     m_lines = lines;
     // The text of a list of lines ends every line with a break; the caption goes without the last ones.
-    QString text = lines.join(u"\r\n"_qs);
+    QString text = lines.join(u"\r\n"_s);
     while (!text.isEmpty() && (text.back() == u'\r' || text.back() == u'\n'))
         text.chop(1);
     setCaption(text);

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QProcess>
 
+using namespace Qt::StringLiterals;
+
 namespace browserlaunch {
 
 namespace {
@@ -26,19 +28,19 @@ QStringList envList(const char *name, const QString &fallback)
 
 QString configHome()
 {
-    return envOr("XDG_CONFIG_HOME", QDir::homePath() + u"/.config"_qs);
+    return envOr("XDG_CONFIG_HOME", QDir::homePath() + u"/.config"_s);
 }
 
 QString dataHome()
 {
-    return envOr("XDG_DATA_HOME", QDir::homePath() + u"/.local/share"_qs);
+    return envOr("XDG_DATA_HOME", QDir::homePath() + u"/.local/share"_s);
 }
 
 QStringList applicationDirs()
 {
-    QStringList dirs{dataHome() + u"/applications"_qs};
-    for (const QString &dir : envList("XDG_DATA_DIRS", u"/usr/local/share:/usr/share"_qs))
-        dirs << dir + u"/applications"_qs;
+    QStringList dirs{dataHome() + u"/applications"_s};
+    for (const QString &dir : envList("XDG_DATA_DIRS", u"/usr/local/share:/usr/share"_s))
+        dirs << dir + u"/applications"_s;
     return dirs;
 }
 
@@ -98,11 +100,11 @@ QString unescapeValue(const QString &value)
 
 std::optional<DesktopEntry> loadEntry(const QString &path)
 {
-    const QHash<QString, QString> keys = readGroup(path, u"Desktop Entry"_qs);
-    if (keys.value(u"Type"_qs) != u"Application"_qs || keys.value(u"Hidden"_qs) == u"true"_qs)
+    const QHash<QString, QString> keys = readGroup(path, u"Desktop Entry"_s);
+    if (keys.value(u"Type"_s) != u"Application"_s || keys.value(u"Hidden"_s) == u"true"_s)
         return std::nullopt;
-    DesktopEntry entry{path, unescapeValue(keys.value(u"Exec"_qs)), unescapeValue(keys.value(u"Icon"_qs)),
-                       unescapeValue(keys.value(u"Name"_qs))};
+    DesktopEntry entry{path, unescapeValue(keys.value(u"Exec"_s)), unescapeValue(keys.value(u"Icon"_s)),
+                       unescapeValue(keys.value(u"Name"_s))};
     if (entry.exec.isEmpty())
         return std::nullopt;
     return entry;
@@ -112,7 +114,7 @@ std::optional<DesktopEntry> loadEntry(const QString &path)
 // sub-folders ("vendor-app.desktop" is also "vendor/app.desktop").
 std::optional<DesktopEntry> findEntry(const QString &id)
 {
-    if (id.isEmpty() || id.contains(u'/') || !id.endsWith(u".desktop"_qs))
+    if (id.isEmpty() || id.contains(u'/') || !id.endsWith(u".desktop"_s))
         return std::nullopt;
     for (const QString &dir : applicationDirs()) {
         QStringList candidates{id};
@@ -204,7 +206,7 @@ struct LookupDir {
 QList<LookupDir> lookupDirs()
 {
     QList<LookupDir> dirs{{configHome(), false}};
-    for (const QString &dir : envList("XDG_CONFIG_DIRS", u"/etc/xdg"_qs))
+    for (const QString &dir : envList("XDG_CONFIG_DIRS", u"/etc/xdg"_s))
         dirs.append({dir, false});
     for (const QString &dir : applicationDirs())
         dirs.append({dir, true});
@@ -216,8 +218,8 @@ QStringList mimeAppsFilesIn(const QString &dir)
 {
     QStringList files;
     for (const QString &d : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts))
-        files << dir + u'/' + d.toLower() + u"-mimeapps.list"_qs;
-    files << dir + u"/mimeapps.list"_qs;
+        files << dir + u'/' + d.toLower() + u"-mimeapps.list"_s;
+    files << dir + u"/mimeapps.list"_s;
     return files;
 }
 
@@ -243,7 +245,7 @@ std::optional<DesktopEntry> defaultApplication(const QString &mimeType)
 {
     for (const QString &file : mimeAppsFiles()) {
         // A default that is not installed gives way to the next one, then to the next file.
-        for (const QString &id : idsIn(file, u"Default Applications"_qs, mimeType)) {
+        for (const QString &id : idsIn(file, u"Default Applications"_s, mimeType)) {
             if (std::optional<DesktopEntry> entry = findEntry(id))
                 return entry;
         }
@@ -261,12 +263,12 @@ QStringList associatedApplicationIds(const QString &mimeType)
     };
     for (const LookupDir &dir : lookupDirs()) {
         for (const QString &file : mimeAppsFilesIn(dir.path)) {
-            add(idsIn(file, u"Added Associations"_qs, mimeType));
+            add(idsIn(file, u"Added Associations"_s, mimeType));
             // A removal holds for every file and cache of lower precedence, not for what came before.
-            removed << idsIn(file, u"Removed Associations"_qs, mimeType);
+            removed << idsIn(file, u"Removed Associations"_s, mimeType);
         }
         if (dir.applications)
-            add(idsIn(dir.path + u"/mimeinfo.cache"_qs, u"MIME Cache"_qs, mimeType));
+            add(idsIn(dir.path + u"/mimeinfo.cache"_s, u"MIME Cache"_s, mimeType));
     }
     return ids;
 }
@@ -288,9 +290,9 @@ std::optional<QStringList> execArguments(const DesktopEntry &entry, const QStrin
     bool addressPlaced = false;
     for (const ExecWord &word : *words) {
         const QString &w = word.text;
-        if (!word.quoted && w == u"%i"_qs) {
+        if (!word.quoted && w == u"%i"_s) {
             if (!entry.icon.isEmpty())
-                arguments << u"--icon"_qs << entry.icon;
+                arguments << u"--icon"_s << entry.icon;
             continue;
         }
         QString out;
@@ -385,7 +387,7 @@ QList<QStringList> browserCommands(const QString &address)
             commands << *command;
     };
     // The user's chosen default for either type beats whatever merely says it can open one.
-    const QString types[] = {u"x-scheme-handler/http"_qs, u"text/html"_qs};
+    const QString types[] = {u"x-scheme-handler/http"_s, u"text/html"_s};
     for (const QString &type : types)
         fromEntry(defaultApplication(type));
     for (const QString &type : types)
@@ -394,7 +396,7 @@ QList<QStringList> browserCommands(const QString &address)
         if (std::optional<QStringList> arguments = browserVariableArguments(command, address))
             commands << *arguments;
     }
-    QStringList debian{u"x-www-browser"_qs};
+    QStringList debian{u"x-www-browser"_s};
     if (!address.isEmpty())
         debian << address;
     commands << debian;

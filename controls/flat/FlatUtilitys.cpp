@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Every advanced colour starts from the base's lightness raised by this much, whichever way it then goes.
@@ -112,7 +114,7 @@ QImage MakeDisabledGlyph(const QImage &source, tk::TColor maskColor, tk::TColor 
     if (source.isNull())
         return result;
     if (result.isNull())
-        throw tk::Error(u"Out of system resources"_qs);
+        throw tk::Error(u"Out of system resources"_s);
     // A source made for a denser screen keeps its ratio, and its emboss stays one logical pixel deep.
     result.setDevicePixelRatio(source.devicePixelRatio());
     const int step = std::max(1, qRound(source.devicePixelRatio()));
@@ -123,7 +125,7 @@ QImage MakeDisabledGlyph(const QImage &source, tk::TColor maskColor, tk::TColor 
     const QRgb ink = twoColour ? qRgb(0, 0, 0) : tk::toQColor(maskColor).rgb();
     const QImage pixels = source.convertToFormat(QImage::Format_RGB32);
     if (pixels.isNull())
-        throw tk::Error(u"Out of system resources"_qs);
+        throw tk::Error(u"Out of system resources"_s);
     const auto isInk = [&](int x, int y) {
         return (reinterpret_cast<const QRgb *>(pixels.constScanLine(y))[x] | 0xFF000000u) == ink;
     };

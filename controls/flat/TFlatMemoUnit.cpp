@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int kFrameWidth = 3; // the outline and the two-pixel band
@@ -63,7 +65,7 @@ void TFlatMemo::setText(const QString &text)
     if (adjusted == m_text)
         return;
     QString shown = adjusted;
-    shown.replace(u"\r\n"_qs, u"\n"_qs);
+    shown.replace(u"\r\n"_s, u"\n"_s);
     m_settingText = true;
     setPlainText(shown);
     m_settingText = false;
@@ -76,7 +78,7 @@ void TFlatMemo::documentEdited()
         return;
     // Typed or pasted text: the raw text keeps no-break spaces that the plain text would turn to blanks.
     m_text = document()->toRawText();
-    m_text.replace(QChar::ParagraphSeparator, u"\r\n"_qs);
+    m_text.replace(QChar::ParagraphSeparator, u"\r\n"_s);
 }
 
 void TFlatMemo::setScrollBars(TScrollStyle style)

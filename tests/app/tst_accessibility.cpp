@@ -22,6 +22,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 // The main window as a screen reader and a keyboard user meet it.
 
 namespace {
@@ -94,10 +96,10 @@ private:
 void TestAccessibility::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir(m_dir->path()).mkdir(u"g"_qs));
+    QVERIFY(QDir(m_dir->path()).mkdir(u"g"_s));
     const QDir data(QStringLiteral(ORMEX_DATA_DIR "/g"));
     for (const QString &name : data.entryList(QDir::Files))
-        QVERIFY(QFile::copy(data.filePath(name), m_dir->filePath(u"g/"_qs + name)));
+        QVERIFY(QFile::copy(data.filePath(name), m_dir->filePath(u"g/"_s + name)));
     QVERIFY(QDir::setCurrent(m_dir->path()));
     Spread = SpreadState{};
     SeedClock = fixedSeed;
@@ -144,17 +146,17 @@ void TestAccessibility::readerView_data()
     QTest::addColumn<bool>("press");
     using namespace rununit1;
     const auto button = int(QAccessible::Button), graphic = int(QAccessible::Graphic);
-    QTest::newRow("divine") << u"divine"_qs << button << u"Гадание на Рунах"_qs << kDivineHint << true;
-    QTest::newRow("help") << u"help"_qs << button << u"Справка"_qs << kHelpHint << true;
-    QTest::newRow("exit") << u"exit"_qs << button << u"Выход"_qs << kExitHint << true;
-    QTest::newRow("left slot") << u"run1"_qs << graphic << u"Левая руна"_qs << kSlotHint << true;
-    QTest::newRow("right slot") << u"run3"_qs << graphic << u"Правая руна"_qs << kSlotHint << true;
-    QTest::newRow("background") << u"Image1"_qs << graphic << QString() << QString() << false;
-    QTest::newRow("link") << u"link"_qs << int(QAccessible::Link) << u"(С) "_qs + kMakerUrl << kLinkHint
+    QTest::newRow("divine") << u"divine"_s << button << u"Гадание на Рунах"_s << kDivineHint << true;
+    QTest::newRow("help") << u"help"_s << button << u"Справка"_s << kHelpHint << true;
+    QTest::newRow("exit") << u"exit"_s << button << u"Выход"_s << kExitHint << true;
+    QTest::newRow("left slot") << u"run1"_s << graphic << u"Левая руна"_s << kSlotHint << true;
+    QTest::newRow("right slot") << u"run3"_s << graphic << u"Правая руна"_s << kSlotHint << true;
+    QTest::newRow("background") << u"Image1"_s << graphic << QString() << QString() << false;
+    QTest::newRow("link") << u"link"_s << int(QAccessible::Link) << u"(С) "_s + kMakerUrl << kLinkHint
                           << true;
-    QTest::newRow("panel") << u"panel"_qs << int(QAccessible::Grouping) << kPanelCaption << QString()
+    QTest::newRow("panel") << u"panel"_s << int(QAccessible::Grouping) << kPanelCaption << QString()
                            << false;
-    QTest::newRow("close") << u"close"_qs << button << u"Закрыть"_qs << kCloseHintInitial << true;
+    QTest::newRow("close") << u"close"_s << button << u"Закрыть"_s << kCloseHintInitial << true;
 }
 
 void TestAccessibility::readerView()
@@ -180,12 +182,12 @@ void TestAccessibility::pressActions_data()
     QTest::addColumn<QString>("memoText"); // empty: no expectation
     QTest::addColumn<bool>("drawn");
     const QString notYet = rununit1::kNotYetDrawn;
-    QTest::newRow("divine draws") << false << u"divine"_qs << false << QString() << true;
-    QTest::newRow("a slot before a draw") << false << u"run1"_qs << true << notYet << false;
-    QTest::newRow("help reads the file") << false << u"help"_qs << true << u"help"_qs << false;
-    QTest::newRow("close hides the panel") << true << u"close"_qs << false << QString() << false;
+    QTest::newRow("divine draws") << false << u"divine"_s << false << QString() << true;
+    QTest::newRow("a slot before a draw") << false << u"run1"_s << true << notYet << false;
+    QTest::newRow("help reads the file") << false << u"help"_s << true << u"help"_s << false;
+    QTest::newRow("close hides the panel") << true << u"close"_s << false << QString() << false;
     QTest::newRow("divine under the open panel is out of reach")
-        << true << u"divine"_qs << true << notYet << false;
+        << true << u"divine"_s << true << notYet << false;
 }
 
 void TestAccessibility::pressActions()
@@ -200,7 +202,7 @@ void TestAccessibility::pressActions()
     readerPress(control(name));
     QTRY_COMPARE(m_form->FlatPanel1->isVisible(), panelOpen);
     if (memoText == u"help")
-        QVERIFY(m_form->FlatMemo1->Text().contains(u"ORMEX"_qs));
+        QVERIFY(m_form->FlatMemo1->Text().contains(u"ORMEX"_s));
     else if (!memoText.isEmpty())
         QCOMPARE(m_form->FlatMemo1->Text(), memoText);
     QCOMPARE(Spread.HasDrawn, drawn ? 1 : 0);
@@ -218,7 +220,7 @@ void TestAccessibility::slotsAfterDraw()
 {
     QFETCH(bool, folderMissing);
     if (folderMissing)
-        QVERIFY(QDir(m_dir->filePath(u"g"_qs)).removeRecursively());
+        QVERIFY(QDir(m_dir->filePath(u"g"_s)).removeRecursively());
     {
         ErrorBoxes boxes;
         QTest::keyClick(m_form->windowHandle(), Qt::Key_Tab);
@@ -226,12 +228,12 @@ void TestAccessibility::slotsAfterDraw()
         QCOMPARE(boxes.texts.size(), folderMissing ? 1 : 0);
     }
     tk::TImage *slots[] = {m_form->run1, m_form->run2, m_form->run3};
-    const QString plain[] = {u"Левая руна"_qs, u"Средняя руна"_qs, u"Правая руна"_qs};
+    const QString plain[] = {u"Левая руна"_s, u"Средняя руна"_s, u"Правая руна"_s};
     for (int p = 1; p <= 3; ++p) {
         const RuneReading &r = RuneCatalogue::Reading(Spread.SpreadIndexes[p]);
         QString title = q(r.RuneName);
         if (r.Position == ReadingPosition::Reversed)
-            title += u", перевёрнута"_qs;
+            title += u", перевёрнута"_s;
         QAccessibleInterface *a = reader(slots[p - 1]);
         QCOMPARE(a->text(QAccessible::Name), folderMissing ? plain[p - 1] : title);
         QCOMPARE(a->text(QAccessible::Description), q(r.ShortMeaning));
@@ -258,14 +260,14 @@ void TestAccessibility::tabOrder_data()
     QTest::addColumn<bool>("panelOpen");
     QTest::addColumn<bool>("backwards");
     QTest::addColumn<QStringList>("visited");
-    const QStringList window{u"divine"_qs, u"help"_qs, u"exit"_qs, u"run1"_qs,
-                             u"run2"_qs,   u"run3"_qs, u"link"_qs, u"divine"_qs};
+    const QStringList window{u"divine"_s, u"help"_s, u"exit"_s, u"run1"_s,
+                             u"run2"_s,   u"run3"_s, u"link"_s, u"divine"_s};
     QTest::newRow("window, tab") << false << false << window;
     QTest::newRow("window, shift+tab")
-        << false << true << QStringList{u"link"_qs, u"run3"_qs, u"run2"_qs, u"run1"_qs, u"exit"_qs};
+        << false << true << QStringList{u"link"_s, u"run3"_s, u"run2"_s, u"run1"_s, u"exit"_s};
     // F1 has put the focus on the text already.
-    QTest::newRow("open panel, tab") << true << false << QStringList{u"close"_qs, u"memo"_qs, u"close"_qs};
-    QTest::newRow("open panel, shift+tab") << true << true << QStringList{u"close"_qs, u"memo"_qs};
+    QTest::newRow("open panel, tab") << true << false << QStringList{u"close"_s, u"memo"_s, u"close"_s};
+    QTest::newRow("open panel, shift+tab") << true << true << QStringList{u"close"_s, u"memo"_s};
 }
 
 void TestAccessibility::tabOrder()
@@ -275,15 +277,15 @@ void TestAccessibility::tabOrder()
     QFETCH(QStringList, visited);
     Tform1 *f = m_form.get();
     const std::pair<QWidget *, QString> names[] = {
-        {f->abcRepSpeedBtn1, u"divine"_qs},
-        {f->abcRepSpeedBtn2, u"help"_qs},
-        {f->abcRepSpeedBtn3, u"exit"_qs},
-        {f->run1, u"run1"_qs},
-        {f->run2, u"run2"_qs},
-        {f->run3, u"run3"_qs},
-        {f->abcURLLabel1, u"link"_qs},
-        {f->FlatButton1, u"close"_qs},
-        {f->FlatMemo1, u"memo"_qs},
+        {f->abcRepSpeedBtn1, u"divine"_s},
+        {f->abcRepSpeedBtn2, u"help"_s},
+        {f->abcRepSpeedBtn3, u"exit"_s},
+        {f->run1, u"run1"_s},
+        {f->run2, u"run2"_s},
+        {f->run3, u"run3"_s},
+        {f->abcURLLabel1, u"link"_s},
+        {f->FlatButton1, u"close"_s},
+        {f->FlatMemo1, u"memo"_s},
     };
     if (panelOpen) {
         key(Qt::Key_F1);
@@ -292,7 +294,7 @@ void TestAccessibility::tabOrder()
     QStringList seen;
     for (qsizetype i = 0; i < visited.size(); ++i) {
         key(backwards ? Qt::Key_Backtab : Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
-        QString name = u"?"_qs;
+        QString name = u"?"_s;
         for (const auto &[w, n] : names)
             if (w == QApplication::focusWidget())
                 name = n;
@@ -307,19 +309,19 @@ void TestAccessibility::commandKeys_data()
     QTest::addColumn<bool>("panelOpen");
     QTest::addColumn<QString>("focusAfter"); // empty: the window itself
     const int tab = Qt::Key_Tab, f1 = Qt::Key_F1, esc = Qt::Key_Escape, enter = Qt::Key_Return;
-    QTest::newRow("F1 opens the help on its text") << QList<int>{f1} << true << u"memo"_qs;
+    QTest::newRow("F1 opens the help on its text") << QList<int>{f1} << true << u"memo"_s;
     QTest::newRow("Escape closes it") << QList<int>{f1, esc} << false << QString();
     QTest::newRow("Escape without the panel does nothing") << QList<int>{esc} << false << QString();
-    QTest::newRow("Enter on the help button") << QList<int>{tab, tab, enter} << true << u"memo"_qs;
+    QTest::newRow("Enter on the help button") << QList<int>{tab, tab, enter} << true << u"memo"_s;
     QTest::newRow("Space on the middle slot")
-        << QList<int>{tab, tab, tab, tab, tab, int(Qt::Key_Space)} << true << u"memo"_qs;
+        << QList<int>{tab, tab, tab, tab, tab, int(Qt::Key_Space)} << true << u"memo"_s;
     QTest::newRow("keypad Enter on the close button")
         << QList<int>{f1, tab, int(Qt::Key_Enter)} << false << QString();
     QTest::newRow("Space on the close button")
         << QList<int>{f1, tab, int(Qt::Key_Space)} << false << QString();
     QTest::newRow("Escape gives the focus back to the slot")
-        << QList<int>{tab, tab, tab, tab, tab, enter, esc} << false << u"run2"_qs;
-    QTest::newRow("Enter on the memo does nothing") << QList<int>{f1, enter} << true << u"memo"_qs;
+        << QList<int>{tab, tab, tab, tab, tab, enter, esc} << false << u"run2"_s;
+    QTest::newRow("Enter on the memo does nothing") << QList<int>{f1, enter} << true << u"memo"_s;
 }
 
 void TestAccessibility::commandKeys()
@@ -360,7 +362,7 @@ void TestAccessibility::keyRunsOnce()
 
 void TestAccessibility::nothingRunsUnderErrorBox()
 {
-    QVERIFY(QDir(m_dir->filePath(u"g"_qs)).removeRecursively());
+    QVERIFY(QDir(m_dir->filePath(u"g"_s)).removeRecursively());
     bool pressRan = true;
     int boxes = 0;
     QTimer answer;
@@ -398,7 +400,7 @@ void TestAccessibility::focusMark()
 {
     QFETCH(int, tabs);
     QFETCH(QPoint, corner);
-    QWidget *target = tabs > 0 ? control(tabs == 1 ? u"divine"_qs : u"run1"_qs) : m_form->FlatButton1;
+    QWidget *target = tabs > 0 ? control(tabs == 1 ? u"divine"_s : u"run1"_s) : m_form->FlatButton1;
     if (tabs < 0)
         key(Qt::Key_F1);
     QWidget *window = m_form.get();
@@ -484,9 +486,9 @@ void TestAccessibility::accelerators_data()
 {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("read");
-    QTest::newRow("marked letter") << u"&Закрыть"_qs << u"Закрыть"_qs;
-    QTest::newRow("doubled ampersand") << u"A && B"_qs << u"A & B"_qs;
-    QTest::newRow("trailing ampersand") << u"end&"_qs << u"end&"_qs;
+    QTest::newRow("marked letter") << u"&Закрыть"_s << u"Закрыть"_s;
+    QTest::newRow("doubled ampersand") << u"A && B"_s << u"A & B"_s;
+    QTest::newRow("trailing ampersand") << u"end&"_s << u"end&"_s;
 }
 
 void TestAccessibility::accelerators()

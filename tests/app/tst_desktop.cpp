@@ -20,6 +20,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 tk::Application *app()
@@ -90,15 +92,15 @@ void TestDesktop::startFolder_data()
     QTest::addColumn<bool>("dataInstalled");
     QTest::addColumn<bool>("enters");
     QTest::newRow("installed, folder without g")
-        << u"home"_qs << false << u"usr/bin/ormex"_qs << true << true;
+        << u"home"_s << false << u"usr/bin/ormex"_s << true << true;
     QTest::newRow("installed, folder with g stays")
-        << u"home"_qs << true << u"usr/bin/ormex"_qs << true << false;
+        << u"home"_s << true << u"usr/bin/ormex"_s << true << false;
     QTest::newRow("installed, reached through a link")
-        << u"home"_qs << false << u"bin/ormex"_qs << true << true;
-    QTest::newRow("build tree stays") << u"home"_qs << false << u"build/app/ormex"_qs << true << false;
-    QTest::newRow("copy elsewhere stays") << u"home"_qs << false << u"home/ormex"_qs << true << false;
+        << u"home"_s << false << u"bin/ormex"_s << true << true;
+    QTest::newRow("build tree stays") << u"home"_s << false << u"build/app/ormex"_s << true << false;
+    QTest::newRow("copy elsewhere stays") << u"home"_s << false << u"home/ormex"_s << true << false;
     QTest::newRow("data folder missing stays")
-        << u"home"_qs << false << u"usr/bin/ormex"_qs << false << false;
+        << u"home"_s << false << u"usr/bin/ormex"_s << false << false;
 }
 
 void TestDesktop::startFolder()
@@ -111,21 +113,21 @@ void TestDesktop::startFolder()
     QTemporaryDir root;
     QVERIFY(root.isValid());
     QDir r(root.path());
-    for (const QString &dir : {u"usr/bin"_qs, u"build/app"_qs, u"home"_qs})
+    for (const QString &dir : {u"usr/bin"_s, u"build/app"_s, u"home"_s})
         QVERIFY(r.mkpath(dir));
-    for (const QString &file : {u"usr/bin/ormex"_qs, u"build/app/ormex"_qs, u"home/ormex"_qs}) {
+    for (const QString &file : {u"usr/bin/ormex"_s, u"build/app/ormex"_s, u"home/ormex"_s}) {
         QFile f(r.filePath(file));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     // The merged /bin of a Debian system: a link to /usr/bin.
-    QVERIFY(QFile::link(r.filePath(u"usr/bin"_qs), r.filePath(u"bin"_qs)));
+    QVERIFY(QFile::link(r.filePath(u"usr/bin"_s), r.filePath(u"bin"_s)));
     if (currentHasG)
-        QVERIFY(r.mkpath(current + u"/g"_qs));
-    const QString data = r.filePath(u"usr/share/ormex"_qs);
+        QVERIFY(r.mkpath(current + u"/g"_s));
+    const QString data = r.filePath(u"usr/share/ormex"_s);
     if (dataInstalled)
-        QVERIFY(r.mkpath(u"usr/share/ormex/g"_qs));
+        QVERIFY(r.mkpath(u"usr/share/ormex/g"_s));
     const QString folder =
-        ::startFolder(r.filePath(current), r.filePath(executable), r.filePath(u"usr/bin/ormex"_qs), data);
+        ::startFolder(r.filePath(current), r.filePath(executable), r.filePath(u"usr/bin/ormex"_s), data);
     QCOMPARE(folder, enters ? data : QString());
 }
 

@@ -18,6 +18,8 @@
 #include <map>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 qreal g_scale = 2;
@@ -60,7 +62,7 @@ QString dataFile(const std::string &programPath)
 QString companionOf(const QString &path)
 {
     const qsizetype dot = path.lastIndexOf(u'.');
-    return path.left(dot) + u"@2x"_qs + path.mid(dot);
+    return path.left(dot) + u"@2x"_s + path.mid(dot);
 }
 
 } // namespace
@@ -141,12 +143,12 @@ void TestHighDensity::everyDevicePixelPainted()
 void TestHighDensity::picturesCoverTheirArea_data()
 {
     QTest::addColumn<QString>("control");
-    QTest::newRow("left slot") << u"run1"_qs;
-    QTest::newRow("middle slot") << u"run2"_qs;
-    QTest::newRow("right slot") << u"run3"_qs;
-    QTest::newRow("divine button") << u"abcRepSpeedBtn1"_qs;
-    QTest::newRow("help button") << u"abcRepSpeedBtn2"_qs;
-    QTest::newRow("exit button") << u"abcRepSpeedBtn3"_qs;
+    QTest::newRow("left slot") << u"run1"_s;
+    QTest::newRow("middle slot") << u"run2"_s;
+    QTest::newRow("right slot") << u"run3"_s;
+    QTest::newRow("divine button") << u"abcRepSpeedBtn1"_s;
+    QTest::newRow("help button") << u"abcRepSpeedBtn2"_s;
+    QTest::newRow("exit button") << u"abcRepSpeedBtn3"_s;
 }
 
 // Each picture covers its whole logical area with the double-size picture: at 2 pixel for pixel, at
@@ -155,26 +157,26 @@ void TestHighDensity::picturesCoverTheirArea()
 {
     QFETCH(QString, control);
     m_form->guest(m_form->abcRepSpeedBtn1);
-    const std::map<QString, QWidget *> controls{{u"run1"_qs, m_form->run1},
-                                                {u"run2"_qs, m_form->run2},
-                                                {u"run3"_qs, m_form->run3},
-                                                {u"abcRepSpeedBtn1"_qs, m_form->abcRepSpeedBtn1},
-                                                {u"abcRepSpeedBtn2"_qs, m_form->abcRepSpeedBtn2},
-                                                {u"abcRepSpeedBtn3"_qs, m_form->abcRepSpeedBtn3}};
+    const std::map<QString, QWidget *> controls{{u"run1"_s, m_form->run1},
+                                                {u"run2"_s, m_form->run2},
+                                                {u"run3"_s, m_form->run3},
+                                                {u"abcRepSpeedBtn1"_s, m_form->abcRepSpeedBtn1},
+                                                {u"abcRepSpeedBtn2"_s, m_form->abcRepSpeedBtn2},
+                                                {u"abcRepSpeedBtn3"_s, m_form->abcRepSpeedBtn3}};
     const QWidget *widget = controls.at(control);
 
     QString file;
     QRect shown; // the part of the shipped 1x picture the control shows, and where it shows it
     QRect where;
-    if (control.startsWith(u"run"_qs)) {
+    if (control.startsWith(u"run"_s)) {
         const int slot = control.back().digitValue();
         file = dataFile(Spread.SpreadPictures[slot]);
         shown = QRect(0, 0, 145, 177);
         where = widget->geometry();
     } else {
-        const QStringList pictures{u"divine"_qs, u"help"_qs, u"exit"_qs};
+        const QStringList pictures{u"divine"_s, u"help"_s, u"exit"_s};
         file = QStringLiteral(ORMEX_DATA_DIR "/../assets/") + pictures[control.back().digitValue() - 1] +
-               u".bmp"_qs;
+               u".bmp"_s;
         // The 177 x 54 face is centred on the 170 x 45 button; its thin frame keeps the outermost pixels.
         where = widget->geometry().adjusted(2, 2, -2, -2);
         shown = QRect(QPoint(3 + 2, 4 + 2), where.size());
@@ -217,9 +219,9 @@ void TestHighDensity::flatButtonGlyph()
             const bool corner =
                 centre.x() < area.left() + 1 + onePixel && centre.y() > area.bottom() - 1 - onePixel;
             if (area.adjusted(onePixel, onePixel, -onePixel, -onePixel).contains(centre) && !corner)
-                QVERIFY2(red, qPrintable(where + u" left out"_qs));
+                QVERIFY2(red, qPrintable(where + u" left out"_s));
             else if (!area.adjusted(-onePixel, -onePixel, onePixel, onePixel).contains(centre))
-                QVERIFY2(!red, qPrintable(where + u" lies outside"_qs));
+                QVERIFY2(!red, qPrintable(where + u" lies outside"_s));
         }
     // Around the see-through corner the picture blends into the face: enlarged smoothly, not in blocks.
     const QColor faceColour = face.pixelColor(int(4 * g_scale), face.height() / 2);
@@ -235,9 +237,9 @@ void TestHighDensity::flatButtonGlyph()
 void TestHighDensity::firstFrameDecodesOnce_data()
 {
     QTest::addColumn<QString>("control");
-    QTest::newRow("background") << u"Image1"_qs;
-    QTest::newRow("left slot") << u"run1"_qs;
-    QTest::newRow("right slot") << u"run3"_qs;
+    QTest::newRow("background") << u"Image1"_s;
+    QTest::newRow("left slot") << u"run1"_s;
+    QTest::newRow("right slot") << u"run3"_s;
 }
 
 // While the window is built its pictures decode ahead, from the companion the screen's ratio selects and
@@ -249,7 +251,7 @@ void TestHighDensity::firstFrameDecodesOnce()
     m_form.reset();
     m_form = std::make_unique<Tform1>();
     const std::map<QString, tk::TImage *> images{
-        {u"Image1"_qs, m_form->Image1}, {u"run1"_qs, m_form->run1}, {u"run3"_qs, m_form->run3}};
+        {u"Image1"_s, m_form->Image1}, {u"run1"_s, m_form->run1}, {u"run3"_s, m_form->run3}};
     const tk::Picture &picture = images.at(control)->Picture();
     QVERIFY(picture.highDensityGraphic());
     auto *shown = dynamic_cast<tk::JpegImage *>(picture.graphicForRatio(g_scale));

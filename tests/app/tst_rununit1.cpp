@@ -29,6 +29,8 @@
 #include <jerror.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 std::uint32_t g_seed = 0;
@@ -142,7 +144,7 @@ private:
     QPoint centreOf(const QWidget *w) const { return w->mapTo(m_form.get(), w->rect().center()); }
     void click(QPoint formPos);
     void divine() { click(centreOf(m_form->abcRepSpeedBtn1)); }
-    QString gPath(const QString &name) const { return m_dir->filePath(u"g/"_qs + name); }
+    QString gPath(const QString &name) const { return m_dir->filePath(u"g/"_s + name); }
     QImage grab() const { return m_form->grab().toImage(); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -153,7 +155,7 @@ void TestMainWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkdir(u"g"_qs));
+    QVERIFY(QDir(m_dir->path()).mkdir(u"g"_s));
     const QDir data(QStringLiteral(ORMEX_DATA_DIR "/g"));
     for (const QString &name : data.entryList(QDir::Files))
         QVERIFY(QFile::copy(data.filePath(name), gPath(name)));
@@ -205,7 +207,7 @@ void TestMainWindow::window()
     QCOMPARE(m_form->maximumSize(), QSize(572, 299));
     const QRect desktop = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(m_form->pos(), QPoint((desktop.width() - 572) / 2, (desktop.height() - 299) / 2));
-    QCOMPARE(tk::Application::instance()->Title, u"ORMEX"_qs);
+    QCOMPARE(tk::Application::instance()->Title, u"ORMEX"_s);
     QCOMPARE(tk::Application::instance()->MainForm(), m_form.get());
     QCOMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(m_form->palette().color(QPalette::Window), QColor(Qt::black));
@@ -216,17 +218,17 @@ void TestMainWindow::layout_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("parent");
     QTest::addColumn<QRect>("bounds");
-    QTest::newRow("Image1") << u"Image1"_qs << QString() << QRect(0, 0, 572, 299);
-    QTest::newRow("run1") << u"run1"_qs << QString() << QRect(22, 72, 145, 177);
-    QTest::newRow("run2") << u"run2"_qs << QString() << QRect(209, 72, 145, 177);
-    QTest::newRow("run3") << u"run3"_qs << QString() << QRect(401, 71, 145, 177);
-    QTest::newRow("Label1") << u"Label1"_qs << QString() << QRect(32, 256, 497, 161);
-    QTest::newRow("divine") << u"abcRepSpeedBtn1"_qs << QString() << QRect(12, 11, 170, 45);
-    QTest::newRow("help") << u"abcRepSpeedBtn2"_qs << QString() << QRect(198, 11, 170, 45);
-    QTest::newRow("exit") << u"abcRepSpeedBtn3"_qs << QString() << QRect(387, 11, 170, 45);
-    QTest::newRow("panel") << u"FlatPanel1"_qs << QString() << QRect(4, 5, 486, 284);
-    QTest::newRow("close") << u"FlatButton1"_qs << u"FlatPanel1"_qs << QRect(407, 231, 73, 33);
-    QTest::newRow("memo") << u"FlatMemo1"_qs << u"FlatPanel1"_qs << QRect(4, 5, 397, 260);
+    QTest::newRow("Image1") << u"Image1"_s << QString() << QRect(0, 0, 572, 299);
+    QTest::newRow("run1") << u"run1"_s << QString() << QRect(22, 72, 145, 177);
+    QTest::newRow("run2") << u"run2"_s << QString() << QRect(209, 72, 145, 177);
+    QTest::newRow("run3") << u"run3"_s << QString() << QRect(401, 71, 145, 177);
+    QTest::newRow("Label1") << u"Label1"_s << QString() << QRect(32, 256, 497, 161);
+    QTest::newRow("divine") << u"abcRepSpeedBtn1"_s << QString() << QRect(12, 11, 170, 45);
+    QTest::newRow("help") << u"abcRepSpeedBtn2"_s << QString() << QRect(198, 11, 170, 45);
+    QTest::newRow("exit") << u"abcRepSpeedBtn3"_s << QString() << QRect(387, 11, 170, 45);
+    QTest::newRow("panel") << u"FlatPanel1"_s << QString() << QRect(4, 5, 486, 284);
+    QTest::newRow("close") << u"FlatButton1"_s << u"FlatPanel1"_s << QRect(407, 231, 73, 33);
+    QTest::newRow("memo") << u"FlatMemo1"_s << u"FlatPanel1"_s << QRect(4, 5, 397, 260);
 }
 
 void TestMainWindow::layout()
@@ -247,25 +249,25 @@ void TestMainWindow::hints_data()
     QTest::addColumn<int>("cursor");
     const QString slotHint =
         u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как кликните "
-        "кнопку \"Гадание на рунах\". Удачного вам гадания!"_qs;
-    QTest::newRow("run1") << u"run1"_qs << slotHint << int(Qt::PointingHandCursor);
-    QTest::newRow("run2") << u"run2"_qs << slotHint << int(Qt::PointingHandCursor);
-    QTest::newRow("run3") << u"run3"_qs << slotHint << int(Qt::PointingHandCursor);
-    QTest::newRow("divine") << u"abcRepSpeedBtn1"_qs
+        "кнопку \"Гадание на рунах\". Удачного вам гадания!"_s;
+    QTest::newRow("run1") << u"run1"_s << slotHint << int(Qt::PointingHandCursor);
+    QTest::newRow("run2") << u"run2"_s << slotHint << int(Qt::PointingHandCursor);
+    QTest::newRow("run3") << u"run3"_s << slotHint << int(Qt::PointingHandCursor);
+    QTest::newRow("divine") << u"abcRepSpeedBtn1"_s
                             << u"Для того, чтобы погадать, - мысленно сформруйте вопрос и клинкните эту кнопку. "
                                "Удачного вам гадания, и пусть рунические божества вам помогут в благих делах! "
-                               "Будьте счастливы!!! ;-)"_qs
+                               "Будьте счастливы!!! ;-)"_s
                             << int(Qt::ArrowCursor);
-    QTest::newRow("help") << u"abcRepSpeedBtn2"_qs << u"Справка по программе ORMEX"_qs << int(Qt::WhatsThisCursor);
-    QTest::newRow("exit") << u"abcRepSpeedBtn3"_qs
+    QTest::newRow("help") << u"abcRepSpeedBtn2"_s << u"Справка по программе ORMEX"_s << int(Qt::WhatsThisCursor);
+    QTest::newRow("exit") << u"abcRepSpeedBtn3"_s
                           << u"Выход из программы тут, а вот выход из жизненной ситуации ищите сами или "
-                             "попросите совета у рун."_qs
+                             "попросите совета у рун."_s
                           << int(Qt::CrossCursor);
-    QTest::newRow("close") << u"FlatButton1"_qs << u"Закрыть справку по руне"_qs << int(Qt::ArrowCursor);
-    QTest::newRow("Image1") << u"Image1"_qs << QString() << int(Qt::ArrowCursor);
-    QTest::newRow("Label1") << u"Label1"_qs << QString() << int(Qt::ArrowCursor);
-    QTest::newRow("panel") << u"FlatPanel1"_qs << QString() << int(Qt::ArrowCursor);
-    QTest::newRow("memo") << u"FlatMemo1"_qs << QString() << int(Qt::IBeamCursor);
+    QTest::newRow("close") << u"FlatButton1"_s << u"Закрыть справку по руне"_s << int(Qt::ArrowCursor);
+    QTest::newRow("Image1") << u"Image1"_s << QString() << int(Qt::ArrowCursor);
+    QTest::newRow("Label1") << u"Label1"_s << QString() << int(Qt::ArrowCursor);
+    QTest::newRow("panel") << u"FlatPanel1"_s << QString() << int(Qt::ArrowCursor);
+    QTest::newRow("memo") << u"FlatMemo1"_s << QString() << int(Qt::IBeamCursor);
 }
 
 void TestMainWindow::hints()
@@ -285,8 +287,8 @@ void TestMainWindow::hints()
 void TestMainWindow::initialState()
 {
     QVERIFY(!m_form->FlatPanel1->isVisible());
-    QCOMPARE(m_form->FlatPanel1->Caption(), u"Справка по руне такой-то"_qs);
-    QCOMPARE(m_form->FlatMemo1->Text(), u"Интерпритация руны"_qs);
+    QCOMPARE(m_form->FlatPanel1->Caption(), u"Справка по руне такой-то"_s);
+    QCOMPARE(m_form->FlatMemo1->Text(), u"Интерпритация руны"_s);
     QCOMPARE(m_form->FlatPanel1->Color(), tk::TColor(11794687));
     QCOMPARE(m_form->FlatButton1->Color(), tk::TColor(5755391));
     QCOMPARE(m_form->Label1->Caption(), QString());
@@ -300,7 +302,7 @@ void TestMainWindow::initialState()
     // The three slots show the stored placeholder card.
     for (tk::TImage *slot : {m_form->run1, m_form->run2, m_form->run3})
         QCOMPARE(QSize(slot->Picture().width(), slot->Picture().height()), QSize(150, 180));
-    QVERIFY(m_form->abcURLLabel1->Caption().startsWith(u"(С) "_qs));
+    QVERIFY(m_form->abcURLLabel1->Caption().startsWith(u"(С) "_s));
     // A press draws blue shadows; hovering adds an underline the font already has.
     QVERIFY(m_form->abcURLLabel1->MouseDownEffects() == TabcLabelMouseEffects({almColorShadow, almSound}));
     QVERIFY(m_form->abcURLLabel1->MouseOverEffects() == TabcLabelMouseEffects({almUnderline, almSound}));
@@ -332,10 +334,10 @@ void TestMainWindow::firstFrameDecodesOnce_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("shown"); // picture coordinates
-    QTest::newRow("Image1") << u"Image1"_qs << QRect(290, 282, 572, 299);
-    QTest::newRow("run1") << u"run1"_qs << QRect(0, 0, 145, 177);
-    QTest::newRow("run2") << u"run2"_qs << QRect(0, 0, 145, 177);
-    QTest::newRow("run3") << u"run3"_qs << QRect(0, 0, 145, 177);
+    QTest::newRow("Image1") << u"Image1"_s << QRect(290, 282, 572, 299);
+    QTest::newRow("run1") << u"run1"_s << QRect(0, 0, 145, 177);
+    QTest::newRow("run2") << u"run2"_s << QRect(0, 0, 145, 177);
+    QTest::newRow("run3") << u"run3"_s << QRect(0, 0, 145, 177);
 }
 
 // The pictures are decoded ahead while the window is built; what was decoded must be what the first
@@ -359,7 +361,7 @@ void TestMainWindow::backgroundPlacement()
     QCOMPARE(m_form->Image1->Picture().width(), 1152);
     QCOMPARE(m_form->Image1->Picture().height(), 864);
     tk::JpegImage background;
-    QFile file(u":/assets/background.jpg"_qs);
+    QFile file(u":/assets/background.jpg"_s);
     QVERIFY(file.open(QIODevice::ReadOnly));
     background.loadFromData(file.readAll());
     const QImage full = decoded(background);
@@ -379,8 +381,8 @@ void TestMainWindow::slotClipping()
 {
     QFETCH(QSize, size);
     const QColor magenta(255, 0, 255);
-    writeFile(gPath(u"pic.jpg"_qs), jpegBytes(size.width(), size.height(), magenta));
-    m_form->run1->Picture().LoadFromFile(u"g\\pic.jpg"_qs);
+    writeFile(gPath(u"pic.jpg"_s), jpegBytes(size.width(), size.height(), magenta));
+    m_form->run1->Picture().LoadFromFile(u"g\\pic.jpg"_s);
     QCoreApplication::processEvents();
     const QImage shown = grab();
     const QPoint slot = m_form->run1->pos();
@@ -407,10 +409,10 @@ void TestMainWindow::slotBeforeDraw()
     tk::TImage *slots[] = {nullptr, m_form->run1, m_form->run2, m_form->run3};
     click(centreOf(slots[slot]));
     QVERIFY(m_form->FlatPanel1->isVisible());
-    QCOMPARE(m_form->FlatMemo1->Text(), u"Вы еще не разу не кликали кнопку \"Гадание на рунах\"... "_qs);
+    QCOMPARE(m_form->FlatMemo1->Text(), u"Вы еще не разу не кликали кнопку \"Гадание на рунах\"... "_s);
     QCOMPARE(m_form->FlatButton1->Hint(),
-             u"Закрыть справку по руне.\nНадеюсь, вы узнали много нового и интересного :-)"_qs);
-    QCOMPARE(m_form->FlatPanel1->Caption(), u"Справка по руне такой-то"_qs);
+             u"Закрыть справку по руне.\nНадеюсь, вы узнали много нового и интересного :-)"_s);
+    QCOMPARE(m_form->FlatPanel1->Caption(), u"Справка по руне такой-то"_s);
 }
 
 void TestMainWindow::divineThenSlot_data()
@@ -470,11 +472,11 @@ void TestMainWindow::rightSlotUnderOpenPanel()
     divine(); // seed 0: readings 1, 2 and 36
     click(centreOf(m_form->abcRepSpeedBtn2));
     QVERIFY(m_form->FlatPanel1->isVisible());
-    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по программе."_qs));
+    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по программе."_s));
     click(QPoint(520, 150));
     QCOMPARE(m_form->FlatMemo1->Text(), tk::adjustLineBreaks(q(RuneCatalogue::Interpretation(36))));
-    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по руне."_qs));
-    QCOMPARE(m_form->FlatPanel1->Caption(), u"Справка по руне такой-то"_qs);
+    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по руне."_s));
+    QCOMPARE(m_form->FlatPanel1->Caption(), u"Справка по руне такой-то"_s);
 
     click(QPoint(100, 150)); // lands on the panel's text box, not on the left slot
     QCOMPARE(m_form->FlatMemo1->Text(), tk::adjustLineBreaks(q(RuneCatalogue::Interpretation(36))));
@@ -489,7 +491,7 @@ void TestMainWindow::closeAndReopen()
     QVERIFY(!m_form->FlatPanel1->isVisible());
     // Hidden, the panel keeps its text and the close button its hint.
     QCOMPARE(m_form->FlatMemo1->Text(), tk::adjustLineBreaks(q(RuneCatalogue::Interpretation(1))));
-    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по руне."_qs));
+    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по руне."_s));
 
     click(centreOf(m_form->run3));
     QCOMPARE(m_form->FlatMemo1->Text(), tk::adjustLineBreaks(q(RuneCatalogue::Interpretation(36))));
@@ -527,41 +529,41 @@ void TestMainWindow::exitButton()
 
 void TestMainWindow::helpShowsFile()
 {
-    QFile file(gPath(u"readme.txt"_qs));
+    QFile file(gPath(u"readme.txt"_s));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     click(centreOf(m_form->abcRepSpeedBtn2));
     QVERIFY(m_form->FlatPanel1->isVisible());
     QCOMPARE(m_form->FlatMemo1->Text().size(), bytes.size()); // CP1251: one byte, one character
-    QVERIFY(m_form->FlatMemo1->Text().contains(u"Гадание на Рунах"_qs));
+    QVERIFY(m_form->FlatMemo1->Text().contains(u"Гадание на Рунах"_s));
     QCOMPARE(m_form->FlatButton1->Hint(),
-             u"Закрыть справку по программе.\nНадеюсь, вы узнали много нового и интересного :-)"_qs);
+             u"Закрыть справку по программе.\nНадеюсь, вы узнали много нового и интересного :-)"_s);
 }
 
 void TestMainWindow::helpMissing()
 {
-    QVERIFY(QFile::remove(gPath(u"readme.txt"_qs)));
+    QVERIFY(QFile::remove(gPath(u"readme.txt"_s)));
     click(centreOf(m_form->run2)); // the panel now shows the not-yet-drawn message
     const QString before = m_form->FlatMemo1->Text();
     click(centreOf(m_form->FlatButton1));
     ErrorBoxes boxes;
     click(centreOf(m_form->abcRepSpeedBtn2));
-    QCOMPARE(boxes.texts, QStringList{u"Cannot open file g\\readme.txt."_qs});
-    QCOMPARE(boxes.captions, QStringList{u"ORMEX"_qs});
+    QCOMPARE(boxes.texts, QStringList{u"Cannot open file g\\readme.txt."_s});
+    QCOMPARE(boxes.captions, QStringList{u"ORMEX"_s});
     QCOMPARE(boxes.icons.value(0), QMessageBox::Critical);
     QCOMPARE(boxes.buttonCounts.value(0), 1);
     QVERIFY(m_form->FlatPanel1->isVisible());
     QCOMPARE(m_form->FlatMemo1->Text(), before);
-    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по программе."_qs));
+    QVERIFY(m_form->FlatButton1->Hint().startsWith(u"Закрыть справку по программе."_s));
 }
 
 void TestMainWindow::folderMissing()
 {
-    QVERIFY(QDir(m_dir->filePath(u"g"_qs)).removeRecursively());
+    QVERIFY(QDir(m_dir->filePath(u"g"_s)).removeRecursively());
     const tk::Graphic *placeholder = m_form->run1->Picture().graphic();
     ErrorBoxes boxes;
     divine();
-    QCOMPARE(boxes.texts, QStringList{u"Cannot open file g\\1.jpg."_qs});
+    QCOMPARE(boxes.texts, QStringList{u"Cannot open file g\\1.jpg."_s});
     QCOMPARE(m_form->run1->Hint(), q(RuneCatalogue::ShortMeaning(1)));
     QCOMPARE(m_form->run3->Hint(), q(RuneCatalogue::ShortMeaning(36)));
     QCOMPARE(Spread.SpreadIndexes[SpreadRight], 36);
@@ -581,10 +583,10 @@ void TestMainWindow::badPicture_data()
     QTest::newRow("not a JPEG") << QByteArray("GIF89a, or anything else") << false
                                 << QStringLiteral("^JPEG error #%1\\.$").arg(JERR_NO_SOI);
     QTest::newRow("headers cut short") << jpegBytes(145, 177, Qt::red).left(40) << false
-                                       << u"^JPEG error #\\d+\\.$"_qs;
-    QTest::newRow("a directory") << QByteArray() << true << u"^Cannot open file g\\\\2\\.jpg\\.$"_qs;
-    QTest::newRow("huge") << QByteArray() << false << u"^Picture file too large: g\\\\2\\.jpg\\.$"_qs;
-    QTest::newRow("unreadable") << jpegBytes(145, 177, Qt::red) << false << u"^Cannot open file g\\\\2\\.jpg\\.$"_qs;
+                                       << u"^JPEG error #\\d+\\.$"_s;
+    QTest::newRow("a directory") << QByteArray() << true << u"^Cannot open file g\\\\2\\.jpg\\.$"_s;
+    QTest::newRow("huge") << QByteArray() << false << u"^Picture file too large: g\\\\2\\.jpg\\.$"_s;
+    QTest::newRow("unreadable") << jpegBytes(145, 177, Qt::red) << false << u"^Cannot open file g\\\\2\\.jpg\\.$"_s;
 }
 
 void TestMainWindow::badPicture()
@@ -592,21 +594,21 @@ void TestMainWindow::badPicture()
     QFETCH(QByteArray, content);
     QFETCH(bool, directory);
     QFETCH(QString, message);
-    QVERIFY(QFile::remove(gPath(u"2.jpg"_qs)));
+    QVERIFY(QFile::remove(gPath(u"2.jpg"_s)));
     if (directory)
-        QVERIFY(QDir(m_dir->filePath(u"g"_qs)).mkdir(u"2.jpg"_qs));
+        QVERIFY(QDir(m_dir->filePath(u"g"_s)).mkdir(u"2.jpg"_s));
     else
-        writeFile(gPath(u"2.jpg"_qs), content);
+        writeFile(gPath(u"2.jpg"_s), content);
     if (QByteArray(QTest::currentDataTag()) == "huge") {
         // Refused before a byte of it is read; the file is a hole and takes no disk.
-        QFile file(gPath(u"2.jpg"_qs));
+        QFile file(gPath(u"2.jpg"_s));
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.resize(qint64(4) * 1024 * 1024 * 1024));
     }
     if (QByteArray(QTest::currentDataTag()) == "unreadable") {
         if (::geteuid() == 0)
             QSKIP("the superuser reads every file");
-        QVERIFY(QFile::setPermissions(gPath(u"2.jpg"_qs), {}));
+        QVERIFY(QFile::setPermissions(gPath(u"2.jpg"_s), {}));
     }
 
     const tk::Graphic *middle = m_form->run2->Picture().graphic();
@@ -625,7 +627,7 @@ void TestMainWindow::badPicture()
 
 void TestMainWindow::absurdPictureSize()
 {
-    writeFile(gPath(u"1.jpg"_qs), absurdlyLargeJpeg());
+    writeFile(gPath(u"1.jpg"_s), absurdlyLargeJpeg());
     ErrorBoxes boxes;
     divine();
     QCOMPARE(boxes.texts, QStringList());
@@ -641,11 +643,11 @@ void TestMainWindow::absurdPictureSize()
 
 void TestMainWindow::pictureCutShortPaints()
 {
-    QFile file(gPath(u"1.jpg"_qs));
+    QFile file(gPath(u"1.jpg"_s));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray whole = file.readAll();
     file.close();
-    writeFile(gPath(u"1.jpg"_qs), whole.left(whole.size() / 2));
+    writeFile(gPath(u"1.jpg"_s), whole.left(whole.size() / 2));
     ErrorBoxes boxes;
     divine();
     grab();
@@ -657,12 +659,12 @@ void TestMainWindow::pictureCutShortPaints()
 
 void TestMainWindow::helpLineEnds()
 {
-    writeFile(gPath(u"readme.txt"_qs), "first\r\nsecond\r\n\r\nfourth");
+    writeFile(gPath(u"readme.txt"_s), "first\r\nsecond\r\n\r\nfourth");
     click(centreOf(m_form->abcRepSpeedBtn2));
     const QString crlf = m_form->FlatMemo1->Text();
     const QString shownCrlf = m_form->FlatMemo1->toPlainText();
     click(centreOf(m_form->FlatButton1));
-    writeFile(gPath(u"readme.txt"_qs), "first\nsecond\n\nfourth");
+    writeFile(gPath(u"readme.txt"_s), "first\nsecond\n\nfourth");
     click(centreOf(m_form->abcRepSpeedBtn2));
     QCOMPARE(m_form->FlatMemo1->Text(), crlf);
     QCOMPARE(m_form->FlatMemo1->toPlainText(), shownCrlf);
@@ -675,7 +677,7 @@ void TestMainWindow::badHelpFile_data()
     QTest::addColumn<qint64>("sparseSize"); // > 0: a file of this size, written as a hole
     QTest::addColumn<QString>("message");   // empty: no error
     QTest::addColumn<bool>("keepsText");
-    const QString tooLong = u"Text exceeds memo capacity."_qs;
+    const QString tooLong = u"Text exceeds memo capacity."_s;
     QTest::newRow("empty") << QByteArray() << qint64(0) << QString() << false;
     QByteArray binary;
     for (int b = 0; b < 256; ++b)
@@ -695,7 +697,7 @@ void TestMainWindow::badHelpFile()
     QFETCH(QString, message);
     QFETCH(bool, keepsText);
     {
-        QFile file(gPath(u"readme.txt"_qs));
+        QFile file(gPath(u"readme.txt"_s));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(content);
         if (sparseSize > 0)

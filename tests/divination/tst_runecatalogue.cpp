@@ -5,6 +5,8 @@
 
 #include <set>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Opening {
@@ -132,15 +134,15 @@ void TestRuneCatalogue::eachReading()
     const RuneReading &r = RuneCatalogue::Reading(index);
 
     QCOMPARE(q(r.RuneName), rune);
-    const ReadingPosition expected = position == u"upright"_qs    ? ReadingPosition::Upright
-                                     : position == u"reversed"_qs ? ReadingPosition::Reversed
+    const ReadingPosition expected = position == u"upright"_s    ? ReadingPosition::Upright
+                                     : position == u"reversed"_s ? ReadingPosition::Reversed
                                                                   : ReadingPosition::Single;
     QCOMPARE(r.Position, expected);
 
     const QString shortMeaning = q(RuneCatalogue::ShortMeaning(index));
     QVERIFY2(shortMeaning.startsWith(opening), qPrintable(shortMeaning.left(opening.size() + 10)));
     if (index <= 14)
-        QVERIFY(shortMeaning.startsWith(rune + u" - "_qs));
+        QVERIFY(shortMeaning.startsWith(rune + u" - "_s));
     QVERIFY(!shortMeaning.contains(u'\n') && !shortMeaning.contains(u'\r'));
     QVERIFY2(chars(r.ShortMeaning) >= 168 && chars(r.ShortMeaning) <= 347,
              qPrintable(QString::number(chars(r.ShortMeaning))));
@@ -157,7 +159,7 @@ void TestRuneCatalogue::eachReading()
         QVERIFY2(chars(r.MagicSection) >= 314 && chars(r.MagicSection) <= 809,
                  qPrintable(QString::number(chars(r.MagicSection))));
         // The entry of the magic section: "$", the sound value, a colon, the name in Cyrillic capitals.
-        static const QRegularExpression entry(u"\\$ *[a-z]{1,2} *: *[А-ЯЁ]{2,}[ .,]"_qs);
+        static const QRegularExpression entry(u"\\$ *[a-z]{1,2} *: *[А-ЯЁ]{2,}[ .,]"_s);
         const auto m = entry.match(q(r.MagicSection));
         QVERIFY2(m.hasMatch(), qPrintable(q(r.MagicSection)));
         QVERIFY2(m.capturedStart() > 40, "the entry follows the opening sentences");
@@ -187,7 +189,7 @@ void TestRuneCatalogue::examplesWordForWord()
 
     // The blank before the first line feed, and the Latin e among Cyrillic letters.
     QVERIFY(RuneCatalogue::Interpretation(1).find(". \n\n") != std::string::npos);
-    QVERIFY(q(RuneCatalogue::ShortMeaning(1)).contains(u"С\u0065йчас"_qs));
+    QVERIFY(q(RuneCatalogue::ShortMeaning(1)).contains(u"С\u0065йчас"_s));
     QVERIFY(RuneCatalogue::ShortMeaning(19).ends_with(". "));
 }
 
@@ -195,9 +197,9 @@ void TestRuneCatalogue::marks_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("mark"); // empty: no mark in parentheses at all
-    QTest::newRow("INGUZ single, marked upright") << 14 << u"(Прямо)"_qs;
-    QTest::newRow("PERTH misspelt mark") << 10 << u"(Прмо)"_qs;
-    QTest::newRow("WUNJO lower-case mark") << 21 << u"(перевернуто)"_qs;
+    QTest::newRow("INGUZ single, marked upright") << 14 << u"(Прямо)"_s;
+    QTest::newRow("PERTH misspelt mark") << 10 << u"(Прмо)"_s;
+    QTest::newRow("WUNJO lower-case mark") << 21 << u"(перевернуто)"_s;
     for (int index : {16, 18, 20, 23, 25, 27, 29, 31, 34, 36})
         QTest::addRow("%d upright without mark", index) << index << QString();
 }
@@ -209,7 +211,7 @@ void TestRuneCatalogue::marks()
     const QString text = q(RuneCatalogue::ShortMeaning(index));
     const QString rune = q(RuneCatalogue::Reading(index).RuneName);
     if (mark.isEmpty()) {
-        QVERIFY(!text.contains(u"(Прямо)"_qs) && !text.contains(u"(Перевернуто)"_qs));
+        QVERIFY(!text.contains(u"(Прямо)"_s) && !text.contains(u"(Перевернуто)"_s));
         QVERIFY(!text.mid(rune.size(), 3).contains(u'('));
     } else {
         QVERIFY(text.left(60).contains(mark));
@@ -251,10 +253,10 @@ void TestRuneCatalogue::picturePath_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("path");
-    QTest::newRow("first") << 1 << u"g\\1.jpg"_qs;
-    QTest::newRow("last one-digit") << 9 << u"g\\9.jpg"_qs;
-    QTest::newRow("first two-digit, no leading zero") << 10 << u"g\\10.jpg"_qs;
-    QTest::newRow("last") << 41 << u"g\\41.jpg"_qs;
+    QTest::newRow("first") << 1 << u"g\\1.jpg"_s;
+    QTest::newRow("last one-digit") << 9 << u"g\\9.jpg"_s;
+    QTest::newRow("first two-digit, no leading zero") << 10 << u"g\\10.jpg"_s;
+    QTest::newRow("last") << 41 << u"g\\41.jpg"_s;
 }
 
 void TestRuneCatalogue::picturePath()

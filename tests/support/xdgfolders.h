@@ -25,9 +25,10 @@ inline QByteArray desktopFile(const QByteArray &exec)
 
 inline void pointXdgAt(const QString &root, const QByteArray &desktop = "TEST")
 {
-    qputenv("XDG_CONFIG_HOME", (root + u"/config"_qs).toUtf8());
-    qputenv("XDG_CONFIG_DIRS", (root + u"/etc1:"_qs + root + u"/etc2"_qs).toUtf8());
-    qputenv("XDG_DATA_HOME", (root + u"/data"_qs).toUtf8());
-    qputenv("XDG_DATA_DIRS", (root + u"/share1:"_qs + root + u"/share2"_qs).toUtf8());
+    using namespace Qt::StringLiterals;
+    qputenv("XDG_CONFIG_HOME", (root + u"/config"_s).toUtf8());
+    qputenv("XDG_CONFIG_DIRS", (root + u"/etc1:"_s + root + u"/etc2"_s).toUtf8());
+    qputenv("XDG_DATA_HOME", (root + u"/data"_s).toUtf8());
+    qputenv("XDG_DATA_DIRS", (root + u"/share1:"_s + root + u"/share2"_s).toUtf8());
     qputenv("XDG_CURRENT_DESKTOP", desktop);
 }

@@ -12,6 +12,8 @@
 #include <memory>
 #include <typeinfo>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A control with a window of its own; counts Qt's tooltip requests that get past the application.
@@ -155,14 +157,14 @@ void TestHints::init()
     m_form = std::make_unique<Box>();
     m_form->setGeometry(100, 100, 500, 400);
     m_form->setShowHint(false);
-    m_form->setHint(u"Form"_qs);
+    m_form->setHint(u"Form"_s);
     m_alpha = new tk::GraphicControl(m_form.get());
     m_alpha->setGeometry(20, 20, 120, 60);
-    m_alpha->setHint(u"Alpha"_qs);
+    m_alpha->setHint(u"Alpha"_s);
     m_alpha->setShowHint(true);
     m_beta = new tk::GraphicControl(m_form.get());
     m_beta->setGeometry(200, 20, 120, 60);
-    m_beta->setHint(u"Beta"_qs);
+    m_beta->setHint(u"Beta"_s);
     m_beta->setShowHint(true);
     m_plain = new QWidget(m_form.get());
     m_plain->setGeometry(20, 200, 120, 60);
@@ -247,13 +249,13 @@ void TestHints::firstHintAfterPause()
     QVERIFY(!hintShown());
 
     QTRY_VERIFY(hintShown());
-    QCOMPARE(shownCaption(), u"Alpha"_qs);
+    QCOMPARE(shownCaption(), u"Alpha"_s);
     // Shown without taking the activation or the focus from the window under it.
     QCOMPARE(QApplication::activeWindow(), m_form.get());
     if (custom) {
         auto *window = qobject_cast<RecordingHintWindow *>(app()->HintWindow());
         QVERIFY(window);
-        QCOMPARE(window->activations, QStringList{u"Alpha"_qs});
+        QCOMPARE(window->activations, QStringList{u"Alpha"_s});
     }
     // Once shown, the wait is the one until it is hidden.
     QVERIFY(!app()->pendingHintShows());
@@ -271,10 +273,10 @@ void TestHints::delayWhenMovingOn_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("shortDelay");
-    QTest::newRow("straight from a shown hint") << u"direct"_qs << true;
-    QTest::newRow("across the unhinted background") << u"background"_qs << false;
-    QTest::newRow("after the hide delay took it away") << u"hidden"_qs << false;
-    QTest::newRow("before the first hint showed") << u"early"_qs << false;
+    QTest::newRow("straight from a shown hint") << u"direct"_s << true;
+    QTest::newRow("across the unhinted background") << u"background"_s << false;
+    QTest::newRow("after the hide delay took it away") << u"hidden"_s << false;
+    QTest::newRow("before the first hint showed") << u"early"_s << false;
 }
 
 void TestHints::delayWhenMovingOn()
@@ -302,7 +304,7 @@ void TestHints::delayWhenMovingOn()
     QVERIFY(app()->pendingHintShows());
     QCOMPARE(app()->pendingHintDelay(), shortDelay ? app()->HintShortPause() : app()->HintPause());
     QTRY_VERIFY(hintShown());
-    QCOMPARE(shownCaption(), u"Beta"_qs);
+    QCOMPARE(shownCaption(), u"Beta"_s);
 }
 
 void TestHints::leavingControlHides_data()
@@ -353,10 +355,10 @@ void TestHints::arrivingStartsHint()
 void TestHints::pressOrKeyCancels_data()
 {
     QTest::addColumn<QString>("input");
-    QTest::newRow("left button pressed, not yet released") << u"press"_qs;
-    QTest::newRow("left click") << u"left"_qs;
-    QTest::newRow("right click") << u"right"_qs;
-    QTest::newRow("key") << u"key"_qs;
+    QTest::newRow("left button pressed, not yet released") << u"press"_s;
+    QTest::newRow("left click") << u"left"_s;
+    QTest::newRow("right click") << u"right"_s;
+    QTest::newRow("key") << u"key"_s;
 }
 
 void TestHints::pressOrKeyCancels()
@@ -432,7 +434,7 @@ void TestHints::controlGoneWhileShown()
     QVERIFY(!hintShown());
     if (m_beta->geometry().contains(formPos)) {
         QTRY_VERIFY(hintShown());
-        QCOMPARE(shownCaption(), u"Beta"_qs);
+        QCOMPARE(shownCaption(), u"Beta"_s);
     } else {
         QVERIFY(!app()->HintActive());
         QCOMPARE(app()->pendingHintDelay(), -1);
@@ -445,10 +447,10 @@ void TestHints::showHintEvent_data()
     QTest::addColumn<bool>("replace");
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<QString>("expected"); // empty: no hint shows
-    QTest::newRow("handler changes nothing") << false << false << QString() << u"Alpha"_qs;
+    QTest::newRow("handler changes nothing") << false << false << QString() << u"Alpha"_s;
     QTest::newRow("handler cancels") << true << false << QString() << QString();
-    QTest::newRow("handler changes the text") << false << true << u"A much longer replacement text"_qs
-                                              << u"A much longer replacement text"_qs;
+    QTest::newRow("handler changes the text") << false << true << u"A much longer replacement text"_s
+                                              << u"A much longer replacement text"_s;
     QTest::newRow("handler empties the text") << false << true << QString() << QString();
 }
 
@@ -471,7 +473,7 @@ void TestHints::showHintEvent()
     };
     moveTo(centreOf(m_alpha));
     QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.first(), u"Alpha"_qs);
+    QCOMPARE(received.first(), u"Alpha"_s);
     QCOMPARE(controls.first(), m_alpha);
 
     if (expected.isEmpty()) {
@@ -506,20 +508,20 @@ void TestHints::inheritance_data()
     QTest::addColumn<QString>("hintControl"); // "form", "panel", "leaf" or empty
     QTest::addColumn<QString>("shown");       // the hint that shows over the leaf; empty: none
 
-    const QString P = u"Panel"_qs, L = u"Leaf"_qs;
-    QTest::newRow("leaf's own switch on") << false << false << false << false << true << P << L << u"leaf"_qs << L;
+    const QString P = u"Panel"_s, L = u"Leaf"_s;
+    QTest::newRow("leaf's own switch on") << false << false << false << false << true << P << L << u"leaf"_s << L;
     QTest::newRow("leaf's own switch off, panel on")
-        << false << false << true << false << false << P << L << u"panel"_qs << P;
-    QTest::newRow("leaf follows the panel's on") << false << false << true << true << false << P << L << u"leaf"_qs << L;
+        << false << false << true << false << false << P << L << u"panel"_s << P;
+    QTest::newRow("leaf follows the panel's on") << false << false << true << true << false << P << L << u"leaf"_s << L;
     QTest::newRow("leaf follows the panel's off") << false << false << false << true << true << P << L << QString() << QString();
-    QTest::newRow("both follow the form's on") << true << true << false << true << false << P << L << u"leaf"_qs << L;
+    QTest::newRow("both follow the form's on") << true << true << false << true << false << P << L << u"leaf"_s << L;
     QTest::newRow("both follow the form's off") << false << true << true << true << true << P << L << QString() << QString();
     QTest::newRow("panel's own off under a hinted form")
-        << true << false << false << true << true << P << L << u"form"_qs << u"Form"_qs;
+        << true << false << false << true << true << P << L << u"form"_s << u"Form"_s;
     QTest::newRow("empty hint takes the parent's") << false << false << true << true << false << P << QString()
-                                                   << u"leaf"_qs << P;
+                                                   << u"leaf"_s << P;
     QTest::newRow("empty hint takes the grandparent's")
-        << false << false << true << true << false << QString() << QString() << u"leaf"_qs << u"Form"_qs;
+        << false << false << true << true << false << QString() << QString() << u"leaf"_s << u"Form"_s;
 }
 
 void TestHints::inheritance()
@@ -587,7 +589,7 @@ void TestHints::disabledControlShowsHint()
     panel->setGeometry(20, 100, 300, 200);
     auto *leaf = new tk::GraphicControl(panel);
     leaf->setGeometry(10, 10, 100, 60);
-    leaf->setHint(u"Not now"_qs);
+    leaf->setHint(u"Not now"_s);
     leaf->setShowHint(true);
     panel->show();
     (disableParent ? static_cast<QWidget *>(panel) : leaf)->setEnabled(false);
@@ -596,23 +598,23 @@ void TestHints::disabledControlShowsHint()
     moveTo(centreOf(leaf));
     QCOMPARE(app()->pendingHintDelay(), app()->HintPause());
     QTRY_VERIFY(hintShown());
-    QCOMPARE(shownCaption(), u"Not now"_qs);
+    QCOMPARE(shownCaption(), u"Not now"_s);
 }
 
 void TestHints::lineFeedMeasuredAsTwoLines_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::newRow("line feed") << u"Закрыть\nсправку"_qs;
-    QTest::newRow("carriage return and line feed") << u"Закрыть\r\nсправку"_qs;
+    QTest::newRow("line feed") << u"Закрыть\nсправку"_s;
+    QTest::newRow("carriage return and line feed") << u"Закрыть\r\nсправку"_s;
 }
 
 void TestHints::lineFeedMeasuredAsTwoLines()
 {
     QFETCH(QString, text);
     tk::THintWindow *window = app()->HintWindow();
-    const tk::TRect oneLine = window->CalcHintRect(800, u"Закрыть"_qs, nullptr);
+    const tk::TRect oneLine = window->CalcHintRect(800, u"Закрыть"_s, nullptr);
     // The same two words wrapped into two lines by a narrow width: what two lines measure.
-    const tk::TRect wrapped = window->CalcHintRect(oneLine.width(), u"Закрыть справку"_qs, nullptr);
+    const tk::TRect wrapped = window->CalcHintRect(oneLine.width(), u"Закрыть справку"_s, nullptr);
     QVERIFY(wrapped.height() > oneLine.height());
 
     const tk::TRect measured = window->CalcHintRect(800, text, nullptr);
@@ -626,7 +628,7 @@ void TestHints::lineFeedMeasuredAsTwoLines()
     const int twoLineHeight = app()->HintWindow()->height();
     moveTo(m_form->mapToGlobal(QPoint(400, 300)));
     QTRY_VERIFY(!hintShown());
-    m_alpha->setHint(u"Закрыть"_qs);
+    m_alpha->setHint(u"Закрыть"_s);
     showHintOn(m_alpha);
     QVERIFY(app()->HintWindow()->height() < twoLineHeight);
 }
@@ -635,8 +637,8 @@ void TestHints::qtToolTipNeverShows()
 {
     auto *box = new Box(m_form.get());
     box->setGeometry(200, 200, 120, 60);
-    box->setToolTip(u"Qt's own tooltip"_qs);
-    box->setHint(u"Ours"_qs);
+    box->setToolTip(u"Qt's own tooltip"_s);
+    box->setHint(u"Ours"_s);
     box->setShowHint(true);
     box->show();
 
@@ -651,7 +653,7 @@ void TestHints::qtToolTipNeverShows()
     app()->installEventFilter(&spy);
     moveTo(centreOf(box));
     QTRY_VERIFY(hintShown());
-    QCOMPARE(shownCaption(), u"Ours"_qs);
+    QCOMPARE(shownCaption(), u"Ours"_s);
     QTRY_VERIFY(spy.requests > 0);
     app()->removeEventFilter(&spy);
     QCOMPARE(box->toolTipEvents, 0);

@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 using namespace testfiles;
 
 // Pictures on a high-density screen, painted through the real widget path: this program runs with the
@@ -113,7 +115,7 @@ void TestImageScale::pictureCoversItsArea()
     image.setGeometry(QRect(QPoint(10, 10), control));
     image.setStretch(stretch);
     image.Picture().LoadFromData(
-        u"jpg"_qs, encodeJpeg(quadrants(file.width(), file.height()), Encoding::Baseline444),
+        u"jpg"_s, encodeJpeg(quadrants(file.width(), file.height()), Encoding::Baseline444),
         companion.isEmpty()
             ? QByteArray()
             : encodeJpeg(reversedQuadrants(companion.width(), companion.height()), Encoding::Baseline444));
@@ -127,7 +129,7 @@ void TestImageScale::pictureCoversItsArea()
                             int(std::floor((10 + control.height()) * ratio)) - 1));
     if (qEnvironmentVariableIsSet("ORMEX_SAVE_SHOTS"))
         shown.save(qEnvironmentVariable("ORMEX_SAVE_SHOTS") + u'/' +
-                   QString::fromLatin1(QTest::currentDataTag()) + u".png"_qs);
+                   QString::fromLatin1(QTest::currentDataTag()) + u".png"_s);
     QCOMPARE(uncovered(shown, area), 0);
     const bool companionColours = showsQuadrants(shown, area, kWhite, kRed);
     const bool plainColours = showsQuadrants(shown, area, kRed, kWhite);

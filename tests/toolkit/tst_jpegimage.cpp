@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 using tk::JpegImage;
 using namespace testfiles;
 
@@ -745,7 +747,7 @@ void TestJpegImage::pictureDecodeAhead()
     const auto jpegOf = [](tk::Graphic *graphic) { return dynamic_cast<JpegImage *>(graphic); };
 
     tk::Picture ahead;
-    ahead.LoadFromData(u"jpg"_qs, plain, dense);
+    ahead.LoadFromData(u"jpg"_s, plain, dense);
     ahead.decodeAhead(QTransform::fromScale(scale, scale) * QTransform::fromScale(ratio, ratio), deviceClip,
                       origin, visible);
     JpegImage *used = jpegOf(ahead.graphicForRatio(scale * ratio));
@@ -759,7 +761,7 @@ void TestJpegImage::pictureDecodeAhead()
         QCOMPARE(other->decodeCount(), 0);
 
     tk::Picture fresh;
-    fresh.LoadFromData(u"jpg"_qs, plain, dense);
+    fresh.LoadFromData(u"jpg"_s, plain, dense);
     const QImage reference = paint(fresh);
     JpegImage *freshUsed = jpegOf(fresh.graphicForRatio(scale * ratio));
     QCOMPARE(aheadRect, freshUsed->decodedRect());
@@ -773,14 +775,14 @@ void TestJpegImage::loadFromFile_data()
     QTest::addColumn<QString>("error");    // empty when the load succeeds
     QTest::addColumn<QSize>("size");       // afterwards: the previous picture's size after a failure
     const QSize previous(10, 12);
-    QTest::newRow("good file") << u"good.jpg"_qs << QString() << QSize(64, 48);
-    QTest::newRow("good file, upper-case extension") << u"GOOD.JPEG"_qs << QString() << QSize(64, 48);
-    QTest::newRow("missing file") << u"missing.jpg"_qs << u"Cannot open file <path>"_qs << previous;
+    QTest::newRow("good file") << u"good.jpg"_s << QString() << QSize(64, 48);
+    QTest::newRow("good file, upper-case extension") << u"GOOD.JPEG"_s << QString() << QSize(64, 48);
+    QTest::newRow("missing file") << u"missing.jpg"_s << u"Cannot open file <path>"_s << previous;
     QTest::newRow("missing file, backslash")
-        << u"sub\\missing.jpg"_qs << u"Cannot open file <path>"_qs << previous;
-    QTest::newRow("folder") << u"folder.jpg"_qs << u"Cannot open file <path>"_qs << previous;
-    QTest::newRow("empty file") << u"empty.jpg"_qs << jpegError(JERR_INPUT_EMPTY) << previous;
-    QTest::newRow("not a JPEG") << u"text.jpg"_qs << jpegError(JERR_NO_SOI) << previous;
+        << u"sub\\missing.jpg"_s << u"Cannot open file <path>"_s << previous;
+    QTest::newRow("folder") << u"folder.jpg"_s << u"Cannot open file <path>"_s << previous;
+    QTest::newRow("empty file") << u"empty.jpg"_s << jpegError(JERR_INPUT_EMPTY) << previous;
+    QTest::newRow("not a JPEG") << u"text.jpg"_s << jpegError(JERR_NO_SOI) << previous;
 }
 
 void TestJpegImage::loadFromFile()
@@ -797,15 +799,15 @@ void TestJpegImage::loadFromFile()
         QCOMPARE(file.write(content), content.size());
     };
     const QByteArray good = encodeJpeg(quadrants(64, 48), Encoding::Baseline420);
-    write(u"good.jpg"_qs, good);
-    write(u"GOOD.JPEG"_qs, good);
-    write(u"empty.jpg"_qs, QByteArray());
-    write(u"text.jpg"_qs, QByteArray("not a picture"));
-    QVERIFY(dir.mkpath(u"folder.jpg"_qs));
-    QVERIFY(dir.mkpath(u"sub"_qs));
+    write(u"good.jpg"_s, good);
+    write(u"GOOD.JPEG"_s, good);
+    write(u"empty.jpg"_s, QByteArray());
+    write(u"text.jpg"_s, QByteArray("not a picture"));
+    QVERIFY(dir.mkpath(u"folder.jpg"_s));
+    QVERIFY(dir.mkpath(u"sub"_s));
 
     tk::Picture picture;
-    picture.LoadFromData(u"jpg"_qs, encodeJpeg(quadrants(10, 12), Encoding::Grayscale));
+    picture.LoadFromData(u"jpg"_s, encodeJpeg(quadrants(10, 12), Encoding::Grayscale));
     const tk::Graphic *before = picture.graphic();
 
     const QString path = folder.path() + u'/' + fileName;
@@ -814,7 +816,7 @@ void TestJpegImage::loadFromFile()
         QVERIFY2(error.isEmpty(), "the load did not fail");
         QVERIFY(dynamic_cast<JpegImage *>(picture.graphic()));
     } catch (const tk::Error &e) {
-        QCOMPARE(e.message(), QString(error).replace(u"<path>"_qs, path));
+        QCOMPARE(e.message(), QString(error).replace(u"<path>"_s, path));
         QCOMPARE(picture.graphic(), before);
     }
     QCOMPARE(QSize(picture.width(), picture.height()), size);
@@ -824,12 +826,12 @@ void TestJpegImage::registeredExtensions_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("jpeg");
-    QTest::newRow("jpg") << u"g\\7.jpg"_qs << true;
-    QTest::newRow("JPG") << u"g\\7.JPG"_qs << true;
-    QTest::newRow("jpeg") << u"g\\7.jpeg"_qs << true;
-    QTest::newRow("JpEg") << u"g\\7.JpEg"_qs << true;
-    QTest::newRow("jpe is not registered") << u"g\\7.jpe"_qs << false;
-    QTest::newRow("jpg as a folder name only") << u"g.jpg\\7"_qs << false;
+    QTest::newRow("jpg") << u"g\\7.jpg"_s << true;
+    QTest::newRow("JPG") << u"g\\7.JPG"_s << true;
+    QTest::newRow("jpeg") << u"g\\7.jpeg"_s << true;
+    QTest::newRow("JpEg") << u"g\\7.JpEg"_s << true;
+    QTest::newRow("jpe is not registered") << u"g\\7.jpe"_s << false;
+    QTest::newRow("jpg as a folder name only") << u"g.jpg\\7"_s << false;
 }
 
 void TestJpegImage::registeredExtensions()
@@ -880,16 +882,16 @@ void TestJpegImage::highDensityCompanion()
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(content), content.size());
     };
-    write(u"pic.jpg"_qs, plain);
+    write(u"pic.jpg"_s, plain);
     if (!companion.isNull())
-        write(u"pic@2x.jpg"_qs, companion);
+        write(u"pic@2x.jpg"_s, companion);
 
     for (bool fromFile : {true, false}) {
         tk::Picture picture;
         if (fromFile)
-            picture.LoadFromFile(folder.path() + u"\\pic.jpg"_qs); // the program's own spelling
+            picture.LoadFromFile(folder.path() + u"\\pic.jpg"_s); // the program's own spelling
         else
-            picture.LoadFromData(u"jpg"_qs, plain, companion);
+            picture.LoadFromData(u"jpg"_s, plain, companion);
         QCOMPARE(QSize(picture.width(), picture.height()), QSize(24, 16));
         QCOMPARE(picture.highDensityGraphic() != nullptr, used);
         QCOMPARE(picture.graphicForRatio(1), picture.graphic());
@@ -1000,10 +1002,10 @@ void TestJpegImage::fuzzFindings_data()
     QTest::addColumn<bool>("failed");
     // 64 x 63552 progressive, dozens of refinement scans: once took seconds to gather when stretched.
     QTest::newRow("tall progressive, refinement scans")
-        << u"finding_tall_progressive_refinement_scans.jpg"_qs << true;
+        << u"finding_tall_progressive_refinement_scans.jpg"_s << true;
     // The same shape, fewer scans: gathered within budget, then tens of thousands of rows averaged
     // into the stretched control.
-    QTest::newRow("tall progressive, stretched") << u"finding_tall_progressive_stretched.jpg"_qs << false;
+    QTest::newRow("tall progressive, stretched") << u"finding_tall_progressive_stretched.jpg"_s << false;
 }
 
 void TestJpegImage::fuzzFindings()

@@ -26,6 +26,8 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray bitmapBytes(QSize size)
@@ -68,7 +70,7 @@ public:
         bool wide = false, high = false;
         const QSize size = parts.size() == 2 ? QSize(parts[0].toInt(&wide), parts[1].toInt(&high)) : QSize();
         if (!wide || !high)
-            throw tk::Error(u"not a counted picture"_qs);
+            throw tk::Error(u"not a counted picture"_s);
         m_size = size;
     }
     void draw(QPainter &, QPoint, const QRect &) override {}
@@ -119,17 +121,17 @@ void TestToolkit::fullStop_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << u"Cannot open file g\\7.jpg"_qs << u"Cannot open file g\\7.jpg."_qs;
-    QTest::newRow("digit") << u"JPEG error #53"_qs << u"JPEG error #53."_qs;
-    QTest::newRow("Cyrillic") << u"Ошибка"_qs << u"Ошибка."_qs;
-    QTest::newRow("full stop already") << u"Done."_qs << u"Done."_qs;
+    QTest::newRow("letter") << u"Cannot open file g\\7.jpg"_s << u"Cannot open file g\\7.jpg."_s;
+    QTest::newRow("digit") << u"JPEG error #53"_s << u"JPEG error #53."_s;
+    QTest::newRow("Cyrillic") << u"Ошибка"_s << u"Ошибка."_s;
+    QTest::newRow("full stop already") << u"Done."_s << u"Done."_s;
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("exclamation sorts below") << u"Stop!"_qs << u"Stop!"_qs;
-    QTest::newRow("hyphen sorts below") << u"a -"_qs << u"a -"_qs;
-    QTest::newRow("blank sorts below") << u"a "_qs << u"a "_qs;
-    QTest::newRow("slash sorts above") << u"g/"_qs << u"g/."_qs;
-    QTest::newRow("closing parenthesis sorts below") << u"(x)"_qs << u"(x)"_qs;
-    QTest::newRow("colon sorts above") << u"x:"_qs << u"x:."_qs;
+    QTest::newRow("exclamation sorts below") << u"Stop!"_s << u"Stop!"_s;
+    QTest::newRow("hyphen sorts below") << u"a -"_s << u"a -"_s;
+    QTest::newRow("blank sorts below") << u"a "_s << u"a "_s;
+    QTest::newRow("slash sorts above") << u"g/"_s << u"g/."_s;
+    QTest::newRow("closing parenthesis sorts below") << u"(x)"_s << u"(x)"_s;
+    QTest::newRow("colon sorts above") << u"x:"_s << u"x:."_s;
 }
 
 void TestToolkit::fullStop()
@@ -172,21 +174,21 @@ void TestToolkit::cp1251RoundTrip()
         if (b != 0x98)
             all.append(char(b));
     QCOMPARE(tk::encodeCp1251(tk::decodeCp1251(all)), all);
-    QCOMPARE(tk::encodeCp1251(u"日本"_qs), QByteArray("??"));
+    QCOMPARE(tk::encodeCp1251(u"日本"_s), QByteArray("??"));
 }
 
 void TestToolkit::lineBreaks_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("adjusted");
-    QTest::newRow("lone LF") << u"a\nb"_qs << u"a\r\nb"_qs;
-    QTest::newRow("lone CR") << u"a\rb"_qs << u"a\r\nb"_qs;
-    QTest::newRow("CR LF stays") << u"a\r\nb"_qs << u"a\r\nb"_qs;
-    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_qs << u"a\r\n\r\nb"_qs;
-    QTest::newRow("CR before CR LF") << u"\r\r\n"_qs << u"\r\n\r\n"_qs;
-    QTest::newRow("interpretation pair") << u"x\n\ny"_qs << u"x\r\n\r\ny"_qs;
-    QTest::newRow("trailing CR") << u"end\r"_qs << u"end\r\n"_qs;
-    QTest::newRow("no breaks") << u"plain"_qs << u"plain"_qs;
+    QTest::newRow("lone LF") << u"a\nb"_s << u"a\r\nb"_s;
+    QTest::newRow("lone CR") << u"a\rb"_s << u"a\r\nb"_s;
+    QTest::newRow("CR LF stays") << u"a\r\nb"_s << u"a\r\nb"_s;
+    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_s << u"a\r\n\r\nb"_s;
+    QTest::newRow("CR before CR LF") << u"\r\r\n"_s << u"\r\n\r\n"_s;
+    QTest::newRow("interpretation pair") << u"x\n\ny"_s << u"x\r\n\r\ny"_s;
+    QTest::newRow("trailing CR") << u"end\r"_s << u"end\r\n"_s;
+    QTest::newRow("no breaks") << u"plain"_s << u"plain"_s;
     QTest::newRow("empty") << QString() << QString();
 }
 
@@ -202,12 +204,12 @@ void TestToolkit::readWholeFile_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message"); // empty: read succeeds
-    QTest::newRow("regular") << u"regular"_qs << QString();
-    QTest::newRow("empty") << u"empty"_qs << QString();
-    QTest::newRow("missing") << u"missing"_qs << u"Cannot open file g\\f.txt"_qs;
-    QTest::newRow("directory") << u"directory"_qs << u"Cannot open file g\\f.txt"_qs;
-    QTest::newRow("pipe without a writer") << u"fifo"_qs << u"Cannot open file g\\f.txt"_qs;
-    QTest::newRow("longer than allowed") << u"large"_qs << u"Too large: g\\f.txt"_qs;
+    QTest::newRow("regular") << u"regular"_s << QString();
+    QTest::newRow("empty") << u"empty"_s << QString();
+    QTest::newRow("missing") << u"missing"_s << u"Cannot open file g\\f.txt"_s;
+    QTest::newRow("directory") << u"directory"_s << u"Cannot open file g\\f.txt"_s;
+    QTest::newRow("pipe without a writer") << u"fifo"_s << u"Cannot open file g\\f.txt"_s;
+    QTest::newRow("longer than allowed") << u"large"_s << u"Too large: g\\f.txt"_s;
 }
 
 void TestToolkit::readWholeFile()
@@ -215,8 +217,8 @@ void TestToolkit::readWholeFile()
     QFETCH(QString, kind);
     QFETCH(QString, message);
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(u"g"_qs));
-    const QString native = dir.filePath(u"g/f.txt"_qs);
+    QVERIFY(QDir(dir.path()).mkdir(u"g"_s));
+    const QString native = dir.filePath(u"g/f.txt"_s);
     QByteArray content;
     if (kind == u"regular" || kind == u"empty" || kind == u"large") {
         content = kind == u"regular" ? QByteArray("line\r\nline") : kind == u"large" ? QByteArray(101, 'x') : QByteArray();
@@ -224,7 +226,7 @@ void TestToolkit::readWholeFile()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     } else if (kind == u"directory") {
-        QVERIFY(QDir(dir.path()).mkdir(u"g/f.txt"_qs));
+        QVERIFY(QDir(dir.path()).mkdir(u"g/f.txt"_s));
     } else if (kind == u"fifo") {
         QCOMPARE(::mkfifo(QFile::encodeName(native).constData(), 0600), 0);
     }
@@ -233,7 +235,7 @@ void TestToolkit::readWholeFile()
     QString error;
     QByteArray read;
     try {
-        read = tk::readWholeFile(u"g\\f.txt"_qs, 100, u"Too large: %s"_qs);
+        read = tk::readWholeFile(u"g\\f.txt"_s, 100, u"Too large: %s"_s);
     } catch (const tk::Error &e) {
         error = e.message();
     }
@@ -303,7 +305,7 @@ void TestToolkit::pictureOrigin()
     tk::TImage image(&parent);
     image.resize(control);
     image.setCenter(center);
-    image.Picture().LoadFromData(u"bmp"_qs, bitmapBytes(picture));
+    image.Picture().LoadFromData(u"bmp"_s, bitmapBytes(picture));
     QCOMPARE(image.Picture().width(), picture.width());
     QCOMPARE(image.pictureOrigin(), origin);
 }
@@ -375,9 +377,9 @@ void TestToolkit::handlerFailures_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("our error") << 0 << u"Cannot open file g\\7.jpg."_qs;
-    QTest::newRow("a library's exception") << 1 << u"vector too long."_qs;
-    QTest::newRow("out of memory") << 2 << u"Out of memory."_qs;
+    QTest::newRow("our error") << 0 << u"Cannot open file g\\7.jpg."_s;
+    QTest::newRow("a library's exception") << 1 << u"vector too long."_s;
+    QTest::newRow("out of memory") << 2 << u"Out of memory."_s;
 }
 
 void TestToolkit::handlerFailures()
@@ -388,7 +390,7 @@ void TestToolkit::handlerFailures()
     bool after = false;
     tk::runGuarded([&] {
         if (kind == 0)
-            throw tk::Error(u"Cannot open file g\\7.jpg"_qs);
+            throw tk::Error(u"Cannot open file g\\7.jpg"_s);
         if (kind == 1)
             throw std::length_error("vector too long");
         throw std::bad_alloc();
@@ -403,14 +405,14 @@ void TestToolkit::handlerFailures()
 void TestToolkit::unknownPictureKind()
 {
     tk::Picture picture;
-    picture.LoadFromData(u"bmp"_qs, bitmapBytes(QSize(3, 4)));
+    picture.LoadFromData(u"bmp"_s, bitmapBytes(QSize(3, 4)));
     const tk::Graphic *before = picture.graphic();
-    for (const QString &path : {u"g\\7.gif"_qs, u"g\\noextension"_qs, u"g.d\\file"_qs}) {
+    for (const QString &path : {u"g\\7.gif"_s, u"g\\noextension"_s, u"g.d\\file"_s}) {
         try {
             picture.LoadFromFile(path);
             QFAIL("an unknown kind must not load");
         } catch (const tk::Error &e) {
-            QVERIFY2(e.message().startsWith(u"Unknown picture file extension"_qs), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith(u"Unknown picture file extension"_s), qPrintable(e.message()));
         }
         QCOMPARE(picture.graphic(), before);
     }
@@ -506,10 +508,10 @@ void TestToolkit::companionParsedWhenAsked()
 {
     QFETCH(QByteArray, companion);
     QFETCH(bool, used);
-    tk::registerFileFormat(u"cnt"_qs, [] { return std::make_unique<CountedGraphic>(); });
+    tk::registerFileFormat(u"cnt"_s, [] { return std::make_unique<CountedGraphic>(); });
     tk::Picture picture;
     g_countedParses = 0;
-    picture.LoadFromData(u"cnt"_qs, "24x16", companion);
+    picture.LoadFromData(u"cnt"_s, "24x16", companion);
     // A 1x screen never pays for the companion.
     QCOMPARE(picture.graphicForRatio(1), picture.graphic());
     QCOMPARE(g_countedParses, 1);
@@ -521,10 +523,10 @@ void TestToolkit::companionParsedWhenAsked()
     QCOMPARE(g_countedParses, 2);
 
     // A new load, or a graphic set by hand, forgets a companion not yet parsed.
-    picture.LoadFromData(u"cnt"_qs, "24x16", companion);
-    picture.LoadFromData(u"cnt"_qs, "24x16");
+    picture.LoadFromData(u"cnt"_s, "24x16", companion);
+    picture.LoadFromData(u"cnt"_s, "24x16");
     QVERIFY(!picture.highDensityGraphic());
-    picture.LoadFromData(u"cnt"_qs, "24x16", companion);
+    picture.LoadFromData(u"cnt"_s, "24x16", companion);
     picture.setGraphic(std::make_unique<CountedGraphic>());
     QVERIFY(!picture.highDensityGraphic());
     QCOMPARE(g_countedParses, 5);
@@ -535,8 +537,8 @@ void TestToolkit::workAfterFirstFrame()
     auto *app = tk::Application::instance();
     QStringList done;
     app->afterFirstFrame([&] {
-        done << u"first"_qs;
-        app->afterFirstFrame([&] { done << u"added by work"_qs; });
+        done << u"first"_s;
+        app->afterFirstFrame([&] { done << u"added by work"_s; });
     });
     QCoreApplication::processEvents();
     QCOMPARE(done, QStringList()); // nothing painted yet
@@ -545,18 +547,18 @@ void TestToolkit::workAfterFirstFrame()
     window.resize(40, 30);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_COMPARE(done, (QStringList{u"first"_qs, u"added by work"_qs}));
+    QTRY_COMPARE(done, (QStringList{u"first"_s, u"added by work"_s}));
 
     // Once a frame is on the screen, work runs at the next turn of the loop, not at once.
-    app->afterFirstFrame([&] { done << u"late"_qs; });
+    app->afterFirstFrame([&] { done << u"late"_s; });
     QCOMPARE(done.size(), 2);
     QTRY_COMPARE(done.size(), 3);
     // A failing piece of work is reported like a failing handler; the rest still runs.
     ErrorBoxes boxes;
-    app->afterFirstFrame([] { throw tk::Error(u"No icon"_qs); });
-    app->afterFirstFrame([&] { done << u"after the failure"_qs; });
+    app->afterFirstFrame([] { throw tk::Error(u"No icon"_s); });
+    app->afterFirstFrame([&] { done << u"after the failure"_s; });
     QTRY_COMPARE(done.size(), 4);
-    QCOMPARE(boxes.texts, QStringList{u"No icon."_qs});
+    QCOMPARE(boxes.texts, QStringList{u"No icon."_s});
 }
 
 void TestToolkit::workBeside()
@@ -578,7 +580,7 @@ int main(int argc, char *argv[])
 {
     tk::registerBitmapFormat();
     tk::Application app(argc, argv);
-    app.Title = u"ORMEX"_qs;
+    app.Title = u"ORMEX"_s;
     TestToolkit test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -23,6 +23,8 @@
 #include <QLineEdit>
 #include <QMenu>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QColor kBackground(0, 64, 0); // what lies under the transparent label
@@ -61,7 +63,7 @@ public:
     void PlayIndex(int index) override
     {
         if (failing)
-            throw tk::Error(u"No sound device"_qs);
+            throw tk::Error(u"No sound device"_s);
         played << index;
     }
     QList<int> played;
@@ -162,9 +164,9 @@ void TestLinkLabel::init()
 {
     g_started.clear();
     pointXdgAt(m_xdg.path());
-    QFile::remove(m_xdg.path() + u"/config/mimeapps.list"_qs);
-    writeFile(m_xdg.path() + u"/config/mimeapps.list"_qs, "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
-    writeFile(m_xdg.path() + u"/data/applications/web.desktop"_qs, desktopFile("web-browser --new-window %u"));
+    QFile::remove(m_xdg.path() + u"/config/mimeapps.list"_s);
+    writeFile(m_xdg.path() + u"/config/mimeapps.list"_s, "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
+    writeFile(m_xdg.path() + u"/data/applications/web.desktop"_s, desktopFile("web-browser --new-window %u"));
     m_window = std::make_unique<QWidget>();
     m_window->setWindowFlag(Qt::FramelessWindowHint);
     m_window->resize(400, 80);
@@ -184,7 +186,7 @@ void TestLinkLabel::cleanup()
 TabcURLLabel *TestLinkLabel::makeProgramLabel()
 {
     auto *label = new TabcURLLabel(m_window.get());
-    QFont font = tk::makeFont(u"MS Sans Serif"_qs, -19, tk::fsUnderline);
+    QFont font = tk::makeFont(u"MS Sans Serif"_s, -19, tk::fsUnderline);
     // Whole pixels only, so that every pixel of the caption is the colour it is drawn in.
     font.setStyleStrategy(QFont::NoAntialias);
     label->setFont(font);
@@ -193,8 +195,8 @@ TabcURLLabel *TestLinkLabel::makeProgramLabel()
     label->setMouseOverColor(tk::clLime);
     label->setMouseDownColor(tk::clBlue);
     label->setMouseDownEffects({almColorShadow, almSound});
-    label->setCaption(u"(С) http://www.ormex.example"_qs);
-    label->setURL(u"http://www.ormex.example"_qs);
+    label->setCaption(u"(С) http://www.ormex.example"_s);
+    label->setURL(u"http://www.ormex.example"_s);
     // Room around the caption, so that its shadow is not cut off at the label's edges.
     const QSize fitted = label->size();
     label->setAutoSize(false);
@@ -298,10 +300,10 @@ void TestLinkLabel::pressDrawsBlueShadowUnderCaption()
     QVERIFY(m_label->pressed());
     const QImage pressed = grabWindow();
     // The caption's first pixel stays yellow on top; the copy one pixel up-left shows blue beside it.
-    QVERIFY2(pressed.pixelColor(first) == kYellow, qPrintable(u"first caption pixel "_qs + describe(pressed.pixelColor(first))));
-    QVERIFY2(pressed.pixelColor(upLeft) == kBlue, qPrintable(u"pixel up-left of the caption "_qs + describe(pressed.pixelColor(upLeft))));
-    QVERIFY2(pressed.pixelColor(last) == kYellow, qPrintable(u"last caption pixel "_qs + describe(pressed.pixelColor(last))));
-    QVERIFY2(pressed.pixelColor(downRight) == kBlue, qPrintable(u"pixel down-right of the caption "_qs + describe(pressed.pixelColor(downRight))));
+    QVERIFY2(pressed.pixelColor(first) == kYellow, qPrintable(u"first caption pixel "_s + describe(pressed.pixelColor(first))));
+    QVERIFY2(pressed.pixelColor(upLeft) == kBlue, qPrintable(u"pixel up-left of the caption "_s + describe(pressed.pixelColor(upLeft))));
+    QVERIFY2(pressed.pixelColor(last) == kYellow, qPrintable(u"last caption pixel "_s + describe(pressed.pixelColor(last))));
+    QVERIFY2(pressed.pixelColor(downRight) == kBlue, qPrintable(u"pixel down-right of the caption "_s + describe(pressed.pixelColor(downRight))));
     // Every yellow pixel of the plain caption is still yellow: the copies lie under it.
     for (int y = labelRect().top(); y <= labelRect().bottom(); ++y)
         for (int x = labelRect().left(); x <= labelRect().right(); ++x)
@@ -365,12 +367,12 @@ void TestLinkLabel::clickStartsBrowser_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("address") << u"http://www.ormex.example"_qs
-                             << QStringList{u"--new-window"_qs, u"http://www.ormex.example"_qs};
-    QTest::newRow("empty address still starts the browser") << QString() << QStringList{u"--new-window"_qs};
-    const QString hostile = u"http://x/a b\"c'd;e$(touch /tmp/ormex-pwned)`id`"_qs;
+    QTest::newRow("address") << u"http://www.ormex.example"_s
+                             << QStringList{u"--new-window"_s, u"http://www.ormex.example"_s};
+    QTest::newRow("empty address still starts the browser") << QString() << QStringList{u"--new-window"_s};
+    const QString hostile = u"http://x/a b\"c'd;e$(touch /tmp/ormex-pwned)`id`"_s;
     QTest::newRow("shell characters reach it as one plain argument")
-        << hostile << QStringList{u"--new-window"_qs, hostile};
+        << hostile << QStringList{u"--new-window"_s, hostile};
 }
 
 void TestLinkLabel::clickStartsBrowser()
@@ -386,7 +388,7 @@ void TestLinkLabel::clickStartsBrowser()
     QTest::mouseClick(window, Qt::LeftButton, {}, centre());
     QCOMPARE(clicks, 1);
     QCOMPARE(g_started.size(), 1);
-    QCOMPARE(g_started[0].program, u"web-browser"_qs);
+    QCOMPARE(g_started[0].program, u"web-browser"_s);
     QCOMPARE(g_started[0].arguments, arguments);
     // The press look stays while the browser is started, and gives way to the hover look after.
     QVERIFY(g_started[0].labelPressed);
@@ -495,9 +497,9 @@ void TestLinkLabel::soundListDestroyed()
 void TestLinkLabel::failingHandlers_data()
 {
     QTest::addColumn<QString>("failing");
-    QTest::newRow("press sound") << u"sound"_qs;
-    QTest::newRow("click handler") << u"click"_qs;
-    QTest::newRow("enter handler") << u"enter"_qs;
+    QTest::newRow("press sound") << u"sound"_s;
+    QTest::newRow("click handler") << u"click"_s;
+    QTest::newRow("enter handler") << u"enter"_s;
 }
 
 void TestLinkLabel::failingHandlers()
@@ -505,13 +507,13 @@ void TestLinkLabel::failingHandlers()
     QFETCH(QString, failing);
     makeProgramLabel();
     RecordingWaveList list;
-    list.failing = failing == u"sound"_qs;
+    list.failing = failing == u"sound"_s;
     m_label->setSoundList(&list);
     m_label->setMouseOverEffects({almUnderline});
-    if (failing == u"click"_qs)
-        m_label->OnClick = [](QObject *) { throw tk::Error(u"Handler failed"_qs); };
-    if (failing == u"enter"_qs)
-        m_label->OnMouseEnter = [](QObject *) { throw tk::Error(u"Handler failed"_qs); };
+    if (failing == u"click"_s)
+        m_label->OnClick = [](QObject *) { throw tk::Error(u"Handler failed"_s); };
+    if (failing == u"enter"_s)
+        m_label->OnMouseEnter = [](QObject *) { throw tk::Error(u"Handler failed"_s); };
     ErrorBoxes boxes;
     QWindow *window = m_window->windowHandle();
     moveCursorTo(centre());
@@ -521,7 +523,7 @@ void TestLinkLabel::failingHandlers()
     QVERIFY(m_label->mouseInside());
     // Whatever failed, the label does not stay pressed, and a failed click opens nothing.
     QVERIFY(!m_label->pressed());
-    QCOMPARE(g_started.size(), failing == u"enter"_qs ? 1 : 0);
+    QCOMPARE(g_started.size(), failing == u"enter"_s ? 1 : 0);
     m_label->setSoundList(nullptr);
 }
 
@@ -529,9 +531,9 @@ void TestLinkLabel::multilineCaption_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("two lines") << QStringList{u"a"_qs, u"b"_qs} << u"a\r\nb"_qs;
-    QTest::newRow("trailing empty lines dropped") << QStringList{u"a"_qs, QString(), QString()} << u"a"_qs;
-    QTest::newRow("inner empty line kept") << QStringList{u"a"_qs, QString(), u"b"_qs} << u"a\r\n\r\nb"_qs;
+    QTest::newRow("two lines") << QStringList{u"a"_s, u"b"_s} << u"a\r\nb"_s;
+    QTest::newRow("trailing empty lines dropped") << QStringList{u"a"_s, QString(), QString()} << u"a"_s;
+    QTest::newRow("inner empty line kept") << QStringList{u"a"_s, QString(), u"b"_s} << u"a\r\n\r\nb"_s;
     QTest::newRow("none") << QStringList{} << QString();
 }
 
@@ -555,7 +557,7 @@ int main(int argc, char *argv[])
 {
     tk::Application app(argc, argv);
     tk::installFontSubstitutes();
-    app.setStyle(QStyleFactory::create(u"Fusion"_qs));
+    app.setStyle(QStyleFactory::create(u"Fusion"_s));
     app.setFont(tk::defaultFont());
     TestLinkLabel test;
     return QTest::qExec(&test, argc, argv);
@@ -697,8 +699,8 @@ void TestLinkLabel::autoSizeMeasuresOwnText_data()
     QTest::addColumn<bool>("showAccelChar");
     QTest::addColumn<QString>("drawn"); // what the label must be as wide as, drawn without prefixes
 
-    QTest::newRow("prefix on: W&W is WW") << u"W&W"_qs << true << u"WW"_qs;
-    QTest::newRow("prefix off: W&W shows the ampersand") << u"W&W"_qs << false << u"W&W"_qs;
+    QTest::newRow("prefix on: W&W is WW") << u"W&W"_s << true << u"WW"_s;
+    QTest::newRow("prefix off: W&W shows the ampersand") << u"W&W"_s << false << u"W&W"_s;
 }
 
 void TestLinkLabel::autoSizeMeasuresOwnText()
@@ -707,7 +709,7 @@ void TestLinkLabel::autoSizeMeasuresOwnText()
     QFETCH(bool, showAccelChar);
     QFETCH(QString, drawn);
 
-    QFont font(u"DejaVu Sans"_qs);
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(20);
     const QFontMetrics metrics(font);
     const int expected = metrics.boundingRect(QRect(0, 0, 1000, 1000), Qt::TextExpandTabs, drawn).width();
@@ -724,8 +726,8 @@ void TestLinkLabel::autoSizeMeasuresOwnText()
     // A tab goes on to the next tab stop, not one blank.
     TabcMouseLabel tabbed(m_window.get());
     tabbed.setFont(font);
-    tabbed.setCaption(u"a\tb"_qs);
-    QVERIFY2(tabbed.width() > metrics.horizontalAdvance(u"a b"_qs) + 10,
+    tabbed.setCaption(u"a\tb"_s);
+    QVERIFY2(tabbed.width() > metrics.horizontalAdvance(u"a b"_s) + 10,
              qPrintable(QString::number(tabbed.width())));
 }
 
@@ -742,17 +744,17 @@ void TestLinkLabel::mouseEvents()
     label->OnMouseMove = [&seen](QObject *, Qt::KeyboardModifiers, int x, int y) {
         seen << QStringLiteral("move %1,%2").arg(x).arg(y);
     };
-    label->OnClick = [&seen](QObject *) { seen << u"click"_qs; };
+    label->OnClick = [&seen](QObject *) { seen << u"click"_s; };
     const QPoint at = kLabelAt + QPoint(7, 5);
     QTest::mouseMove(m_window->windowHandle(), at);
     QTest::mouseClick(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
     QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    QCOMPARE(seen, (QStringList{u"move 7,5"_qs, u"down 2 7,5"_qs, u"up 2 7,5"_qs, u"down 1 7,5"_qs,
-                                u"click"_qs, u"up 1 7,5"_qs}));
+    QCOMPARE(seen, (QStringList{u"move 7,5"_s, u"down 2 7,5"_s, u"up 2 7,5"_s, u"down 1 7,5"_s,
+                                u"click"_s, u"up 1 7,5"_s}));
 
     // A right click shows the popup menu.
     QMenu menu;
-    menu.addAction(u"x"_qs);
+    menu.addAction(u"x"_s);
     label->setPopupMenu(&menu);
     QContextMenuEvent context(QContextMenuEvent::Mouse, at - kLabelAt, m_window->mapToGlobal(at));
     QCoreApplication::sendEvent(label, &context);
@@ -771,9 +773,9 @@ void TestLinkLabel::parentColourAndFont()
     QCOMPARE(label.Color(), tk::clRed);
 
     QVERIFY(label.ParentFont());
-    QFont big(u"DejaVu Sans"_qs);
+    QFont big(u"DejaVu Sans"_s);
     big.setPixelSize(30);
-    label.setCaption(u"W"_qs);
+    label.setCaption(u"W"_s);
     const int small = label.height();
     m_window->setFont(big);
     QVERIFY(label.height() > small); // the parent's font, measured again
@@ -818,7 +820,7 @@ void TestLinkLabel::focusControlTakesAccelerator()
     auto *edit = new QLineEdit(m_window.get());
     edit->setGeometry(100, 40, 100, 20);
     auto *label = new TabcMouseLabel(m_window.get());
-    label->setCaption(u"&Name"_qs);
+    label->setCaption(u"&Name"_s);
     label->setFocusControl(edit);
     auto *other = new QLineEdit(m_window.get());
     other->setGeometry(250, 40, 100, 20);

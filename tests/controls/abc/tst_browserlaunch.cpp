@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using browserlaunch::DesktopEntry;
 
 namespace {
@@ -63,7 +65,7 @@ void TestBrowserLaunch::init()
     g_failing.clear();
     qunsetenv("BROWSER");
     pointXdgAt(m_xdg.path());
-    writeFile(m_xdg.path() + u"/data/applications/web.desktop"_qs,
+    writeFile(m_xdg.path() + u"/data/applications/web.desktop"_s,
               desktopFile("web-browser --new-window %u"));
 }
 
@@ -72,39 +74,39 @@ void TestBrowserLaunch::execArguments_data()
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("address");
     QTest::addColumn<QStringList>("expected"); // empty: refused
-    const QString a = u"http://www.ormex.example"_qs;
-    const QString hostile = u"http://x/a b\"c'd;e$(touch /tmp/ormex-pwned)`id`"_qs;
-    QTest::newRow("url code") << u"web %u"_qs << a << QStringList{u"web"_qs, a};
+    const QString a = u"http://www.ormex.example"_s;
+    const QString hostile = u"http://x/a b\"c'd;e$(touch /tmp/ormex-pwned)`id`"_s;
+    QTest::newRow("url code") << u"web %u"_s << a << QStringList{u"web"_s, a};
     QTest::newRow("list code, further option kept")
-        << u"web --new %U --private"_qs << a << QStringList{u"web"_qs, u"--new"_qs, a, u"--private"_qs};
-    QTest::newRow("file codes") << u"web %f"_qs << a << QStringList{u"web"_qs, a};
+        << u"web --new %U --private"_s << a << QStringList{u"web"_s, u"--new"_s, a, u"--private"_s};
+    QTest::newRow("file codes") << u"web %f"_s << a << QStringList{u"web"_s, a};
     QTest::newRow("no code: address appended")
-        << u"web --new-window"_qs << a << QStringList{u"web"_qs, u"--new-window"_qs, a};
+        << u"web --new-window"_s << a << QStringList{u"web"_s, u"--new-window"_s, a};
     QTest::newRow("quoted program with blanks")
-        << u"\"/opt/My Web/run\" %u"_qs << a << QStringList{u"/opt/My Web/run"_qs, a};
+        << u"\"/opt/My Web/run\" %u"_s << a << QStringList{u"/opt/My Web/run"_s, a};
     QTest::newRow("escapes inside quotes")
-        << u"\"a\\\"b\\`c\\$d\\\\e\" %u"_qs << a << QStringList{u"a\"b`c$d\\e"_qs, a};
+        << u"\"a\\\"b\\`c\\$d\\\\e\" %u"_s << a << QStringList{u"a\"b`c$d\\e"_s, a};
     QTest::newRow("quoted empty argument stays")
-        << u"web \"\" %u"_qs << a << QStringList{u"web"_qs, QString(), a};
-    QTest::newRow("runs of blanks") << u"  web   %u  "_qs << a << QStringList{u"web"_qs, a};
-    QTest::newRow("percent sign") << u"web --x=100%% %u"_qs << a << QStringList{u"web"_qs, u"--x=100%"_qs, a};
+        << u"web \"\" %u"_s << a << QStringList{u"web"_s, QString(), a};
+    QTest::newRow("runs of blanks") << u"  web   %u  "_s << a << QStringList{u"web"_s, a};
+    QTest::newRow("percent sign") << u"web --x=100%% %u"_s << a << QStringList{u"web"_s, u"--x=100%"_s, a};
     QTest::newRow("code inside a word")
-        << u"web --url=%u"_qs << a << QStringList{u"web"_qs, u"--url="_qs + a};
+        << u"web --url=%u"_s << a << QStringList{u"web"_s, u"--url="_s + a};
     QTest::newRow("icon, name, file")
-        << u"web %i %c %k %u"_qs << a
-        << QStringList{u"web"_qs, u"--icon"_qs, u"globe"_qs, u"Web"_qs, u"/apps/web.desktop"_qs, a};
+        << u"web %i %c %k %u"_s << a
+        << QStringList{u"web"_s, u"--icon"_s, u"globe"_s, u"Web"_s, u"/apps/web.desktop"_s, a};
     QTest::newRow("deprecated codes dropped")
-        << u"web %d %D %n %N %v %m %u"_qs << a << QStringList{u"web"_qs, a};
-    QTest::newRow("one address only") << u"web %u %U"_qs << a << QStringList{u"web"_qs, a};
-    QTest::newRow("empty address with code") << u"web %u"_qs << QString() << QStringList{u"web"_qs};
-    QTest::newRow("empty address without code") << u"web"_qs << QString() << QStringList{u"web"_qs};
-    QTest::newRow("hostile address, code") << u"web %u"_qs << hostile << QStringList{u"web"_qs, hostile};
-    QTest::newRow("hostile address, appended") << u"web"_qs << hostile << QStringList{u"web"_qs, hostile};
-    QTest::newRow("unclosed quote") << u"\"web %u"_qs << a << QStringList{};
-    QTest::newRow("unquoted semicolon") << u"web;rm %u"_qs << a << QStringList{};
-    QTest::newRow("unquoted substitution") << u"web $(id) %u"_qs << a << QStringList{};
-    QTest::newRow("unquoted backtick") << u"web `id` %u"_qs << a << QStringList{};
-    QTest::newRow("nothing") << u"   "_qs << a << QStringList{};
+        << u"web %d %D %n %N %v %m %u"_s << a << QStringList{u"web"_s, a};
+    QTest::newRow("one address only") << u"web %u %U"_s << a << QStringList{u"web"_s, a};
+    QTest::newRow("empty address with code") << u"web %u"_s << QString() << QStringList{u"web"_s};
+    QTest::newRow("empty address without code") << u"web"_s << QString() << QStringList{u"web"_s};
+    QTest::newRow("hostile address, code") << u"web %u"_s << hostile << QStringList{u"web"_s, hostile};
+    QTest::newRow("hostile address, appended") << u"web"_s << hostile << QStringList{u"web"_s, hostile};
+    QTest::newRow("unclosed quote") << u"\"web %u"_s << a << QStringList{};
+    QTest::newRow("unquoted semicolon") << u"web;rm %u"_s << a << QStringList{};
+    QTest::newRow("unquoted substitution") << u"web $(id) %u"_s << a << QStringList{};
+    QTest::newRow("unquoted backtick") << u"web `id` %u"_s << a << QStringList{};
+    QTest::newRow("nothing") << u"   "_s << a << QStringList{};
 }
 
 void TestBrowserLaunch::execArguments()
@@ -112,12 +114,12 @@ void TestBrowserLaunch::execArguments()
     QFETCH(QString, exec);
     QFETCH(QString, address);
     QFETCH(QStringList, expected);
-    const DesktopEntry entry{u"/apps/web.desktop"_qs, exec, u"globe"_qs, u"Web"_qs};
+    const DesktopEntry entry{u"/apps/web.desktop"_s, exec, u"globe"_s, u"Web"_s};
     const std::optional<QStringList> arguments = browserlaunch::execArguments(entry, address);
     if (expected.isEmpty())
         QVERIFY(!arguments);
     else
-        QCOMPARE(arguments.value_or(QStringList{u"<refused>"_qs}), expected);
+        QCOMPARE(arguments.value_or(QStringList{u"<refused>"_s}), expected);
 }
 
 void TestBrowserLaunch::mimeAppsOrder()
@@ -125,24 +127,24 @@ void TestBrowserLaunch::mimeAppsOrder()
     const QString r = m_xdg.path();
     pointXdgAt(r, "Ormex:TEST");
     const QStringList expected{
-        r + u"/config/ormex-mimeapps.list"_qs,
-        r + u"/config/test-mimeapps.list"_qs,
-        r + u"/config/mimeapps.list"_qs,
-        r + u"/etc1/ormex-mimeapps.list"_qs,
-        r + u"/etc1/test-mimeapps.list"_qs,
-        r + u"/etc1/mimeapps.list"_qs,
-        r + u"/etc2/ormex-mimeapps.list"_qs,
-        r + u"/etc2/test-mimeapps.list"_qs,
-        r + u"/etc2/mimeapps.list"_qs,
-        r + u"/data/applications/ormex-mimeapps.list"_qs,
-        r + u"/data/applications/test-mimeapps.list"_qs,
-        r + u"/data/applications/mimeapps.list"_qs,
-        r + u"/share1/applications/ormex-mimeapps.list"_qs,
-        r + u"/share1/applications/test-mimeapps.list"_qs,
-        r + u"/share1/applications/mimeapps.list"_qs,
-        r + u"/share2/applications/ormex-mimeapps.list"_qs,
-        r + u"/share2/applications/test-mimeapps.list"_qs,
-        r + u"/share2/applications/mimeapps.list"_qs,
+        r + u"/config/ormex-mimeapps.list"_s,
+        r + u"/config/test-mimeapps.list"_s,
+        r + u"/config/mimeapps.list"_s,
+        r + u"/etc1/ormex-mimeapps.list"_s,
+        r + u"/etc1/test-mimeapps.list"_s,
+        r + u"/etc1/mimeapps.list"_s,
+        r + u"/etc2/ormex-mimeapps.list"_s,
+        r + u"/etc2/test-mimeapps.list"_s,
+        r + u"/etc2/mimeapps.list"_s,
+        r + u"/data/applications/ormex-mimeapps.list"_s,
+        r + u"/data/applications/test-mimeapps.list"_s,
+        r + u"/data/applications/mimeapps.list"_s,
+        r + u"/share1/applications/ormex-mimeapps.list"_s,
+        r + u"/share1/applications/test-mimeapps.list"_s,
+        r + u"/share1/applications/mimeapps.list"_s,
+        r + u"/share2/applications/ormex-mimeapps.list"_s,
+        r + u"/share2/applications/test-mimeapps.list"_s,
+        r + u"/share2/applications/mimeapps.list"_s,
     };
     QCOMPARE(browserlaunch::mimeAppsFiles(), expected);
 }
@@ -154,36 +156,36 @@ void TestBrowserLaunch::defaultApplication_data()
     QTest::addColumn<QStringList>("defaults");
     QTest::addColumn<QString>("winner"); // relative path, empty for none
     QTest::newRow("system folder only")
-        << QStringList{u"share2/applications/mimeapps.list"_qs} << QStringList{u"b.desktop"_qs}
-        << u"share2/applications/b.desktop"_qs;
+        << QStringList{u"share2/applications/mimeapps.list"_s} << QStringList{u"b.desktop"_s}
+        << u"share2/applications/b.desktop"_s;
     QTest::newRow("user configuration before system data")
-        << QStringList{u"share1/applications/mimeapps.list"_qs, u"config/mimeapps.list"_qs}
-        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+        << QStringList{u"share1/applications/mimeapps.list"_s, u"config/mimeapps.list"_s}
+        << QStringList{u"a.desktop"_s, u"b.desktop"_s} << u"share2/applications/b.desktop"_s;
     QTest::newRow("desktop-specific file before the plain one in a folder")
-        << QStringList{u"config/mimeapps.list"_qs, u"config/test-mimeapps.list"_qs}
-        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+        << QStringList{u"config/mimeapps.list"_s, u"config/test-mimeapps.list"_s}
+        << QStringList{u"a.desktop"_s, u"b.desktop"_s} << u"share2/applications/b.desktop"_s;
     QTest::newRow("plain user file before desktop-specific system configuration")
-        << QStringList{u"etc1/test-mimeapps.list"_qs, u"config/mimeapps.list"_qs}
-        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+        << QStringList{u"etc1/test-mimeapps.list"_s, u"config/mimeapps.list"_s}
+        << QStringList{u"a.desktop"_s, u"b.desktop"_s} << u"share2/applications/b.desktop"_s;
     QTest::newRow("configuration folders in their order")
-        << QStringList{u"etc2/mimeapps.list"_qs, u"etc1/mimeapps.list"_qs}
-        << QStringList{u"a.desktop"_qs, u"b.desktop"_qs} << u"share2/applications/b.desktop"_qs;
+        << QStringList{u"etc2/mimeapps.list"_s, u"etc1/mimeapps.list"_s}
+        << QStringList{u"a.desktop"_s, u"b.desktop"_s} << u"share2/applications/b.desktop"_s;
     QTest::newRow("missing default gives way within the list")
-        << QStringList{u"config/mimeapps.list"_qs} << QStringList{u"gone.desktop;b.desktop;"_qs}
-        << u"share2/applications/b.desktop"_qs;
+        << QStringList{u"config/mimeapps.list"_s} << QStringList{u"gone.desktop;b.desktop;"_s}
+        << u"share2/applications/b.desktop"_s;
     QTest::newRow("missing default gives way to the next file")
-        << QStringList{u"config/mimeapps.list"_qs, u"etc1/mimeapps.list"_qs}
-        << QStringList{u"gone.desktop"_qs, u"a.desktop"_qs} << u"data/applications/a.desktop"_qs;
+        << QStringList{u"config/mimeapps.list"_s, u"etc1/mimeapps.list"_s}
+        << QStringList{u"gone.desktop"_s, u"a.desktop"_s} << u"data/applications/a.desktop"_s;
     QTest::newRow("dash stands for a sub-folder")
-        << QStringList{u"config/mimeapps.list"_qs} << QStringList{u"vendor-web.desktop"_qs}
-        << u"data/applications/vendor/web.desktop"_qs;
+        << QStringList{u"config/mimeapps.list"_s} << QStringList{u"vendor-web.desktop"_s}
+        << u"data/applications/vendor/web.desktop"_s;
     QTest::newRow("user data before system data")
-        << QStringList{u"config/mimeapps.list"_qs} << QStringList{u"both.desktop"_qs}
-        << u"data/applications/both.desktop"_qs;
+        << QStringList{u"config/mimeapps.list"_s} << QStringList{u"both.desktop"_s}
+        << u"data/applications/both.desktop"_s;
     QTest::newRow("hidden entry is not a browser")
-        << QStringList{u"config/mimeapps.list"_qs} << QStringList{u"hidden.desktop"_qs} << QString();
-    QTest::newRow("path instead of an id") << QStringList{u"config/mimeapps.list"_qs}
-                                           << QStringList{u"../applications/a.desktop"_qs} << QString();
+        << QStringList{u"config/mimeapps.list"_s} << QStringList{u"hidden.desktop"_s} << QString();
+    QTest::newRow("path instead of an id") << QStringList{u"config/mimeapps.list"_s}
+                                           << QStringList{u"../applications/a.desktop"_s} << QString();
     QTest::newRow("nothing registered") << QStringList{} << QStringList{} << QString();
 }
 
@@ -196,18 +198,18 @@ void TestBrowserLaunch::defaultApplication()
     QVERIFY(root.isValid());
     const QString r = root.path();
     pointXdgAt(r);
-    writeFile(r + u"/data/applications/a.desktop"_qs, desktopFile("a %u"));
-    writeFile(r + u"/share2/applications/b.desktop"_qs, desktopFile("b %u"));
-    writeFile(r + u"/data/applications/vendor/web.desktop"_qs, desktopFile("v %u"));
-    writeFile(r + u"/data/applications/both.desktop"_qs, desktopFile("user %u"));
-    writeFile(r + u"/share1/applications/both.desktop"_qs, desktopFile("system %u"));
-    writeFile(r + u"/data/applications/hidden.desktop"_qs, desktopFile("h %u") + "Hidden=true\n");
+    writeFile(r + u"/data/applications/a.desktop"_s, desktopFile("a %u"));
+    writeFile(r + u"/share2/applications/b.desktop"_s, desktopFile("b %u"));
+    writeFile(r + u"/data/applications/vendor/web.desktop"_s, desktopFile("v %u"));
+    writeFile(r + u"/data/applications/both.desktop"_s, desktopFile("user %u"));
+    writeFile(r + u"/share1/applications/both.desktop"_s, desktopFile("system %u"));
+    writeFile(r + u"/data/applications/hidden.desktop"_s, desktopFile("h %u") + "Hidden=true\n");
     for (qsizetype i = 0; i < files.size(); ++i)
         writeFile(r + u'/' + files[i],
                   "[Added Associations]\nx-scheme-handler/http=a.desktop\n\n[Default Applications]\n"
                   "text/plain=a.desktop\nx-scheme-handler/http=" +
                       defaults[i].toUtf8() + "\n");
-    const std::optional<DesktopEntry> entry = browserlaunch::defaultApplication(u"x-scheme-handler/http"_qs);
+    const std::optional<DesktopEntry> entry = browserlaunch::defaultApplication(u"x-scheme-handler/http"_s);
     QCOMPARE(entry ? entry->path : QString(), winner.isEmpty() ? QString() : r + u'/' + winner);
 }
 
@@ -217,33 +219,33 @@ void TestBrowserLaunch::associatedApplicationIds_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("contents");
     QTest::addColumn<QStringList>("expected");
-    const QString added = u"[Added Associations]\nx-scheme-handler/http="_qs;
-    const QString removed = u"[Removed Associations]\nx-scheme-handler/http="_qs;
-    const QString cache = u"[MIME Cache]\nx-scheme-handler/http="_qs;
+    const QString added = u"[Added Associations]\nx-scheme-handler/http="_s;
+    const QString removed = u"[Removed Associations]\nx-scheme-handler/http="_s;
+    const QString cache = u"[MIME Cache]\nx-scheme-handler/http="_s;
     QTest::newRow("added associations in file order")
-        << QStringList{u"etc1/mimeapps.list"_qs, u"config/mimeapps.list"_qs}
-        << QStringList{added + u"b.desktop;"_qs, added + u"a.desktop;c.desktop"_qs}
-        << QStringList{u"a.desktop"_qs, u"c.desktop"_qs, u"b.desktop"_qs};
+        << QStringList{u"etc1/mimeapps.list"_s, u"config/mimeapps.list"_s}
+        << QStringList{added + u"b.desktop;"_s, added + u"a.desktop;c.desktop"_s}
+        << QStringList{u"a.desktop"_s, u"c.desktop"_s, u"b.desktop"_s};
     QTest::newRow("caches after every list, user data first")
-        << QStringList{u"share1/applications/mimeinfo.cache"_qs, u"data/applications/mimeinfo.cache"_qs,
-                       u"share2/applications/mimeapps.list"_qs}
-        << QStringList{cache + u"s.desktop"_qs, cache + u"u.desktop"_qs, added + u"l.desktop"_qs}
-        << QStringList{u"u.desktop"_qs, u"s.desktop"_qs, u"l.desktop"_qs};
+        << QStringList{u"share1/applications/mimeinfo.cache"_s, u"data/applications/mimeinfo.cache"_s,
+                       u"share2/applications/mimeapps.list"_s}
+        << QStringList{cache + u"s.desktop"_s, cache + u"u.desktop"_s, added + u"l.desktop"_s}
+        << QStringList{u"u.desktop"_s, u"s.desktop"_s, u"l.desktop"_s};
     QTest::newRow("removal holds for lower precedence only")
-        << QStringList{u"config/mimeapps.list"_qs, u"etc1/mimeapps.list"_qs,
-                       u"share1/applications/mimeinfo.cache"_qs}
-        << QStringList{added + u"a.desktop\n"_qs + removed + u"b.desktop"_qs,
-                       added + u"b.desktop;c.desktop"_qs, cache + u"b.desktop;d.desktop"_qs}
-        << QStringList{u"a.desktop"_qs, u"c.desktop"_qs, u"d.desktop"_qs};
+        << QStringList{u"config/mimeapps.list"_s, u"etc1/mimeapps.list"_s,
+                       u"share1/applications/mimeinfo.cache"_s}
+        << QStringList{added + u"a.desktop\n"_s + removed + u"b.desktop"_s,
+                       added + u"b.desktop;c.desktop"_s, cache + u"b.desktop;d.desktop"_s}
+        << QStringList{u"a.desktop"_s, u"c.desktop"_s, u"d.desktop"_s};
     QTest::newRow("removal does not reach back")
-        << QStringList{u"config/mimeapps.list"_qs, u"etc1/mimeapps.list"_qs}
-        << QStringList{added + u"a.desktop"_qs, removed + u"a.desktop"_qs} << QStringList{u"a.desktop"_qs};
+        << QStringList{u"config/mimeapps.list"_s, u"etc1/mimeapps.list"_s}
+        << QStringList{added + u"a.desktop"_s, removed + u"a.desktop"_s} << QStringList{u"a.desktop"_s};
     QTest::newRow("named twice, listed once")
-        << QStringList{u"config/mimeapps.list"_qs, u"share2/applications/mimeinfo.cache"_qs}
-        << QStringList{added + u"a.desktop;a.desktop"_qs, cache + u"a.desktop"_qs}
-        << QStringList{u"a.desktop"_qs};
+        << QStringList{u"config/mimeapps.list"_s, u"share2/applications/mimeinfo.cache"_s}
+        << QStringList{added + u"a.desktop;a.desktop"_s, cache + u"a.desktop"_s}
+        << QStringList{u"a.desktop"_s};
     QTest::newRow("cache outside an applications folder is not read")
-        << QStringList{u"config/mimeinfo.cache"_qs} << QStringList{cache + u"a.desktop"_qs} << QStringList{};
+        << QStringList{u"config/mimeinfo.cache"_s} << QStringList{cache + u"a.desktop"_s} << QStringList{};
 }
 
 void TestBrowserLaunch::associatedApplicationIds()
@@ -256,24 +258,24 @@ void TestBrowserLaunch::associatedApplicationIds()
     pointXdgAt(root.path());
     for (qsizetype i = 0; i < files.size(); ++i)
         writeFile(root.path() + u'/' + files[i], contents[i].toUtf8() + "\n");
-    QCOMPARE(browserlaunch::associatedApplicationIds(u"x-scheme-handler/http"_qs), expected);
+    QCOMPARE(browserlaunch::associatedApplicationIds(u"x-scheme-handler/http"_s), expected);
 }
 
 void TestBrowserLaunch::browserVariableArguments_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QStringList>("expected"); // empty: refused
-    const QString a = u"http://www.ormex.example/?q=1&r=%20"_qs;
-    QTest::newRow("placeholder") << u"web %s"_qs << QStringList{u"web"_qs, a};
-    QTest::newRow("no placeholder: appended") << u"web"_qs << QStringList{u"web"_qs, a};
+    const QString a = u"http://www.ormex.example/?q=1&r=%20"_s;
+    QTest::newRow("placeholder") << u"web %s"_s << QStringList{u"web"_s, a};
+    QTest::newRow("no placeholder: appended") << u"web"_s << QStringList{u"web"_s, a};
     QTest::newRow("options after the placeholder kept")
-        << u"web --new %s --private"_qs << QStringList{u"web"_qs, u"--new"_qs, a, u"--private"_qs};
+        << u"web --new %s --private"_s << QStringList{u"web"_s, u"--new"_s, a, u"--private"_s};
     QTest::newRow("placeholder inside a word")
-        << u"web --url=%s"_qs << QStringList{u"web"_qs, u"--url="_qs + a};
-    QTest::newRow("percent sign") << u"web --zoom=90%% %s"_qs << QStringList{u"web"_qs, u"--zoom=90%"_qs, a};
-    QTest::newRow("quoted program") << u"\"/opt/My Web/run\" %s"_qs << QStringList{u"/opt/My Web/run"_qs, a};
-    QTest::newRow("shell syntax refused") << u"web %s; rm -rf ~"_qs << QStringList{};
-    QTest::newRow("unclosed quote refused") << u"\"web %s"_qs << QStringList{};
+        << u"web --url=%s"_s << QStringList{u"web"_s, u"--url="_s + a};
+    QTest::newRow("percent sign") << u"web --zoom=90%% %s"_s << QStringList{u"web"_s, u"--zoom=90%"_s, a};
+    QTest::newRow("quoted program") << u"\"/opt/My Web/run\" %s"_s << QStringList{u"/opt/My Web/run"_s, a};
+    QTest::newRow("shell syntax refused") << u"web %s; rm -rf ~"_s << QStringList{};
+    QTest::newRow("unclosed quote refused") << u"\"web %s"_s << QStringList{};
 }
 
 void TestBrowserLaunch::browserVariableArguments()
@@ -281,11 +283,11 @@ void TestBrowserLaunch::browserVariableArguments()
     QFETCH(QString, command);
     QFETCH(QStringList, expected);
     const std::optional<QStringList> arguments =
-        browserlaunch::browserVariableArguments(command, u"http://www.ormex.example/?q=1&r=%20"_qs);
+        browserlaunch::browserVariableArguments(command, u"http://www.ormex.example/?q=1&r=%20"_s);
     if (expected.isEmpty())
         QVERIFY(!arguments);
     else
-        QCOMPARE(arguments.value_or(QStringList{u"<refused>"_qs}), expected);
+        QCOMPARE(arguments.value_or(QStringList{u"<refused>"_s}), expected);
 }
 
 void TestBrowserLaunch::openUrl_data()
@@ -298,31 +300,31 @@ void TestBrowserLaunch::openUrl_data()
     QTest::addColumn<QStringList>("failing");
     QTest::addColumn<QStringList>("tried");
     QTest::addColumn<bool>("started");
-    const QString a = u"http://a"_qs;
+    const QString a = u"http://a"_s;
     const QStringList none;
     QTest::newRow("http default") << QByteArray("x-scheme-handler/http=web.desktop") << QByteArray()
-                                  << QByteArray() << a << none << QStringList{u"web-browser"_qs} << true;
+                                  << QByteArray() << a << none << QStringList{u"web-browser"_s} << true;
     QTest::newRow("html default") << QByteArray("text/html=web.desktop") << QByteArray() << QByteArray() << a
-                                  << none << QStringList{u"web-browser"_qs} << true;
+                                  << none << QStringList{u"web-browser"_s} << true;
     QTest::newRow("html default beats an http cache entry")
         << QByteArray("text/html=web.desktop") << QByteArray("x-scheme-handler/http=cached.desktop;")
-        << QByteArray() << a << none << QStringList{u"web-browser"_qs} << true;
+        << QByteArray() << a << none << QStringList{u"web-browser"_s} << true;
     QTest::newRow("cache only") << QByteArray() << QByteArray("x-scheme-handler/http=cached.desktop;")
-                                << QByteArray() << a << none << QStringList{u"cached-browser"_qs} << true;
+                                << QByteArray() << a << none << QStringList{u"cached-browser"_s} << true;
     QTest::newRow("browser variable, first that starts")
-        << QByteArray() << QByteArray() << QByteArray("gone %s:second") << a << QStringList{u"gone"_qs}
-        << QStringList{u"gone"_qs, u"second"_qs} << true;
+        << QByteArray() << QByteArray() << QByteArray("gone %s:second") << a << QStringList{u"gone"_s}
+        << QStringList{u"gone"_s, u"second"_s} << true;
     QTest::newRow("default that cannot start gives way")
         << QByteArray("x-scheme-handler/http=web.desktop") << QByteArray() << QByteArray("other") << a
-        << QStringList{u"web-browser"_qs} << QStringList{u"web-browser"_qs, u"other"_qs} << true;
+        << QStringList{u"web-browser"_s} << QStringList{u"web-browser"_s, u"other"_s} << true;
     QTest::newRow("debian alternative last") << QByteArray() << QByteArray() << QByteArray() << a << none
-                                             << QStringList{u"x-www-browser"_qs} << true;
+                                             << QStringList{u"x-www-browser"_s} << true;
     QTest::newRow("nothing starts") << QByteArray() << QByteArray() << QByteArray("gone") << a
-                                    << QStringList{u"gone"_qs, u"x-www-browser"_qs}
-                                    << QStringList{u"gone"_qs, u"x-www-browser"_qs} << false;
+                                    << QStringList{u"gone"_s, u"x-www-browser"_s}
+                                    << QStringList{u"gone"_s, u"x-www-browser"_s} << false;
     QTest::newRow("address the browser would take for an option")
         << QByteArray("x-scheme-handler/http=web.desktop") << QByteArray() << QByteArray()
-        << u"--user-data-dir=/tmp/x"_qs << none << QStringList{} << false;
+        << u"--user-data-dir=/tmp/x"_s << none << QStringList{} << false;
 }
 
 void TestBrowserLaunch::openUrl()
@@ -334,9 +336,9 @@ void TestBrowserLaunch::openUrl()
     QFETCH(QStringList, failing);
     QFETCH(QStringList, tried);
     QFETCH(bool, started);
-    writeFile(m_xdg.path() + u"/data/applications/cached.desktop"_qs, desktopFile("cached-browser %u"));
-    writeFile(m_xdg.path() + u"/config/mimeapps.list"_qs, "[Default Applications]\n" + mimeapps + "\n");
-    writeFile(m_xdg.path() + u"/share1/applications/mimeinfo.cache"_qs, "[MIME Cache]\n" + cache + "\n");
+    writeFile(m_xdg.path() + u"/data/applications/cached.desktop"_s, desktopFile("cached-browser %u"));
+    writeFile(m_xdg.path() + u"/config/mimeapps.list"_s, "[Default Applications]\n" + mimeapps + "\n");
+    writeFile(m_xdg.path() + u"/share1/applications/mimeinfo.cache"_s, "[MIME Cache]\n" + cache + "\n");
     qputenv("BROWSER", browser);
     g_failing = failing;
     QCOMPARE(OpenURL(address, aswShowMaximized), started);
@@ -351,9 +353,9 @@ void TestBrowserLaunch::openUrl()
 void TestBrowserLaunch::realBrowserOpensAddress_data()
 {
     QTest::addColumn<QString>("way");
-    QTest::newRow("registered only in the MIME cache") << u"cache"_qs;
-    QTest::newRow("only in $BROWSER") << u"variable"_qs;
-    QTest::newRow("only as x-www-browser") << u"debian"_qs;
+    QTest::newRow("registered only in the MIME cache") << u"cache"_s;
+    QTest::newRow("only in $BROWSER") << u"variable"_s;
+    QTest::newRow("only as x-www-browser") << u"debian"_s;
 }
 
 void TestBrowserLaunch::realBrowserOpensAddress()
@@ -364,21 +366,21 @@ void TestBrowserLaunch::realBrowserOpensAddress()
     const QString r = root.path();
     pointXdgAt(r);
     // A stand-in browser that writes down the arguments it got, one per line.
-    const QString out = r + u"/opened.txt"_qs;
-    const QString script = r + u"/bin/"_qs + (way == u"debian"_qs ? u"x-www-browser"_qs : u"fake browser"_qs);
+    const QString out = r + u"/opened.txt"_s;
+    const QString script = r + u"/bin/"_s + (way == u"debian"_s ? u"x-www-browser"_s : u"fake browser"_s);
     writeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + out.toUtf8() + ".part'\n/bin/mv '" +
                           out.toUtf8() + ".part' '" + out.toUtf8() + "'\n");
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("PATH", (r + u"/bin"_qs).toUtf8());
+    qputenv("PATH", (r + u"/bin"_s).toUtf8());
     qunsetenv("BROWSER");
-    if (way == u"cache"_qs) {
-        writeFile(r + u"/share2/applications/fake.desktop"_qs, desktopFile("\"" + script.toUtf8() + "\" %u"));
-        writeFile(r + u"/share2/applications/mimeinfo.cache"_qs,
+    if (way == u"cache"_s) {
+        writeFile(r + u"/share2/applications/fake.desktop"_s, desktopFile("\"" + script.toUtf8() + "\" %u"));
+        writeFile(r + u"/share2/applications/mimeinfo.cache"_s,
                   "[MIME Cache]\nx-scheme-handler/http=fake.desktop;\n");
-    } else if (way == u"variable"_qs) {
+    } else if (way == u"variable"_s) {
         qputenv("BROWSER", "/nowhere/browser:\"" + script.toUtf8() + "\" --new-tab %s");
     }
-    const QString address = u"http://www.ormex.example/a b?c=\"d\"&e=$(id)"_qs;
+    const QString address = u"http://www.ormex.example/a b?c=\"d\"&e=$(id)"_s;
     const browserlaunch::ProcessStarter recording = browserlaunch::processStarter();
     browserlaunch::processStarter() = browserlaunch::startDetached;
     const bool opened = OpenURL(address, aswShowMaximized);
@@ -388,7 +390,7 @@ void TestBrowserLaunch::realBrowserOpensAddress()
     QTRY_VERIFY(QFileInfo::exists(out));
     QFile file(out);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString expected = way == u"variable"_qs ? u"--new-tab\n"_qs + address : address;
+    const QString expected = way == u"variable"_s ? u"--new-tab\n"_s + address : address;
     QCOMPARE(QString::fromUtf8(file.readAll()), expected + u'\n');
 }
 

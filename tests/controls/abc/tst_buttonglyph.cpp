@@ -16,6 +16,8 @@
 #include <memory>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // System colours moved off white and grey for the whole test, so that a picture's own white or grey
@@ -115,7 +117,7 @@ QImage drawn(TabcButtonGlyph &glyph, TabcButtonState state, int width, int heigh
 
 QFont captionFont()
 {
-    QFont font(u"DejaVu Sans"_qs);
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(14);
     // Whole pixels only: the test tells the layers apart by their exact colours.
     font.setStyleStrategy(QFont::NoAntialias);
@@ -244,7 +246,7 @@ void TestButtonGlyph::detectNumGlyphs()
     else if (assigned)
         glyph.setPicture(bitmapOf(picture(size.width(), size.height(), kBlack)));
     else
-        glyph.Picture().LoadFromData(u"bmp"_qs, bmpBytes(picture(size.width(), size.height(), kBlack)));
+        glyph.Picture().LoadFromData(u"bmp"_s, bmpBytes(picture(size.width(), size.height(), kBlack)));
     QCOMPARE(int(glyph.NumGlyphs()), expected);
     QCOMPARE(glyph.PictureSize(), size);
 }
@@ -616,7 +618,7 @@ void TestButtonGlyph::marginAndSpacingSplitInThree()
     QPainter painter(&canvas);
     painter.setFont(captionFont());
     const tk::TRect client{5, 7, 185, 117}; // 180 x 110
-    const TGlyphLayout where = glyph.ComputeGlyphLayout(painter, client, biDi, u"Руна"_qs, layout, -1, -1);
+    const TGlyphLayout where = glyph.ComputeGlyphLayout(painter, client, biDi, u"Руна"_s, layout, -1, -1);
     const tk::TRect text = where.CaptionRect;
     QVERIFY(text.width() > 0 && text.height() > 0);
     const QRect g(where.GlyphPos, where.GlyphSize);
@@ -688,7 +690,7 @@ void TestButtonGlyph::caption()
         QPainter painter(&canvas);
         painter.setFont(captionFont());
         painter.setPen(pen);
-        glyph.DrawCaption(painter, u"HH"_qs, 0, disabledShadow, style, state, rect);
+        glyph.DrawCaption(painter, u"HH"_s, 0, disabledShadow, style, state, rect);
         QCOMPARE(painter.pen().color(), pen);
     }
 
@@ -803,7 +805,7 @@ void TestButtonGlyph::extremeMarginAndSpacing()
     QPainter painter(&canvas);
     painter.setFont(captionFont());
     const tk::TRect client{0, 0, 60, 30};
-    const TGlyphLayout where = glyph.ComputeGlyphLayout(painter, client, 0, u"W"_qs, layout, margin, spacing);
+    const TGlyphLayout where = glyph.ComputeGlyphLayout(painter, client, 0, u"W"_s, layout, margin, spacing);
     const bool across = layout == ablGlyphLeft || layout == ablGlyphRight;
     const int pos = across ? where.GlyphPos.x() : where.GlyphPos.y();
     const int face = across ? client.Right : client.Bottom;
@@ -812,9 +814,9 @@ void TestButtonGlyph::extremeMarginAndSpacing()
     else if (glyphSide < 0)
         QVERIFY2(pos + 10 <= 0, qPrintable(QString::number(pos)));
     // The whole paint, shadows and pressed offsets included, must cope with the far places too.
-    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_qs, layout, margin, spacing, abtDisabled,
+    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtDisabled,
                               tsRaised, true, false, 0);
-    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_qs, layout, margin, spacing, abtUp, tsLowered,
+    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtUp, tsLowered,
                               true, false, 0);
 }
 
@@ -845,7 +847,7 @@ void TestButtonGlyph::glyphBesideCaption()
     {
         QPainter painter(&canvas);
         painter.setFont(captionFont());
-        caption = glyph.DrawGlyphAndCaption(painter, {0, 0, 60, 20}, {0, 0, 60, 20}, u"H"_qs, ablGlyphLeft,
+        caption = glyph.DrawGlyphAndCaption(painter, {0, 0, 60, 20}, {0, 0, 60, 20}, u"H"_s, ablGlyphLeft,
                                             margin, spacing, abtUp, tsNormal, true, false, 0);
     }
     CHECK_PIXEL(canvas, QPoint(margin + 1, 7), colour);
@@ -920,7 +922,7 @@ void TestButtonGlyph::glyphListImageSize()
     }
     QCOMPARE(error.has_value(), refused);
     if (refused) {
-        QCOMPARE(*error, u"Invalid image size"_qs);
+        QCOMPARE(*error, u"Invalid image size"_s);
         // A refused image takes no slot.
         QCOMPARE(list.Count(), 0);
         QCOMPARE(list.AddImage(picture(10, 10, kBlack)), 0);
@@ -1084,15 +1086,15 @@ void TestButtonGlyph::smallPictureStream()
 void TestButtonGlyph::fileFormatsLookup()
 {
     TabcFileFormatsList list;
-    QVERIFY(list.FindClassName(u"BitmapImage"_qs));
-    QCOMPARE(list.FindClassName(u"BitmapImage"_qs)->extension, u"bmp"_qs);
+    QVERIFY(list.FindClassName(u"BitmapImage"_s));
+    QCOMPARE(list.FindClassName(u"BitmapImage"_s)->extension, u"bmp"_s);
     // Names compare with their case.
-    QVERIFY(!list.FindClassName(u"bitmapimage"_qs));
+    QVERIFY(!list.FindClassName(u"bitmapimage"_s));
     // The newest entry of a name wins; extensions are kept in lower case.
-    list.Add(u"DIB"_qs, u"Device-independent bitmaps"_qs, 7, u"BitmapImage"_qs,
+    list.Add(u"DIB"_s, u"Device-independent bitmaps"_s, 7, u"BitmapImage"_s,
              [] { return std::make_unique<tk::BitmapImage>(); });
-    QCOMPARE(list.FindClassName(u"BitmapImage"_qs)->extension, u"dib"_qs);
-    QCOMPARE(list.FindClassName(u"BitmapImage"_qs)->extra, 7);
+    QCOMPARE(list.FindClassName(u"BitmapImage"_s)->extension, u"dib"_s);
+    QCOMPARE(list.FindClassName(u"BitmapImage"_s)->extra, 7);
 
     // A stored class nobody registered is refused by name, and the picture stays as it was.
     TSmallPictureStream stream;
@@ -1110,7 +1112,7 @@ void TestButtonGlyph::fileFormatsLookup()
     }
     QCOMPARE(
         error,
-        u"Graphic Class \"MetafileXYZ\" needs to be registered with the abcFileFormatsList in unit abcgreg"_qs);
+        u"Graphic Class \"MetafileXYZ\" needs to be registered with the abcFileFormatsList in unit abcgreg"_s);
     QCOMPARE(picture.width(), 2 * kSlice);
 }
 
@@ -1163,10 +1165,10 @@ void TestButtonGlyph::stateImagesAtPixelRatio()
             const QPointF centre = QPointF(x + 0.5, y + 0.5) / ratio;
             const QString where = QStringLiteral("device pixel (%1, %2)").arg(x).arg(y);
             if (!area.adjusted(-onePixel, -onePixel, onePixel, onePixel).contains(centre))
-                QVERIFY2(canvas.pixelColor(x, y) == kBackground, qPrintable(where + u" lies outside"_qs));
+                QVERIFY2(canvas.pixelColor(x, y) == kBackground, qPrintable(where + u" lies outside"_s));
             else if (area.adjusted(onePixel, onePixel, -onePixel, -onePixel).contains(centre) &&
                      state != abtExclusive)
-                QVERIFY2(canvas.pixelColor(x, y) != kBackground, qPrintable(where + u" left empty"_qs));
+                QVERIFY2(canvas.pixelColor(x, y) != kBackground, qPrintable(where + u" left empty"_s));
         }
     // The middle of logical pixel (5, 4) of the glyph; the disabled image is the picture's outline.
     const QColor middle = canvas.pixelColor(QPoint(int(7.5 * ratio), int(6.5 * ratio)));

@@ -16,6 +16,8 @@
 #include <functional>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QColor kFace(212, 208, 200);
@@ -176,7 +178,7 @@ TabcRepSpeedBtn *TestSpeedButton::makeButton(QPoint at, QSize size)
 {
     auto *button = new TabcRepSpeedBtn(m_host.get());
     button->setGeometry(QRect(at, size));
-    button->Picture().LoadFromData(u"bmp"_qs, programPicture());
+    button->Picture().LoadFromData(u"bmp"_s, programPicture());
     button->show();
     return button;
 }
@@ -225,7 +227,7 @@ void TestSpeedButton::defaults()
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     three.save(&buffer, "BMP");
-    strip.Picture().LoadFromData(u"bmp"_qs, bytes);
+    strip.Picture().LoadFromData(u"bmp"_s, bytes);
     QCOMPARE(strip.NumGlyphs(), 1);
     strip.setNumGlyphs(9);
     QCOMPARE(strip.NumGlyphs(), 5);
@@ -399,21 +401,21 @@ void TestSpeedButton::clickVeto()
     TabcRepSpeedBtn *button = makeButton();
     QStringList order;
     button->BeforeClick = [&order](QObject *, bool &cancel) {
-        order << u"before"_qs;
+        order << u"before"_s;
         cancel = true;
     };
-    button->OnClick = [&order](QObject *) { order << u"click"_qs; };
+    button->OnClick = [&order](QObject *) { order << u"click"_s; };
     const QPoint at = centre(button);
     moveTo(at);
     press(at);
     QCOMPARE(look(button).pixelColor(0, 0), kShadow); // the press looks as usual
     release(at);
-    QCOMPARE(order, QStringList{u"before"_qs});
+    QCOMPARE(order, QStringList{u"before"_s});
     QCOMPARE(button->State(), abtHot);
 
-    button->BeforeClick = [&order](QObject *, bool &) { order << u"before"_qs; };
+    button->BeforeClick = [&order](QObject *, bool &) { order << u"before"_s; };
     clickAt(at);
-    QCOMPARE(order, (QStringList{u"before"_qs, u"before"_qs, u"click"_qs}));
+    QCOMPARE(order, (QStringList{u"before"_s, u"before"_s, u"click"_s}));
 }
 
 void TestSpeedButton::handlerExceptions_data()
@@ -422,10 +424,10 @@ void TestSpeedButton::handlerExceptions_data()
     QTest::addColumn<int>("clicks");
 
     // The help button's BeforeClick raises this when its file is missing.
-    QTest::newRow("BeforeClick") << u"BeforeClick"_qs << 0;
-    QTest::newRow("OnClick") << u"OnClick"_qs << 1;
-    QTest::newRow("BeforeMouseDown") << u"BeforeMouseDown"_qs << 0;
-    QTest::newRow("OnMouseDown") << u"OnMouseDown"_qs << 0;
+    QTest::newRow("BeforeClick") << u"BeforeClick"_s << 0;
+    QTest::newRow("OnClick") << u"OnClick"_s << 1;
+    QTest::newRow("BeforeMouseDown") << u"BeforeMouseDown"_s << 0;
+    QTest::newRow("OnMouseDown") << u"OnMouseDown"_s << 0;
 }
 
 void TestSpeedButton::handlerExceptions()
@@ -436,7 +438,7 @@ void TestSpeedButton::handlerExceptions()
     ErrorBoxes boxes;
     TabcRepSpeedBtn *button = makeButton();
     int clicked = 0;
-    const auto fail = [] { throw tk::Error(u"Cannot open file g\\readme.txt"_qs); };
+    const auto fail = [] { throw tk::Error(u"Cannot open file g\\readme.txt"_s); };
     if (handler == u"BeforeClick")
         button->BeforeClick = [&](QObject *, bool &) { fail(); };
     if (handler == u"OnClick")
@@ -455,7 +457,7 @@ void TestSpeedButton::handlerExceptions()
     moveTo(at);
     press(at);
     release(at);
-    QCOMPARE(boxes.texts, QStringList{u"Cannot open file g\\readme.txt."_qs});
+    QCOMPARE(boxes.texts, QStringList{u"Cannot open file g\\readme.txt."_s});
     QCOMPARE(clicked, clicks);
     QVERIFY(!button->Pressing());
     QCOMPARE(tk::Application::captureControl(), nullptr);
@@ -693,8 +695,8 @@ int main(int argc, char *argv[])
 {
     tk::registerBitmapFormat();
     tk::Application app(argc, argv);
-    app.setStyle(QStyleFactory::create(u"Fusion"_qs));
-    app.Title = u"ORMEX"_qs;
+    app.setStyle(QStyleFactory::create(u"Fusion"_s));
+    app.Title = u"ORMEX"_s;
     TestSpeedButton test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -2,6 +2,7 @@
 #include "TFlatMemoUnit.h"
 #include "TFlatPanelUnit.h"
 
+#include "../../support/activation.h"
 #include "../../support/errorboxes.h"
 #include "application.h"
 #include "control.h"
@@ -18,6 +19,8 @@
 #include <QTimer>
 
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -49,7 +52,7 @@ tk::TColor grey(int level)
 
 QString describe(QColor c)
 {
-    return u"%1,%2,%3"_qs.arg(c.red()).arg(c.green()).arg(c.blue());
+    return u"%1,%2,%3"_s.arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
 // A windowless control painted in one colour, as a picture or a label would be.
@@ -199,8 +202,8 @@ TFlatButton *TestFlatButton::makeButton(QWidget *parent, QPoint at, QSize size)
 TFlatButton *TestFlatButton::closeButton()
 {
     TFlatButton *b = makeButton(m_host.get(), {40, 60});
-    b->setCaption(u"Закрыть"_qs);
-    b->setHint(u"Закрыть справку по руне"_qs);
+    b->setCaption(u"Закрыть"_s);
+    b->setHint(u"Закрыть справку по руне"_s);
     b->setColor(kCloseColor);
     b->setParentColor(false);
     return b;
@@ -211,7 +214,7 @@ void TestFlatButton::verifyPixels(const QImage &image, const QList<Pixel> &pixel
     for (const Pixel &p : pixels) {
         const QColor actual = image.pixelColor(p.at);
         QVERIFY2(actual == p.colour,
-                 qPrintable(u"%1 (%2,%3): expected %4, got %5"_qs.arg(QLatin1StringView(p.name))
+                 qPrintable(u"%1 (%2,%3): expected %4, got %5"_s.arg(QLatin1StringView(p.name))
                                 .arg(p.at.x())
                                 .arg(p.at.y())
                                 .arg(describe(p.colour), describe(actual))));
@@ -572,14 +575,15 @@ void TestFlatButton::hoverEndsWithinTimerInterval()
 void TestFlatButton::inactiveApplicationDoesNotLight()
 {
     TFlatButton *b = makeButton(m_host.get(), {10, 10});
-    QApplication::setActiveWindow(nullptr);
+    auto foreign = activateForeignWindow();
     QCOMPARE(QApplication::activeWindow(), nullptr);
     hoverOver(b);
     QVERIFY(!b->Hot());
     QCOMPARE(TFlatButton::HotButton(), nullptr);
     QVERIFY(!TFlatButton::HotTrackTimer()->isActive());
 
-    QApplication::setActiveWindow(m_host.get());
+    foreign.reset();
+    activateWidgetWindow(m_host.get());
     moveCursorTo(b->mapToGlobal(QPoint(5, 5)));
     QVERIFY(b->Hot());
 }
@@ -852,7 +856,7 @@ void TestFlatButton::keyboard()
     QFETCH(bool, downAfter);
 
     TFlatButton *b = closeButton();
-    b->setCaption(u"Close"_qs);
+    b->setCaption(u"Close"_s);
     b->setGroupIndex(groupIndex);
     b->setAllowAllUp(allowAllUp);
     b->setDefault(isDefault);
@@ -889,7 +893,7 @@ void TestFlatButton::spaceHeldWhileFocusMoves()
 void TestFlatButton::accelerator()
 {
     TFlatButton *b = closeButton();
-    b->setCaption(u"&Close"_qs);
+    b->setCaption(u"&Close"_s);
     QTest::keyClick(m_host->windowHandle(), Qt::Key_C, Qt::AltModifier);
     QCOMPARE(m_clicks, 1);
     b->setEnabled(false);
@@ -901,7 +905,7 @@ void TestFlatButton::accelerator()
     QCOMPARE(m_clicks, 2);
     QVERIFY(b->Down());
     // A caption without "&" has no accelerator; "&&" is a plain "&".
-    b->setCaption(u"C&&lose"_qs);
+    b->setCaption(u"C&&lose"_s);
     QTest::keyClick(m_host->windowHandle(), Qt::Key_C, Qt::AltModifier);
     QTest::keyClick(m_host->windowHandle(), Qt::Key_L, Qt::AltModifier);
     QCOMPARE(m_clicks, 2);
@@ -1030,7 +1034,7 @@ void TestFlatButton::handlerErrors()
     int attempts = 0;
     auto raise = [&] {
         ++attempts;
-        throw tk::Error(u"Кнопка сломалась"_qs);
+        throw tk::Error(u"Кнопка сломалась"_s);
     };
     switch (thrower) {
     case Thrower::MouseDown:
@@ -1046,7 +1050,7 @@ void TestFlatButton::handlerErrors()
     ErrorBoxes boxes;
     clickAt(b, b->rect().center());
     QCOMPARE(attempts, 1);
-    QCOMPARE(boxes.texts, QStringList{u"Кнопка сломалась."_qs});
+    QCOMPARE(boxes.texts, QStringList{u"Кнопка сломалась."_s});
     QCOMPARE(m_clicks, 0);
     QVERIFY(!b->Tracking());
     QCOMPARE(b->State(), fbsUp);
@@ -1091,7 +1095,7 @@ void TestFlatButton::errorBoxWhilePressed()
     QCOMPARE(tk::Application::captureControl(), b);
     {
         ErrorBoxes boxes;
-        tk::Application::instance()->ShowException(u"Что-то случилось"_qs);
+        tk::Application::instance()->ShowException(u"Что-то случилось"_s);
         QCOMPARE(boxes.texts.size(), 1);
     }
     QVERIFY(!b->Tracking());
@@ -1339,7 +1343,7 @@ int main(int argc, char *argv[])
 {
     tk::Application app(argc, argv);
     tk::installFontSubstitutes();
-    app.setStyle(QStyleFactory::create(u"Fusion"_qs));
+    app.setStyle(QStyleFactory::create(u"Fusion"_s));
     app.setFont(tk::defaultFont());
     TestFlatButton test;
     return QTest::qExec(&test, argc, argv);
@@ -1366,7 +1370,7 @@ void TestFlatButton::parentFontColour()
     auto *panel = new TFlatPanel(&host);
     panel->setGeometry(0, 0, 200, 100);
     panel->setFontColor(tk::TColor(200));
-    QFont font(u"DejaVu Sans"_qs);
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(20);
     font.setStyleStrategy(QFont::NoAntialias);
     panel->setFont(font);

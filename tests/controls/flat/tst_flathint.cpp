@@ -15,6 +15,8 @@
 #include <memory>
 #include <typeinfo>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 tk::Application *app()
@@ -58,7 +60,7 @@ QSize textExtent(const QFont &font, const QString &text, int wrapWidth)
 
 QFont programHintFont()
 {
-    return tk::makeFont(u"Arial"_qs, -16);
+    return tk::makeFont(u"Arial"_s, -16);
 }
 
 // The settings the program's main window gives its hint component.
@@ -71,7 +73,7 @@ void applyProgramSettings(TFlatHint *hint)
 
 QString rgb(QColor c)
 {
-    return u"rgb(%1, %2, %3)"_qs.arg(c.red()).arg(c.green()).arg(c.blue());
+    return u"rgb(%1, %2, %3)"_s.arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
 // The outline of the hint arrow, from its tip (mirrored by placement).
@@ -109,7 +111,7 @@ QColor screenPixel(QWidget *window, QPoint p)
 
 // H1 of the program: long enough to wrap at any width a hint window has.
 const QString kLongHint = u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как "
-                          u"кликните кнопку \"Гадание на рунах\". Удачного вам гадания!"_qs;
+                          u"кликните кнопку \"Гадание на рунах\". Удачного вам гадания!"_s;
 
 const QPoint kParking{3, 3};
 
@@ -233,7 +235,7 @@ void TestFlatHint::installation()
     QCOMPARE(app()->HintHidePause(), 5000);
 
     QVERIFY(app()->OnShowHint);
-    QString text = u"x"_qs;
+    QString text = u"x"_s;
     bool canShow = true;
     tk::THintInfo info;
     app()->OnShowHint(text, canShow, info);
@@ -254,12 +256,12 @@ void TestFlatHint::destroyingLeavesApplicationAsIs()
     QCOMPARE(app()->HintPause(), 500);
     // The application's handler is still there, and calling it must not reach the gone component.
     QVERIFY(app()->OnShowHint);
-    QString text = u"x"_qs;
+    QString text = u"x"_s;
     bool canShow = true;
     tk::THintInfo info;
     app()->OnShowHint(text, canShow, info);
     QCOMPARE(calls, 0);
-    QCOMPARE(text, u"x"_qs);
+    QCOMPARE(text, u"x"_s);
     QVERIFY(canShow);
 }
 
@@ -269,10 +271,10 @@ void TestFlatHint::forwardShowHint_data()
     QTest::addColumn<QString>("expectedText");
     QTest::addColumn<bool>("expectedCanShow");
     QTest::addColumn<int>("expectedMaxWidth");
-    QTest::newRow("no handler assigned") << QString() << u"Hint"_qs << true << 300;
-    QTest::newRow("handler cancels") << u"cancel"_qs << u"Hint"_qs << false << 300;
-    QTest::newRow("handler changes the text") << u"text"_qs << u"Other"_qs << true << 300;
-    QTest::newRow("handler changes the hint information") << u"info"_qs << u"Hint"_qs << true << 123;
+    QTest::newRow("no handler assigned") << QString() << u"Hint"_s << true << 300;
+    QTest::newRow("handler cancels") << u"cancel"_s << u"Hint"_s << false << 300;
+    QTest::newRow("handler changes the text") << u"text"_s << u"Other"_s << true << 300;
+    QTest::newRow("handler changes the hint information") << u"info"_s << u"Hint"_s << true << 123;
 }
 
 void TestFlatHint::forwardShowHint()
@@ -282,7 +284,7 @@ void TestFlatHint::forwardShowHint()
     QFETCH(bool, expectedCanShow);
     QFETCH(int, expectedMaxWidth);
 
-    QString text = u"Hint"_qs;
+    QString text = u"Hint"_s;
     bool canShow = true;
     tk::THintInfo info;
     info.HintMaxWidth = 300;
@@ -294,7 +296,7 @@ void TestFlatHint::forwardShowHint()
             if (action == u"cancel")
                 c = false;
             else if (action == u"text")
-                h = u"Other"_qs;
+                h = u"Other"_s;
             else if (action == u"info")
                 i.HintMaxWidth = 123;
         };
@@ -353,12 +355,12 @@ void TestFlatHint::findFlatHint_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<int>("expected"); // index into the components made; -1: none
-    QTest::newRow("one") << u"one"_qs << 0;
-    QTest::newRow("two: the first owned") << u"two"_qs << 0;
-    QTest::newRow("two, the first destroyed") << u"first gone"_qs << 1;
-    QTest::newRow("none") << u"none"_qs << -1;
-    QTest::newRow("only one owned by a child widget") << u"nested"_qs << -1;
-    QTest::newRow("no main window") << u"no form"_qs << -1;
+    QTest::newRow("one") << u"one"_s << 0;
+    QTest::newRow("two: the first owned") << u"two"_s << 0;
+    QTest::newRow("two, the first destroyed") << u"first gone"_s << 1;
+    QTest::newRow("none") << u"none"_s << -1;
+    QTest::newRow("only one owned by a child widget") << u"nested"_s << -1;
+    QTest::newRow("no main window") << u"no form"_s << -1;
 }
 
 void TestFlatHint::findFlatHint()
@@ -404,7 +406,7 @@ void TestFlatHint::twoComponents()
     TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), kLongHint);
     QVERIFY(window);
     QCOMPARE(window->FlatHint(), m_hint);
-    QVERIFY2(window->width() <= 150, qPrintable(u"width %1"_qs.arg(window->width())));
+    QVERIFY2(window->width() <= 150, qPrintable(u"width %1"_s.arg(window->width())));
 }
 
 void TestFlatHint::withoutComponent()
@@ -434,7 +436,7 @@ void TestFlatHint::withoutComponent()
     };
     for (const auto &e : expected)
         QVERIFY2(image.pixelColor(e.pixel) == e.colour,
-                 qPrintable(u"%1 is %2"_qs.arg(QLatin1StringView(e.name), rgb(image.pixelColor(e.pixel)))));
+                 qPrintable(u"%1 is %2"_s.arg(QLatin1StringView(e.name), rgb(image.pixelColor(e.pixel)))));
 }
 
 void TestFlatHint::placement_data()
@@ -468,7 +470,7 @@ void TestFlatHint::placement()
     QFETCH(QPoint, givenCorner);
     QFETCH(int, placement);
     applyProgramSettings(m_hint);
-    const QString text = u"Выход"_qs;
+    const QString text = u"Выход"_s;
     TFlatHintWindow *window = activateAt(cursor, text, givenCorner);
     QVERIFY(window);
     QCOMPARE(QCursor::pos(), cursor);
@@ -503,14 +505,14 @@ void TestFlatHint::windowSize_data()
     QTest::addColumn<bool>("withinMax");
     QTest::addColumn<int>("minLines");
 
-    QTest::newRow("short one-line hint") << u"Выход из программы"_qs << 400 << true << 1;
-    QTest::newRow("ampersands show as they are") << u"Tom && Jerry & Co"_qs << 400 << true << 1;
-    QTest::newRow("line feed: two lines") << u"Закрыть справку\nпо руне"_qs << 400 << true << 2;
+    QTest::newRow("short one-line hint") << u"Выход из программы"_s << 400 << true << 1;
+    QTest::newRow("ampersands show as they are") << u"Tom && Jerry & Co"_s << 400 << true << 1;
+    QTest::newRow("line feed: two lines") << u"Закрыть справку\nпо руне"_s << 400 << true << 2;
     QTest::newRow("long hint wraps within 400") << kLongHint << 400 << true << 3;
     QTest::newRow("long hint wraps within 250") << kLongHint << 250 << true << 5;
-    QTest::newRow("word wider than the wrap width") << u"Неразрывнонаписанноедлинноеслово и ещё"_qs << 120 << false << 2;
-    QTest::newRow("MaxHintWidth smaller than the margins") << u"ab cd"_qs << 10 << false << 2;
-    QTest::newRow("negative MaxHintWidth") << u"ab cd"_qs << -50 << false << 2;
+    QTest::newRow("word wider than the wrap width") << u"Неразрывнонаписанноедлинноеслово и ещё"_s << 120 << false << 2;
+    QTest::newRow("MaxHintWidth smaller than the margins") << u"ab cd"_s << 10 << false << 2;
+    QTest::newRow("negative MaxHintWidth") << u"ab cd"_s << -50 << false << 2;
 }
 
 void TestFlatHint::windowSize()
@@ -529,7 +531,7 @@ void TestFlatHint::windowSize()
     QCOMPARE(window->size(), extent + QSize(22, 6));
     QCOMPARE(window->width() <= maxWidth, withinMax);
     const QFontMetrics metrics(programHintFont());
-    QVERIFY2(window->height() - 6 >= minLines * metrics.height(), qPrintable(u"height %1"_qs.arg(window->height())));
+    QVERIFY2(window->height() - 6 >= minLines * metrics.height(), qPrintable(u"height %1"_s.arg(window->height())));
     if (minLines == 1)
         QVERIFY(window->height() - 6 < 2 * metrics.height());
 }
@@ -543,9 +545,9 @@ void TestFlatHint::settingsReadOnEveryActivation()
     const int bigHeight = window->height();
 
     m_hint->setMaxHintWidth(200);
-    m_hint->setFont(tk::makeFont(u"Arial"_qs, -10), tk::clWindowText);
+    m_hint->setFont(tk::makeFont(u"Arial"_s, -10), tk::clWindowText);
     window = activateAt(screenPoint(0, 21, 0, 21), kLongHint);
-    QCOMPARE(window->size(), textExtent(tk::makeFont(u"Arial"_qs, -10), kLongHint, 178) + QSize(22, 6));
+    QCOMPARE(window->size(), textExtent(tk::makeFont(u"Arial"_s, -10), kLongHint, 178) + QSize(22, 6));
     QVERIFY(window->width() <= 200);
     QVERIFY(window->height() != bigHeight);
 }
@@ -574,7 +576,7 @@ void TestFlatHint::paint()
     m_hint->setColorArrow(tk::clMaroon);     // rgb(128, 0, 0); the strip keeps rgb(255, 210, 83)
     const QColor background(255, 255, 225), border(0, 0, 128), strip(255, 210, 83), arrow(128, 0, 0);
 
-    TFlatHintWindow *window = activateAt(cursor, u"Справка по программе ORMEX"_qs);
+    TFlatHintWindow *window = activateAt(cursor, u"Справка по программе ORMEX"_s);
     QVERIFY(window);
     QCOMPARE(int(window->Placement()), placement);
     const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -592,22 +594,22 @@ void TestFlatHint::paint()
     QList<Named> expected;
     for (QPoint p : {QPoint(0, 0), QPoint(W - 1, 0), QPoint(0, H - 1), QPoint(W - 1, H - 1), QPoint(W / 2, 0),
                      QPoint(W / 2, H - 1), QPoint(0, H / 2), QPoint(W - 1, H / 2)})
-        expected << Named{p, border, u"frame"_qs};
+        expected << Named{p, border, u"frame"_s};
     // The strip's corner away from the arrow, and the text area's four corners (no text reaches them).
     expected << Named{arrowAtTop ? QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.bottom())
                                  : QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.top()),
-                      strip, u"strip corner away from the arrow"_qs};
+                      strip, u"strip corner away from the arrow"_s};
     expected << Named{QPoint(stripOnLeft ? stripRect.right() : stripRect.left(), arrowAtTop ? stripRect.bottom() : stripRect.top()),
-                      strip, u"strip edge next to the text"_qs};
+                      strip, u"strip edge next to the text"_s};
     expected << Named{QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), arrowAtTop ? stripRect.top() : stripRect.bottom()),
-                      strip, u"strip corner beside the tip"_qs};
+                      strip, u"strip corner beside the tip"_s};
     for (QPoint p : {textRect.topLeft(), textRect.topRight(), textRect.bottomLeft(), textRect.bottomRight()})
-        expected << Named{p, background, u"text area"_qs};
+        expected << Named{p, background, u"text area"_s};
     const QPoint tip(stripOnLeft ? 3 : W - 4, arrowAtTop ? 3 : H - 4);
-    expected << Named{tip, arrow, u"arrow tip"_qs};
+    expected << Named{tip, arrow, u"arrow tip"_s};
     for (const Named &e : expected)
         QVERIFY2(image.pixelColor(e.pixel) == e.colour,
-                 qPrintable(u"%1 pixel (%2,%3) should be %4, is %5"_qs.arg(e.name)
+                 qPrintable(u"%1 pixel (%2,%3) should be %4, is %5"_s.arg(e.name)
                                 .arg(e.pixel.x())
                                 .arg(e.pixel.y())
                                 .arg(rgb(e.colour), rgb(image.pixelColor(e.pixel)))));
@@ -623,7 +625,7 @@ void TestFlatHint::paint()
             if (c == arrow)
                 drawnArrow << QPoint(x, y);
             else
-                QVERIFY2(c == strip, qPrintable(u"strip pixel (%1,%2) is %3"_qs.arg(x).arg(y).arg(rgb(c))));
+                QVERIFY2(c == strip, qPrintable(u"strip pixel (%1,%2) is %3"_s.arg(x).arg(y).arg(rgb(c))));
         }
     std::sort(expectedArrow.begin(), expectedArrow.end(), pointLess);
     std::sort(drawnArrow.begin(), drawnArrow.end(), pointLess);
@@ -644,8 +646,8 @@ void TestFlatHint::textBox_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("wrapped, strip on the left") << screenPoint(0, 100, 0, 100) << true << kLongHint;
     QTest::newRow("wrapped, strip on the right") << screenPoint(1, 150, 1, 150) << false << kLongHint;
-    QTest::newRow("ampersands drawn as they are") << screenPoint(0, 100, 0, 100) << true << u"Tom && Jerry & Co"_qs;
-    QTest::newRow("line feed starts a second line") << screenPoint(0, 100, 0, 100) << true << u"Закрыть\nсправку"_qs;
+    QTest::newRow("ampersands drawn as they are") << screenPoint(0, 100, 0, 100) << true << u"Tom && Jerry & Co"_s;
+    QTest::newRow("line feed starts a second line") << screenPoint(0, 100, 0, 100) << true << u"Закрыть\nсправку"_s;
 }
 
 void TestFlatHint::textBox()
@@ -675,7 +677,7 @@ void TestFlatHint::textBox()
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if (image.pixel(x, y) != expected.pixel(x, y))
-                QFAIL(qPrintable(u"text area pixel (%1,%2) is %3, should be %4"_qs.arg(x).arg(y).arg(
+                QFAIL(qPrintable(u"text area pixel (%1,%2) is %3, should be %4"_s.arg(x).arg(y).arg(
                     rgb(image.pixelColor(x, y)), rgb(expected.pixelColor(x, y)))));
 }
 
@@ -701,7 +703,7 @@ void TestFlatHint::colourChangeWhileShown()
     const QColor before = index == 0 ? QColor(255, 255, 255) : index == 2 ? QColor(255, 255, 0) : QColor(0, 0, 0);
     const QColor after(0, 128, 128); // clTeal
 
-    TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), u"Руна"_qs);
+    TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), u"Руна"_s);
     QVERIFY(window);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QTRY_COMPARE(screenPixel(window, pixel), before);
@@ -711,7 +713,7 @@ void TestFlatHint::colourChangeWhileShown()
     QCOMPARE(screenPixel(window, pixel), before);
 
     // The next hint takes it.
-    activateAt(screenPoint(0, 101, 0, 101), u"Руна"_qs);
+    activateAt(screenPoint(0, 101, 0, 101), u"Руна"_s);
     QTRY_COMPARE(screenPixel(window, pixel), after);
 }
 
@@ -720,10 +722,10 @@ void TestFlatHint::showHintThroughApplication_data()
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("replacement"); // empty: the text stays
     QTest::addColumn<QString>("shown");       // empty: no hint shows
-    QTest::newRow("handler leaves the hint") << false << QString() << u"Руна Феу"_qs;
+    QTest::newRow("handler leaves the hint") << false << QString() << u"Руна Феу"_s;
     QTest::newRow("handler cancels") << true << QString() << QString();
-    QTest::newRow("handler changes the text") << false << u"Богатство, имущество, успех в делах"_qs
-                                              << u"Богатство, имущество, успех в делах"_qs;
+    QTest::newRow("handler changes the text") << false << u"Богатство, имущество, успех в делах"_s
+                                              << u"Богатство, имущество, успех в делах"_s;
 }
 
 void TestFlatHint::showHintThroughApplication()
@@ -734,7 +736,7 @@ void TestFlatHint::showHintThroughApplication()
     applyProgramSettings(m_hint);
     auto *slot = new tk::GraphicControl(m_form.get());
     slot->setGeometry(22, 72, 145, 177);
-    slot->setHint(u"Руна Феу"_qs);
+    slot->setHint(u"Руна Феу"_s);
     slot->setShowHint(true);
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -753,7 +755,7 @@ void TestFlatHint::showHintThroughApplication()
     moveTo(cursor);
     QCOMPARE(app()->pendingHintDelay(), 500);
     QTRY_COMPARE(received.size(), 1);
-    QCOMPARE(received.first(), u"Руна Феу"_qs);
+    QCOMPARE(received.first(), u"Руна Феу"_s);
     QCOMPARE(controls.first(), slot);
 
     TFlatHintWindow *window = flatWindow();

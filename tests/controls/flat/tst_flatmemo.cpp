@@ -1,6 +1,7 @@
 #include "TFlatMemoUnit.h"
 #include "TFlatPanelUnit.h"
 
+#include "../../support/activation.h"
 #include "application.h"
 #include "colors.h"
 #include "errors.h"
@@ -16,6 +17,8 @@
 #include <QTest>
 
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -296,8 +299,7 @@ void TestFlatMemo::hoverWhileApplicationInactiveChangesNothing()
     ProgramScene scene;
     scene.window->show(); // shown but not activated
     QVERIFY(QTest::qWaitForWindowExposed(scene.window.get()));
-    if (QApplication::activeWindow())
-        QApplication::setActiveWindow(nullptr);
+    const auto foreign = activateForeignWindow();
     QVERIFY(!QApplication::activeWindow());
     QEnterEvent enter(QPointF(150, 130), QPointF(150, 130), scene.memoCentreOnScreen());
     QCoreApplication::sendEvent(scene.memo, &enter);
@@ -330,7 +332,7 @@ void TestFlatMemo::pointerLeavingWhileButtonHeld()
 void TestFlatMemo::disabledKeepsItsFace()
 {
     ProgramScene scene;
-    scene.memo->setText(u"Интерпритация руны"_qs);
+    scene.memo->setText(u"Интерпритация руны"_s);
     QVERIFY(scene.show());
     scene.memo->setEnabled(false);
     QCOMPARE(pixel(scene.memo, {0, 0}), kBorder);
@@ -416,17 +418,17 @@ void TestFlatMemo::parentColor_data()
     QTest::addColumn<bool>("parentColor");
     // A plain parent with a green background; the memo starts with ColorFlat set, so ParentColor is off.
     const tk::TColor green = rgb(0, 160, 0), set = rgb(200, 100, 50), later = rgb(90, 0, 90);
-    QTest::newRow("ColorFlat set: ParentColor off, own colour") << u"none"_qs << set << false;
-    QTest::newRow("ParentColor on: copies the parent's colour at once") << u"parent on"_qs << green << true;
+    QTest::newRow("ColorFlat set: ParentColor off, own colour") << u"none"_s << set << false;
+    QTest::newRow("ParentColor on: copies the parent's colour at once") << u"parent on"_s << green << true;
     QTest::newRow("parent's colour changes while following: copied again")
-        << u"parent on, parent changes"_qs << later << true;
+        << u"parent on, parent changes"_s << later << true;
     QTest::newRow("parent's colour changes while not following: kept")
-        << u"parent changes"_qs << set << false;
-    QTest::newRow("UseAdvColors on turns ParentColor on and copies") << u"adv on"_qs << green << true;
+        << u"parent changes"_s << set << false;
+    QTest::newRow("UseAdvColors on turns ParentColor on and copies") << u"adv on"_s << green << true;
     QTest::newRow("UseAdvColors on then off: ParentColor off again")
-        << u"adv on, adv off"_qs << green << false;
+        << u"adv on, adv off"_s << green << false;
     QTest::newRow("UseAdvColors follows a parent change too")
-        << u"adv on, parent changes"_qs << later << true;
+        << u"adv on, parent changes"_s << later << true;
 }
 
 void TestFlatMemo::parentColor()
@@ -440,7 +442,7 @@ void TestFlatMemo::parentColor()
     parent.setPalette(palette);
     auto *memo = new TFlatMemo(&parent);
     memo->setColorFlat(rgb(200, 100, 50));
-    const QStringList steps = step.split(u", "_qs);
+    const QStringList steps = step.split(u", "_s);
     for (const QString &s : steps) {
         if (s == u"parent on")
             memo->setParentColor(true);
@@ -572,15 +574,15 @@ void TestFlatMemo::lineBreaks_data()
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("kept");
     QTest::addColumn<int>("lines");
-    QTest::newRow("lone LF") << u"a\nb"_qs << u"a\r\nb"_qs << 2;
-    QTest::newRow("lone CR") << u"a\rb"_qs << u"a\r\nb"_qs << 2;
-    QTest::newRow("CR LF stays") << u"a\r\nb"_qs << u"a\r\nb"_qs << 2;
-    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_qs << u"a\r\n\r\nb"_qs << 3;
-    QTest::newRow("two LF: an empty line") << u"a\n\nb"_qs << u"a\r\n\r\nb"_qs << 3;
-    QTest::newRow("mixed") << u"a\r\nb\nc\rd"_qs << u"a\r\nb\r\nc\r\nd"_qs << 4;
-    QTest::newRow("break at the end") << u"a\n"_qs << u"a\r\n"_qs << 2;
-    QTest::newRow("no break") << u"Интерпритация руны"_qs << u"Интерпритация руны"_qs << 1;
-    QTest::newRow("no-break space survives") << u"a\u00A0b"_qs << u"a\u00A0b"_qs << 1;
+    QTest::newRow("lone LF") << u"a\nb"_s << u"a\r\nb"_s << 2;
+    QTest::newRow("lone CR") << u"a\rb"_s << u"a\r\nb"_s << 2;
+    QTest::newRow("CR LF stays") << u"a\r\nb"_s << u"a\r\nb"_s << 2;
+    QTest::newRow("LF CR is two breaks") << u"a\n\rb"_s << u"a\r\n\r\nb"_s << 3;
+    QTest::newRow("two LF: an empty line") << u"a\n\nb"_s << u"a\r\n\r\nb"_s << 3;
+    QTest::newRow("mixed") << u"a\r\nb\nc\rd"_s << u"a\r\nb\r\nc\r\nd"_s << 4;
+    QTest::newRow("break at the end") << u"a\n"_s << u"a\r\n"_s << 2;
+    QTest::newRow("no break") << u"Интерпритация руны"_s << u"Интерпритация руны"_s << 1;
+    QTest::newRow("no-break space survives") << u"a\u00A0b"_s << u"a\u00A0b"_s << 1;
 }
 
 void TestFlatMemo::lineBreaks()
@@ -610,30 +612,30 @@ void TestFlatMemo::capacity()
     QFETCH(QString, text);
     QFETCH(bool, refused);
     TFlatMemo memo(nullptr);
-    memo.setText(u"before"_qs);
+    memo.setText(u"before"_s);
     try {
         memo.setText(text);
         QVERIFY(!refused);
         QCOMPARE(memo.Text().size(), tk::kMemoCapacity);
     } catch (const tk::Error &error) {
         QVERIFY(refused);
-        QCOMPARE(error.message(), u"Text exceeds memo capacity"_qs);
-        QCOMPARE(memo.Text(), u"before"_qs);
-        QCOMPARE(memo.toPlainText(), u"before"_qs);
+        QCOMPARE(error.message(), u"Text exceeds memo capacity"_s);
+        QCOMPARE(memo.Text(), u"before"_s);
+        QCOMPARE(memo.toPlainText(), u"before"_s);
     }
 }
 
 void TestFlatMemo::identicalTextChangesNothing()
 {
     TFlatMemo memo(nullptr);
-    memo.setText(u"a\nb"_qs);
+    memo.setText(u"a\nb"_s);
     memo.moveCursor(QTextCursor::End);
     QSignalSpy changes(&memo, &QPlainTextEdit::textChanged);
-    memo.setText(u"a\r\nb"_qs); // the same text once adjusted
-    memo.setText(u"a\rb"_qs);
+    memo.setText(u"a\r\nb"_s); // the same text once adjusted
+    memo.setText(u"a\rb"_s);
     QCOMPARE(changes.count(), 0);
     QCOMPARE(memo.textCursor().position(), 3); // the caret stayed at the end
-    memo.setText(u"a\nc"_qs);
+    memo.setText(u"a\nc"_s);
     QCOMPARE(changes.count(), 1);
 }
 
@@ -641,27 +643,27 @@ void TestFlatMemo::typedTextIsReadBack()
 {
     ProgramScene scene;
     scene.memo->setReadOnly(false);
-    scene.memo->setText(u"x"_qs);
+    scene.memo->setText(u"x"_s);
     QVERIFY(scene.show());
     scene.memo->setFocus();
     QTRY_VERIFY(scene.memo->hasFocus());
     scene.memo->moveCursor(QTextCursor::End);
-    QTest::keyClicks(scene.memo, u"ab"_qs);
+    QTest::keyClicks(scene.memo, u"ab"_s);
     QTest::keyClick(scene.memo, Qt::Key_Return);
-    QTest::keyClicks(scene.memo, u"c"_qs);
-    QCOMPARE(scene.memo->Text(), u"xab\r\nc"_qs);
+    QTest::keyClicks(scene.memo, u"c"_s);
+    QCOMPARE(scene.memo->Text(), u"xab\r\nc"_s);
     // Setting what is shown now changes nothing; setting the old text brings it back.
     QSignalSpy changes(scene.memo, &QPlainTextEdit::textChanged);
-    scene.memo->setText(u"xab\nc"_qs);
+    scene.memo->setText(u"xab\nc"_s);
     QCOMPARE(changes.count(), 0);
-    scene.memo->setText(u"x"_qs);
-    QCOMPARE(scene.memo->toPlainText(), u"x"_qs);
+    scene.memo->setText(u"x"_s);
+    QCOMPARE(scene.memo->toPlainText(), u"x"_s);
 }
 
 int main(int argc, char *argv[])
 {
     tk::Application app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(u"Fusion"_qs));
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     tk::installFontSubstitutes();
     app.setFont(tk::defaultFont());
     TestFlatMemo test;

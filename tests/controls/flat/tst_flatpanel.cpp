@@ -16,6 +16,8 @@
 #include <functional>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 tk::TColor rgb(int red, int green, int blue)
@@ -39,7 +41,7 @@ const QString kBlock = QString(QChar(0x2588));
 
 QFont pinnedFont()
 {
-    QFont font(u"DejaVu Sans"_qs);
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(11);
     font.setHintingPreference(QFont::PreferFullHinting);
     // Hard edges: every pixel of the caption is either text or face.
@@ -482,9 +484,9 @@ void TestFlatPanel::ampersands_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("&& shows one &") << u"&&"_qs << u"&"_qs;
-    QTest::newRow("&x shows x") << u"&x"_qs << u"x"_qs;
-    QTest::newRow("plain text as it is") << u"xx"_qs << u"xx"_qs;
+    QTest::newRow("&& shows one &") << u"&&"_s << u"&"_s;
+    QTest::newRow("&x shows x") << u"&x"_s << u"x"_s;
+    QTest::newRow("plain text as it is") << u"xx"_s << u"xx"_s;
 }
 
 void TestFlatPanel::ampersands()
@@ -509,7 +511,7 @@ void TestFlatPanel::ampersands()
     const int advance = QFontMetrics(pinnedFont()).horizontalAdvance(shown);
     QVERIFY2(inkRight >= 0, "the caption shows");
     QVERIFY2(inkRight <= advance,
-             qPrintable(u"ink reaches x = %1, the text advances %2"_qs.arg(inkRight).arg(advance)));
+             qPrintable(u"ink reaches x = %1, the text advances %2"_s.arg(inkRight).arg(advance)));
 }
 
 void TestFlatPanel::disabledLook_data()
@@ -519,17 +521,17 @@ void TestFlatPanel::disabledLook_data()
     QTest::addColumn<QColor>("expected");
 
     QTest::newRow("disabled: inside the caption is the shadow 128,128,128")
-        << true << u"inside"_qs << kBtnShadow;
-    QTest::newRow("disabled: top-left of the caption is the shadow") << true << u"top-left"_qs << kBtnShadow;
+        << true << u"inside"_s << kBtnShadow;
+    QTest::newRow("disabled: top-left of the caption is the shadow") << true << u"top-left"_s << kBtnShadow;
     QTest::newRow("disabled: right of the caption is the highlight 255,255,255")
-        << true << u"right"_qs << kBtnHighlight;
+        << true << u"right"_s << kBtnHighlight;
     QTest::newRow("disabled: below the caption is the highlight 255,255,255")
-        << true << u"below"_qs << kBtnHighlight;
-    QTest::newRow("disabled: left of the caption is the face") << true << u"left"_qs << kProgramFace;
-    QTest::newRow("disabled: above the caption is the face") << true << u"above"_qs << kProgramFace;
-    QTest::newRow("enabled again: inside the caption is the text colour") << false << u"inside"_qs << kText;
-    QTest::newRow("enabled again: right of the caption is the face") << false << u"right"_qs << kProgramFace;
-    QTest::newRow("enabled again: below the caption is the face") << false << u"below"_qs << kProgramFace;
+        << true << u"below"_s << kBtnHighlight;
+    QTest::newRow("disabled: left of the caption is the face") << true << u"left"_s << kProgramFace;
+    QTest::newRow("disabled: above the caption is the face") << true << u"above"_s << kProgramFace;
+    QTest::newRow("enabled again: inside the caption is the text colour") << false << u"inside"_s << kText;
+    QTest::newRow("enabled again: right of the caption is the face") << false << u"right"_s << kProgramFace;
+    QTest::newRow("enabled again: below the caption is the face") << false << u"below"_s << kProgramFace;
 }
 
 void TestFlatPanel::disabledLook()
@@ -564,8 +566,8 @@ void TestFlatPanel::repaintsAtOnce_data()
     QTest::addColumn<Change>("change");
     QTest::addColumn<bool>("repaints");
 
-    QTest::newRow("caption") << Change([](TFlatPanel &p) { p.setCaption(u"Справка"_qs); }) << true;
-    QTest::newRow("same caption") << Change([](TFlatPanel &p) { p.setCaption(u"Начало"_qs); }) << false;
+    QTest::newRow("caption") << Change([](TFlatPanel &p) { p.setCaption(u"Справка"_s); }) << true;
+    QTest::newRow("same caption") << Change([](TFlatPanel &p) { p.setCaption(u"Начало"_s); }) << false;
     QTest::newRow("colour") << Change([](TFlatPanel &p) { p.setColor(tk::clAqua); }) << true;
     QTest::newRow("highlight") << Change([](TFlatPanel &p) { p.setColorHighLight(tk::clRed); }) << true;
     QTest::newRow("shadow") << Change([](TFlatPanel &p) { p.setColorShadow(tk::clYellow); }) << true;
@@ -594,7 +596,7 @@ void TestFlatPanel::repaintsAtOnce()
 
     auto host = makeHost();
     auto *panel = new CountingPanel(host.get());
-    panel->setCaption(u"Начало"_qs);
+    panel->setCaption(u"Начало"_s);
     host->show();
     QVERIFY(QTest::qWaitForWindowExposed(host.get()));
     QCoreApplication::processEvents();
@@ -765,9 +767,9 @@ void TestFlatPanel::failingClickHandler()
     auto *panel = new TFlatPanel(host.get());
     host->show();
     ErrorBoxes boxes;
-    panel->OnClick = [](QObject *) { throw tk::Error(u"Panel click failed"_qs); };
+    panel->OnClick = [](QObject *) { throw tk::Error(u"Panel click failed"_s); };
     QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(20, 20));
-    QTRY_COMPARE(boxes.texts, QStringList{u"Panel click failed."_qs});
+    QTRY_COMPARE(boxes.texts, QStringList{u"Panel click failed."_s});
     QVERIFY(panel->isVisible());
     QCOMPARE(pixelOf(panel, {20, 20}), QColor(kHostColour));
 }
@@ -785,7 +787,7 @@ void TestFlatPanel::seeThroughWithoutParent()
 int main(int argc, char *argv[])
 {
     tk::Application app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(u"Fusion"_qs));
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     app.setFont(pinnedFont());
     TestFlatPanel test;
     return QTest::qExec(&test, argc, argv);

@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 tk::TColor rgb(int red, int green, int blue)
@@ -32,7 +34,7 @@ tk::TColor grey(int level)
 
 QString describe(tk::TColor c)
 {
-    return u"rgb(%1, %2, %3)"_qs.arg(c & 0xFF).arg((c >> 8) & 0xFF).arg((c >> 16) & 0xFF);
+    return u"rgb(%1, %2, %3)"_s.arg(c & 0xFF).arg((c >> 8) & 0xFF).arg((c >> 16) & 0xFF);
 }
 
 int channelDistance(tk::TColor a, tk::TColor b)
@@ -71,7 +73,7 @@ void addColourTable()
 
 QFont measuringFont()
 {
-    QFont font(u"DejaVu Sans"_qs);
+    QFont font(u"DejaVu Sans"_s);
     font.setPixelSize(11);
     return font;
 }
@@ -179,7 +181,7 @@ using ExpectedPlacement = std::function<Placement(QSize text)>;
 namespace tk {
 char *toString(const TRect &r)
 {
-    return QTest::toString(u"TRect(%1, %2, %3, %4)"_qs.arg(r.Left).arg(r.Top).arg(r.Right).arg(r.Bottom));
+    return QTest::toString(u"TRect(%1, %2, %3, %4)"_s.arg(r.Left).arg(r.Top).arg(r.Right).arg(r.Bottom));
 }
 } // namespace tk
 
@@ -750,7 +752,7 @@ void TestFlatUtils::layout_data()
     QTest::addColumn<ExpectedPlacement>("expected");
 
     const tk::TRect face{0, 0, 73, 33};
-    const QString close = u"Закрыть"_qs;
+    const QString close = u"Закрыть"_s;
     QTest::newRow("73 x 33, no glyph, top, margin -1, spacing 4: centred both ways")
         << face << QPoint() << int(blGlyphTop) << 4 << -1 << QSize() << 1 << close << close
         << ExpectedPlacement([](QSize t) {
@@ -860,7 +862,7 @@ void TestFlatUtils::layout_data()
            });
     QTest::newRow("glyph wider than the space: margin -1 truncates towards zero")
         << tk::TRect{0, 0, 20, 20} << QPoint() << int(blGlyphLeft) << -1 << -1 << QSize(32, 16) << 1
-        << u"M"_qs << u"M"_qs << ExpectedPlacement([](QSize t) {
+        << u"M"_s << u"M"_s << ExpectedPlacement([](QSize t) {
                const int third = (20 - 32 - t.width()) / 3; // negative: truncated towards zero
                return Placement{{third, 2}, {third + 32 + third, (20 - t.height() + 1) / 2}};
            });
@@ -889,13 +891,13 @@ void TestFlatUtils::layout_data()
            });
 
     QTest::newRow("accelerator mark is not measured")
-        << face << QPoint() << int(blGlyphTop) << 4 << -1 << QSize() << 1 << u"&Закрыть"_qs << close
+        << face << QPoint() << int(blGlyphTop) << 4 << -1 << QSize() << 1 << u"&Закрыть"_s << close
         << ExpectedPlacement([](QSize t) {
                const int margin = (33 - t.height() + 1) / 2;
                return Placement{{37, margin}, {(73 - t.width() + 1) / 2, margin}};
            });
     QTest::newRow("doubled ampersand is one")
-        << face << QPoint() << int(blGlyphTop) << 4 << -1 << QSize() << 1 << u"W&&W"_qs << u"W&W"_qs
+        << face << QPoint() << int(blGlyphTop) << 4 << -1 << QSize() << 1 << u"W&&W"_s << u"W&W"_s
         << ExpectedPlacement([](QSize t) {
                const int margin = (33 - t.height() + 1) / 2;
                return Placement{{37, margin}, {(73 - t.width() + 1) / 2, margin}};

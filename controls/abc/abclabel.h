@@ -1,7 +1,7 @@
 #pragma once
 
 #include "abcwav.h"
-#include "browserlaunch.h"
+#include "abcutils.h"
 #include "canvas.h"
 #include "colors.h"
 #include "control.h"

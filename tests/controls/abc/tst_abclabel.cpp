@@ -2,6 +2,7 @@
 
 #include "../../support/errorboxes.h"
 #include "../../support/xdgfolders.h"
+#include "browserlaunch.h"
 #include "application.h"
 #include "errors.h"
 #include "colors.h"
@@ -153,7 +154,7 @@ private:
 void TestLinkLabel::initTestCase()
 {
     // Never a real browser: every start is written down instead.
-    browserlaunch::processStarter() = [](const QString &program, const QStringList &arguments) {
+    tk::browserlaunch::processStarter() = [](const QString &program, const QStringList &arguments) {
         g_started.append({program, arguments, g_watched && g_watched->pressed()});
         return true;
     };

@@ -2,6 +2,7 @@
 
 #include "Spread.h"
 #include "TFlatButtonUnit.h"
+#include "callout.h"
 #include "TFlatHintUnit.h"
 #include "TFlatMemoUnit.h"
 #include "TFlatPanelUnit.h"
@@ -109,7 +110,7 @@ Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     setUpKeyboardAndReaders();
     if (auto *app = tk::Application::instance(); app && !app->MainForm())
         app->setMainForm(this);
-    tk::runGuarded([this] { initi(this); });
+    tk::callOut(this, [this] { initi(this); });
 }
 
 Tform1::~Tform1()

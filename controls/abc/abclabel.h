@@ -113,6 +113,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
+    void pressLost() override;
 
 private:
     void applyMouseEffects(QPainter *painter, QFont &font, QColor &color, TabcLabelMouseEffects effects,

@@ -29,14 +29,14 @@ constexpr tk::TColor kPaletteRelative = 0x02000000;
 constexpr int kMaxGlyphs = 5;
 constexpr tk::TColor kDisabledTextGrey = 0x808080;
 
-tk::TColor lowerLeftColour(const QImage &image)
+tk::TColor lowerLeftColor(const QImage &image)
 {
     return tk::fromQColor(image.pixelColor(0, image.height() - 1)) | kPaletteRelative;
 }
 
 // The colour a bitmap leaves out when it is drawn: white for a two-colour bitmap, else its lower-left
 // pixel; clFuchsia for anything that is not a bitmap.
-tk::TColor transparentColourOf(const tk::Graphic *graphic)
+tk::TColor transparentColorOf(const tk::Graphic *graphic)
 {
     const auto *bitmap = dynamic_cast<const tk::BitmapImage *>(graphic);
     if (!bitmap || bitmap->image().isNull())
@@ -44,12 +44,12 @@ tk::TColor transparentColourOf(const tk::Graphic *graphic)
     const QImage::Format format = bitmap->image().format();
     if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB)
         return tk::clWhite | kPaletteRelative;
-    return lowerLeftColour(bitmap->image());
+    return lowerLeftColor(bitmap->image());
 }
 
 // Draws text centred on both axes within rect. The text drawing centres only across, so the row is
 // found from the measured height.
-void drawCentred(QPainter &canvas, const QString &text, tk::TRect rect, tk::TColor colour, unsigned flags)
+void drawCentred(QPainter &canvas, const QString &text, tk::TRect rect, tk::TColor color, unsigned flags)
 {
     tk::TRect extent{rect.Left, rect.Top, rect.Right, rect.Top};
     const int textHeight =
@@ -57,7 +57,7 @@ void drawCentred(QPainter &canvas, const QString &text, tk::TRect rect, tk::TCol
     const int down = (rect.height() - textHeight) / 2;
     rect.Top += down;
     rect.Bottom += down;
-    tk::DrawText(&canvas, canvas.font(), tk::toQColor(colour), text, rect, flags | tk::DT_CENTER);
+    tk::DrawText(&canvas, canvas.font(), tk::toQColor(color), text, rect, flags | tk::DT_CENTER);
 }
 
 tk::TRect moved(tk::TRect r, int dx, int dy)
@@ -222,7 +222,7 @@ void TabcButtonGlyph::PictureChanged(const void *sender)
 {
     restorePicture(); // its size is read below
     if (sender == &m_picture) {
-        m_transparentColor = transparentColourOf(m_picture.graphic());
+        m_transparentColor = transparentColorOf(m_picture.graphic());
         m_transparentColorSet = false;
     }
     ReleaseStateImages();
@@ -240,7 +240,7 @@ QImage TabcButtonGlyph::renderSource()
             m_images->Draw(painter, m_imageIndex, {0, 0});
         }
         if (!m_transparentColorSet)
-            m_transparentColor = lowerLeftColour(source);
+            m_transparentColor = lowerLeftColor(source);
         return source;
     }
     restorePicture();
@@ -251,7 +251,7 @@ QImage TabcButtonGlyph::renderSource()
             graphic->draw(painter, {0, 0}, source.rect());
         }
         if (!m_transparentColorSet && dynamic_cast<tk::BitmapImage *>(graphic))
-            m_transparentColor = lowerLeftColour(source);
+            m_transparentColor = lowerLeftColor(source);
     }
     return source;
 }
@@ -355,7 +355,7 @@ QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
     // The companion's own key colour, unless one was chosen for the picture.
     QRgb transparent = rgbOf(m_transparentColor);
     if (!m_transparentColorSet && dynamic_cast<const tk::BitmapImage *>(companion))
-        transparent = rgbOf(lowerLeftColour(source));
+        transparent = rgbOf(lowerLeftColor(source));
     const int w = source.width() / m_numGlyphs, h = source.height();
     if (w != m_glyphList->Width() * kCompanionScale || h != m_glyphList->Height() * kCompanionScale)
         return {};
@@ -363,7 +363,7 @@ QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
     const QImage slice = source.copy(w * k, 0, w, h);
     const QImage image = buildImage(state, slice, transparent, kCompanionScale,
                                     [&] { return buildCompanionImage(abtHot, ratio); });
-    return state == abtExclusive ? tk::withColourKeyedOut(image, transparent) : image;
+    return state == abtExclusive ? tk::withColorKeyedOut(image, transparent) : image;
 }
 
 TGlyphLayout TabcButtonGlyph::ComputeGlyphLayout(QPainter &canvas, const tk::TRect &client,

@@ -29,7 +29,7 @@ template <class F> QImage mapped(const QImage &image, F f)
 
 QImage brushCopy(const QImage &slice, QRgb transparent, QRgb face)
 {
-    return tk::withColourReplaced(slice, transparent, face);
+    return tk::withColorReplaced(slice, transparent, face);
 }
 
 QImage greyed(const QImage &slice, QRgb transparent, QRgb face)
@@ -56,7 +56,7 @@ QImage embossedOutline(const QImage &slice, QRgb transparent, QRgb face, int ste
 {
     const QRgb white = rgbOf(tk::clWhite), silver = rgbOf(tk::clSilver);
     auto drawn = [&](QRgb p) {
-        return !sameColour(p, transparent) && !sameColour(p, white) && !sameColour(p, silver);
+        return !sameColor(p, transparent) && !sameColor(p, white) && !sameColor(p, silver);
     };
     return tk::embossed(slice, drawn, face, rgbOf(tk::clBtnHighlight), rgbOf(tk::clBtnShadow), step);
 }
@@ -67,11 +67,11 @@ QImage disabledSlice(const QImage &slice, QRgb transparent, QRgb face)
     const QRgb highlight = rgbOf(tk::clBtnHighlight), shadow = rgbOf(tk::clBtnShadow);
     // Read from the slice as it was: a colour made here is not mapped again.
     return mapped(slice, [&](QRgb p) {
-        if (sameColour(p, transparent))
+        if (sameColor(p, transparent))
             return face;
-        if (sameColour(p, grey))
+        if (sameColor(p, grey))
             return shadow;
-        if (sameColour(p, white))
+        if (sameColor(p, white))
             return highlight;
         return p;
     });

@@ -70,7 +70,7 @@ tk::TColor colorOfParent(const QWidget *control)
 // the face rather than into the key colour).
 void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &image, QRgb key)
 {
-    QImage keyed = tk::withColourKeyedOut(image, key);
+    QImage keyed = tk::withColorKeyedOut(image, key);
     const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
     if (!qFuzzyCompare(ratio, keyed.devicePixelRatio())) {
         const QSize device = (keyed.deviceIndependentSize() * ratio).toSize();

@@ -4,7 +4,7 @@ namespace tk {
 
 namespace {
 
-bool sameColour(QRgb a, QRgb b)
+bool sameColor(QRgb a, QRgb b)
 {
     return (a & RGB_MASK) == (b & RGB_MASK);
 }
@@ -21,26 +21,26 @@ QRgb *row(QImage &image, int y)
 
 } // namespace
 
-QImage withColourReplaced(const QImage &source, QRgb from, QRgb to)
+QImage withColorReplaced(const QImage &source, QRgb from, QRgb to)
 {
     QImage out = source.convertToFormat(QImage::Format_RGB32);
     const QRgb stored = to | 0xFF000000u;
     for (int y = 0; y < out.height(); ++y) {
         QRgb *line = row(out, y);
         for (int x = 0; x < out.width(); ++x)
-            if (sameColour(line[x], from))
+            if (sameColor(line[x], from))
                 line[x] = stored;
     }
     return out;
 }
 
-QImage withColourKeyedOut(const QImage &source, QRgb key)
+QImage withColorKeyedOut(const QImage &source, QRgb key)
 {
     QImage out = source.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y) {
         QRgb *line = row(out, y);
         for (int x = 0; x < out.width(); ++x)
-            if (sameColour(line[x], key))
+            if (sameColor(line[x], key))
                 line[x] = 0;
     }
     return out;

@@ -9,10 +9,10 @@ namespace tk {
 // Pixel rules the controls share. Colours are compared without their alpha.
 
 // A copy of source (32-bit) in which every pixel of colour from is to.
-QImage withColourReplaced(const QImage &source, QRgb from, QRgb to);
+QImage withColorReplaced(const QImage &source, QRgb from, QRgb to);
 
 // A copy of source with alpha in which every pixel of colour key is fully transparent.
-QImage withColourKeyedOut(const QImage &source, QRgb key);
+QImage withColorKeyedOut(const QImage &source, QRgb key);
 
 // The embossed, colourless outline of the ink of source: fill everywhere, highlight step device pixels
 // right of and below each ink pixel (what falls outside is dropped), shadow on the ink itself, over

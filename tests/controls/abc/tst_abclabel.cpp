@@ -127,7 +127,7 @@ private Q_SLOTS:
     void autoSizeMeasuresOwnText_data();
     void autoSizeMeasuresOwnText();
     void mouseEvents();
-    void parentColourAndFont();
+    void parentColorAndFont();
     void alignFollowsParent_data();
     void alignFollowsParent();
     void focusControlTakesAccelerator();
@@ -763,7 +763,7 @@ void TestLinkLabel::mouseEvents()
     menu.hide();
 }
 
-void TestLinkLabel::parentColourAndFont()
+void TestLinkLabel::parentColorAndFont()
 {
     TabcMouseLabel label(m_window.get());
     QVERIFY(!label.ParentColor());

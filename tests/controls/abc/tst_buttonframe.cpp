@@ -35,7 +35,7 @@ struct Ring {
 
 struct Pixel {
     QPoint at;
-    QColor colour;
+    QColor color;
 };
 
 tk::TRect inset(int n)
@@ -190,8 +190,8 @@ private Q_SLOTS:
     void faceFill();
     void patternBitmap_data();
     void patternBitmap();
-    void patternsSharedByColourValue_data();
-    void patternsSharedByColourValue();
+    void patternsSharedByColorValue_data();
+    void patternsSharedByColorValue();
     void lastReleaseFreesPattern();
     void releaseKeepsOrderOfOthers();
 };
@@ -269,7 +269,7 @@ void TestButtonFrame::frame()
         }
     }
     for (const Pixel &p : extra) {
-        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.colour);
+        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.color);
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     // Nothing is drawn inside the frame: the whole inner rectangle shows the face.
@@ -367,7 +367,7 @@ void TestButtonFrame::faceFill()
     }
     ReleaseBrushPattern(pattern);
     for (const Pixel &p : pixels) {
-        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.colour);
+        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.color);
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 }
@@ -400,7 +400,7 @@ void TestButtonFrame::patternBitmap()
         }
 }
 
-void TestButtonFrame::patternsSharedByColourValue_data()
+void TestButtonFrame::patternsSharedByColorValue_data()
 {
     QTest::addColumn<tk::TColor>("first");
     QTest::addColumn<tk::TColor>("second");
@@ -412,7 +412,7 @@ void TestButtonFrame::patternsSharedByColourValue_data()
     QTest::newRow("two plain colours") << kButtonColor << tk::clWhite << false;
 }
 
-void TestButtonFrame::patternsSharedByColourValue()
+void TestButtonFrame::patternsSharedByColorValue()
 {
     QFETCH(tk::TColor, first);
     QFETCH(tk::TColor, second);

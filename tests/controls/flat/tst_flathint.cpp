@@ -130,8 +130,8 @@ private Q_SLOTS:
     void forwardShowHint_data();
     void forwardShowHint();
     void defaults();
-    void colourSetterOnlyStores_data();
-    void colourSetterOnlyStores();
+    void colorSetterOnlyStores_data();
+    void colorSetterOnlyStores();
     void findFlatHint_data();
     void findFlatHint();
     void twoComponents();
@@ -145,8 +145,8 @@ private Q_SLOTS:
     void paint();
     void textBox_data();
     void textBox();
-    void colourChangeWhileShown_data();
-    void colourChangeWhileShown();
+    void colorChangeWhileShown_data();
+    void colorChangeWhileShown();
     void showHintThroughApplication_data();
     void showHintThroughApplication();
 
@@ -320,7 +320,7 @@ void TestFlatHint::defaults()
     QVERIFY(!m_hint->OnShowHint);
 }
 
-void TestFlatHint::colourSetterOnlyStores_data()
+void TestFlatHint::colorSetterOnlyStores_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("changed"); // which colour takes the value; -1: none
@@ -332,19 +332,19 @@ void TestFlatHint::colourSetterOnlyStores_data()
     QTest::newRow("-1: no such colour") << -1 << -1;
 }
 
-void TestFlatHint::colourSetterOnlyStores()
+void TestFlatHint::colorSetterOnlyStores()
 {
     QFETCH(int, index);
     QFETCH(int, changed);
-    auto colours = [this] {
+    auto colors = [this] {
         return QList<tk::TColor>{m_hint->ColorBackground(), m_hint->ColorBorder(), m_hint->ColorArrowBackground(),
                                  m_hint->ColorArrow()};
     };
-    QList<tk::TColor> expected = colours();
+    QList<tk::TColor> expected = colors();
     if (changed >= 0)
         expected[changed] = tk::clTeal;
     m_hint->SetColors(index, tk::clTeal);
-    QCOMPARE(colours(), expected);
+    QCOMPARE(colors(), expected);
 
     // MaxHintWidth, too, is kept as it comes.
     m_hint->setMaxHintWidth(-7);
@@ -426,7 +426,7 @@ void TestFlatHint::withoutComponent()
     const QImage image = window->grab().toImage();
     const struct {
         QPoint pixel;
-        QColor colour;
+        QColor color;
         const char *name;
     } expected[] = {
         {{0, 0}, QColor(0, 0, 0), "frame corner (0,0): black"},
@@ -435,7 +435,7 @@ void TestFlatHint::withoutComponent()
         {{3, 3}, QColor(0, 0, 0), "arrow tip (3,3): black"},
     };
     for (const auto &e : expected)
-        QVERIFY2(image.pixelColor(e.pixel) == e.colour,
+        QVERIFY2(image.pixelColor(e.pixel) == e.color,
                  qPrintable(u"%1 is %2"_s.arg(QLatin1StringView(e.name), rgb(image.pixelColor(e.pixel)))));
 }
 
@@ -588,7 +588,7 @@ void TestFlatHint::paint()
     const QRect textRect = stripOnLeft ? QRect(QPoint(15, 1), QPoint(W - 2, H - 2)) : QRect(QPoint(1, 1), QPoint(W - 16, H - 2));
     struct Named {
         QPoint pixel;
-        QColor colour;
+        QColor color;
         QString name;
     };
     QList<Named> expected;
@@ -608,11 +608,11 @@ void TestFlatHint::paint()
     const QPoint tip(stripOnLeft ? 3 : W - 4, arrowAtTop ? 3 : H - 4);
     expected << Named{tip, arrow, u"arrow tip"_s};
     for (const Named &e : expected)
-        QVERIFY2(image.pixelColor(e.pixel) == e.colour,
+        QVERIFY2(image.pixelColor(e.pixel) == e.color,
                  qPrintable(u"%1 pixel (%2,%3) should be %4, is %5"_s.arg(e.name)
                                 .arg(e.pixel.x())
                                 .arg(e.pixel.y())
-                                .arg(rgb(e.colour), rgb(image.pixelColor(e.pixel)))));
+                                .arg(rgb(e.color), rgb(image.pixelColor(e.pixel)))));
     QCOMPARE(window->ArrowPoint(), tip);
 
     // The arrow: exactly the pixels of its 17 segments, nothing more, and everything else in the strip
@@ -681,7 +681,7 @@ void TestFlatHint::textBox()
                     rgb(image.pixelColor(x, y)), rgb(expected.pixelColor(x, y)))));
 }
 
-void TestFlatHint::colourChangeWhileShown_data()
+void TestFlatHint::colorChangeWhileShown_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<QPoint>("pixel"); // below right: strip on the left, arrow at the top
@@ -691,7 +691,7 @@ void TestFlatHint::colourChangeWhileShown_data()
     QTest::newRow("arrow, tip pixel (3,3)") << 3 << QPoint(3, 3);
 }
 
-void TestFlatHint::colourChangeWhileShown()
+void TestFlatHint::colorChangeWhileShown()
 {
     QFETCH(int, index);
     QFETCH(QPoint, pixel);

@@ -27,7 +27,9 @@ bool loadAudioApi(const char *library, AudioApi &api)
     AudioApi loaded;
     const bool complete = resolve(handle, "SDL_SetHint", loaded.SetHint) &&
                           resolve(handle, "SDL_InitSubSystem", loaded.InitSubSystem) &&
+                          resolve(handle, "SDL_QuitSubSystem", loaded.QuitSubSystem) &&
                           resolve(handle, "SDL_Quit", loaded.Quit) &&
+                          resolve(handle, "SDL_LogSetOutputFunction", loaded.LogSetOutputFunction) &&
                           resolve(handle, "SDL_GetError", loaded.GetError) &&
                           resolve(handle, "SDL_RWFromConstMem", loaded.RWFromConstMem) &&
                           resolve(handle, "SDL_LoadWAV_RW", loaded.LoadWAV_RW) &&
@@ -35,12 +37,8 @@ bool loadAudioApi(const char *library, AudioApi &api)
                           resolve(handle, "SDL_OpenAudioDevice", loaded.OpenAudioDevice) &&
                           resolve(handle, "SDL_CloseAudioDevice", loaded.CloseAudioDevice) &&
                           resolve(handle, "SDL_PauseAudioDevice", loaded.PauseAudioDevice) &&
-                          resolve(handle, "SDL_NewAudioStream", loaded.NewAudioStream) &&
-                          resolve(handle, "SDL_AudioStreamPut", loaded.AudioStreamPut) &&
-                          resolve(handle, "SDL_AudioStreamFlush", loaded.AudioStreamFlush) &&
-                          resolve(handle, "SDL_AudioStreamAvailable", loaded.AudioStreamAvailable) &&
-                          resolve(handle, "SDL_AudioStreamGet", loaded.AudioStreamGet) &&
-                          resolve(handle, "SDL_FreeAudioStream", loaded.FreeAudioStream);
+                          resolve(handle, "SDL_BuildAudioCVT", loaded.BuildAudioCVT) &&
+                          resolve(handle, "SDL_ConvertAudio", loaded.ConvertAudio);
     if (!complete)
         return false;
     api = loaded;

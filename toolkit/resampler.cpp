@@ -1,5 +1,6 @@
 #include "resampler.h"
 
+#include "librarysymbols.h"
 #include "soundlog.h"
 
 #include <samplerate.h>
@@ -22,12 +23,6 @@ struct SampleRateApi {
     decltype(&src_strerror) StrError = nullptr;
 };
 
-template <class Function> bool resolve(void *handle, const char *name, Function &target)
-{
-    target = reinterpret_cast<Function>(::dlsym(handle, name));
-    return target != nullptr;
-}
-
 // Loaded once; null when the library or one of its functions is missing. The handle is never closed.
 const SampleRateApi *sampleRateApi()
 {
@@ -38,11 +33,12 @@ const SampleRateApi *sampleRateApi()
             return nullptr;
         }
         static SampleRateApi loaded;
-        const bool complete =
-            resolve(handle, "src_new", loaded.New) && resolve(handle, "src_delete", loaded.Delete) &&
-            resolve(handle, "src_process", loaded.Process) && resolve(handle, "src_reset", loaded.Reset) &&
-            resolve(handle, "src_is_valid_ratio", loaded.IsValidRatio) &&
-            resolve(handle, "src_strerror", loaded.StrError);
+        const bool complete = resolveSymbol(handle, "src_new", loaded.New) &&
+                              resolveSymbol(handle, "src_delete", loaded.Delete) &&
+                              resolveSymbol(handle, "src_process", loaded.Process) &&
+                              resolveSymbol(handle, "src_reset", loaded.Reset) &&
+                              resolveSymbol(handle, "src_is_valid_ratio", loaded.IsValidRatio) &&
+                              resolveSymbol(handle, "src_strerror", loaded.StrError);
         return complete ? &loaded : nullptr;
     }();
     return api;

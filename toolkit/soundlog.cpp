@@ -1,5 +1,7 @@
 #include "soundlog.h"
 
+#include "librarysymbols.h"
+
 #include <dlfcn.h>
 
 #include <cstdarg>
@@ -41,8 +43,8 @@ void routeAlsaErrors()
         void *handle = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
         if (!handle)
             return false;
-        auto *set = reinterpret_cast<SetAlsaErrorHandler>(::dlsym(handle, "snd_lib_error_set_handler"));
-        return set && set(&alsaError) == 0;
+        SetAlsaErrorHandler set = nullptr;
+        return resolveSymbol(handle, "snd_lib_error_set_handler", set) && set(&alsaError) == 0;
     }();
     (void)routed;
 }

@@ -58,6 +58,7 @@ protected:
 
 private:
     void createLayout();
+    void centreOnDesktop();
     void showInterpretation(int position);
     void setUpKeyboardAndReaders();
     void panelShown();

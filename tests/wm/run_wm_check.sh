@@ -38,6 +38,8 @@ readonly drag_dx=100 drag_dy=60 drag_steps=10
 failures=0
 server_pid='' wm_pid='' app_pid=''
 work=$(mktemp -d)
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 stop() { # pid...
     for p in "$@"; do
         [ -n "$p" ] || continue
@@ -84,7 +86,7 @@ start_program() { # folder scale
     done
     if [ -z "$main" ]; then
         echo "the program showed no window; what it printed:" >&2
-        cat "$work/program.log" >&2
+        tail -n 20 "$work/program.log" >&2
         return 1
     fi
 }
@@ -216,7 +218,9 @@ for manager in $managers; do
         echo "SKIP $manager: not installed"
         continue
     fi
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # -noreset: with no window manager the server would reset whenever the program ends, and turn
+    # away the next start while it does.
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     server_pid=$!
     for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
     start_manager "$manager"

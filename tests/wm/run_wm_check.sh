@@ -229,12 +229,18 @@ for manager in $managers; do
             label="$manager scale $scale start $n"
             # The pointer in the middle of the screen, where the window will appear.
             xdotool mousemove 640 512
-            start_program "$root/data" "$scale"
-            check_hint "$label" "$scale"
-            check_drag "$label" "$scale"
+            if start_program "$root/data" "$scale"; then
+                check_hint "$label" "$scale"
+                check_drag "$label" "$scale"
+            else
+                report FAIL "$label: no window"
+            fi
             stop_program
-            start_program "$work/nohelp" "$scale"
-            check_error_box "$label" "$scale"
+            if start_program "$work/nohelp" "$scale"; then
+                check_error_box "$label" "$scale"
+            else
+                report FAIL "$label: no window"
+            fi
             stop_program
         done
     done

@@ -17,7 +17,7 @@ namespace tk {
 
 namespace {
 
-// From the window manager specification's _NET_WM_MOVERESIZE.
+// The direction and source fields of _NET_WM_MOVERESIZE (Extended Window Manager Hints).
 constexpr uint32_t kMoveResizeMove = 8;
 constexpr uint32_t kMoveResizeCancel = 11;
 constexpr uint32_t kSourceApplication = 1;

@@ -1,5 +1,6 @@
 #include "abcspeedbtn.h"
 
+#include "properties.h"
 #include "abcwav.h"
 #include "application.h"
 #include "callout.h"
@@ -128,10 +129,8 @@ void TabcCustomPicSpeedBtn::buttonPressed(int groupIndex, TabcCustomPicSpeedBtn 
 
 void TabcCustomPicSpeedBtn::setLayout(TabcButtonLayout value)
 {
-    if (value == m_layout)
-        return;
-    m_layout = value;
-    update();
+    if (tk::assignNew(m_layout, value))
+        update();
 }
 
 void TabcCustomPicSpeedBtn::setMargin(int value)
@@ -144,26 +143,20 @@ void TabcCustomPicSpeedBtn::setMargin(int value)
 
 void TabcCustomPicSpeedBtn::setSpacing(int value)
 {
-    if (value == m_spacing)
-        return;
-    m_spacing = value;
-    update();
+    if (tk::assignNew(m_spacing, value))
+        update();
 }
 
 void TabcCustomPicSpeedBtn::setStyle(TabcButtonStyle value)
 {
-    if (value == m_style)
-        return;
-    m_style = value;
-    update();
+    if (tk::assignNew(m_style, value))
+        update();
 }
 
 void TabcCustomPicSpeedBtn::setTextStyle(TabcTextStyle value)
 {
-    if (value == m_textStyle)
-        return;
-    m_textStyle = value;
-    update();
+    if (tk::assignNew(m_textStyle, value))
+        update();
 }
 
 void TabcCustomPicSpeedBtn::setPictureHighlight(TabcGlyphHighlight value)
@@ -174,10 +167,8 @@ void TabcCustomPicSpeedBtn::setPictureHighlight(TabcGlyphHighlight value)
 
 void TabcCustomPicSpeedBtn::setPopup(bool value)
 {
-    if (value == m_popup)
-        return;
-    m_popup = value;
-    update();
+    if (tk::assignNew(m_popup, value))
+        update();
 }
 
 void TabcCustomPicSpeedBtn::setDisabledShadow(bool value)
@@ -236,10 +227,8 @@ void TabcCustomPicSpeedBtn::setColor(tk::TColor color)
 
 void TabcCustomPicSpeedBtn::setFontColor(tk::TColor color)
 {
-    if (color == m_fontColor)
-        return;
-    m_fontColor = color;
-    update();
+    if (tk::assignNew(m_fontColor, color))
+        update();
 }
 
 void TabcCustomPicSpeedBtn::setCaption(const QString &caption)

@@ -1,5 +1,6 @@
 #include "TFlatButtonUnit.h"
 
+#include "properties.h"
 #include "TFlatPanelUnit.h"
 #include "accessibility.h"
 #include "callout.h"
@@ -338,10 +339,8 @@ void TFlatButton::setNumGlyphs(TNumGlyphs count)
 
 void TFlatButton::setLayout(TButtonLayout layout)
 {
-    if (m_layout == layout)
-        return;
-    m_layout = layout;
-    update();
+    if (tk::assignNew(m_layout, layout))
+        update();
 }
 
 void TFlatButton::setMargin(int margin)
@@ -354,10 +353,8 @@ void TFlatButton::setMargin(int margin)
 
 void TFlatButton::setSpacing(int spacing)
 {
-    if (m_spacing == spacing)
-        return;
-    m_spacing = spacing;
-    update();
+    if (tk::assignNew(m_spacing, spacing))
+        update();
 }
 
 void TFlatButton::setTabStop(bool tabStop)

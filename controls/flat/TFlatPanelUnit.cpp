@@ -1,5 +1,6 @@
 #include "TFlatPanelUnit.h"
 
+#include "properties.h"
 #include "callout.h"
 #include "deviceimage.h"
 
@@ -169,10 +170,8 @@ void TFlatPanel::setAlignment(tk::TAlignment alignment)
 
 void TFlatPanel::setCaption(const QString &caption)
 {
-    if (m_caption == caption)
-        return;
-    m_caption = caption;
-    repaint();
+    if (tk::assignNew(m_caption, caption))
+        repaint();
 }
 
 void TFlatPanel::paintEvent(QPaintEvent *)

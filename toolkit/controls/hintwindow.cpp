@@ -1,5 +1,6 @@
 #include "hintwindow.h"
 
+#include "properties.h"
 #include "accessibility.h"
 #include "fonts.h"
 #include "windowplacement.h"
@@ -46,10 +47,8 @@ void THintWindow::setCaption(const QString &caption)
 
 void THintWindow::setColor(TColor color)
 {
-    if (m_color == color)
-        return;
-    m_color = color;
-    update();
+    if (tk::assignNew(m_color, color))
+        update();
 }
 
 TRect THintWindow::CalcHintRect(int maxWidth, const QString &hint, void *)

@@ -1,5 +1,6 @@
 #include "image.h"
 
+#include "properties.h"
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -15,18 +16,14 @@ TImage::TImage(QWidget *parent) : GraphicControl(parent)
 
 void TImage::setCenter(bool center)
 {
-    if (m_center == center)
-        return;
-    m_center = center;
-    update();
+    if (tk::assignNew(m_center, center))
+        update();
 }
 
 void TImage::setStretch(bool stretch)
 {
-    if (m_stretch == stretch)
-        return;
-    m_stretch = stretch;
-    update();
+    if (tk::assignNew(m_stretch, stretch))
+        update();
 }
 
 void TImage::setAlign(TAlign align)

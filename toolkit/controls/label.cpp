@@ -1,5 +1,6 @@
 #include "label.h"
 
+#include "properties.h"
 #include "accessibility.h"
 #include "callout.h"
 #include "canvas.h"
@@ -32,18 +33,14 @@ void TLabel::setCaption(const QString &caption)
 
 void TLabel::setAlignment(TAlignment alignment)
 {
-    if (m_alignment == alignment)
-        return;
-    m_alignment = alignment;
-    update();
+    if (tk::assignNew(m_alignment, alignment))
+        update();
 }
 
 void TLabel::setLayout(TTextLayout layout)
 {
-    if (m_layout == layout)
-        return;
-    m_layout = layout;
-    update();
+    if (tk::assignNew(m_layout, layout))
+        update();
 }
 
 void TLabel::setAutoSize(bool autoSize)
@@ -56,10 +53,8 @@ void TLabel::setAutoSize(bool autoSize)
 
 void TLabel::setTransparent(bool transparent)
 {
-    if (m_transparent == transparent)
-        return;
-    m_transparent = transparent;
-    update();
+    if (tk::assignNew(m_transparent, transparent))
+        update();
 }
 
 void TLabel::setWordWrap(bool wrap)
@@ -100,18 +95,14 @@ void TLabel::setColor(TColor color)
 
 void TLabel::setParentColor(bool follow)
 {
-    if (m_parentColor == follow)
-        return;
-    m_parentColor = follow;
-    update();
+    if (tk::assignNew(m_parentColor, follow))
+        update();
 }
 
 void TLabel::setFontColor(TColor color)
 {
-    if (m_fontColor == color)
-        return;
-    m_fontColor = color;
-    update();
+    if (tk::assignNew(m_fontColor, color))
+        update();
 }
 
 void TLabel::setFont(const QFont &font)

@@ -56,5 +56,5 @@ void initialiseApplication(tk::Application &app)
     app.Title = u"ORMEX"_s;
     // The window measures its texts as it is built.
     tk::finishLoadingFontConfiguration();
-    tk::loadFontDatabaseBeside(app);
+    app.startBeside(tk::fillFontDatabase);
 }

@@ -1,4 +1,4 @@
-#include "abcbtn.h"
+#include "abcbtnframes.h"
 
 #include "canvas.h"
 #include "colors.h"

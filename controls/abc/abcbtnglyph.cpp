@@ -1,9 +1,14 @@
-#include "abcbtn.h"
+#include "abcbtnglyph.h"
+
+#include "abcglyphimages_p.h"
+#include "abcglyphlooks_p.h"
 
 #include "canvas.h"
 #include "colors.h"
 #include "edges.h"
 #include "errors.h"
+#include "glyphlayout.h"
+#include "pixels.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -14,6 +19,8 @@
 
 using namespace Qt::StringLiterals;
 
+using namespace abcglyph;
+
 namespace {
 
 // Colours read from a bitmap carry the palette-relative flag, so that a picture's transparent colour
@@ -21,16 +28,6 @@ namespace {
 constexpr tk::TColor kPaletteRelative = 0x02000000;
 constexpr int kMaxGlyphs = 5;
 constexpr tk::TColor kDisabledTextGrey = 0x808080;
-
-QRgb rgbOf(tk::TColor color)
-{
-    return tk::toQColor(color).rgb();
-}
-
-bool sameColour(QRgb pixel, QRgb colour)
-{
-    return (pixel & 0x00FFFFFF) == (colour & 0x00FFFFFF);
-}
 
 tk::TColor lowerLeftColour(const QImage &image)
 {
@@ -48,37 +45,6 @@ tk::TColor transparentColourOf(const tk::Graphic *graphic)
     if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB)
         return tk::clWhite | kPaletteRelative;
     return lowerLeftColour(bitmap->image());
-}
-
-QImage workBitmap(int width, int height, tk::TColor fill)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(tk::toQColor(fill));
-    return image;
-}
-
-// Every pixel of colour `from` becomes `to`.
-void replaceColour(QImage &image, const QImage &source, QRgb from, QRgb to)
-{
-    auto plain = [](QImage::Format f) { return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32; };
-    const QImage::Format format = image.format();
-    const bool direct = plain(format) && plain(source.format()) && source.size() == image.size();
-    if (direct) {
-        // The pixels themselves, as setPixel would store them: whole pictures go through here.
-        const QRgb stored = format == QImage::Format_RGB32 ? (to | 0xFF000000u) : to;
-        for (int y = 0; y < image.height(); ++y) {
-            const auto *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
-            auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                if (sameColour(in[x], from))
-                    out[x] = stored;
-        }
-        return;
-    }
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (sameColour(source.pixel(x, y), from))
-                image.setPixel(x, y, to);
 }
 
 // Draws text centred on both axes within rect. The text drawing centres only across, so the row is
@@ -99,328 +65,7 @@ tk::TRect moved(tk::TRect r, int dx, int dy)
     return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
 }
 
-qreal deviceRatio(const QPainter &canvas)
-{
-    const QPaintDevice *device = canvas.device();
-    return device ? device->devicePixelRatio() : 1.0;
-}
-
-// Ratios come from window systems as floating-point sums; two that print alike are the same screen.
-bool sameRatio(qreal a, qreal b)
-{
-    return qAbs(a - b) < 1e-6;
-}
-
-QSize deviceSize(QSize logical, qreal ratio)
-{
-    return (QSizeF(logical) * ratio).toSize();
-}
-
-// Pixels of the key colour (or those a mask marks) become see-through, so that smoothing blends the
-// picture's edge into whatever lies below instead of into the key colour.
-QImage withAlpha(const QImage &image, QRgb key)
-{
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if (sameColour(line[x], key))
-                line[x] = 0;
-    }
-    return out;
-}
-
-QImage withMaskAlpha(const QImage &image, const QImage &mask)
-{
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            if (mask.pixelIndex(x, y))
-                out.setPixel(x, y, 0);
-    return out;
-}
-
-// Ready to be drawn on a device of this ratio: exactly the device pixels of the logical size, scaled
-// smoothly when the image has another resolution (never a blocky enlargement).
-QImage fittedToRatio(QImage image, QSize logical, qreal ratio)
-{
-    const QSize device = deviceSize(logical, ratio);
-    if (image.size() != device)
-        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                    .scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    image.setDevicePixelRatio(ratio);
-    return image;
-}
-
 } // namespace
-
-bool CompactPictureStorage = false;
-
-TabcFileFormatsList::TabcFileFormatsList()
-{
-    // Bitmaps are the only kind whose own file format we can write back.
-    Add(u"bmp"_s, u"Bitmaps"_s, 0, u"BitmapImage"_s, [] { return std::make_unique<tk::BitmapImage>(); });
-}
-
-void TabcFileFormatsList::Add(const QString &extension, const QString &description, std::int32_t extra,
-                              const QString &className, tk::GraphicFactory factory)
-{
-    m_entries.push_back({className, extension.toLower(), description, extra, std::move(factory)});
-}
-
-const TabcFileFormatsList::Entry *TabcFileFormatsList::FindClassName(const QString &className) const
-{
-    for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it)
-        if (it->className == className)
-            return &*it;
-    return nullptr;
-}
-
-TabcFileFormatsList &abcFileFormatsList()
-{
-    static TabcFileFormatsList list;
-    return list;
-}
-
-QString GraphicClassName(const tk::Graphic *graphic)
-{
-    return dynamic_cast<const tk::BitmapImage *>(graphic) ? u"BitmapImage"_s : QString();
-}
-
-void TSmallPictureStream::WritePicture(const tk::Picture &picture)
-{
-    m_data.clear();
-    const tk::Graphic *graphic = picture.graphic();
-    const QByteArray name = GraphicClassName(graphic).toLatin1();
-    if (!graphic || name.isEmpty()) {
-        m_data.append(char(0));
-        return;
-    }
-    m_data.append(char(name.size()));
-    m_data.append(name);
-    QBuffer buffer(&m_data);
-    buffer.open(QIODevice::WriteOnly | QIODevice::Append);
-    static_cast<const tk::BitmapImage *>(graphic)->image().save(&buffer, "BMP");
-}
-
-void TSmallPictureStream::ReadPicture(tk::Picture &picture) const
-{
-    const int length = m_data.isEmpty() ? 0 : int(quint8(m_data.at(0)) & 0x3F);
-    if (length == 0) {
-        picture.setGraphic(nullptr);
-        return;
-    }
-    const QString name = QString::fromLatin1(m_data.mid(1, length));
-    const TabcFileFormatsList::Entry *entry = abcFileFormatsList().FindClassName(name);
-    if (!entry)
-        throw tk::Error(
-            QStringLiteral(
-                "Graphic Class \"%1\" needs to be registered with the abcFileFormatsList in unit abcgreg")
-                .arg(name));
-    std::unique_ptr<tk::Graphic> graphic = entry->factory();
-    graphic->loadFromData(m_data.mid(1 + length));
-    picture.setGraphic(std::move(graphic));
-}
-
-TChangeLink::~TChangeLink()
-{
-    if (m_sender)
-        m_sender->UnRegisterChanges(this);
-}
-
-TabcImageList::TabcImageList(int width, int height) : m_width(width), m_height(height)
-{
-}
-
-TabcImageList::~TabcImageList()
-{
-    // Subscribers may still point here: tell them before the list is gone.
-    const std::vector<TChangeLink *> links = m_links;
-    m_links.clear();
-    for (TChangeLink *link : links) {
-        link->m_sender = nullptr;
-        if (link->OnListDestroyed)
-            link->OnListDestroyed();
-    }
-}
-
-QImage TabcImageList::fitted(const QImage &image) const
-{
-    QImage out = workBitmap(m_width, m_height, tk::clBlack);
-    QPainter painter(&out);
-    painter.drawImage(0, 0, image);
-    return out;
-}
-
-int TabcImageList::Add(const QImage &image)
-{
-    m_images.push_back(fitted(image));
-    changed();
-    return Count() - 1;
-}
-
-void TabcImageList::Replace(int index, const QImage &image)
-{
-    if (index < 0 || index >= Count())
-        return;
-    m_images[size_t(index)] = fitted(image);
-    changed();
-}
-
-void TabcImageList::Draw(QPainter &canvas, int index, QPoint at) const
-{
-    if (index >= 0 && index < Count())
-        canvas.drawImage(at, m_images[size_t(index)]);
-}
-
-void TabcImageList::RegisterChanges(TChangeLink *link)
-{
-    if (!link || link->m_sender == this)
-        return;
-    if (link->m_sender)
-        link->m_sender->UnRegisterChanges(link);
-    link->m_sender = this;
-    m_links.push_back(link);
-}
-
-void TabcImageList::UnRegisterChanges(TChangeLink *link)
-{
-    std::erase(m_links, link);
-    if (link && link->m_sender == this)
-        link->m_sender = nullptr;
-}
-
-void TabcImageList::changed()
-{
-    // A subscriber may unsubscribe while it is told.
-    const std::vector<TChangeLink *> links = m_links;
-    for (TChangeLink *link : links)
-        if (std::find(m_links.begin(), m_links.end(), link) != m_links.end() && link->OnChange)
-            link->OnChange();
-}
-
-TabcGlyphList::TabcGlyphList(int width, int height) : m_width(width), m_height(height)
-{
-}
-
-bool TabcGlyphList::Occupied(int slot) const
-{
-    return slot >= 0 && size_t(slot) < m_occupied.size() && m_occupied[size_t(slot)];
-}
-
-int TabcGlyphList::allocateSlot()
-{
-    const auto clear = std::find(m_occupied.begin(), m_occupied.end(), false);
-    const int slot = int(clear - m_occupied.begin());
-    if (clear == m_occupied.end()) {
-        m_occupied.push_back(false);
-        m_slots.push_back({});
-    }
-    m_occupied[size_t(slot)] = true;
-    return slot;
-}
-
-QImage TabcGlyphList::checkedCopy(const QImage &image) const
-{
-    // Checked before a slot is taken, so that a refused image leaves the list as it was.
-    if (image.width() < m_width || image.height() < m_height)
-        throw tk::Error(u"Invalid image size"_s);
-    return image.copy(0, 0, m_width, m_height).convertToFormat(QImage::Format_RGB32);
-}
-
-int TabcGlyphList::AddImage(const QImage &image)
-{
-    QImage copy = checkedCopy(image);
-    const int slot = allocateSlot();
-    m_slots[size_t(slot)] = {std::move(copy), QImage(), {}};
-    ++m_count;
-    return slot;
-}
-
-int TabcGlyphList::AddMaskedImage(const QImage &image, tk::TColor transparent)
-{
-    QImage copy = checkedCopy(image);
-    QImage mask = copy.createMaskFromColor(rgbOf(transparent), Qt::MaskInColor);
-    const int slot = allocateSlot();
-    m_slots[size_t(slot)] = {std::move(copy), std::move(mask), {}};
-    ++m_count;
-    return slot;
-}
-
-void TabcGlyphList::DeleteImage(int slot)
-{
-    // The image stays: the slot is only marked free, for the next image to take.
-    if (!Occupied(slot))
-        return;
-    --m_count;
-    m_occupied[size_t(slot)] = false;
-    m_slots[size_t(slot)].dense.clear();
-}
-
-void TabcGlyphList::Draw(QPainter &canvas, int slot, QPoint at, bool masked) const
-{
-    if (slot < 0 || size_t(slot) >= m_slots.size())
-        return;
-    const Slot &entry = m_slots[size_t(slot)];
-    const bool throughMask = masked && !entry.mask.isNull();
-    const qreal ratio = deviceRatio(canvas);
-    if (!sameRatio(ratio, 1)) {
-        const QRectF area(at, QSizeF(m_width, m_height));
-        canvas.save();
-        canvas.setRenderHint(QPainter::SmoothPixmapTransform);
-        // A dense image of a masked slot is see-through; drawn opaque, the slot shows its key colour.
-        const QImage *dense = DenseImage(slot, ratio);
-        if (dense && (throughMask || entry.mask.isNull()))
-            canvas.drawImage(area, *dense);
-        else
-            canvas.drawImage(area, throughMask ? withMaskAlpha(entry.image, entry.mask) : entry.image);
-        canvas.restore();
-        return;
-    }
-    if (!throughMask) {
-        canvas.drawImage(at, entry.image);
-        return;
-    }
-    canvas.drawImage(at, withMaskAlpha(entry.image, entry.mask));
-}
-
-const QImage *TabcGlyphList::DenseImage(int slot, qreal ratio) const
-{
-    if (!Occupied(slot))
-        return nullptr;
-    for (const QImage &image : m_slots[size_t(slot)].dense)
-        if (sameRatio(image.devicePixelRatio(), ratio))
-            return &image;
-    return nullptr;
-}
-
-void TabcGlyphList::SetDenseImage(int slot, QImage image)
-{
-    if (!Occupied(slot) || image.isNull())
-        return;
-    std::vector<QImage> &dense = m_slots[size_t(slot)].dense;
-    std::erase_if(dense, [&](const QImage &held) {
-        return sameRatio(held.devicePixelRatio(), image.devicePixelRatio());
-    });
-    dense.push_back(std::move(image));
-}
-
-TGlyphCache *GlyphCache = nullptr;
-
-TabcGlyphList *TGlyphCache::GetList(int width, int height)
-{
-    for (auto it = m_lists.rbegin(); it != m_lists.rend(); ++it)
-        if ((*it)->Width() == width && (*it)->Height() == height)
-            return it->get();
-    return m_lists.emplace_back(std::make_unique<TabcGlyphList>(width, height)).get();
-}
-
-void TGlyphCache::ReturnList(TabcGlyphList *list)
-{
-    if (!list || list->Count() > 0)
-        return;
-    std::erase_if(m_lists, [list](const auto &held) { return held.get() == list; });
-}
 
 TabcButtonGlyph::TabcButtonGlyph()
 {
@@ -615,78 +260,29 @@ QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice, Q
                                    const std::function<QImage()> &hotImage)
 {
     const QRgb face = rgbOf(m_color);
-    QImage t = slice.copy();
-    auto brushCopy = [&] { replaceColour(t, slice, transparent, face); };
-
     switch (state) {
     case abtUp:
         switch (m_highlight) {
         case aghNormal:
-            brushCopy();
             break;
         case aghGray:
-            brushCopy();
-            // The red component alone makes the grey, not a weighted luminance.
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x) {
-                    const int r = qRed(t.pixel(x, y));
-                    t.setPixel(x, y, qRgb(r, r, r));
-                }
-            break;
+            return greyed(slice, transparent, face);
         case aghFade:
-        case aghDarken: {
-            const QImage hot = hotImage();
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x) {
-                    const QRgb p = hot.pixel(x, y);
-                    if (m_highlight == aghDarken) {
-                        t.setPixel(x, y, p & (face | 0xFF000000));
-                        continue;
-                    }
-                    // The image list's 25 % blend moves the picture a quarter of the way towards the
-                    // face colour already in the bitmap: three quarters picture, one quarter face.
-                    auto mix = [](int image, int under) { return (3 * image + under + 2) / 4; };
-                    t.setPixel(x, y,
-                               qRgb(mix(qRed(p), qRed(face)), mix(qGreen(p), qGreen(face)),
-                                    mix(qBlue(p), qBlue(face))));
-                }
-            break;
-        }
+            return faded(hotImage(), face);
+        case aghDarken:
+            return darkened(hotImage(), face);
         }
         break;
     case abtDisabled:
-        if (m_numGlyphs < 2) {
-            // No disabled slice: an embossed outline of whatever is not transparent, white or silver.
-            const QRgb white = rgbOf(tk::clWhite), silver = rgbOf(tk::clSilver);
-            auto drawn = [&](int x, int y) {
-                const QRgb p = slice.pixel(x, y);
-                return !sameColour(p, transparent) && !sameColour(p, white) && !sameColour(p, silver);
-            };
-            t.fill(face);
-            const QRgb highlight = rgbOf(tk::clBtnHighlight), shadow = rgbOf(tk::clBtnShadow);
-            // One picture pixel down and right, however many device pixels that is.
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x)
-                    if (drawn(x, y) && x + step < t.width() && y + step < t.height())
-                        t.setPixel(x + step, y + step, highlight);
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x)
-                    if (drawn(x, y))
-                        t.setPixel(x, y, shadow);
-        } else {
-            replaceColour(t, slice, rgbOf(tk::clWhite), rgbOf(tk::clBtnHighlight));
-            replaceColour(t, slice, rgbOf(tk::clGray), rgbOf(tk::clBtnShadow));
-            replaceColour(t, slice, transparent, face);
-        }
-        break;
+        return m_numGlyphs < 2 ? embossedOutline(slice, transparent, face, step)
+                               : disabledSlice(slice, transparent, face);
     case abtExclusive:
-        break; // kept as it is; its mask lets the latched face through
+        return slice.copy(); // kept as it is; its mask lets the latched face through
     case abtDown:
     case abtHot:
-        brushCopy();
         break;
     }
-    return t;
+    return brushCopy(slice, transparent, face);
 }
 
 TabcButtonState TabcButtonGlyph::builtState(TabcButtonState state) const
@@ -733,11 +329,11 @@ void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal r
     const QSize logical(m_glyphList->Width(), m_glyphList->Height());
     QImage fine = buildCompanionImage(state, ratio);
     if (fine.isNull()) {
-        // Only the 1x picture: its finished state image, smoothly scaled.
+        // Only the 1x picture: its finished state image, enlarged.
         const QImage &mask = m_glyphList->Mask(slot);
         fine = mask.isNull() ? m_glyphList->Image(slot) : withMaskAlpha(m_glyphList->Image(slot), mask);
     }
-    m_glyphList->SetDenseImage(slot, fittedToRatio(std::move(fine), logical, ratio));
+    m_glyphList->SetDenseImage(slot, tk::fittedToDevice(std::move(fine), logical, ratio));
 }
 
 QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
@@ -767,103 +363,45 @@ QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
     const QImage slice = source.copy(w * k, 0, w, h);
     const QImage image = buildImage(state, slice, transparent, kCompanionScale,
                                     [&] { return buildCompanionImage(abtHot, ratio); });
-    return state == abtExclusive ? withAlpha(image, transparent) : image;
+    return state == abtExclusive ? tk::withColourKeyedOut(image, transparent) : image;
 }
 
 TGlyphLayout TabcButtonGlyph::ComputeGlyphLayout(QPainter &canvas, const tk::TRect &client,
                                                  unsigned biDiFlags, const QString &caption,
                                                  TabcButtonLayout layout, int margin, int spacing) const
 {
+    // Read right to left, a glyph on the left stands on the right, and the other way round.
     if (biDiFlags & tk::DT_RIGHT) {
         if (layout == ablGlyphLeft)
             layout = ablGlyphRight;
         else if (layout == ablGlyphRight)
             layout = ablGlyphLeft;
     }
-    // Margin and Spacing may be anything an int holds: the arithmetic runs in 64 bits, and only the
-    // final places are brought back into a range that painting can still offset safely.
-    struct Pair {
-        qint64 x = 0, y = 0;
-    };
-    const Pair clientSize{client.width(), client.height()};
-    const QSize size = glyphSize();
-    const Pair glyph{size.width(), size.height()};
-    qint64 margin64 = margin, spacing64 = spacing;
-
-    tk::TRect captionRect;
-    Pair text;
+    tk::TRect extent;
     if (!caption.isEmpty()) {
-        captionRect = {0, 0, client.width(), 0};
-        tk::DrawText(nullptr, canvas.font(), QColor(), caption, captionRect, tk::DT_CALCRECT | biDiFlags);
-        text = {captionRect.width(), captionRect.height()};
+        extent = {0, 0, client.width(), 0};
+        tk::DrawText(nullptr, canvas.font(), QColor(), caption, extent, tk::DT_CALCRECT | biDiFlags);
     }
-
-    Pair glyphPos, textPos;
-    switch (layout) {
-    case ablGlyphLeft:
-    case ablGlyphRight:
-        glyphPos.y = (clientSize.y - glyph.y + 1) / 2;
-        textPos.y = (clientSize.y - text.y + 1) / 2;
-        break;
-    case ablGlyphTop:
-    case ablGlyphBottom:
-        glyphPos.x = (clientSize.x - glyph.x + 1) / 2;
-        textPos.x = (clientSize.x - text.x + 1) / 2;
-        break;
-    case ablGlyphCenter:
-    case ablGlyphTiled:
-        textPos = {(clientSize.x - text.x + 1) / 2, (clientSize.y - text.y + 1) / 2};
-        if (layout == ablGlyphCenter)
-            glyphPos = {(clientSize.x - glyph.x + 1) / 2, (clientSize.y - glyph.y + 1) / 2};
-        break;
-    }
-
-    if (text.x == 0 || glyph.x == 0)
-        spacing64 = 0;
-
-    const bool across = layout == ablGlyphLeft || layout == ablGlyphRight;
-    auto along = [across](Pair p) { return across ? p.x : p.y; };
-    if (margin64 == -1) {
-        if (spacing64 == -1) {
-            margin64 = (along(clientSize) - (along(glyph) + along(text))) / 3;
-            spacing64 = margin64;
-        } else {
-            margin64 = (along(clientSize) - (along(glyph) + spacing64 + along(text)) + 1) / 2;
-        }
-    } else if (spacing64 == -1) {
-        spacing64 = (along(clientSize) - (margin64 + along(glyph)) - along(text)) / 2;
-    }
-
-    switch (layout) {
-    case ablGlyphLeft:
-        glyphPos.x = margin64;
-        textPos.x = glyphPos.x + glyph.x + spacing64;
-        break;
-    case ablGlyphRight:
-        glyphPos.x = clientSize.x - margin64 - glyph.x;
-        textPos.x = glyphPos.x - spacing64 - text.x;
-        break;
-    case ablGlyphTop:
-        glyphPos.y = margin64;
-        textPos.y = glyphPos.y + glyph.y + spacing64;
-        break;
-    case ablGlyphBottom:
-        glyphPos.y = clientSize.y - margin64 - glyph.y;
-        textPos.y = glyphPos.y - spacing64 - text.y;
-        break;
-    case ablGlyphCenter:
-    case ablGlyphTiled:
-        break;
-    }
-
-    // Far enough out to be off any face, near enough that the caption's shadow offsets cannot overflow.
-    static constexpr qint64 farthest = qint64(1) << 29;
-    auto place = [](qint64 v) { return int(std::clamp(v, -farthest, farthest)); };
     TGlyphLayout result;
-    result.GlyphSize = size;
-    result.GlyphPos = QPoint(place(glyphPos.x + client.Left), place(glyphPos.y + client.Top));
-    const int dx = place(textPos.x + client.Left), dy = place(textPos.y + client.Top);
-    result.CaptionRect = moved(captionRect, dx, dy);
+    result.GlyphSize = glyphSize();
+    if (layout == ablGlyphCenter || layout == ablGlyphTiled) {
+        // Both centred on their own; a tiled glyph starts in the corner. Neither side of the caption.
+        const tk::GlyphPlacement text =
+            tk::placeGlyphAndCaption(client, {}, extent, tk::GlyphSide::Left, -1, 0);
+        const tk::GlyphPlacement glyph =
+            tk::placeGlyphAndCaption(client, result.GlyphSize, {}, tk::GlyphSide::Left, -1, 0);
+        result.CaptionRect = text.captionRect;
+        result.GlyphPos = layout == ablGlyphCenter ? glyph.glyphPos : QPoint(client.Left, client.Top);
+        return result;
+    }
+    const tk::GlyphSide side = layout == ablGlyphRight    ? tk::GlyphSide::Right
+                               : layout == ablGlyphTop    ? tk::GlyphSide::Top
+                               : layout == ablGlyphBottom ? tk::GlyphSide::Bottom
+                                                          : tk::GlyphSide::Left;
+    const tk::GlyphPlacement placed =
+        tk::placeGlyphAndCaption(client, result.GlyphSize, extent, side, margin, spacing);
+    result.GlyphPos = placed.glyphPos;
+    result.CaptionRect = placed.captionRect;
     return result;
 }
 

@@ -216,8 +216,6 @@ bool TabcCustomMouseLabel::buttonDown()
     if (m_pressed || !isEnabled())
         return true;
     m_pressed = true;
-    // An error box coming up while the button is held must find the label to drop the press.
-    tk::Application::setCaptureControl(this);
     repaint();
     return playSound(m_mouseDownEffects, m_soundDown);
 }
@@ -244,8 +242,6 @@ void TabcCustomMouseLabel::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     if (!tk::callOut(this, [&] { tk::TLabel::mouseReleaseEvent(event); }))
         return;
-    if (tk::Application::captureControl() == this)
-        tk::Application::setCaptureControl(nullptr);
     if (m_pressed && isEnabled()) {
         m_pressed = false;
         repaint();
@@ -287,14 +283,16 @@ bool TabcCustomMouseLabel::event(QEvent *event)
             return true;
         break;
     default:
-        if (event->type() == QEvent::Type(tk::CancelModeType) && m_pressed) {
-            // The release will go to the error box, not here.
-            m_pressed = false;
-            update();
-        }
         break;
     }
     return tk::TLabel::event(event);
+}
+
+void TabcCustomMouseLabel::pressLost()
+{
+    tk::TLabel::pressLost();
+    m_pressed = false;
+    update();
 }
 
 // Link label

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "abcwav.h"
-#include "browserlaunch.h"
+#include "abcutils.h"
 #include "canvas.h"
 #include "colors.h"
 #include "control.h"
@@ -113,6 +113,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
+    void pressLost() override;
 
 private:
     void applyMouseEffects(QPainter *painter, QFont &font, QColor &color, TabcLabelMouseEffects effects,

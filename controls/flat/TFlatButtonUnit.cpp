@@ -2,10 +2,12 @@
 
 #include "TFlatPanelUnit.h"
 #include "accessibility.h"
+#include "callout.h"
 #include "application.h"
 #include "errors.h"
 #include "events.h"
 #include "keyboard.h"
+#include "pixels.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -14,7 +16,6 @@
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -69,15 +70,7 @@ tk::TColor colorOfParent(const QWidget *control)
 // the face rather than into the key colour).
 void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &image, QRgb key)
 {
-    QImage keyed = image.convertToFormat(QImage::Format_ARGB32);
-    const QRgb keyColor = key & RGB_MASK;
-    for (int y = 0; y < keyed.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x) {
-            if ((line[x] & RGB_MASK) == keyColor)
-                line[x] = 0;
-        }
-    }
+    QImage keyed = tk::withColourKeyedOut(image, key);
     const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
     if (!qFuzzyCompare(ratio, keyed.devicePixelRatio())) {
         const QSize device = (keyed.deviceIndependentSize() * ratio).toSize();
@@ -116,7 +109,6 @@ TFlatButton::TFlatButton(QWidget *parent) : QWidget(parent), tk::Control(this)
 TFlatButton::~TFlatButton()
 {
     releaseHoverTimer();
-    releaseCapture();
     if (--g_flatButtonCount == 0) {
         delete g_hotTrackTimer;
         g_hotTrackTimer = nullptr;
@@ -407,19 +399,10 @@ void TFlatButton::settleState()
     }
 }
 
-void TFlatButton::releaseCapture()
+void TFlatButton::pressLost()
 {
-    if (tk::Application::captureControl() == this)
-        tk::Application::setCaptureControl(nullptr);
-}
-
-void TFlatButton::dropInteraction()
-{
-    // Whatever held the button down is gone: a release or a key up will not come to it any more.
     m_tracking = false;
-    releaseCapture();
-    m_spaceHeld = false;
-    if (m_state == fbsPressed)
+    if (m_state == fbsPressed && !m_spaceHeld)
         assignState(fbsUp);
     leaveHot();
     update();
@@ -491,36 +474,17 @@ void TFlatButton::MouseLeave()
         OnMouseLeave(this);
 }
 
-void TFlatButton::trackPointerDuringCapture(QPoint pos)
+bool TFlatButton::trackPointerDuringCapture(QPoint pos)
 {
     // Qt holds enter and leave back while a mouse button is down; the moves tell where the pointer is.
     const bool inside = rect().contains(pos);
     if (inside == m_mouseInside)
-        return;
+        return true;
     m_mouseInside = inside;
-    tk::runGuarded([this, inside] { inside ? MouseEnter() : MouseLeave(); });
+    return tk::callOut(this, [this, inside] { inside ? MouseEnter() : MouseLeave(); });
 }
 
 // Mouse and keyboard
-
-bool TFlatButton::fire(const std::function<void()> &handler)
-{
-    QPointer<TFlatButton> self(this);
-    const bool wasVisible = isVisible();
-    bool completed = false;
-    tk::runGuarded([&] {
-        handler();
-        completed = true;
-    });
-    return completed && self && isEnabled() && (!wasVisible || isVisible());
-}
-
-bool TFlatButton::clickGuarded()
-{
-    QPointer<TFlatButton> self(this);
-    tk::runGuarded([this] { Click(); });
-    return !self.isNull();
-}
 
 void TFlatButton::Click()
 {
@@ -536,11 +500,9 @@ void TFlatButton::Click()
 
 void TFlatButton::PressAction()
 {
-    QPointer<TFlatButton> self(this);
     if (m_groupIndex != 0)
         setDown(!m_down);
-    if (self)
-        Click();
+    Click();
 }
 
 QString TFlatButton::AccessibleCaption() const
@@ -562,21 +524,30 @@ bool TFlatButton::insideForTracking(QPoint pos) const
     return pos.x() >= 0 && pos.x() < width() && pos.y() >= 0 && pos.y() <= height();
 }
 
-void TFlatButton::press(QMouseEvent *event)
+bool TFlatButton::press(QMouseEvent *event)
 {
+    if (!pressHeld())
+        beginPress();
     const QPoint pos = event->position().toPoint();
-    if (OnMouseDown &&
-        !fire([&] { OnMouseDown(this, event->button(), event->modifiers(), pos.x(), pos.y()); }))
-        return;
-    if (event->button() != Qt::LeftButton || !isEnabled())
-        return;
+    bool completed = true;
+    if (OnMouseDown && !tk::callOut(
+                           this,
+                           [&] {
+                               OnMouseDown(this, tk::mouseButtonOf(event->button()), tk::shiftStateOf(*event),
+                                           pos.x(), pos.y());
+                           },
+                           &completed))
+        return false;
+    // A handler that failed, hid or disabled the button has ended the press.
+    if (!completed || !pressHeld() || event->button() != Qt::LeftButton || !isEnabled())
+        return true;
     if (!m_down) {
         assignState(fbsPressed);
         update();
     }
     m_tracking = true;
-    tk::Application::setCaptureControl(this);
     setFocus(Qt::MouseFocusReason);
+    return true;
 }
 
 void TFlatButton::mousePressEvent(QMouseEvent *event)
@@ -586,19 +557,21 @@ void TFlatButton::mousePressEvent(QMouseEvent *event)
 
 void TFlatButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    QPointer<TFlatButton> self(this);
-    press(event);
-    if (self && event->button() == Qt::LeftButton && m_down && OnDblClick)
-        tk::runGuarded([this] { OnDblClick(this); });
+    if (press(event) && event->button() == Qt::LeftButton && m_down && OnDblClick)
+        tk::callOut(this, [this] { OnDblClick(this); });
 }
 
 void TFlatButton::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    if (OnMouseMove && !fire([&] { OnMouseMove(this, event->modifiers(), pos.x(), pos.y()); }))
+    bool completed = true;
+    if (OnMouseMove &&
+        (!tk::callOut(
+             this, [&] { OnMouseMove(this, tk::shiftStateOf(*event), pos.x(), pos.y()); }, &completed) ||
+         !completed))
         return;
-    if (event->buttons() != Qt::NoButton)
-        trackPointerDuringCapture(pos);
+    if (event->buttons() != Qt::NoButton && !trackPointerDuringCapture(pos))
+        return;
 
     if (m_tracking) {
         const FlatButtonState next = m_down ? fbsLatched : insideForTracking(pos) ? fbsPressed : fbsUp;
@@ -625,12 +598,21 @@ void TFlatButton::mouseMoveEvent(QMouseEvent *event)
 void TFlatButton::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    if (OnMouseUp && !fire([&] { OnMouseUp(this, event->button(), event->modifiers(), pos.x(), pos.y()); }))
+    bool completed = true;
+    if (OnMouseUp && !tk::callOut(
+                         this,
+                         [&] {
+                             OnMouseUp(this, tk::mouseButtonOf(event->button()), tk::shiftStateOf(*event),
+                                       pos.x(), pos.y());
+                         },
+                         &completed))
         return;
-    if (!m_tracking)
+    if (event->buttons() == Qt::NoButton)
+        endPress();
+    // A handler that failed has had its error box, which ended the press.
+    if (!completed || !m_tracking)
         return;
     m_tracking = false;
-    releaseCapture();
     const bool inside = insideForTracking(pos);
     if (m_groupIndex == 0) {
         assignState(fbsUp);
@@ -647,7 +629,7 @@ void TFlatButton::mouseReleaseEvent(QMouseEvent *event)
         repaint();
     }
     if (inside) {
-        if (!clickGuarded())
+        if (!tk::callOut(this, [this] { Click(); }))
             return;
     } else {
         leaveHot();
@@ -684,9 +666,8 @@ void TFlatButton::keyReleaseEvent(QKeyEvent *event)
         assignState(fbsUp);
     else
         setDown(false);
-    if (!clickGuarded())
-        return;
-    update();
+    if (tk::callOut(this, [this] { Click(); }))
+        update();
 }
 
 void TFlatButton::focusInEvent(QFocusEvent *event)
@@ -735,7 +716,6 @@ void TFlatButton::changeEvent(QEvent *event)
         if (!isEnabled()) {
             m_hot = false;
             m_spaceHeld = false;
-            releaseCapture();
             releaseHoverTimer();
         }
         settleState();
@@ -759,20 +739,25 @@ bool TFlatButton::event(QEvent *event)
     case QEvent::Enter:
         if (!m_mouseInside) {
             m_mouseInside = true;
-            tk::runGuarded([this] { MouseEnter(); });
+            if (!tk::callOut(this, [this] { MouseEnter(); }))
+                return true;
         }
         break;
     case QEvent::Leave:
         if (m_mouseInside) {
             m_mouseInside = false;
-            tk::runGuarded([this] { MouseLeave(); });
+            if (!tk::callOut(this, [this] { MouseLeave(); }))
+                return true;
         }
         break;
     case QEvent::Hide:
-        // Out of sight the mouse cannot be over it: nothing of the hover may outlive the hiding.
-        dropInteraction();
+        // Out of sight neither a key nor the mouse can be on it: nothing of either may outlive the hiding.
+        m_spaceHeld = false;
+        if (m_state == fbsPressed)
+            assignState(fbsUp);
         m_hot = false;
         releaseHoverTimer();
+        update();
         break;
     case QEvent::ParentChange:
         ParentColorChanged();
@@ -782,7 +767,7 @@ bool TFlatButton::event(QEvent *event)
             if (isEnabled()) {
                 if (m_groupIndex != 0)
                     setDown(true);
-                clickGuarded();
+                tk::callOut(this, [this] { Click(); });
             }
             return true;
         }
@@ -792,9 +777,6 @@ bool TFlatButton::event(QEvent *event)
         return true;
     case tk::SystemColorsChangedType:
         systemColorsChanged();
-        return true;
-    case tk::CancelModeType:
-        dropInteraction();
         return true;
     default:
         break;

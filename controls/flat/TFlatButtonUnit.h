@@ -19,10 +19,6 @@ class QTimer;
 // What the face shows: idle, greyed, held down by the mouse or the space key, or latched (Down).
 enum FlatButtonState { fbsUp, fbsDisabled, fbsPressed, fbsLatched };
 
-using TMouseEvent =
-    std::function<void(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
-using TMouseMoveEvent = std::function<void(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
-
 // A push button with a window of its own and a flat face. It lights up (Hot) while the mouse is over
 // it or it has the focus, sinks while pressed, can carry a strip of up to four glyphs beside a
 // single-line caption, can latch in a group of buttons under one parent, and can let its parent show
@@ -151,9 +147,9 @@ public:
     tk::TNotifyEvent OnDblClick;
     tk::TNotifyEvent OnMouseEnter;
     tk::TNotifyEvent OnMouseLeave;
-    TMouseEvent OnMouseDown;
-    TMouseEvent OnMouseUp;
-    TMouseMoveEvent OnMouseMove;
+    tk::TMouseEvent OnMouseDown;
+    tk::TMouseEvent OnMouseUp;
+    tk::TMouseMoveEvent OnMouseMove;
 
 protected:
     // Gives the dialog ModalResult and fires OnClick. Exceptions pass to the caller.
@@ -176,6 +172,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
+    void pressLost() override;
 
 private:
     enum : int { kFocused, kDown, kBorder, kHighLight, kShadow };
@@ -189,14 +186,10 @@ private:
     // The reaction to the parent's colour having changed (tk::ParentColorChangedEvent, a change of
     // the parent's palette, a new parent).
     void ParentColorChanged();
-    void press(QMouseEvent *event);
-    // Runs an event handler through the error box; false when it raised, or left the button unable to
-    // go on (gone, hidden or disabled).
-    bool fire(const std::function<void()> &handler);
-    // Click through the error box; false when the button did not survive it.
-    bool clickGuarded();
+    // These call out to user code: each returns whether the button still exists afterwards.
+    bool press(QMouseEvent *event);
+    bool trackPointerDuringCapture(QPoint pos);
     bool insideForTracking(QPoint pos) const;
-    void trackPointerDuringCapture(QPoint pos);
     void assignState(FlatButtonState state);
     void settleState();
     void enterHot();
@@ -205,8 +198,6 @@ private:
     void recheckHover();
     void hoverTimerTick();
     bool underCursor(QPoint globalPos) const;
-    void dropInteraction();
-    void releaseCapture();
     void applyAdvColors();
     void systemColorsChanged();
     void notifyGroup();

@@ -1,5 +1,7 @@
 #include "TFlatMemoUnit.h"
 
+#include "callout.h"
+
 #include "TFlatPanelUnit.h"
 #include "canvas.h"
 #include "errors.h"
@@ -260,14 +262,15 @@ void TFlatMemo::MouseLeave()
     PaintFlatFrame();
 }
 
-void TFlatMemo::trackPointerWhileHeld(const QPointF &globalPos)
+bool TFlatMemo::trackPointerWhileHeld(const QPointF &globalPos)
 {
     // While a button is held Qt reports neither leave nor enter; the moves tell where the pointer is.
     const bool inside = rect().contains(mapFromGlobal(globalPos).toPoint());
     if (inside && !m_hot)
-        MouseEnter();
-    else if (!inside && m_hot)
-        MouseLeave();
+        return tk::callOut(this, [this] { MouseEnter(); });
+    if (!inside && m_hot)
+        return tk::callOut(this, [this] { MouseLeave(); });
+    return true;
 }
 
 bool TFlatMemo::event(QEvent *event)
@@ -281,12 +284,12 @@ bool TFlatMemo::event(QEvent *event)
     }
     case QEvent::Enter: {
         const bool result = QPlainTextEdit::event(event);
-        MouseEnter();
+        tk::callOut(this, [this] { MouseEnter(); });
         return result;
     }
     case QEvent::Leave: {
         const bool result = QPlainTextEdit::event(event);
-        MouseLeave();
+        tk::callOut(this, [this] { MouseLeave(); });
         return result;
     }
     case tk::SystemColorsChangedType:
@@ -307,8 +310,8 @@ bool TFlatMemo::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
-        if (move->buttons() != Qt::NoButton)
-            trackPointerWhileHeld(move->globalPosition());
+        if (move->buttons() != Qt::NoButton && !trackPointerWhileHeld(move->globalPosition()))
+            return true;
     }
     return QPlainTextEdit::viewportEvent(event);
 }
@@ -318,8 +321,8 @@ bool TFlatMemo::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseMove &&
         (watched == verticalScrollBar() || watched == horizontalScrollBar())) {
         const auto *move = static_cast<QMouseEvent *>(event);
-        if (move->buttons() != Qt::NoButton)
-            trackPointerWhileHeld(move->globalPosition());
+        if (move->buttons() != Qt::NoButton && !trackPointerWhileHeld(move->globalPosition()))
+            return true;
     }
     return QPlainTextEdit::eventFilter(watched, event);
 }

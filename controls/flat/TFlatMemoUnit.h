@@ -85,7 +85,8 @@ private:
     bool hasParentColor() const;
     tk::TColor parentColor() const;
     void parentColorChanged();
-    void trackPointerWhileHeld(const QPointF &globalPos);
+    // Returns whether the box still exists after the enter or leave steps it ran.
+    bool trackPointerWhileHeld(const QPointF &globalPos);
     void documentEdited();
 
     QString m_text;

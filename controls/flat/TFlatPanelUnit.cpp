@@ -1,5 +1,7 @@
 #include "TFlatPanelUnit.h"
 
+#include "callout.h"
+
 #include "FlatUtilitys.h"
 #include "application.h"
 #include "canvas.h"
@@ -228,11 +230,13 @@ void TFlatPanel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (OnResize)
-        tk::runGuarded([this] { OnResize(this); });
+        tk::callOut(this, [this] { OnResize(this); });
 }
 
 void TFlatPanel::mousePressEvent(QMouseEvent *event)
 {
+    if (!pressHeld())
+        beginPress();
     if (event->button() == Qt::LeftButton)
         m_clickPending = true;
     QWidget::mousePressEvent(event);
@@ -244,16 +248,27 @@ void TFlatPanel::mouseReleaseEvent(QMouseEvent *event)
         m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     if (event->button() == Qt::LeftButton)
         m_clickPending = false;
-    if (click && OnClick)
-        tk::runGuarded([this] { OnClick(this); });
+    if (event->buttons() == Qt::NoButton)
+        endPress();
+    // Taken before the handler: were the panel gone afterwards, an ignored release would travel on to
+    // the parent through it.
+    event->accept();
+    if (click && OnClick && !tk::callOut(this, [this] { OnClick(this); }))
+        return;
     QWidget::mouseReleaseEvent(event);
 }
 
 void TFlatPanel::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && OnDblClick)
-        tk::runGuarded([this] { OnDblClick(this); });
+    event->accept();
+    if (event->button() == Qt::LeftButton && OnDblClick && !tk::callOut(this, [this] { OnDblClick(this); }))
+        return;
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void TFlatPanel::pressLost()
+{
+    m_clickPending = false;
 }
 
 bool TFlatPanel::event(QEvent *event)
@@ -272,9 +287,6 @@ bool TFlatPanel::event(QEvent *event)
     case tk::SystemColorsChangedType:
         // Any colour here may name a system colour, the caption's embossing always does.
         update();
-        break;
-    case tk::CancelModeType:
-        m_clickPending = false;
         break;
     default:
         break;

@@ -70,6 +70,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void pressLost() override;
     bool event(QEvent *event) override;
 
 private:

@@ -1,4 +1,5 @@
 #include "application.h"
+#include "callout.h"
 #include "canvas.h"
 #include "colors.h"
 #include "control.h"

@@ -349,9 +349,9 @@ void TestSpeedButton::mouseDownVeto_data()
     QTest::addColumn<Qt::MouseButton>("mouseButton");
     QTest::addColumn<int>("expectedButton");
     QTest::addColumn<unsigned>("expectedOwnFlag");
-    QTest::newRow("left") << Qt::LeftButton << int(mbLeft) << unsigned(ssLeft);
-    QTest::newRow("middle") << Qt::MiddleButton << int(mbMiddle) << unsigned(ssMiddle);
-    QTest::newRow("right") << Qt::RightButton << int(mbRight) << unsigned(ssRight);
+    QTest::newRow("left") << Qt::LeftButton << int(tk::mbLeft) << unsigned(tk::ssLeft);
+    QTest::newRow("middle") << Qt::MiddleButton << int(tk::mbMiddle) << unsigned(tk::ssMiddle);
+    QTest::newRow("right") << Qt::RightButton << int(tk::mbRight) << unsigned(tk::ssRight);
 }
 
 void TestSpeedButton::mouseDownVeto()
@@ -362,18 +362,18 @@ void TestSpeedButton::mouseDownVeto()
 
     TabcRepSpeedBtn *button = makeButton();
     int downs = 0, ups = 0, clicks = 0, asked = 0;
-    TMouseButton seenButton = mbLeft;
-    TShiftState seenShift = 0;
+    tk::TMouseButton seenButton = tk::mbLeft;
+    tk::TShiftState seenShift = 0;
     QPoint seenAt;
-    button->BeforeMouseDown = [&](QObject *, TMouseButton b, TShiftState shift, int x, int y, bool &cancel) {
+    button->BeforeMouseDown = [&](QObject *, tk::TMouseButton b, tk::TShiftState shift, int x, int y, bool &cancel) {
         ++asked;
         seenButton = b;
         seenShift = shift;
         seenAt = QPoint(x, y);
         cancel = true;
     };
-    button->OnMouseDown = [&](QObject *, TMouseButton, TShiftState, int, int) { ++downs; };
-    button->OnMouseUp = [&](QObject *, TMouseButton, TShiftState, int, int) { ++ups; };
+    button->OnMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { ++downs; };
+    button->OnMouseUp = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { ++ups; };
     button->OnClick = [&clicks](QObject *) { ++clicks; };
     const QPoint at = button->pos() + QPoint(30, 12);
     moveTo(at);
@@ -449,9 +449,9 @@ void TestSpeedButton::handlerExceptions()
     else
         button->OnClick = [&](QObject *) { ++clicked; };
     if (handler == u"BeforeMouseDown")
-        button->BeforeMouseDown = [&](QObject *, TMouseButton, TShiftState, int, int, bool &) { fail(); };
+        button->BeforeMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int, bool &) { fail(); };
     if (handler == u"OnMouseDown")
-        button->OnMouseDown = [&](QObject *, TMouseButton, TShiftState, int, int) { fail(); };
+        button->OnMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { fail(); };
 
     const QPoint at = centre(button);
     moveTo(at);
@@ -736,7 +736,7 @@ void TestSpeedButton::handlerDeletesButton()
     QPointer<TabcRepSpeedBtn> watch(button);
     ActingWaveList sounds;
     auto kill = [button](QObject *) { delete button; };
-    auto killMouse = [button](QObject *, TMouseButton, TShiftState, int, int) { delete button; };
+    auto killMouse = [button](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { delete button; };
     switch (hook) {
     case Hook::Enter:
         button->OnMouseEnter = kill;
@@ -751,10 +751,10 @@ void TestSpeedButton::handlerDeletesButton()
         button->OnMouseUp = killMouse;
         break;
     case Hook::Move:
-        button->OnMouseMove = [button](QObject *, TShiftState, int, int) { delete button; };
+        button->OnMouseMove = [button](QObject *, tk::TShiftState, int, int) { delete button; };
         break;
     case Hook::BeforeDown:
-        button->BeforeMouseDown = [button](QObject *, TMouseButton, TShiftState, int, int, bool &) {
+        button->BeforeMouseDown = [button](QObject *, tk::TMouseButton, tk::TShiftState, int, int, bool &) {
             delete button;
         };
         break;

@@ -932,7 +932,7 @@ void TestFlatButton::doubleClick()
     int doubles = 0;
     int downs = 0;
     b->OnDblClick = [&](QObject *) { ++doubles; };
-    b->OnMouseDown = [&](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++downs; };
+    b->OnMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { ++downs; };
     QTest::mouseDClick(m_host->windowHandle(), Qt::LeftButton, {}, centreOf(b));
     QCOMPARE(m_clicks, clicks);
     QCOMPARE(doubles, doubleClicks);
@@ -1038,10 +1038,10 @@ void TestFlatButton::handlerErrors()
     };
     switch (thrower) {
     case Thrower::MouseDown:
-        b->OnMouseDown = [&](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { raise(); };
+        b->OnMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { raise(); };
         break;
     case Thrower::MouseUp:
-        b->OnMouseUp = [&](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { raise(); };
+        b->OnMouseUp = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { raise(); };
         break;
     case Thrower::Click:
         b->OnClick = [&](QObject *) { raise(); };

@@ -20,11 +20,10 @@ void installFontSubstitutes();
 void startLoadingFontConfiguration();
 void finishLoadingFontConfiguration();
 
-class Application;
 // Qt fills its list of installed fonts (from the font configuration) the first time a font is used: a
-// millisecond or two, under a lock every thread shares. This fills it beside the main thread while the
-// window is being built. Call after finishLoadingFontConfiguration.
-void loadFontDatabaseBeside(Application &app);
+// millisecond or two, under a lock every thread shares. Run on a thread beside the main one while the
+// window is being built, after finishLoadingFontConfiguration, this fills it there instead.
+void fillFontDatabase();
 
 // A font as the layout gives it (a family the layout names becomes its stand-in): a negative height is
 // the character height in pixels, a positive one the cell height (character plus internal leading).

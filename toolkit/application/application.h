@@ -149,7 +149,4 @@ private:
     std::vector<std::thread> m_besideWork;
 };
 
-// Runs an event handler; an exception that escapes it is shown in the error box and the program goes on.
-void runGuarded(const std::function<void()> &handler);
-
 } // namespace tk

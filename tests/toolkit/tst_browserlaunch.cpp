@@ -1,6 +1,6 @@
 #include "browserlaunch.h"
 
-#include "../../support/xdgfolders.h"
+#include "../support/xdgfolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
-using browserlaunch::DesktopEntry;
+using tk::browserlaunch::DesktopEntry;
 
 namespace {
 
@@ -52,7 +52,7 @@ private:
 
 void TestBrowserLaunch::initTestCase()
 {
-    browserlaunch::processStarter() = [](const QString &program, const QStringList &arguments) {
+    tk::browserlaunch::processStarter() = [](const QString &program, const QStringList &arguments) {
         g_started.append({program, arguments});
         return !g_failing.contains(program);
     };
@@ -115,7 +115,7 @@ void TestBrowserLaunch::execArguments()
     QFETCH(QString, address);
     QFETCH(QStringList, expected);
     const DesktopEntry entry{u"/apps/web.desktop"_s, exec, u"globe"_s, u"Web"_s};
-    const std::optional<QStringList> arguments = browserlaunch::execArguments(entry, address);
+    const std::optional<QStringList> arguments = tk::browserlaunch::execArguments(entry, address);
     if (expected.isEmpty())
         QVERIFY(!arguments);
     else
@@ -146,7 +146,7 @@ void TestBrowserLaunch::mimeAppsOrder()
         r + u"/share2/applications/test-mimeapps.list"_s,
         r + u"/share2/applications/mimeapps.list"_s,
     };
-    QCOMPARE(browserlaunch::mimeAppsFiles(), expected);
+    QCOMPARE(tk::browserlaunch::mimeAppsFiles(), expected);
 }
 
 void TestBrowserLaunch::defaultApplication_data()
@@ -209,7 +209,7 @@ void TestBrowserLaunch::defaultApplication()
                   "[Added Associations]\nx-scheme-handler/http=a.desktop\n\n[Default Applications]\n"
                   "text/plain=a.desktop\nx-scheme-handler/http=" +
                       defaults[i].toUtf8() + "\n");
-    const std::optional<DesktopEntry> entry = browserlaunch::defaultApplication(u"x-scheme-handler/http"_s);
+    const std::optional<DesktopEntry> entry = tk::browserlaunch::defaultApplication(u"x-scheme-handler/http"_s);
     QCOMPARE(entry ? entry->path : QString(), winner.isEmpty() ? QString() : r + u'/' + winner);
 }
 
@@ -258,7 +258,7 @@ void TestBrowserLaunch::associatedApplicationIds()
     pointXdgAt(root.path());
     for (qsizetype i = 0; i < files.size(); ++i)
         writeFile(root.path() + u'/' + files[i], contents[i].toUtf8() + "\n");
-    QCOMPARE(browserlaunch::associatedApplicationIds(u"x-scheme-handler/http"_s), expected);
+    QCOMPARE(tk::browserlaunch::associatedApplicationIds(u"x-scheme-handler/http"_s), expected);
 }
 
 void TestBrowserLaunch::browserVariableArguments_data()
@@ -283,7 +283,7 @@ void TestBrowserLaunch::browserVariableArguments()
     QFETCH(QString, command);
     QFETCH(QStringList, expected);
     const std::optional<QStringList> arguments =
-        browserlaunch::browserVariableArguments(command, u"http://www.ormex.example/?q=1&r=%20"_s);
+        tk::browserlaunch::browserVariableArguments(command, u"http://www.ormex.example/?q=1&r=%20"_s);
     if (expected.isEmpty())
         QVERIFY(!arguments);
     else
@@ -341,7 +341,7 @@ void TestBrowserLaunch::openUrl()
     writeFile(m_xdg.path() + u"/share1/applications/mimeinfo.cache"_s, "[MIME Cache]\n" + cache + "\n");
     qputenv("BROWSER", browser);
     g_failing = failing;
-    QCOMPARE(OpenURL(address, aswShowMaximized), started);
+    QCOMPARE(tk::browserlaunch::openBrowser(address), started);
     QStringList programs;
     for (const StartedProcess &p : g_started) {
         programs << p.program;
@@ -381,10 +381,10 @@ void TestBrowserLaunch::realBrowserOpensAddress()
         qputenv("BROWSER", "/nowhere/browser:\"" + script.toUtf8() + "\" --new-tab %s");
     }
     const QString address = u"http://www.ormex.example/a b?c=\"d\"&e=$(id)"_s;
-    const browserlaunch::ProcessStarter recording = browserlaunch::processStarter();
-    browserlaunch::processStarter() = browserlaunch::startDetached;
-    const bool opened = OpenURL(address, aswShowMaximized);
-    browserlaunch::processStarter() = recording;
+    const tk::browserlaunch::ProcessStarter recording = tk::browserlaunch::processStarter();
+    tk::browserlaunch::processStarter() = tk::browserlaunch::startDetached;
+    const bool opened = tk::browserlaunch::openBrowser(address);
+    tk::browserlaunch::processStarter() = recording;
     qputenv("PATH", m_path);
     QVERIFY(opened);
     QTRY_VERIFY(QFileInfo::exists(out));

@@ -7,6 +7,7 @@
 
 namespace tk {
 
+// Runs user code; an exception that escapes it is shown in the error box and the program goes on.
 void runGuarded(const std::function<void()> &handler);
 
 // Calls out to user code (an event handler, a sound list, a virtual step a descendant may override)

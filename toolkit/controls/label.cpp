@@ -284,7 +284,7 @@ void TLabel::mousePressEvent(QMouseEvent *event)
     event->accept();
     const QPoint at = event->position().toPoint();
     if (OnMouseDown)
-        callOut(this, [&] { OnMouseDown(this, event->button(), event->modifiers(), at.x(), at.y()); });
+        callOut(this, [&] { OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
 }
 
 void TLabel::mouseReleaseEvent(QMouseEvent *event)
@@ -295,7 +295,7 @@ void TLabel::mouseReleaseEvent(QMouseEvent *event)
         return;
     const QPoint at = event->position().toPoint();
     if (OnMouseUp)
-        callOut(this, [&] { OnMouseUp(this, event->button(), event->modifiers(), at.x(), at.y()); });
+        callOut(this, [&] { OnMouseUp(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
 }
 
 void TLabel::mouseMoveEvent(QMouseEvent *event)
@@ -303,19 +303,21 @@ void TLabel::mouseMoveEvent(QMouseEvent *event)
     event->accept();
     const QPoint at = event->position().toPoint();
     if (OnMouseMove)
-        callOut(this, [&] { OnMouseMove(this, event->modifiers(), at.x(), at.y()); });
+        callOut(this, [&] { OnMouseMove(this, shiftStateOf(*event), at.x(), at.y()); });
 }
 
 void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
     // The second press of a double click is no new click: its release must not click again.
     event->accept();
+    if (!pressHeld())
+        beginPress();
     m_clickPending = false;
     if (event->button() == Qt::LeftButton && OnDblClick && !callOut(this, [this] { OnDblClick(this); }))
         return;
     const QPoint at = event->position().toPoint();
     if (OnMouseDown)
-        callOut(this, [&] { OnMouseDown(this, event->button(), event->modifiers(), at.x(), at.y()); });
+        callOut(this, [&] { OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
 }
 
 void TLabel::contextMenuEvent(QContextMenuEvent *event)

@@ -3,39 +3,24 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 
 // Starting the user's web browser with an address, without any shell in between.
 
-// How the started browser's window should come up.
-enum TabcShowWindowStyle : std::uint8_t {
-    aswHide,
-    aswMaximize,
-    aswMinimize,
-    aswRestore,
-    aswShow,
-    aswShowDefault,
-    aswShowMaximized,
-    aswShowMinimized,
-    aswShowMinNoActivate,
-    aswShowNA,
-    aswShowNoActivate,
-    aswShowNormal,
-};
+namespace tk::browserlaunch {
 
-// Starts the user's registered web browser with address; false when none is registered or it could
-// not be started. Nothing is shown to the user either way, and the browser is not waited for.
-bool OpenURL(const QString &address, TabcShowWindowStyle show);
+// Starts the user's web browser with address, trying each registered browser in turn until one starts;
+// false when none is registered, none could be started, or the address starts with "-" (a browser would
+// take it for one of its options). The browser is not waited for.
+bool openBrowser(const QString &address);
 
-// The pieces of OpenURL, open for tests and for callers that need only one of them.
-namespace browserlaunch {
+// The pieces of openBrowser, open for tests and for callers that need only one of them.
 
 // Starts program with arguments, without any shell, and does not wait; true when it started.
 bool startDetached(const QString &program, const QStringList &arguments);
 using ProcessStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
-// The starter OpenURL uses; replaceable so that tests see the command instead of a browser.
+// The starter openBrowser uses; replaceable so that tests see the command instead of a browser.
 ProcessStarter &processStarter();
 
 // An installed desktop file, as far as starting it needs.
@@ -74,4 +59,4 @@ std::optional<QStringList> browserVariableArguments(const QString &command, cons
 // of $BROWSER, then Debian's x-www-browser.
 QList<QStringList> browserCommands(const QString &address);
 
-} // namespace browserlaunch
+} // namespace tk::browserlaunch

@@ -8,7 +8,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace browserlaunch {
+namespace tk::browserlaunch {
 
 namespace {
 
@@ -403,24 +403,20 @@ QList<QStringList> browserCommands(const QString &address)
     return commands;
 }
 
-} // namespace browserlaunch
-
-bool OpenURL(const QString &address, TabcShowWindowStyle show)
+bool openBrowser(const QString &address)
 {
-    // A desktop browser is started through its desktop file or its command, neither of which has a
-    // way to ask for a window state: the style only says what the caller would like.
-    Q_UNUSED(show);
-    // The browser would take a leading dash for one of its options rather than for an address.
     if (address.startsWith(u'-'))
         return false;
-    const browserlaunch::ProcessStarter &start = browserlaunch::processStarter();
+    const ProcessStarter &start = processStarter();
     if (!start)
         return false;
     // A browser that is registered but cannot be started gives way to the next one.
-    for (QStringList command : browserlaunch::browserCommands(address)) {
+    for (QStringList command : browserCommands(address)) {
         const QString program = command.takeFirst();
         if (start(program, command))
             return true;
     }
     return false;
 }
+
+} // namespace tk::browserlaunch

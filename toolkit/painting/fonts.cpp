@@ -1,9 +1,8 @@
 #include "fonts.h"
 
-#include "application.h"
-
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QStringList>
 
 #include <fontconfig/fontconfig.h>
 
@@ -58,11 +57,11 @@ void finishLoadingFontConfiguration()
     fontConfigurationLoader().finish();
 }
 
-void loadFontDatabaseBeside(Application &app)
+void fillFontDatabase()
 {
     // Only the shared list: a font engine made there would serve that thread alone, and making it
     // would hold the database's lock while the main thread waits for its own.
-    app.startBeside([] { QFontDatabase::families(); });
+    QFontDatabase::families();
 }
 
 namespace {

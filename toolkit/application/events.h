@@ -2,7 +2,36 @@
 
 #include <QEvent>
 
+#include <cstdint>
+#include <functional>
+
+class QMouseEvent;
+
 namespace tk {
+
+// The mouse button an event is about.
+enum TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
+
+// Bit set of the keys and mouse buttons held with a mouse event.
+enum TShiftStateBit : unsigned {
+    ssShift = 1u << 0,
+    ssAlt = 1u << 1,
+    ssCtrl = 1u << 2,
+    ssLeft = 1u << 3,
+    ssRight = 1u << 4,
+    ssMiddle = 1u << 5,
+    ssDouble = 1u << 6,
+};
+using TShiftState = unsigned;
+
+// The handler types every control's events use; Sender is the control.
+using TNotifyEvent = std::function<void(QObject *Sender)>;
+using TMouseEvent = std::function<void(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(QObject *Sender, TShiftState Shift, int X, int Y)>;
+
+TMouseButton mouseButtonOf(Qt::MouseButton button);
+// The keys and the buttons held, as the event tells them (a press counts its own button).
+TShiftState shiftStateOf(const QMouseEvent &event);
 
 // Notifications the controls react to, beyond what Qt itself sends.
 enum EventType : int {

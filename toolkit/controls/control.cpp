@@ -2,6 +2,7 @@
 
 #include "accessibility.h"
 #include "application.h"
+#include "callout.h"
 #include "events.h"
 #include "keyboard.h"
 
@@ -10,9 +11,69 @@
 
 namespace tk {
 
-Control::Control(QWidget *self) : m_self(self) {}
+// Watches the control's own events for those after which its press cannot end with a release.
+class Control::PressWatch : public QObject {
+public:
+    explicit PressWatch(Control *control) : m_control(control) {}
 
-Control::~Control() = default;
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (m_control->m_pressHeld && endsPress(*event))
+            m_control->losePress();
+        return false;
+    }
+
+private:
+    bool endsPress(const QEvent &event) const
+    {
+        switch (int(event.type())) {
+        case QEvent::Hide:
+        case CancelModeType:
+            return true;
+        case QEvent::EnabledChange:
+            return !m_control->m_self->isEnabled();
+        default:
+            return false;
+        }
+    }
+
+    Control *m_control;
+};
+
+Control::Control(QWidget *self) : m_self(self), m_pressWatch(std::make_unique<PressWatch>(this))
+{
+    m_self->installEventFilter(m_pressWatch.get());
+}
+
+Control::~Control()
+{
+    if (Application::captureControl() == m_self)
+        Application::setCaptureControl(nullptr);
+}
+
+void Control::beginPress()
+{
+    m_pressHeld = true;
+    // An error box coming up while the button is held must find the control to end the press.
+    Application::setCaptureControl(m_self);
+}
+
+bool Control::endPress()
+{
+    if (!m_pressHeld)
+        return false;
+    m_pressHeld = false;
+    if (Application::captureControl() == m_self)
+        Application::setCaptureControl(nullptr);
+    return true;
+}
+
+void Control::losePress()
+{
+    endPress();
+    pressLost();
+}
 
 void Control::setHint(const QString &hint)
 {
@@ -122,6 +183,8 @@ void GraphicControl::Click()
 
 void GraphicControl::mousePressEvent(QMouseEvent *event)
 {
+    if (!pressHeld())
+        beginPress();
     if (event->button() == Qt::LeftButton)
         m_clickPending = true;
     QWidget::mousePressEvent(event);
@@ -132,8 +195,10 @@ void GraphicControl::mouseReleaseEvent(QMouseEvent *event)
     const bool click = m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     if (event->button() == Qt::LeftButton)
         m_clickPending = false;
+    if (event->buttons() == Qt::NoButton)
+        endPress();
     if (click)
-        runGuarded([this] { Click(); });
+        callOut(this, [this] { Click(); });
 }
 
 void GraphicControl::keyPressEvent(QKeyEvent *event)
@@ -156,8 +221,6 @@ void GraphicControl::focusInEvent(QFocusEvent *event)
 
 bool GraphicControl::event(QEvent *event)
 {
-    if (event->type() == QEvent::Type(CancelModeType))
-        m_clickPending = false;
     if (event->type() != QEvent::Paint)
         return QWidget::event(event);
     // After the control's own painting, so that the mark lies on top of whatever it drew.

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "events.h"
+
 #include <QAccessible>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 namespace tk {
 
 struct THintInfo;
-
-using TNotifyEvent = std::function<void(QObject *Sender)>;
 
 // Where a control places itself in its parent, following the parent's size.
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
@@ -58,11 +59,28 @@ public:
 protected:
     virtual void PressAction() {}
 
+    // A mouse press lasts from a button going down on the control to the release of the last button
+    // held; meanwhile the control holds the mouse (Application::captureControl). Qt drops a widget's
+    // grab when the widget is hidden or disabled and never delivers that release, and an error box takes
+    // the mouse from it: each ends the press here, through pressLost, the same way for every control.
+    void beginPress();
+    // The release: ends the press and lets go of the mouse; false when no press was held.
+    bool endPress();
+    bool pressHeld() const { return m_pressHeld; }
+    // The press ended without its release: the control puts its look back as without a press (up,
+    // or disabled) and stops whatever the press started. It never clicks.
+    virtual void pressLost() {}
+
 private:
+    class PressWatch;
+    void losePress();
+
     QWidget *m_self;
     QString m_hint;
     bool m_showHint = false;
     bool m_parentShowHint = true;
+    bool m_pressHeld = false;
+    std::unique_ptr<PressWatch> m_pressWatch;
 };
 
 Control *asControl(const QWidget *widget);
@@ -96,6 +114,7 @@ public:
 
 protected:
     void PressAction() override { Click(); }
+    void pressLost() override { m_clickPending = false; }
     // Space and Enter run the focused control once, on the press: a release may belong to a key that
     // closed an error box.
     void keyPressEvent(QKeyEvent *event) override;

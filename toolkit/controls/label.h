@@ -16,10 +16,6 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Where the text lies vertically in the label.
 enum TTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
 
-using TMouseEvent =
-    std::function<void(QObject *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
-using TMouseMoveEvent = std::function<void(QObject *Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
-
 // A text label without a window of its own. Painting and measuring for AutoSize both go through
 // DoDrawText, so a label that draws its text otherwise also sizes itself by it.
 class TLabel : public GraphicControl {

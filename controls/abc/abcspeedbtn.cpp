@@ -1,4 +1,4 @@
-#include "abcbtn.h"
+#include "abcspeedbtn.h"
 
 #include "abcwav.h"
 #include "application.h"
@@ -8,6 +8,7 @@
 #include "edges.h"
 #include "errors.h"
 #include "events.h"
+#include "paintpolicy.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -37,41 +38,9 @@ bool isTrackingStyle(TabcButtonStyle style)
     }
 }
 
-TMouseButton toMouseButton(Qt::MouseButton button)
+tk::TShiftState ownFlag(tk::TMouseButton button)
 {
-    switch (button) {
-    case Qt::RightButton:
-        return mbRight;
-    case Qt::MiddleButton:
-        return mbMiddle;
-    default:
-        return mbLeft;
-    }
-}
-
-TShiftState shiftOf(const QMouseEvent *event)
-{
-    TShiftState shift = 0;
-    const Qt::KeyboardModifiers keys = event->modifiers();
-    if (keys & Qt::ShiftModifier)
-        shift |= ssShift;
-    if (keys & Qt::AltModifier)
-        shift |= ssAlt;
-    if (keys & Qt::ControlModifier)
-        shift |= ssCtrl;
-    const Qt::MouseButtons held = event->buttons();
-    if (held & Qt::LeftButton)
-        shift |= ssLeft;
-    if (held & Qt::RightButton)
-        shift |= ssRight;
-    if (held & Qt::MiddleButton)
-        shift |= ssMiddle;
-    return shift;
-}
-
-TShiftState ownFlag(TMouseButton button)
-{
-    return button == mbLeft ? ssLeft : button == mbRight ? ssRight : ssMiddle;
+    return button == tk::mbLeft ? tk::ssLeft : button == tk::mbRight ? tk::ssRight : tk::ssMiddle;
 }
 
 } // namespace
@@ -93,8 +62,6 @@ TabcCustomPicSpeedBtn::~TabcCustomPicSpeedBtn()
     m_destroying = true;
     m_glyph.OnChange = nullptr;
     ReleaseBrushPattern(std::exchange(m_pattern, nullptr));
-    if (tk::Application::captureControl() == this)
-        tk::Application::setCaptureControl(nullptr);
 }
 
 void TabcCustomPicSpeedBtn::setPicture(std::unique_ptr<tk::Graphic> graphic)
@@ -116,9 +83,9 @@ void TabcCustomPicSpeedBtn::setDown(bool value)
     if (value) {
         if (m_state == abtUp || m_state == abtHot)
             update();
-        m_state = abtExclusive;
+        assignState(abtExclusive);
     } else {
-        m_state = m_mouseInside ? abtHot : abtUp;
+        assignState(m_mouseInside ? abtHot : abtUp);
         update();
     }
     if (value)
@@ -153,7 +120,7 @@ void TabcCustomPicSpeedBtn::buttonPressed(int groupIndex, TabcCustomPicSpeedBtn 
         return;
     if (sender->m_down && m_down) {
         m_down = false;
-        m_state = abtUp;
+        assignState(abtUp);
         update();
     }
     m_allowAllUp = sender->m_allowAllUp;
@@ -260,7 +227,8 @@ void TabcCustomPicSpeedBtn::setColor(tk::TColor color)
     m_glyph.setColor(color);
     ReleaseBrushPattern(std::exchange(m_pattern, nullptr));
     if (m_state == abtHot && m_popup && !m_mouseInside)
-        m_state = abtUp;
+        assignState(abtUp);
+    assignState(m_state); // a latched face takes the new colour's checkerboard
     m_glyph.ReleaseStateImages();
     tk::runGuarded([this] { m_glyph.BuildStateImage(m_state); });
     repaint();
@@ -320,11 +288,11 @@ void TabcCustomPicSpeedBtn::FireMouseLeave()
 
 bool TabcCustomPicSpeedBtn::pointerEntered()
 {
-    if (!QApplication::activeWindow() || m_mouseInside || !isEnabled() || m_capture)
+    if (!QApplication::activeWindow() || m_mouseInside || !isEnabled() || pressHeld())
         return true;
     m_mouseInside = true;
     if (!m_down)
-        m_state = abtHot;
+        assignState(abtHot);
     if (NeedsTrackRepaint())
         repaint();
     return playSound(SoundOver) && tk::callOut(this, [this] { FireMouseEnter(); });
@@ -333,13 +301,13 @@ bool TabcCustomPicSpeedBtn::pointerEntered()
 bool TabcCustomPicSpeedBtn::pointerLeft()
 {
     m_mouseInside = false;
-    if (!isEnabled() || m_capture) {
+    if (!isEnabled() || pressHeld()) {
         // The look drops the frame at the next paint; ask for it, or the hot frame would linger.
         update();
         return true;
     }
     if (!m_down)
-        m_state = abtUp;
+        assignState(abtUp);
     if (NeedsTrackRepaint())
         repaint();
     return tk::callOut(this, [this] { FireMouseLeave(); });
@@ -374,10 +342,10 @@ bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
     // A release swallowed after a veto belongs to that press only; a new press starts afresh, so a
     // release that went elsewhere cannot eat the next click.
     m_skipNextMouseUp = false;
-    const TMouseButton button = toMouseButton(event->button());
-    TShiftState shift = shiftOf(event) | ownFlag(button);
-    if (doubleClick && button == mbLeft)
-        shift |= ssDouble;
+    const tk::TMouseButton button = tk::mouseButtonOf(event->button());
+    tk::TShiftState shift = tk::shiftStateOf(*event) | ownFlag(button);
+    if (doubleClick && button == tk::mbLeft)
+        shift |= tk::ssDouble;
     const QPoint at = event->position().toPoint();
     const int x = qint16(at.x()), y = qint16(at.y());
     if (BeforeMouseDown) {
@@ -390,21 +358,20 @@ bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
             return false;
         }
     }
-    m_capture = true;
-    tk::Application::setCaptureControl(this);
+    beginPress();
     return tk::callOut(this, [&] { MouseDown(button, shift, x, y); });
 }
 
-void TabcCustomPicSpeedBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+void TabcCustomPicSpeedBtn::MouseDown(tk::TMouseButton button, tk::TShiftState shift, int x, int y)
 {
     if (OnMouseDown) {
-        if (!tk::callOut(this, [&] { OnMouseDown(this, button, shift, x, y); }) || !m_capture)
-            return; // gone, or an error box took the mouse
+        if (!tk::callOut(this, [&] { OnMouseDown(this, button, shift, x, y); }) || !pressHeld())
+            return; // gone, or the press ended meanwhile (an error box, hidden, disabled)
     }
-    if (button != mbLeft || !isEnabled())
+    if (button != tk::mbLeft || !isEnabled())
         return;
     if (!m_down) {
-        m_state = abtDown;
+        assignState(abtDown);
         repaint();
         if (!playSound(SoundDown))
             return;
@@ -425,14 +392,14 @@ void TabcCustomPicSpeedBtn::mouseDoubleClickEvent(QMouseEvent *event)
         tk::callOut(this, [this] { OnDblClick(this); });
 }
 
-void TabcCustomPicSpeedBtn::MouseMove(TShiftState shift, int x, int y)
+void TabcCustomPicSpeedBtn::MouseMove(tk::TShiftState shift, int x, int y)
 {
     if (OnMouseMove && !tk::callOut(this, [&] { OnMouseMove(this, shift, x, y); }))
         return;
     if (m_pressing) {
         const TabcButtonState state = m_down ? abtExclusive : (inside(x, y) ? abtDown : abtHot);
         if (state != m_state) {
-            m_state = state;
+            assignState(state);
             repaint();
         }
     } else if (!m_mouseInside) {
@@ -444,7 +411,8 @@ void TabcCustomPicSpeedBtn::mouseMoveEvent(QMouseEvent *event)
 {
     event->accept();
     const QPoint at = event->position().toPoint();
-    if (!tk::callOut(this, [&] { MouseMove(shiftOf(event), qint16(at.x()), qint16(at.y())); }) || !m_capture)
+    if (!tk::callOut(this, [&] { MouseMove(tk::shiftStateOf(*event), qint16(at.x()), qint16(at.y())); }) ||
+        !pressHeld())
         return;
     // Qt sends neither leave nor enter while a press holds the mouse: the moves tell where it is.
     const bool over = rect().contains(at);
@@ -460,41 +428,37 @@ void TabcCustomPicSpeedBtn::mouseMoveEvent(QMouseEvent *event)
 void TabcCustomPicSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
 {
     event->accept();
-    // The capture ends with the last button up; a release of another button leaves it.
-    const bool lastButton = event->buttons() == Qt::NoButton;
-    if (lastButton) {
-        m_capture = false;
-        if (tk::Application::captureControl() == this)
-            tk::Application::setCaptureControl(nullptr);
-    }
+    // The press ends with the last button up; a release of another button leaves it held.
+    if (event->buttons() == Qt::NoButton)
+        endPress();
     if (m_skipNextMouseUp) {
         m_skipNextMouseUp = false;
         return;
     }
     const QPoint at = event->position().toPoint();
     tk::callOut(this, [&] {
-        MouseUp(toMouseButton(event->button()), shiftOf(event), qint16(at.x()), qint16(at.y()));
+        MouseUp(tk::mouseButtonOf(event->button()), tk::shiftStateOf(*event), qint16(at.x()), qint16(at.y()));
     });
 }
 
-void TabcCustomPicSpeedBtn::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
+void TabcCustomPicSpeedBtn::MouseUp(tk::TMouseButton button, tk::TShiftState shift, int x, int y)
 {
     if (OnMouseUp && !tk::callOut(this, [&] { OnMouseUp(this, button, shift, x, y); }))
         return;
-    if (!m_pressing || button != mbLeft)
+    if (!m_pressing || button != tk::mbLeft)
         return;
     m_pressing = false;
     const bool in = inside(x, y);
     if (m_groupIndex == 0) {
         if (in)
-            m_state = abtHot;
+            assignState(abtHot);
         m_mouseInside = false;
         if (m_state != abtDown && m_state != abtExclusive)
             repaint();
     } else if (in) {
         setDown(!m_down);
     } else if (m_down) {
-        m_state = abtExclusive;
+        assignState(abtExclusive);
         repaint();
     }
     if (in) {
@@ -507,34 +471,39 @@ void TabcCustomPicSpeedBtn::MouseUp(TMouseButton button, TShiftState shift, int 
         m_mouseInside = true;
         // An error box from the click may have taken the hot look away meanwhile.
         if (m_state == abtUp)
-            m_state = abtHot;
+            assignState(abtHot);
     } else if (!pointerLeft()) {
         return;
     }
     repaint();
 }
 
-void TabcCustomPicSpeedBtn::cancelPress()
+void TabcCustomPicSpeedBtn::pressLost()
 {
-    // The release will go to the error box, not here.
-    m_capture = false;
     m_pressing = false;
+    m_skipNextMouseUp = false;
     m_pointerOver = false;
     m_mouseInside = false;
-    if (isEnabled())
-        m_state = m_down ? abtExclusive : abtUp;
+    assignState(m_down ? abtExclusive : abtUp);
     PressCancelled();
     update();
 }
 
 void TabcCustomPicSpeedBtn::syncEnabledState()
 {
-    if (!isEnabled()) {
+    if (!isEnabled())
         m_state = abtDisabled;
-        m_pressing = false;
-    } else if (m_state == abtDisabled) {
-        m_state = (m_down && m_groupIndex != 0) ? abtExclusive : abtUp;
-    }
+    else if (m_state == abtDisabled)
+        assignState(m_down && m_groupIndex != 0 ? abtExclusive : abtUp);
+}
+
+void TabcCustomPicSpeedBtn::assignState(TabcButtonState state)
+{
+    // A disabled button shows disabled whatever happens to it meanwhile; enabling it settles the rest.
+    m_state = isEnabled() ? state : abtDisabled;
+    // The latched face's checkerboard, held from the first time it is needed until the colour changes.
+    if (m_state == abtExclusive && !m_pattern)
+        m_pattern = AcquireBrushPattern(m_color);
 }
 
 void TabcCustomPicSpeedBtn::changeEvent(QEvent *event)
@@ -575,12 +544,9 @@ bool TabcCustomPicSpeedBtn::event(QEvent *event)
                 return true;
         }
         break;
-    case tk::CancelModeType:
-        if (m_capture || m_pressing)
-            cancelPress();
-        break;
     case tk::SystemColorsChangedType:
         ReleaseBrushPattern(std::exchange(m_pattern, nullptr));
+        assignState(m_state);
         m_glyph.ReleaseStateImages();
         tk::runGuarded([this] { m_glyph.BuildStateImage(m_state); });
         break;
@@ -594,22 +560,15 @@ void TabcCustomPicSpeedBtn::paintEvent(QPaintEvent *)
 {
     if (m_destroying)
         return;
-    // Whatever changed the state meanwhile (a group member letting go, Down), a disabled button shows
-    // its disabled look, and an enabled one leaves it.
-    syncEnabledState();
     QPainter painter(this);
     painter.setClipRect(rect());
     const bool hot = isEnabled() && m_mouseInside;
     const bool pressed = m_state == abtDown || m_state == abtExclusive;
-
-    TabcFillMode fill = afmSolid;
-    if (m_state == abtExclusive) {
-        fill = afmPattern;
-        if (!m_pattern) // held from now on: one per button and colour
-            m_pattern = AcquireBrushPattern(m_color);
-    } else if (m_layout == ablGlyphTiled && m_glyph.TransparentColor() == m_color && Picture().graphic()) {
-        fill = afmNone;
-    }
+    const TabcFillMode fill = m_state == abtExclusive ? afmPattern
+                              : m_layout == ablGlyphTiled && m_glyph.TransparentColor() == m_color &&
+                                      m_glyph.PictureSize() != QSize(0, 0)
+                                  ? afmNone
+                                  : afmSolid;
     painter.setFont(font());
     painter.setPen(tk::toQColor(m_fontColor));
 
@@ -621,7 +580,7 @@ void TabcCustomPicSpeedBtn::paintEvent(QPaintEvent *)
         inner = {inner.Left + 1, inner.Top + 1, inner.Right + 1, inner.Bottom + 1};
         tileArea = {1, 1, width() + 1, height() + 1};
     }
-    tk::runGuarded([&] {
+    tk::paintOrLeaveOut([&] {
         m_glyph.DrawGlyphAndCaption(painter, inner, tileArea, m_caption, m_layout, m_margin, m_spacing,
                                     m_state, m_textStyle, m_disabledShadow, hot, biDiFlags());
     });
@@ -638,9 +597,9 @@ TabcRepSpeedBtn::~TabcRepSpeedBtn()
     m_repeatTimer.reset();
 }
 
-void TabcRepSpeedBtn::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
+void TabcRepSpeedBtn::MouseDown(tk::TMouseButton button, tk::TShiftState shift, int x, int y)
 {
-    if (!tk::callOut(this, [&] { TabcPicSpeedBtn::MouseDown(button, shift, x, y); }) || !HoldsCapture() ||
+    if (!tk::callOut(this, [&] { TabcPicSpeedBtn::MouseDown(button, shift, x, y); }) || !pressHeld() ||
         !RepeatEnabled || !OnTimer)
         return;
     if (!m_repeatTimer) {
@@ -656,11 +615,11 @@ void TabcRepSpeedBtn::MouseDown(TMouseButton button, TShiftState shift, int x, i
 void TabcRepSpeedBtn::TimerExpired()
 {
     m_repeatTimer->stop();
-    if (State() != abtDown || !HoldsCapture() || !OnTimer)
+    if (State() != abtDown || !pressHeld() || !OnTimer)
         return;
     // The handler may have ended the press (an error box) or the button.
     if (tk::callOut(this, [this] { OnTimer(this); }) && Repeatpause != 0 && State() == abtDown &&
-        HoldsCapture())
+        pressHeld())
         m_repeatTimer->start(Repeatpause);
 }
 

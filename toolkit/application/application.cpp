@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "accessibility.h"
+#include "callout.h"
 #include "control.h"
 #include "errors.h"
 #include "events.h"

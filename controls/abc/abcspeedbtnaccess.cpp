@@ -1,4 +1,4 @@
-#include "abcbtn.h"
+#include "abcspeedbtn.h"
 
 #include "accessibility.h"
 

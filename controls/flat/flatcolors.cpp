@@ -1,0 +1,26 @@
+#include "flatcolors.h"
+
+#include "HSLUtils.h"
+
+namespace {
+
+// Every advanced colour starts from the base's lightness raised by this much, whichever way it then goes.
+constexpr int kLightnessRaise = 10;
+// Lightening stops here, well below the scale's top.
+constexpr int kLightnessCap = 100;
+
+} // namespace
+
+tk::TColor AdjustLightness(tk::TColor base, tk::TColor fallback, TAdvColors step, bool darken)
+{
+    if (step == 0)
+        return fallback;
+    int H, S, L;
+    ColorToScaledHsl(tk::ColorToRGB(base), H, S, L);
+    L += kLightnessRaise;
+    if (darken)
+        L = L - step < 0 ? 0 : L - step;
+    else
+        L = L + step > kLightnessCap ? kLightnessCap : L + step;
+    return ScaledHslToColor(H, S, L);
+}

@@ -77,15 +77,47 @@ printf 'deb %s %s main\ndeb %s %s-updates main\ndeb %s %s-security main\n' \
     "$mirror" "$suite" "$mirror" "$suite" "$security" "$suite" |
     "${sudo[@]}" tee "$root/etc/apt/sources.list" >/dev/null
 
-unmount_all() { # the deepest first; a run that was killed may have left its mounts behind
+# The processes that live in the root; with an argument, only those whose environment holds it.
+root_pids() {
+    "${sudo[@]}" bash -c 'for p in /proc/[0-9]*; do
+        [ "$(readlink "$p/root" 2>/dev/null)" = "$1" ] || continue
+        [ -z "$2" ] || tr "\0" "\n" <"$p/environ" 2>/dev/null | grep -qxF "$2" || continue
+        echo "${p#/proc/}"
+    done' root_pids "$(realpath "$root")" "${1:-}"
+}
+run_id="ORMEX_ROOT_RUN=$$.$RANDOM"
+stop_our_processes() {
+    local pids signal
+    for signal in TERM KILL; do
+        pids="$(root_pids "$run_id")"
+        [ -n "$pids" ] || return 0
+        # shellcheck disable=SC2086 # one pid a word
+        "${sudo[@]}" kill -"$signal" $pids 2>/dev/null || true
+        sleep 2
+    done
+}
+unmount_all() { # the deepest first
     local m
-    findmnt -rno TARGET | awk -v r="$root" 'index($0 "/", r "/proc/") == 1 || index($0 "/", r "/sys/") == 1 ||
-        index($0 "/", r "/dev/") == 1' | sort -r | while read -r m; do
+    findmnt -rno TARGET | awk -v r="$(realpath "$root")" 'index($0 "/", r "/proc/") == 1 ||
+        index($0 "/", r "/sys/") == 1 || index($0 "/", r "/dev/") == 1' | sort -r | while read -r m; do
         "${sudo[@]}" umount -l "$m" 2>/dev/null || true
     done
 }
+
+# Something other than this script working in the root needs its mounts; what a killed run of this
+# script left behind is cleared.
+waited=0
+while [ -n "$(root_pids)" ]; do
+    if [ $waited -ge 1800 ]; then
+        echo "processes $(root_pids | tr '\n' ' ')still run in $root: not started" >&2
+        exit 1
+    fi
+    [ $waited -gt 0 ] || say "waiting for the processes that another program runs in the $suite root"
+    sleep 15
+    waited=$((waited + 15))
+done
 unmount_all
-trap unmount_all EXIT
+trap 'stop_our_processes; unmount_all' EXIT
 trap 'exit 130' INT TERM HUP
 "${sudo[@]}" mount -t proc proc "$root/proc"
 "${sudo[@]}" mount --rbind /sys "$root/sys"
@@ -102,6 +134,7 @@ src=/root/ormex
 # The compiler cache lives in the root, so that a run after a small change compiles only what changed;
 # it replays the compiler's warnings with the objects it keeps.
 inner='set -e; cd /root/ormex; export DEBIAN_FRONTEND=noninteractive; apt-get update -qq
+    apt-get upgrade -y -qq >/dev/null
     apt-get install -y -qq --no-install-recommends ccache >/dev/null
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_DIR=/root/.cache/ccache'
 # The window of a program started under Xvfb: its pid in $1, waited for until it shows or 60 s pass.
@@ -135,8 +168,10 @@ case "$mode" in
     ;;
 esac
 say "running in the $suite root: ${mode#--}"
+# In the background, so that an interrupt reaches the trap at once rather than after the whole run.
 "${sudo[@]}" chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
-    bash -c "$inner"
+    "$run_id" bash -c "$inner" &
+wait $!
 if [ "$mode" = --full ]; then
     mkdir -p "$repo/build/$1"
     "${sudo[@]}" sh -c 'cp "$1"/ormex_*_amd64.deb "$2" && chown "$3" "$2"/ormex_*_amd64.deb' sh \

@@ -154,14 +154,13 @@ case "$mode" in
     inner+='
     ./dev test
     apt-get install -y -qq --no-install-recommends xvfb xauth x11-utils >/dev/null
-    export -f window_shows
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c "./dev run & window_shows \$!" ||
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f window_shows); ./dev run & window_shows \$!" ||
         { echo "./dev run shows no window" >&2; exit 1; }
     echo "./dev run shows its window"
     ./dev package
     apt-get install -y -qq ./build/release/ormex_*_amd64.deb >/dev/null
     if ldd /usr/bin/ormex | grep "not found"; then echo "the installed program misses a library" >&2; exit 1; fi
-    (cd /tmp && xvfb-run -a -s "-screen 0 1024x768x24" bash -c "ormex & window_shows \$!") ||
+    (cd /tmp && xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f window_shows); ormex & window_shows \$!") ||
         { echo "the installed program shows no window" >&2; exit 1; }
     echo "the installed program shows its window"
     apt-get remove -y -qq ormex >/dev/null'

@@ -22,7 +22,7 @@ namespace art {
 
 namespace {
 
-// Both come with the project's set-up: fonts-dejavu-core has no italic, fonts-liberation2 has.
+// Both come with the project's set-up: fonts-dejavu-core has no italic, Liberation 2 has.
 const QString SerifFamily = u"DejaVu Serif"_s;
 const QString ItalicFamily = u"Liberation Serif"_s;
 
@@ -326,7 +326,7 @@ void RequireFonts()
         const char *package;
     } needed[] = {{SerifFamily, u"Book"_s, "fonts-dejavu-core"},
                   {SerifFamily, u"Bold"_s, "fonts-dejavu-core"},
-                  {ItalicFamily, u"Italic"_s, "fonts-liberation2"}};
+                  {ItalicFamily, u"Italic"_s, "fonts-liberation2, or fonts-liberation from Debian 13 on"}};
     for (const auto &font : needed) {
         if (!QFontDatabase::styles(font.family).contains(font.style))
             throw std::runtime_error("the font \"" + font.family.toStdString() + "\" " +

@@ -66,6 +66,28 @@ bool isHintWindow(const QWidget *w)
     return w && qobject_cast<const THintWindow *>(w->window());
 }
 
+// Another window takes the mouse from the control that holds it, and the release with it: the control
+// ends its press.
+void cancelCapture()
+{
+    if (QWidget *capture = g_captureControl) {
+        CancelModeEvent cancel;
+        QCoreApplication::sendEvent(capture, &cancel);
+        g_captureControl = nullptr;
+    }
+}
+
+bool isPopup(const QObject *o)
+{
+    return o->isWidgetType() && static_cast<const QWidget *>(o)->windowType() == Qt::Popup;
+}
+
+bool holdsCapture(const QObject *window)
+{
+    const QWidget *capture = g_captureControl;
+    return capture && (window == capture->window() || window == capture->window()->windowHandle());
+}
+
 } // namespace
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
@@ -120,11 +142,7 @@ QString Application::messageWithFullStop(const QString &message)
 
 void Application::ShowException(const QString &message)
 {
-    if (QWidget *capture = g_captureControl) {
-        CancelModeEvent cancel;
-        sendEvent(capture, &cancel);
-        g_captureControl = nullptr;
-    }
+    cancelCapture();
     if (QWidget *grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
     CancelHint();
@@ -229,6 +247,16 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
             if (!m_afterFirstFrame.empty())
                 QMetaObject::invokeMethod(this, &Application::runAfterFirstFrame, Qt::QueuedConnection);
         }
+        break;
+    case QEvent::Show:
+        // A menu takes the mouse wherever it comes from.
+        if (isPopup(watched))
+            cancelCapture();
+        break;
+    case QEvent::WindowBlocked:
+        // A modal window over the one the press was held in: Qt forgets the press there.
+        if (holdsCapture(watched))
+            cancelCapture();
         break;
     case QEvent::ToolTip:
         return true; // hints are ours; Qt's own tooltip would come on its own delays

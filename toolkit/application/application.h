@@ -112,7 +112,8 @@ public:
     // The control under a screen point, disabled controls included; nothing over a hint window.
     static QWidget *findControlAt(QPoint globalPos);
 
-    // The control that holds the mouse (pressed on it); it gets a CancelModeEvent before an error box.
+    // The control that holds the mouse (pressed on it); it gets a CancelModeEvent when another window takes
+    // the mouse: an error box, a modal window over its own, a menu.
     static void setCaptureControl(QWidget *control);
     static QWidget *captureControl();
 

@@ -46,7 +46,8 @@ public:
     SystemColorsChangedEvent() : QEvent(QEvent::Type(SystemColorsChangedType)) {}
 };
 
-// Sent to the control that holds the mouse before an error box comes up: it drops its pressed state.
+// Sent to the control that holds the mouse when another window takes it (an error box, a modal window
+// over the control's own, a menu): it drops its pressed state.
 class CancelModeEvent : public QEvent {
 public:
     CancelModeEvent() : QEvent(QEvent::Type(CancelModeType)) {}

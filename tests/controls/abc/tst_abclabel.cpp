@@ -761,6 +761,15 @@ void TestLinkLabel::mouseEvents()
     QCoreApplication::sendEvent(label, &context);
     QVERIFY(menu.isVisible());
     menu.hide();
+
+    // Shown by a right press, the menu takes the mouse and its release: the label is not left pressed.
+    QTest::mousePress(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
+    QTRY_VERIFY(menu.isVisible());
+    QVERIFY(!label->pressed());
+    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QTest::mouseRelease(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at - QPoint(5, 5));
+    menu.hide();
+    QVERIFY(!label->pressed());
 }
 
 void TestLinkLabel::parentColourAndFont()

@@ -8,12 +8,14 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 
 #include <algorithm>
 #include <memory>
 #include <typeinfo>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -149,6 +151,8 @@ private Q_SLOTS:
     void colourChangeWhileShown();
     void showHintThroughApplication_data();
     void showHintThroughApplication();
+    void handlerDeletes_data();
+    void handlerDeletes();
 
 private:
     void resetApplication();
@@ -774,6 +778,65 @@ void TestFlatHint::showHintThroughApplication()
     const QSize size = textExtent(programHintFont(), shown, 400 - 22) + QSize(22, 6);
     QCOMPARE(int(window->Placement()), int(hpBelowRight));
     QCOMPARE(window->geometry(), QRect(cursor + QPoint(12, 12), size));
+}
+
+void TestFlatHint::handlerDeletes_data()
+{
+    QTest::addColumn<QString>("victim");
+    QTest::newRow("OnShowHint deletes the component") << u"component"_s;
+    QTest::newRow("OnShowHint deletes the hinted control") << u"control"_s;
+    QTest::newRow("OnShowHint deletes the window of both") << u"window"_s;
+}
+
+// The show-hint handler may delete its own component, the control whose hint it is about, or the window
+// that owns them; nothing may reach what is gone (ASan), and hints go on.
+void TestFlatHint::handlerDeletes()
+{
+    QFETCH(QString, victim);
+    auto makeSlot = [this](QPoint at, const QString &hint) {
+        auto *slot = new tk::GraphicControl(m_form.get());
+        slot->setGeometry(QRect(at, QSize(145, 177)));
+        slot->setHint(hint);
+        slot->setShowHint(true);
+        return slot;
+    };
+    QPointer<tk::GraphicControl> slot = makeSlot({22, 72}, u"Руна Феу"_s);
+    QPointer<tk::GraphicControl> other = makeSlot({200, 72}, u"Руна Уруз"_s);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+
+    int calls = 0;
+    m_hint->OnShowHint = [this, &calls, &slot, victim](QString &, bool &, tk::THintInfo &) {
+        if (++calls > 1)
+            return;
+        // Nothing of the handler is read after the deletion: the component holds it.
+        if (victim == u"component")
+            delete std::exchange(m_hint, nullptr);
+        else if (victim == u"control")
+            delete slot.data();
+        else
+            m_form.reset();
+    };
+    moveTo(slot->mapToGlobal(QPoint(70, 80)));
+    QTRY_COMPARE(calls, 1);
+    QCoreApplication::processEvents();
+    QVERIFY(!slot || victim == u"component");
+
+    TFlatHintWindow *window = flatWindow();
+    QVERIFY(window);
+    if (victim == u"window") {
+        QVERIFY(!window->isVisible());
+        QCOMPARE(app()->HintControl(), nullptr);
+        return;
+    }
+    // Without its component the hint shows in the look of a fresh one; without its control, not at all.
+    QCOMPARE(window->isVisible(), victim == u"component");
+    if (victim == u"component")
+        QCOMPARE(window->FlatHint(), nullptr);
+
+    moveTo(other->mapToGlobal(QPoint(70, 80)));
+    QTRY_VERIFY(window->isVisible() && window->Caption() == u"Руна Уруз"_s);
+    QCOMPARE(calls, victim == u"component" ? 1 : 2);
 }
 
 int main(int argc, char *argv[])

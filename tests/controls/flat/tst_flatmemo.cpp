@@ -2,6 +2,7 @@
 #include "TFlatPanelUnit.h"
 
 #include "../../support/activation.h"
+#include "../../support/pointernotices.h"
 #include "application.h"
 #include "colors.h"
 #include "errors.h"
@@ -11,10 +12,12 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleFactory>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -84,7 +87,49 @@ struct ProgramScene {
     QPoint memoCentreOnScreen() const { return memo->mapToGlobal(QPoint(150, 130)); }
 };
 
+// A descendant whose enter or leave step deletes the box, on the given call of that step (0: never).
+class DeletingMemo : public TFlatMemo {
+public:
+    using TFlatMemo::TFlatMemo;
+    int fatalEnter = 0;
+    int fatalLeave = 0;
+
+protected:
+    void MouseEnter() override
+    {
+        if (++m_enters == fatalEnter) {
+            delete this;
+            return;
+        }
+        TFlatMemo::MouseEnter();
+    }
+    void MouseLeave() override
+    {
+        if (++m_leaves == fatalLeave) {
+            delete this;
+            return;
+        }
+        TFlatMemo::MouseLeave();
+    }
+
+private:
+    int m_enters = 0;
+    int m_leaves = 0;
+};
+
+// Where the pointer goes before and while the button is held on the box.
+enum class MemoRoute {
+    Arrive,
+    ArriveAndLeave,
+    DragOutOfText,
+    DragBackIntoText,
+    DragOffScrollBar,
+    DragBackOntoScrollBar
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(MemoRoute)
 
 class TestFlatMemo : public QObject {
     Q_OBJECT
@@ -123,6 +168,9 @@ private Q_SLOTS:
     void capacity();
     void identicalTextChangesNothing();
     void typedTextIsReadBack();
+
+    void stepDeletesMemo_data();
+    void stepDeletesMemo();
 };
 
 void TestFlatMemo::init()
@@ -658,6 +706,78 @@ void TestFlatMemo::typedTextIsReadBack()
     QCOMPARE(changes.count(), 0);
     scene.memo->setText(u"x"_s);
     QCOMPARE(scene.memo->toPlainText(), u"x"_s);
+}
+
+void TestFlatMemo::stepDeletesMemo_data()
+{
+    QTest::addColumn<MemoRoute>("route");
+    QTest::addColumn<int>("fatalEnter");
+    QTest::addColumn<int>("fatalLeave");
+
+    // Dragged back in, the second enter deletes: the first came with the hover before the press.
+    QTest::newRow("MouseEnter on arrival") << MemoRoute::Arrive << 1 << 0;
+    QTest::newRow("MouseLeave on leaving") << MemoRoute::ArriveAndLeave << 0 << 1;
+    QTest::newRow("MouseLeave when dragged out of the text") << MemoRoute::DragOutOfText << 0 << 1;
+    QTest::newRow("MouseEnter when dragged back into the text") << MemoRoute::DragBackIntoText << 2 << 0;
+    QTest::newRow("MouseLeave when dragged off the scroll bar") << MemoRoute::DragOffScrollBar << 0 << 1;
+    QTest::newRow("MouseEnter when dragged back onto the scroll bar")
+        << MemoRoute::DragBackOntoScrollBar << 2 << 0;
+}
+
+// The enter and leave steps may delete the box; it must touch nothing of itself afterwards, and no
+// event may travel on through it or its parts (ASan).
+void TestFlatMemo::stepDeletesMemo()
+{
+    QFETCH(MemoRoute, route);
+    QFETCH(int, fatalEnter);
+    QFETCH(int, fatalLeave);
+
+    ProgramScene scene;
+    delete scene.memo;
+    auto *memo = new DeletingMemo(scene.panel);
+    memo->setGeometry(4, 5, 397, 260);
+    memo->setScrollBars(ssVertical);
+    memo->setFocusPolicy(Qt::NoFocus); // so that only the pointer decides the look
+    memo->fatalEnter = fatalEnter;
+    memo->fatalLeave = fatalLeave;
+    scene.memo = memo;
+    QVERIFY(scene.show());
+    const QPointer<TFlatMemo> watch(memo);
+    QWindow *window = scene.window->windowHandle();
+    QWidget *grip = route == MemoRoute::DragOffScrollBar || route == MemoRoute::DragBackOntoScrollBar
+                        ? static_cast<QWidget *>(memo->verticalScrollBar())
+                        : memo;
+    const QPoint inMemo =
+        grip->mapTo(scene.window.get(), grip == memo ? QPoint(150, 130) : grip->rect().center());
+    const QPoint outside(530, 150); // right of the panel
+
+    switch (route) {
+    case MemoRoute::Arrive:
+        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
+        break;
+    case MemoRoute::ArriveAndLeave:
+        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
+        sendPointerLeave(memo, scene.window->mapToGlobal(outside));
+        break;
+    case MemoRoute::DragOutOfText:
+    case MemoRoute::DragBackIntoText:
+    case MemoRoute::DragOffScrollBar:
+    case MemoRoute::DragBackOntoScrollBar: {
+        QCursor::setPos(scene.window->mapToGlobal(inMemo));
+        QTRY_VERIFY(memo->Hot());
+        QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, inMemo);
+        QTest::mouseMove(window, outside);
+        const bool back = route == MemoRoute::DragBackIntoText || route == MemoRoute::DragBackOntoScrollBar;
+        if (watch && back)
+            QTest::mouseMove(window, inMemo);
+        if (watch)
+            QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, back ? inMemo : outside);
+        break;
+    }
+    }
+    QVERIFY(!watch);
+    // The window goes on taking the mouse.
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, inMemo);
 }
 
 int main(int argc, char *argv[])

@@ -1,11 +1,14 @@
 #include "abclabel.h"
 
+#include "../../support/colours.h"
 #include "../../support/errorboxes.h"
+#include "../../support/pointernotices.h"
+#include "../../support/wavelists.h"
 #include "../../support/xdgfolders.h"
-#include "browserlaunch.h"
 #include "application.h"
-#include "errors.h"
+#include "browserlaunch.h"
 #include "colors.h"
+#include "errors.h"
 #include "fonts.h"
 
 #include <QCursor>
@@ -44,37 +47,7 @@ struct StartedProcess {
 QList<StartedProcess> g_started;
 QPointer<TabcCustomMouseLabel> g_watched;
 
-// A list whose sound does whatever the test wants, such as deleting the label that asked for it.
-class ActingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int) override
-    {
-        if (action)
-            action();
-    }
-    std::function<void()> action;
-};
-
 enum class LabelHook { Enter, Leave, Down, Up, Move, Click, DblClick, SoundDown, SoundOver };
-
-class RecordingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int index) override
-    {
-        if (failing)
-            throw tk::Error(u"No sound device"_s);
-        played << index;
-    }
-    QList<int> played;
-    bool failing = false;
-};
-
-QString describe(QColor c)
-{
-    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
 
 // The first and the last pixel of colour c in reading order, inside r.
 std::pair<QPoint, QPoint> extremes(const QImage &image, QRect r, QColor c)
@@ -658,14 +631,10 @@ void TestLinkLabel::handlerDeletesLabel()
         break;
     }
     const QPoint at = centre();
-    // Enter and leave go to the label as the notifications themselves: Qt's own dispatch of them
-    // reads the widget once more after delivering, which no handling of ours can prevent.
-    QEnterEvent enter{QPointF(2, 2), QPointF(at), QPointF(m_window->mapToGlobal(at))};
-    QEvent leave(QEvent::Leave);
     if (hook != LabelHook::SoundDown)
-        QCoreApplication::sendEvent(label, &enter);
+        sendPointerEnter(label, m_window->mapToGlobal(at));
     if (watch && hook == LabelHook::Leave)
-        QCoreApplication::sendEvent(label, &leave);
+        sendPointerLeave(label, m_window->mapToGlobal(QPoint(m_window->width() - 1, m_window->height() - 1)));
     if (watch && hook == LabelHook::Move)
         QTest::mouseMove(m_window->windowHandle(), at + QPoint(1, 0));
     if (watch && hook == LabelHook::DblClick)

@@ -1,5 +1,6 @@
 #include "abcbtn.h"
 
+#include "../../support/colours.h"
 #include "canvas.h"
 #include "colors.h"
 #include "errors.h"
@@ -35,11 +36,6 @@ const QColor kBackground(0, 128, 0);
 const QColor kClear(16, 32, 48);
 
 const QColor kWhite(255, 255, 255), kSilver(192, 192, 192), kGrey(128, 128, 128), kBlack(0, 0, 0);
-
-QString describe(QColor c)
-{
-    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
 
 // Empty when the pixel has the colour, else what went wrong, naming the pixel.
 QString mismatch(const QImage &image, QPoint at, QColor expected)

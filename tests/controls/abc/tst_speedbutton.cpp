@@ -1,6 +1,8 @@
 #include "abcbtn.h"
 
 #include "../../support/errorboxes.h"
+#include "../../support/pointernotices.h"
+#include "../../support/wavelists.h"
 #include "abcwav.h"
 #include "application.h"
 #include "colors.h"
@@ -51,26 +53,7 @@ QByteArray programPicture()
     return bytes;
 }
 
-class RecordingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int index) override { played << index; }
-    QList<int> played;
-};
-
 enum class Stage { Rest, Hot, Pressed, DraggedOutside, ReleasedInside };
-
-// A list whose sound does whatever the test wants, such as deleting the button that asked for it.
-class ActingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int) override
-    {
-        if (action)
-            action();
-    }
-    std::function<void()> action;
-};
 
 // The user code that deletes the button, and the mouse route that reaches it.
 enum class Hook {
@@ -783,23 +766,16 @@ void TestSpeedButton::handlerDeletesButton()
     }
 
     const QPoint at = centre(button), away(390, 190);
-    // Enter and leave go to the button as the notifications themselves: Qt's own dispatch of them
-    // reads the widget once more after delivering, which no handling of ours can prevent.
-    auto notify = [&](QEvent::Type type) {
-        QCursor::setPos(m_host->mapToGlobal(type == QEvent::Enter ? at : away));
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(m_host->mapToGlobal(at)));
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(button, type == QEvent::Enter ? static_cast<QEvent *>(&enter) : &leave);
-    };
     switch (route) {
     case Route::HoverIn:
-        notify(QEvent::Enter);
+        sendPointerEnter(button, m_host->mapToGlobal(at));
         if (watch)
             QTest::mouseMove(window(), at + QPoint(1, 1));
         break;
     case Route::HoverOut:
-        notify(QEvent::Enter);
-        notify(QEvent::Leave);
+        sendPointerEnter(button, m_host->mapToGlobal(at));
+        if (watch)
+            sendPointerLeave(button, m_host->mapToGlobal(away));
         break;
     case Route::DragOutAndRelease:
         moveTo(at);

@@ -3,6 +3,8 @@
 #include "TFlatPanelUnit.h"
 
 #include "../../support/activation.h"
+#include "../../support/blocks.h"
+#include "../../support/colours.h"
 #include "../../support/errorboxes.h"
 #include "../../support/pointernotices.h"
 #include "application.h"
@@ -47,40 +49,6 @@ const QColor kBtnHighlight(255, 255, 255);
 
 constexpr tk::TColor kCloseColor = 5755391;
 const QSize kCloseSize(73, 33);
-
-tk::TColor grey(int level)
-{
-    return tk::TColor(level) | tk::TColor(level) << 8 | tk::TColor(level) << 16;
-}
-
-QString describe(QColor c)
-{
-    return u"%1,%2,%3"_s.arg(c.red()).arg(c.green()).arg(c.blue());
-}
-
-// A windowless control painted in one colour, as a picture or a label would be.
-class ColourBlock : public tk::GraphicControl {
-public:
-    ColourBlock(QWidget *parent, QColor colour) : tk::GraphicControl(parent), m_colour(colour) {}
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
-
-private:
-    QColor m_colour;
-};
-
-// A control with a window of its own, as far as the flat controls are concerned.
-class WindowedBlock : public QWidget, public tk::Control {
-public:
-    WindowedBlock(QWidget *parent, QColor colour) : QWidget(parent), tk::Control(this), m_colour(colour) {}
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
-
-private:
-    QColor m_colour;
-};
 
 } // namespace
 
@@ -1331,14 +1299,12 @@ void TestFlatButton::transparentModes()
     QFETCH(bool, hot);
     QFETCH(QList<Pixel>, pixels);
 
-    auto *block = new ColourBlock(m_host.get(), QColor(250, 140, 20));
-    block->setGeometry(80, 40, 100, 60);
+    auto *block = new WindowlessBlock(m_host.get(), QRect(80, 40, 100, 60), QColor(250, 140, 20));
     block->show();
     TFlatButton *b = makeButton(m_host.get(), {40, 40});
     b->setColor(kCloseColor);
     b->setTransparentMode(TTransparentMode(mode));
-    auto *windowed = new WindowedBlock(m_host.get(), QColor(0, 200, 0));
-    windowed->setGeometry(105, 65, 50, 50);
+    auto *windowed = new WindowedBlock(m_host.get(), QRect(105, 65, 50, 50), QColor(0, 200, 0));
     windowed->show();
     if (hot)
         b->setFocus();

@@ -1,5 +1,6 @@
 #include "TFlatHintUnit.h"
 
+#include "../../support/colours.h"
 #include "application.h"
 #include "canvas.h"
 #include "control.h"
@@ -71,11 +72,6 @@ void applyProgramSettings(TFlatHint *hint)
     hint->setColorBackground(tk::clInfoBk);
     hint->setMaxHintWidth(400);
     hint->setFont(programHintFont(), tk::clWindowText);
-}
-
-QString rgb(QColor c)
-{
-    return u"rgb(%1, %2, %3)"_s.arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
 // The outline of the hint arrow, from its tip (mirrored by placement).
@@ -439,8 +435,9 @@ void TestFlatHint::withoutComponent()
         {{3, 3}, QColor(0, 0, 0), "arrow tip (3,3): black"},
     };
     for (const auto &e : expected)
-        QVERIFY2(image.pixelColor(e.pixel) == e.colour,
-                 qPrintable(u"%1 is %2"_s.arg(QLatin1StringView(e.name), rgb(image.pixelColor(e.pixel)))));
+        QVERIFY2(
+            image.pixelColor(e.pixel) == e.colour,
+            qPrintable(u"%1 is %2"_s.arg(QLatin1StringView(e.name), describe(image.pixelColor(e.pixel)))));
 }
 
 void TestFlatHint::placement_data()
@@ -616,7 +613,7 @@ void TestFlatHint::paint()
                  qPrintable(u"%1 pixel (%2,%3) should be %4, is %5"_s.arg(e.name)
                                 .arg(e.pixel.x())
                                 .arg(e.pixel.y())
-                                .arg(rgb(e.colour), rgb(image.pixelColor(e.pixel)))));
+                                .arg(describe(e.colour), describe(image.pixelColor(e.pixel)))));
     QCOMPARE(window->ArrowPoint(), tip);
 
     // The arrow: exactly the pixels of its 17 segments, nothing more, and everything else in the strip
@@ -629,7 +626,8 @@ void TestFlatHint::paint()
             if (c == arrow)
                 drawnArrow << QPoint(x, y);
             else
-                QVERIFY2(c == strip, qPrintable(u"strip pixel (%1,%2) is %3"_s.arg(x).arg(y).arg(rgb(c))));
+                QVERIFY2(c == strip,
+                         qPrintable(u"strip pixel (%1,%2) is %3"_s.arg(x).arg(y).arg(describe(c))));
         }
     std::sort(expectedArrow.begin(), expectedArrow.end(), pointLess);
     std::sort(drawnArrow.begin(), drawnArrow.end(), pointLess);
@@ -682,7 +680,7 @@ void TestFlatHint::textBox()
         for (int x = area.left(); x <= area.right(); ++x)
             if (image.pixel(x, y) != expected.pixel(x, y))
                 QFAIL(qPrintable(u"text area pixel (%1,%2) is %3, should be %4"_s.arg(x).arg(y).arg(
-                    rgb(image.pixelColor(x, y)), rgb(expected.pixelColor(x, y)))));
+                    describe(image.pixelColor(x, y)), describe(expected.pixelColor(x, y)))));
 }
 
 void TestFlatHint::colourChangeWhileShown_data()

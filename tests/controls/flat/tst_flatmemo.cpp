@@ -2,6 +2,7 @@
 #include "TFlatPanelUnit.h"
 
 #include "../../support/activation.h"
+#include "../../support/colours.h"
 #include "../../support/pointernotices.h"
 #include "application.h"
 #include "colors.h"
@@ -24,16 +25,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-tk::TColor rgb(int red, int green, int blue)
-{
-    return tk::TColor(red) | (tk::TColor(green) << 8) | (tk::TColor(blue) << 16);
-}
-
-tk::TColor grey(int level)
-{
-    return rgb(level, level, level);
-}
 
 const QColor kBorder(160, 150, 131);      // ColorBorder as a new memo has it
 const QColor kPanelYellow(255, 248, 179); // the program's panel, and so the memo at rest

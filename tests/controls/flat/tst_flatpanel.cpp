@@ -7,6 +7,7 @@
 #include "errors.h"
 
 #include "blocks.h"
+#include "colours.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -21,11 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-tk::TColor rgb(int red, int green, int blue)
-{
-    return tk::TColor(red) | (tk::TColor(green) << 8) | (tk::TColor(blue) << 16);
-}
 
 // The colours the tests name, as the pixels should show them.
 const QColor kFrame(160, 150, 131);       // the default of both frame colours

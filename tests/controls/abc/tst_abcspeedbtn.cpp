@@ -1,4 +1,4 @@
-#include "abcbtn.h"
+#include "abcspeedbtn.h"
 
 #include "../../support/errorboxes.h"
 #include "../../support/pointernotices.h"
@@ -849,4 +849,4 @@ void TestSpeedButton::disabledLookWins()
     QCOMPARE(button->State(), button->Down() ? abtExclusive : abtUp);
 }
 
-#include "tst_speedbutton.moc"
+#include "tst_abcspeedbtn.moc"

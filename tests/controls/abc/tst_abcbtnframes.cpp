@@ -1,4 +1,4 @@
-#include "abcbtn.h"
+#include "abcbtnframes.h"
 
 #include "../../support/colours.h"
 #include "canvas.h"
@@ -474,4 +474,4 @@ void TestButtonFrame::releaseKeepsOrderOfOthers()
 
 QTEST_MAIN(TestButtonFrame)
 
-#include "tst_buttonframe.moc"
+#include "tst_abcbtnframes.moc"

@@ -1,4 +1,4 @@
-#include "abcbtn.h"
+#include "abcbtnglyph.h"
 
 #include "../../support/colours.h"
 #include "canvas.h"
@@ -1193,4 +1193,4 @@ void TestButtonGlyph::denseImagesLeaveWithTheirSlot()
 
 QTEST_MAIN(TestButtonGlyph)
 
-#include "tst_buttonglyph.moc"
+#include "tst_abcbtnglyph.moc"

@@ -1,5 +1,6 @@
 #include "abcbtnglyph.h"
 
+#include "../../support/bitmaps.h"
 #include "../../support/colours.h"
 #include "canvas.h"
 #include "colors.h"
@@ -54,15 +55,6 @@ QString mismatch(const QImage &image, QPoint at, QColor expected)
         const QString why = mismatch(image, at, expected);                                                   \
         QVERIFY2(why.isEmpty(), qPrintable(why));                                                            \
     } while (false)
-
-QByteArray bmpBytes(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.convertToFormat(QImage::Format_RGB32).save(&buffer, "BMP");
-    return bytes;
-}
 
 std::unique_ptr<tk::Graphic> bitmapOf(const QImage &image)
 {

@@ -1,5 +1,6 @@
 #include "abcspeedbtn.h"
 
+#include "../../support/bitmaps.h"
 #include "../../support/errorboxes.h"
 #include "../../support/pointernotices.h"
 #include "../../support/wavelists.h"
@@ -8,7 +9,6 @@
 #include "colors.h"
 #include "errors.h"
 
-#include <QBuffer>
 #include <QCursor>
 #include <QImage>
 #include <QStyleFactory>
@@ -46,11 +46,7 @@ QByteArray programPicture()
         for (int x = 0; x < kPictureWidth; ++x)
             image.setPixelColor(x, y, pictureColour(x, y));
     image.setPixelColor(kSecondTransparent, pictureColour(0, kPictureHeight - 1));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
+    return bmpBytes(image);
 }
 
 enum class Stage { Rest, Hot, Pressed, DraggedOutside, ReleasedInside };
@@ -204,13 +200,7 @@ void TestSpeedButton::defaults()
 
     // A picture loaded in place keeps one slice even when its shape would allow three.
     TabcRepSpeedBtn strip(m_host.get());
-    QImage three(48, 16, QImage::Format_RGB32);
-    three.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    three.save(&buffer, "BMP");
-    strip.Picture().LoadFromData(u"bmp"_s, bytes);
+    strip.Picture().LoadFromData(u"bmp"_s, bmpBytes(QSize(48, 16), Qt::red));
     QCOMPARE(strip.NumGlyphs(), 1);
     strip.setNumGlyphs(9);
     QCOMPARE(strip.NumGlyphs(), 5);

@@ -27,29 +27,6 @@ using namespace Qt::StringLiterals;
 
 Tform1 *form1 = nullptr;
 
-namespace rununit1 {
-const QString kSlotHint =
-    u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как кликните кнопку "
-    "\"Гадание на рунах\". Удачного вам гадания!"_s;
-const QString kDivineHint =
-    u"Для того, чтобы погадать, - мысленно сформруйте вопрос и клинкните эту кнопку. Удачного вам гадания, и "
-    "пусть рунические божества вам помогут в благих делах! Будьте счастливы!!! ;-)"_s;
-const QString kHelpHint = u"Справка по программе ORMEX"_s;
-const QString kExitHint =
-    u"Выход из программы тут, а вот выход из жизненной ситуации ищите сами или попросите совета у рун."_s;
-const QString kPanelCaption = u"Справка по руне такой-то"_s;
-const QString kCloseHintInitial = u"Закрыть справку по руне"_s;
-const QString kCloseHintRune = u"Закрыть справку по руне.\nНадеюсь, вы узнали много нового и интересного :-)"_s;
-const QString kCloseHintHelp =
-    u"Закрыть справку по программе.\nНадеюсь, вы узнали много нового и интересного :-)"_s;
-const QString kNotYetDrawn = u"Вы еще не разу не кликали кнопку \"Гадание на рунах\"... "_s;
-const QString kMemoInitialText = u"Интерпритация руны"_s;
-const QString kHelpFile = u"g\\readme.txt"_s;
-// A reserved name: the address can never lead to somebody else's site.
-const QString kMakerUrl = u"http://www.ormex.example"_s;
-const QString kLinkHint = u"Сайт программы ORMEX: руны и их толкования, руническая магия, советы по гаданию и "
-                          "новые версии программы. Заходите в гости!"_s;
-} // namespace rununit1
 
 using namespace rununit1;
 
@@ -154,27 +131,11 @@ void Tform1::createLayout()
     Label1->setFontColor(tk::clInfoBk);
     Label1->setTransparent(true);
 
-    abcRepSpeedBtn1 = new TabcRepSpeedBtn(this);
-    abcRepSpeedBtn1->setGeometry(12, 11, 170, 45);
-    abcRepSpeedBtn1->setHint(kDivineHint);
-    abcRepSpeedBtn1->setShowHint(true);
-    loadStoredPicture(abcRepSpeedBtn1->Picture(), u"divine.bmp"_s);
+    abcRepSpeedBtn1 = makeCommand({12, 11, 170, 45}, kDivineHint, u"divine.bmp"_s);
     abcRepSpeedBtn1->OnClick = handler(this, &Tform1::guest);
-
-    abcRepSpeedBtn2 = new TabcRepSpeedBtn(this);
-    abcRepSpeedBtn2->setGeometry(198, 11, 170, 45);
-    abcRepSpeedBtn2->setCursor(Qt::WhatsThisCursor);
-    abcRepSpeedBtn2->setHint(kHelpHint);
-    abcRepSpeedBtn2->setShowHint(true);
-    loadStoredPicture(abcRepSpeedBtn2->Picture(), u"help.bmp"_s);
+    abcRepSpeedBtn2 = makeCommand({198, 11, 170, 45}, kHelpHint, u"help.bmp"_s, Qt::WhatsThisCursor);
     abcRepSpeedBtn2->BeforeClick = [this](QObject *sender, bool &cancel) { HELPER(sender, cancel); };
-
-    abcRepSpeedBtn3 = new TabcRepSpeedBtn(this);
-    abcRepSpeedBtn3->setGeometry(387, 11, 170, 45);
-    abcRepSpeedBtn3->setCursor(Qt::CrossCursor);
-    abcRepSpeedBtn3->setHint(kExitHint);
-    abcRepSpeedBtn3->setShowHint(true);
-    loadStoredPicture(abcRepSpeedBtn3->Picture(), u"exit.bmp"_s);
+    abcRepSpeedBtn3 = makeCommand({387, 11, 170, 45}, kExitHint, u"exit.bmp"_s, Qt::CrossCursor);
     abcRepSpeedBtn3->OnClick = handler(this, &Tform1::exitproc);
 
     abcURLLabel1 = new TabcURLLabel(this);
@@ -184,7 +145,7 @@ void Tform1::createLayout()
     abcURLLabel1->setMouseOverColor(tk::clLime);
     abcURLLabel1->setMouseDownColor(tk::clBlue);
     abcURLLabel1->setMouseDownEffects({almColorShadow, almSound});
-    abcURLLabel1->setCaption(u"(С) "_s + kMakerUrl);
+    abcURLLabel1->setCaption(kLinkCaption);
     abcURLLabel1->setURL(kMakerUrl);
     abcURLLabel1->setHint(kLinkHint);
     abcURLLabel1->setShowHint(true);
@@ -203,7 +164,7 @@ void Tform1::createLayout()
 
     FlatButton1 = new TFlatButton(FlatPanel1);
     FlatButton1->setGeometry(407, 231, 73, 33);
-    FlatButton1->setCaption(u"Закрыть"_s);
+    FlatButton1->setCaption(kCloseCaption);
     FlatButton1->setHint(kCloseHintInitial);
     FlatButton1->setColor(kCloseColor);
     FlatButton1->setParentColor(false);
@@ -226,6 +187,19 @@ void Tform1::createLayout()
     FlatHint1->setFont(tk::makeFont(u"Arial"_s, -16), tk::clWindowText);
 }
 
+TabcRepSpeedBtn *Tform1::makeCommand(const QRect &bounds, const QString &hint, const QString &picture,
+                                     std::optional<Qt::CursorShape> cursor)
+{
+    auto *button = new TabcRepSpeedBtn(this);
+    button->setGeometry(bounds);
+    if (cursor)
+        button->setCursor(*cursor);
+    button->setHint(hint);
+    button->setShowHint(true);
+    loadStoredPicture(button->Picture(), picture);
+    return button;
+}
+
 void Tform1::showEvent(QShowEvent *event)
 {
     // Centred on the desktop whenever it is shown, where the program may place its windows at all;
@@ -244,14 +218,14 @@ void Tform1::initi(QObject *)
 
 void Tform1::exitproc(QObject *)
 {
-    form1->close();
+    close();
 }
 
 void Tform1::guest(QObject *)
 {
     tk::Application::instance()->setHintHidePause(kHintForever);
     Draw();
-    tk::TImage *slotImages[] = {nullptr, form1->run1, form1->run2, form1->run3};
+    tk::TImage *slotImages[] = {nullptr, run1, run2, run3};
     for (int p = SpreadLeft; p <= SpreadRight; ++p)
         slotImages[p]->setHint(fromStd(RuneCatalogue::ShortMeaning(Spread.SpreadIndexes[p])));
     for (int p = SpreadLeft; p <= SpreadRight; ++p) {
@@ -264,12 +238,12 @@ void Tform1::guest(QObject *)
 
 void Tform1::showInterpretation(int position)
 {
-    form1->FlatPanel1->setVisible(true);
-    form1->FlatButton1->setHint(kCloseHintRune);
+    FlatPanel1->setVisible(true);
+    FlatButton1->setHint(kCloseHintRune);
     if (Spread.HasDrawn > 0)
-        form1->FlatMemo1->setText(fromStd(Spread.SpreadTexts[position]));
+        FlatMemo1->setText(fromStd(Spread.SpreadTexts[position]));
     else
-        form1->FlatMemo1->setText(kNotYetDrawn);
+        FlatMemo1->setText(kNotYetDrawn);
 }
 
 void Tform1::crd1help(QObject *)
@@ -289,15 +263,15 @@ void Tform1::crd3help(QObject *)
 
 void Tform1::HELPER(QObject *, bool &)
 {
-    form1->FlatPanel1->setVisible(true);
-    form1->FlatButton1->setHint(kCloseHintHelp);
+    FlatPanel1->setVisible(true);
+    FlatButton1->setHint(kCloseHintHelp);
     // The file is read afresh on every click; one longer than the box can hold is refused unread.
     const QByteArray bytes =
         tk::readWholeFile(kHelpFile, tk::kMemoCapacity, QString::fromUtf16(tk::kMemoCapacityMessage));
-    form1->FlatMemo1->setText(tk::decodeCp1251(bytes));
+    FlatMemo1->setText(tk::decodeCp1251(bytes));
 }
 
 void Tform1::fltclose(QObject *)
 {
-    form1->FlatPanel1->setVisible(false);
+    FlatPanel1->setVisible(false);
 }

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 namespace tk {
 class TImage;
 class TLabel;
@@ -58,6 +60,9 @@ protected:
 
 private:
     void createLayout();
+    // One of the three command buttons: no caption, its words are in its picture.
+    TabcRepSpeedBtn *makeCommand(const QRect &bounds, const QString &hint, const QString &picture,
+                                 std::optional<Qt::CursorShape> cursor = std::nullopt);
     void showInterpretation(int position);
     void setUpKeyboardAndReaders();
     void panelShown();
@@ -69,7 +74,7 @@ private:
 // The one main window.
 extern Tform1 *form1;
 
-// The texts the window shows, as its users know them.
+// The texts the window shows, as its users know them (rununit1texts.cpp).
 namespace rununit1 {
 extern const QString kSlotHint;         // on the slots until the first draw
 extern const QString kDivineHint;
@@ -80,9 +85,11 @@ extern const QString kCloseHintInitial; // until a command shows the panel
 extern const QString kCloseHintRune;
 extern const QString kCloseHintHelp;
 extern const QString kNotYetDrawn;
+extern const QString kCloseCaption;
 extern const QString kMemoInitialText;
 extern const QString kHelpFile;
 extern const QString kMakerUrl;
+extern const QString kLinkCaption;
 extern const QString kLinkHint;
 inline constexpr int kHintForever = 99999999; // ms: in practice until the mouse leaves the control
 

@@ -1,6 +1,5 @@
 #include "rununit1.h"
 
-#include "RuneCatalogue.h"
 #include "TFlatButtonUnit.h"
 #include "TFlatMemoUnit.h"
 #include "TFlatPanelUnit.h"
@@ -16,21 +15,6 @@ using namespace Qt::StringLiterals;
 
 // The main window for the keyboard and for screen readers.
 
-namespace rununit1 {
-const QString kDivineName = u"Гадание на Рунах"_s;
-const QString kHelpName = u"Справка"_s;
-const QString kExitName = u"Выход"_s;
-const QString kSlotNames[3] = {u"Левая руна"_s, u"Средняя руна"_s, u"Правая руна"_s};
-
-QString readingTitle(int reading)
-{
-    const RuneReading &r = RuneCatalogue::Reading(reading);
-    QString title = QString::fromUtf8(r.RuneName.data(), qsizetype(r.RuneName.size()));
-    if (r.Position == ReadingPosition::Reversed)
-        title += u", перевёрнута"_s;
-    return title;
-}
-} // namespace rununit1
 
 using namespace rununit1;
 

@@ -47,9 +47,9 @@ QRgb MixRgb(QColor light, QColor dark, double t, double brightness)
                 channel(light.blue(), dark.blue()));
 }
 
-QRgb Shaded(QColor colour, double brightness)
+QRgb Shaded(QColor color, double brightness)
 {
-    return MixRgb(colour, colour, 0, brightness);
+    return MixRgb(color, color, 0, brightness);
 }
 
 // An image of `logical` size painted at `scale`: painters on it work in logical units.
@@ -97,7 +97,7 @@ double WoodTone(double x, double y, const Board &b)
     return std::clamp(tone, 0.0, 1.0);
 }
 
-struct WoodColours {
+struct WoodColors {
     QColor light;
     QColor dark;
 };
@@ -105,7 +105,7 @@ struct WoodColours {
 enum class GrainRuns { Across, Down };
 
 // Paints wood over the whole image. A stone turned over shows its grain upside down too.
-void FillWithWood(QImage &image, const Board &board, const WoodColours &colours, GrainRuns grain,
+void FillWithWood(QImage &image, const Board &board, const WoodColors &colors, GrainRuns grain,
                   bool turned = false)
 {
     const int scale = static_cast<int>(image.devicePixelRatio());
@@ -123,7 +123,7 @@ void FillWithWood(QImage &image, const Board &board, const WoodColours &colours,
             const double tone = WoodTone(along, across, board);
             const double light =
                 0.92 + 0.16 * noise::Fractal(along / 380.0, across / 260.0, 2, board.seed + 59);
-            line[x] = MixRgb(colours.light, colours.dark, tone, light);
+            line[x] = MixRgb(colors.light, colors.dark, tone, light);
         }
     }
 }
@@ -278,17 +278,17 @@ void DrawStone(QPainter &p, const QRectF &stone, std::string_view runeName, bool
 }
 
 void DrawShadowedText(QPainter &p, const QRectF &box, const QString &text, const QFont &font,
-                      const QColor &colour)
+                      const QColor &color)
 {
     p.setFont(font);
     p.setPen(QColor(0, 0, 0, 150));
     p.drawText(box.translated(1, 1), Qt::AlignHCenter | Qt::AlignVCenter, text);
-    p.setPen(colour);
+    p.setPen(color);
     p.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, text);
 }
 
 // A small downward triangle: the stone lies upside down.
-void DrawDownMark(QPainter &p, QPointF centre, double size, const QColor &colour)
+void DrawDownMark(QPainter &p, QPointF centre, double size, const QColor &color)
 {
     QPainterPath mark;
     mark.moveTo(centre + QPointF(-size, -size * 0.6));
@@ -296,7 +296,7 @@ void DrawDownMark(QPainter &p, QPointF centre, double size, const QColor &colour
     mark.lineTo(centre + QPointF(0, size * 0.8));
     mark.closeSubpath();
     p.setPen(Qt::NoPen);
-    p.setBrush(colour);
+    p.setBrush(color);
     p.drawPath(mark);
 }
 
@@ -369,9 +369,9 @@ QImage PaintCard(std::string_view runeName, ReadingPosition position, int scale)
         const QRectF markBox(8, 155, card.width() - 16, 14);
         DrawShadowedText(p, markBox, word, markFont, QColor(214, 170, 112));
         const double half = QFontMetricsF(markFont).horizontalAdvance(word) / 2;
-        const QColor markColour(196, 120, 70);
-        DrawDownMark(p, QPointF(card.width() / 2 - half - 8, markBox.center().y()), 3.2, markColour);
-        DrawDownMark(p, QPointF(card.width() / 2 + half + 8, markBox.center().y()), 3.2, markColour);
+        const QColor markColor(196, 120, 70);
+        DrawDownMark(p, QPointF(card.width() / 2 - half - 8, markBox.center().y()), 3.2, markColor);
+        DrawDownMark(p, QPointF(card.width() / 2 + half + 8, markBox.center().y()), 3.2, markColor);
     }
     p.end();
     return image;

@@ -2,7 +2,7 @@
 // only argument. The output is committed; run this (target regenerate-art) after changing the art.
 
 #include "ArtPainters.h"
-#include "Cp1251.h"
+#include "HelpTextEncoding.h"
 #include "ImageFiles.h"
 #include "RuneCatalogue.h"
 
@@ -34,7 +34,7 @@ constexpr int IconThemeSizes[] = {48, 64, 128, 256};
 
 // A colour no wood has: the buttons treat it as see-through, and only these three margin pixels carry it
 // (at a finer scale, the blocks of device pixels that make up those three pixels).
-constexpr std::uint16_t ButtonKeyColour = 0xF81F;
+constexpr std::uint16_t ButtonKeyColor = 0xF81F;
 const std::vector<QPoint> ButtonKeyPixels{{0, 53}, {1, 53}, {0, 52}};
 
 std::vector<QPoint> ScaledPixels(const std::vector<QPoint> &pixels, int scale)
@@ -78,7 +78,7 @@ void WriteButtons(const QString &folder, const Scale &scale)
     for (qsizetype i = 0; i < captions.size(); ++i) {
         const QImage face = art::PaintButtonFace(captions[i], letterSize, scale.factor);
         std::vector<std::uint16_t> pixels = imagefiles::ToRgb565(face);
-        imagefiles::PlaceKeyColour(pixels, face.width(), ButtonKeyColour,
+        imagefiles::PlaceKeyColor(pixels, face.width(), ButtonKeyColor,
                                    ScaledPixels(ButtonKeyPixels, scale.factor));
         imagefiles::WriteFile(folder + files[i] + scale.suffix + u".bmp"_s,
                               imagefiles::EncodeBmp565(face.width(), face.height(), pixels));

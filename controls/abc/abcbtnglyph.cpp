@@ -1,12 +1,14 @@
 #include "abcbtnglyph.h"
 
 #include "abcglyphimages_p.h"
+#include "abcglyphlooks_p.h"
 
 #include "canvas.h"
 #include "colors.h"
 #include "edges.h"
 #include "errors.h"
 #include "glyphlayout.h"
+#include "pixels.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -27,16 +29,14 @@ constexpr tk::TColor kPaletteRelative = 0x02000000;
 constexpr int kMaxGlyphs = 5;
 constexpr tk::TColor kDisabledTextGrey = 0x808080;
 
-
-
-tk::TColor lowerLeftColour(const QImage &image)
+tk::TColor lowerLeftColor(const QImage &image)
 {
     return tk::fromQColor(image.pixelColor(0, image.height() - 1)) | kPaletteRelative;
 }
 
 // The colour a bitmap leaves out when it is drawn: white for a two-colour bitmap, else its lower-left
 // pixel; clFuchsia for anything that is not a bitmap.
-tk::TColor transparentColourOf(const tk::Graphic *graphic)
+tk::TColor transparentColorOf(const tk::Graphic *graphic)
 {
     const auto *bitmap = dynamic_cast<const tk::BitmapImage *>(graphic);
     if (!bitmap || bitmap->image().isNull())
@@ -44,37 +44,12 @@ tk::TColor transparentColourOf(const tk::Graphic *graphic)
     const QImage::Format format = bitmap->image().format();
     if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB)
         return tk::clWhite | kPaletteRelative;
-    return lowerLeftColour(bitmap->image());
-}
-
-
-// Every pixel of colour `from` becomes `to`.
-void replaceColour(QImage &image, const QImage &source, QRgb from, QRgb to)
-{
-    auto plain = [](QImage::Format f) { return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32; };
-    const QImage::Format format = image.format();
-    const bool direct = plain(format) && plain(source.format()) && source.size() == image.size();
-    if (direct) {
-        // The pixels themselves, as setPixel would store them: whole pictures go through here.
-        const QRgb stored = format == QImage::Format_RGB32 ? (to | 0xFF000000u) : to;
-        for (int y = 0; y < image.height(); ++y) {
-            const auto *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
-            auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x)
-                if (sameColour(in[x], from))
-                    out[x] = stored;
-        }
-        return;
-    }
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (sameColour(source.pixel(x, y), from))
-                image.setPixel(x, y, to);
+    return lowerLeftColor(bitmap->image());
 }
 
 // Draws text centred on both axes within rect. The text drawing centres only across, so the row is
 // found from the measured height.
-void drawCentred(QPainter &canvas, const QString &text, tk::TRect rect, tk::TColor colour, unsigned flags)
+void drawCentred(QPainter &canvas, const QString &text, tk::TRect rect, tk::TColor color, unsigned flags)
 {
     tk::TRect extent{rect.Left, rect.Top, rect.Right, rect.Top};
     const int textHeight =
@@ -82,46 +57,12 @@ void drawCentred(QPainter &canvas, const QString &text, tk::TRect rect, tk::TCol
     const int down = (rect.height() - textHeight) / 2;
     rect.Top += down;
     rect.Bottom += down;
-    tk::DrawText(&canvas, canvas.font(), tk::toQColor(colour), text, rect, flags | tk::DT_CENTER);
+    tk::DrawText(&canvas, canvas.font(), tk::toQColor(color), text, rect, flags | tk::DT_CENTER);
 }
 
 tk::TRect moved(tk::TRect r, int dx, int dy)
 {
     return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
-}
-
-
-
-QSize deviceSize(QSize logical, qreal ratio)
-{
-    return (QSizeF(logical) * ratio).toSize();
-}
-
-// Pixels of the key colour (or those a mask marks) become see-through, so that smoothing blends the
-// picture's edge into whatever lies below instead of into the key colour.
-QImage withAlpha(const QImage &image, QRgb key)
-{
-    QImage out = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x)
-            if (sameColour(line[x], key))
-                line[x] = 0;
-    }
-    return out;
-}
-
-
-// Ready to be drawn on a device of this ratio: exactly the device pixels of the logical size, scaled
-// smoothly when the image has another resolution (never a blocky enlargement).
-QImage fittedToRatio(QImage image, QSize logical, qreal ratio)
-{
-    const QSize device = deviceSize(logical, ratio);
-    if (image.size() != device)
-        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                    .scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    image.setDevicePixelRatio(ratio);
-    return image;
 }
 
 } // namespace
@@ -281,7 +222,7 @@ void TabcButtonGlyph::PictureChanged(const void *sender)
 {
     restorePicture(); // its size is read below
     if (sender == &m_picture) {
-        m_transparentColor = transparentColourOf(m_picture.graphic());
+        m_transparentColor = transparentColorOf(m_picture.graphic());
         m_transparentColorSet = false;
     }
     ReleaseStateImages();
@@ -299,7 +240,7 @@ QImage TabcButtonGlyph::renderSource()
             m_images->Draw(painter, m_imageIndex, {0, 0});
         }
         if (!m_transparentColorSet)
-            m_transparentColor = lowerLeftColour(source);
+            m_transparentColor = lowerLeftColor(source);
         return source;
     }
     restorePicture();
@@ -310,7 +251,7 @@ QImage TabcButtonGlyph::renderSource()
             graphic->draw(painter, {0, 0}, source.rect());
         }
         if (!m_transparentColorSet && dynamic_cast<tk::BitmapImage *>(graphic))
-            m_transparentColor = lowerLeftColour(source);
+            m_transparentColor = lowerLeftColor(source);
     }
     return source;
 }
@@ -319,78 +260,29 @@ QImage TabcButtonGlyph::buildImage(TabcButtonState state, const QImage &slice, Q
                                    const std::function<QImage()> &hotImage)
 {
     const QRgb face = rgbOf(m_color);
-    QImage t = slice.copy();
-    auto brushCopy = [&] { replaceColour(t, slice, transparent, face); };
-
     switch (state) {
     case abtUp:
         switch (m_highlight) {
         case aghNormal:
-            brushCopy();
             break;
         case aghGray:
-            brushCopy();
-            // The red component alone makes the grey, not a weighted luminance.
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x) {
-                    const int r = qRed(t.pixel(x, y));
-                    t.setPixel(x, y, qRgb(r, r, r));
-                }
-            break;
+            return greyed(slice, transparent, face);
         case aghFade:
-        case aghDarken: {
-            const QImage hot = hotImage();
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x) {
-                    const QRgb p = hot.pixel(x, y);
-                    if (m_highlight == aghDarken) {
-                        t.setPixel(x, y, p & (face | 0xFF000000));
-                        continue;
-                    }
-                    // The image list's 25 % blend moves the picture a quarter of the way towards the
-                    // face colour already in the bitmap: three quarters picture, one quarter face.
-                    auto mix = [](int image, int under) { return (3 * image + under + 2) / 4; };
-                    t.setPixel(x, y,
-                               qRgb(mix(qRed(p), qRed(face)), mix(qGreen(p), qGreen(face)),
-                                    mix(qBlue(p), qBlue(face))));
-                }
-            break;
-        }
+            return faded(hotImage(), face);
+        case aghDarken:
+            return darkened(hotImage(), face);
         }
         break;
     case abtDisabled:
-        if (m_numGlyphs < 2) {
-            // No disabled slice: an embossed outline of whatever is not transparent, white or silver.
-            const QRgb white = rgbOf(tk::clWhite), silver = rgbOf(tk::clSilver);
-            auto drawn = [&](int x, int y) {
-                const QRgb p = slice.pixel(x, y);
-                return !sameColour(p, transparent) && !sameColour(p, white) && !sameColour(p, silver);
-            };
-            t.fill(face);
-            const QRgb highlight = rgbOf(tk::clBtnHighlight), shadow = rgbOf(tk::clBtnShadow);
-            // One picture pixel down and right, however many device pixels that is.
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x)
-                    if (drawn(x, y) && x + step < t.width() && y + step < t.height())
-                        t.setPixel(x + step, y + step, highlight);
-            for (int y = 0; y < t.height(); ++y)
-                for (int x = 0; x < t.width(); ++x)
-                    if (drawn(x, y))
-                        t.setPixel(x, y, shadow);
-        } else {
-            replaceColour(t, slice, rgbOf(tk::clWhite), rgbOf(tk::clBtnHighlight));
-            replaceColour(t, slice, rgbOf(tk::clGray), rgbOf(tk::clBtnShadow));
-            replaceColour(t, slice, transparent, face);
-        }
-        break;
+        return m_numGlyphs < 2 ? embossedOutline(slice, transparent, face, step)
+                               : disabledSlice(slice, transparent, face);
     case abtExclusive:
-        break; // kept as it is; its mask lets the latched face through
+        return slice.copy(); // kept as it is; its mask lets the latched face through
     case abtDown:
     case abtHot:
-        brushCopy();
         break;
     }
-    return t;
+    return brushCopy(slice, transparent, face);
 }
 
 TabcButtonState TabcButtonGlyph::builtState(TabcButtonState state) const
@@ -437,11 +329,11 @@ void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal r
     const QSize logical(m_glyphList->Width(), m_glyphList->Height());
     QImage fine = buildCompanionImage(state, ratio);
     if (fine.isNull()) {
-        // Only the 1x picture: its finished state image, smoothly scaled.
+        // Only the 1x picture: its finished state image, enlarged.
         const QImage &mask = m_glyphList->Mask(slot);
         fine = mask.isNull() ? m_glyphList->Image(slot) : withMaskAlpha(m_glyphList->Image(slot), mask);
     }
-    m_glyphList->SetDenseImage(slot, fittedToRatio(std::move(fine), logical, ratio));
+    m_glyphList->SetDenseImage(slot, tk::fittedToDevice(std::move(fine), logical, ratio));
 }
 
 QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
@@ -463,7 +355,7 @@ QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
     // The companion's own key colour, unless one was chosen for the picture.
     QRgb transparent = rgbOf(m_transparentColor);
     if (!m_transparentColorSet && dynamic_cast<const tk::BitmapImage *>(companion))
-        transparent = rgbOf(lowerLeftColour(source));
+        transparent = rgbOf(lowerLeftColor(source));
     const int w = source.width() / m_numGlyphs, h = source.height();
     if (w != m_glyphList->Width() * kCompanionScale || h != m_glyphList->Height() * kCompanionScale)
         return {};
@@ -471,7 +363,7 @@ QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)
     const QImage slice = source.copy(w * k, 0, w, h);
     const QImage image = buildImage(state, slice, transparent, kCompanionScale,
                                     [&] { return buildCompanionImage(abtHot, ratio); });
-    return state == abtExclusive ? withAlpha(image, transparent) : image;
+    return state == abtExclusive ? tk::withColorKeyedOut(image, transparent) : image;
 }
 
 TGlyphLayout TabcButtonGlyph::ComputeGlyphLayout(QPainter &canvas, const tk::TRect &client,

@@ -14,9 +14,9 @@ inline QRgb rgbOf(tk::TColor color)
     return tk::toQColor(color).rgb();
 }
 
-inline bool sameColour(QRgb pixel, QRgb colour)
+inline bool sameColor(QRgb pixel, QRgb color)
 {
-    return (pixel & 0x00FFFFFF) == (colour & 0x00FFFFFF);
+    return (pixel & 0x00FFFFFF) == (color & 0x00FFFFFF);
 }
 
 inline QImage workBitmap(int width, int height, tk::TColor fill)

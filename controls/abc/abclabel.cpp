@@ -126,14 +126,14 @@ void TabcCustomMouseLabel::DoDrawText(QPainter *painter, tk::TRect &r, unsigned 
         tk::DrawText(measuring ? nullptr : painter, canvasFont, tk::toQColor(tk::clBtnShadow), text, r, flags);
         return;
     }
-    QColor colour = tk::toQColor(FontColor());
+    QColor color = tk::toQColor(FontColor());
     if (m_pressed)
-        applyMouseEffects(measuring ? nullptr : painter, canvasFont, colour, m_mouseDownEffects, m_mouseDownColor, text,
+        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseDownEffects, m_mouseDownColor, text,
                           r, flags);
     else if (m_mouseInside)
-        applyMouseEffects(measuring ? nullptr : painter, canvasFont, colour, m_mouseOverEffects, m_mouseOverColor, text,
+        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseOverEffects, m_mouseOverColor, text,
                           r, flags);
-    tk::DrawText(measuring ? nullptr : painter, canvasFont, colour, text, r, flags);
+    tk::DrawText(measuring ? nullptr : painter, canvasFont, color, text, r, flags);
 }
 
 void TabcCustomMouseLabel::applyMouseEffects(QPainter *painter, QFont &font, QColor &color,

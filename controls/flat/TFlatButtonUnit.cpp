@@ -7,6 +7,7 @@
 #include "errors.h"
 #include "events.h"
 #include "keyboard.h"
+#include "pixels.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -69,15 +70,7 @@ tk::TColor colorOfParent(const QWidget *control)
 // the face rather than into the key colour).
 void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &image, QRgb key)
 {
-    QImage keyed = image.convertToFormat(QImage::Format_ARGB32);
-    const QRgb keyColor = key & RGB_MASK;
-    for (int y = 0; y < keyed.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x) {
-            if ((line[x] & RGB_MASK) == keyColor)
-                line[x] = 0;
-        }
-    }
+    QImage keyed = tk::withColorKeyedOut(image, key);
     const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
     if (!qFuzzyCompare(ratio, keyed.devicePixelRatio())) {
         const QSize device = (keyed.deviceIndependentSize() * ratio).toSize();

@@ -224,12 +224,12 @@ void TestHighDensity::flatButtonGlyph()
                 QVERIFY2(!red, qPrintable(where + u" lies outside"_s));
         }
     // Around the see-through corner the picture blends into the face: enlarged smoothly, not in blocks.
-    const QColor faceColour = face.pixelColor(int(4 * g_scale), face.height() / 2);
+    const QColor faceColor = face.pixelColor(int(4 * g_scale), face.height() / 2);
     int blended = 0;
     for (int y = int((area.bottom() - 2) * g_scale); y < int(area.bottom() * g_scale); ++y)
         for (int x = int(area.left() * g_scale); x < int((area.left() + 2) * g_scale); ++x) {
             const QColor c = face.pixelColor(x, y);
-            blended += !isRed(c) && c != faceColour;
+            blended += !isRed(c) && c != faceColor;
         }
     QVERIFY(blended > 0);
 }

@@ -204,8 +204,8 @@ private Q_SLOTS:
     void picturesOfASetDiffer();
     void buttonBitmapHeader_data();
     void buttonBitmapHeader();
-    void buttonTransparentColourMarksOnlyTheHiddenMargin_data();
-    void buttonTransparentColourMarksOnlyTheHiddenMargin();
+    void buttonTransparentColorMarksOnlyTheHiddenMargin_data();
+    void buttonTransparentColorMarksOnlyTheHiddenMargin();
     void iconIsABlackGlyphOnWhite();
     void desktopIconMatchesTheWindowIcon();
     void helpTextBytesAreCp1251WithCrLf();
@@ -296,12 +296,12 @@ void TestDataFiles::buttonBitmapHeader()
     QCOMPARE(bytes.size(), qsizetype(HeadersWithMasks + rowBytes * 54));
 }
 
-void TestDataFiles::buttonTransparentColourMarksOnlyTheHiddenMargin_data()
+void TestDataFiles::buttonTransparentColorMarksOnlyTheHiddenMargin_data()
 {
     buttonBitmapHeader_data();
 }
 
-void TestDataFiles::buttonTransparentColourMarksOnlyTheHiddenMargin()
+void TestDataFiles::buttonTransparentColorMarksOnlyTheHiddenMargin()
 {
     QFETCH(QString, file);
 

@@ -9,29 +9,29 @@
 // painting includes, and one with a window, which it never does.
 class WindowlessBlock : public tk::GraphicControl {
 public:
-    WindowlessBlock(QWidget *parent, QRect geometry, QColor colour) : tk::GraphicControl(parent), m_colour(colour)
+    WindowlessBlock(QWidget *parent, QRect geometry, QColor color) : tk::GraphicControl(parent), m_color(color)
     {
         setGeometry(geometry);
     }
 
 protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_color); }
 
 private:
-    QColor m_colour;
+    QColor m_color;
 };
 
 class WindowedBlock : public QWidget, public tk::Control {
 public:
-    WindowedBlock(QWidget *parent, QRect geometry, QColor colour)
-        : QWidget(parent), tk::Control(this), m_colour(colour)
+    WindowedBlock(QWidget *parent, QRect geometry, QColor color)
+        : QWidget(parent), tk::Control(this), m_color(color)
     {
         setGeometry(geometry);
     }
 
 protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_color); }
 
 private:
-    QColor m_colour;
+    QColor m_color;
 };

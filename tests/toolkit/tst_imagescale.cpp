@@ -131,9 +131,9 @@ void TestImageScale::pictureCoversItsArea()
         shown.save(qEnvironmentVariable("ORMEX_SAVE_SHOTS") + u'/' +
                    QString::fromLatin1(QTest::currentDataTag()) + u".png"_s);
     QCOMPARE(uncovered(shown, area), 0);
-    const bool companionColours = showsQuadrants(shown, area, kWhite, kRed);
-    const bool plainColours = showsQuadrants(shown, area, kRed, kWhite);
-    QVERIFY2(companionShown ? companionColours : plainColours,
+    const bool companionColors = showsQuadrants(shown, area, kWhite, kRed);
+    const bool plainColors = showsQuadrants(shown, area, kRed, kWhite);
+    QVERIFY2(companionShown ? companionColors : plainColors,
              qPrintable(QStringLiteral("top-left %1, bottom-right %2")
                             .arg(shown.pixel(area.topLeft() + QPoint(4, 4)), 0, 16)
                             .arg(shown.pixel(area.bottomRight() - QPoint(4, 4)), 0, 16)));

@@ -1,4 +1,4 @@
-#include "colours.h"
+#include "testcolors.h"
 #include "errors.h"
 #include "graphics.h"
 #include "jpegfiles.h"
@@ -83,11 +83,11 @@ QString jpegError(int code)
     return QStringLiteral("JPEG error #%1").arg(code);
 }
 
-QRgb expectedColour(Encoding encoding, QRgb colour)
+QRgb expectedColor(Encoding encoding, QRgb color)
 {
     if (encoding != Encoding::Grayscale)
-        return colour;
-    const int grey = qGray(colour);
+        return color;
+    const int grey = qGray(color);
     return qRgb(grey, grey, grey);
 }
 
@@ -143,8 +143,8 @@ private Q_SLOTS:
     void sizeAfterLoad();
     void failedLoadKeepsPicture_data();
     void failedLoadKeepsPicture();
-    void coloursAfterDraw_data();
-    void coloursAfterDraw();
+    void colorsAfterDraw_data();
+    void colorsAfterDraw();
     void partialDrawMatchesFullDraw_data();
     void partialDrawMatchesFullDraw();
     void hugeHeader_data();
@@ -259,16 +259,16 @@ void TestJpegImage::failedLoadKeepsPicture()
              qPrintable(describe(QColor::fromRgba(whole.pixel(56, 40)))));
 }
 
-void TestJpegImage::coloursAfterDraw_data()
+void TestJpegImage::colorsAfterDraw_data()
 {
     QTest::addColumn<Encoding>("encoding");
     QTest::addColumn<QPoint>("pixel");
-    QTest::addColumn<QRgb>("colour");
+    QTest::addColumn<QRgb>("color");
     // The 64 x 48 picture is drawn at (10, 7) into a 100 x 80 target.
     const struct {
         const char *where;
         QPoint pixel;
-        QRgb colour;
+        QRgb color;
         bool picture;
     } probes[] = {
         {"red top-left corner at (10, 7)", {10, 7}, kRed, true},
@@ -286,16 +286,16 @@ void TestJpegImage::coloursAfterDraw_data()
         for (const auto &probe : probes) {
             QTest::addRow("%s: %s", nameOf(encoding), probe.where)
                 << encoding << probe.pixel
-                << (probe.picture ? expectedColour(encoding, probe.colour) : probe.colour);
+                << (probe.picture ? expectedColor(encoding, probe.color) : probe.color);
         }
     }
 }
 
-void TestJpegImage::coloursAfterDraw()
+void TestJpegImage::colorsAfterDraw()
 {
     QFETCH(Encoding, encoding);
     QFETCH(QPoint, pixel);
-    QFETCH(QRgb, colour);
+    QFETCH(QRgb, color);
     JpegImage jpeg;
     jpeg.loadFromData(encodeJpeg(quadrants(64, 48), encoding));
     QImage target = filledTarget();
@@ -303,9 +303,9 @@ void TestJpegImage::coloursAfterDraw()
     QVERIFY(!jpeg.decodeFailed());
     const QRgb actual = target.pixel(pixel);
     // Edges of flat areas are where JPEG loss is largest; 24 levels still tell every colour here apart.
-    QVERIFY2(near(actual, colour, 24),
+    QVERIFY2(near(actual, color, 24),
              qPrintable(describe(QColor::fromRgba(actual)) + QStringLiteral(" expected ") +
-                        describe(QColor::fromRgba(colour))));
+                        describe(QColor::fromRgba(color))));
 }
 
 void TestJpegImage::partialDrawMatchesFullDraw_data()
@@ -395,7 +395,7 @@ void TestJpegImage::hugeHeader_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QPoint>("origin");
     QTest::addColumn<bool>("failed");
-    QTest::addColumn<QRgb>("colourAt8x8"); // target pixel (8, 8)
+    QTest::addColumn<QRgb>("colorAt8x8"); // target pixel (8, 8)
     // The first MCU of the small file's data lands at the top-left corner of the huge one; the rest of
     // the huge picture has no data and decodes grey.
     const QByteArray baseline = encodeJpeg(quadrants(64, 48), Encoding::Baseline420);
@@ -422,7 +422,7 @@ void TestJpegImage::hugeHeader()
     QFETCH(QSize, size);
     QFETCH(QPoint, origin);
     QFETCH(bool, failed);
-    QFETCH(QRgb, colourAt8x8);
+    QFETCH(QRgb, colorAt8x8);
     JpegImage jpeg;
     jpeg.loadFromData(data);
     QCOMPARE(QSize(jpeg.width(), jpeg.height()), size);
@@ -442,7 +442,7 @@ void TestJpegImage::hugeHeader()
         QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().toRect().size());
     }
     const QRgb actual = target.pixel(8, 8);
-    QVERIFY2(near(actual, colourAt8x8, 24), qPrintable(describe(QColor::fromRgba(actual))));
+    QVERIFY2(near(actual, colorAt8x8, 24), qPrintable(describe(QColor::fromRgba(actual))));
 }
 
 void TestJpegImage::visibleBeyondDevice_data()
@@ -523,10 +523,10 @@ void TestJpegImage::scanCount_data()
     QTest::addColumn<Encoding>("encoding");
     QTest::addColumn<int>("components");
     QTest::addColumn<bool>("failed");
-    QTest::addColumn<QRgb>("colourAt8x8"); // target pixel (8, 8), red in the picture
+    QTest::addColumn<QRgb>("colorAt8x8"); // target pixel (8, 8), red in the picture
     // One scan per coefficient: 1 + 63 scans for grey, 1 + 3 x 63 for colour.
     QTest::newRow("64 scans, grayscale")
-        << Encoding::Grayscale << 1 << false << expectedColour(Encoding::Grayscale, kRed);
+        << Encoding::Grayscale << 1 << false << expectedColor(Encoding::Grayscale, kRed);
     QTest::newRow("190 scans, colour") << Encoding::Baseline444 << 3 << true << kMidGrey;
 }
 
@@ -535,14 +535,14 @@ void TestJpegImage::scanCount()
     QFETCH(Encoding, encoding);
     QFETCH(int, components);
     QFETCH(bool, failed);
-    QFETCH(QRgb, colourAt8x8);
+    QFETCH(QRgb, colorAt8x8);
     JpegImage jpeg;
     jpeg.loadFromData(encodeJpeg(quadrants(64, 48), encoding, scanPerCoefficient(components)));
     QImage target = filledTarget();
     drawInto(target, jpeg, QPoint(0, 0), target.rect());
     QCOMPARE(jpeg.decodeFailed(), failed);
     QCOMPARE(jpeg.decodedRect().toRect().isEmpty(), failed);
-    QVERIFY2(near(target.pixel(8, 8), colourAt8x8, 24),
+    QVERIFY2(near(target.pixel(8, 8), colorAt8x8, 24),
              qPrintable(describe(QColor::fromRgba(target.pixel(8, 8)))));
 
     // A picture that failed is not decoded again on the next paint, wherever it is.
@@ -956,9 +956,9 @@ void TestJpegImage::drawnSmaller()
             QVERIFY2(target.pixel(x, y) != kBackground, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
     const QPoint topLeft(device.width() / 4, device.height() / 4);
     const QPoint bottomRight(device.width() * 3 / 4, device.height() * 3 / 4);
-    QVERIFY2(near(target.pixel(topLeft), expectedColour(encoding, kRed), 40),
+    QVERIFY2(near(target.pixel(topLeft), expectedColor(encoding, kRed), 40),
              qPrintable(describe(QColor::fromRgba(target.pixel(topLeft)))));
-    QVERIFY2(near(target.pixel(bottomRight), expectedColour(encoding, kWhite), 40),
+    QVERIFY2(near(target.pixel(bottomRight), expectedColor(encoding, kWhite), 40),
              qPrintable(describe(QColor::fromRgba(target.pixel(bottomRight)))));
 
     // Only the lower right part visible (columns cropped, rows skipped at the reduced scale): the same

@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Counts the colour-change notices a widget receives.
-class ColourListener : public QWidget {
+class ColorListener : public QWidget {
 public:
     int notices = 0;
 
@@ -36,18 +36,18 @@ class TestPainting : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void systemColours_data();
-    void systemColours();
-    void changingASystemColourTellsTheWidgets();
+    void systemColors_data();
+    void systemColors();
+    void changingASystemColorTellsTheWidgets();
     void polyline_data();
     void polyline();
     void edgesAtPixelRatio_data();
     void edgesAtPixelRatio();
 };
 
-void TestPainting::systemColours_data()
+void TestPainting::systemColors_data()
 {
-    QTest::addColumn<quint32>("colour");
+    QTest::addColumn<quint32>("color");
     QTest::addColumn<quint32>("rgb");
     QTest::newRow("button face") << quint32(tk::clBtnFace) << 0x00C8D0D4u;
     QTest::newRow("button shadow") << quint32(tk::clBtnShadow) << 0x00808080u;
@@ -61,18 +61,18 @@ void TestPainting::systemColours_data()
     QTest::newRow("panel yellow") << 11794687u << 0x00B3F8FFu;
 }
 
-void TestPainting::systemColours()
+void TestPainting::systemColors()
 {
-    QFETCH(quint32, colour);
+    QFETCH(quint32, color);
     QFETCH(quint32, rgb);
-    QCOMPARE(quint32(tk::ColorToRGB(colour)), rgb);
-    const QColor c = tk::toQColor(colour);
+    QCOMPARE(quint32(tk::ColorToRGB(color)), rgb);
+    const QColor c = tk::toQColor(color);
     QCOMPARE(quint32(c.red() | (c.green() << 8) | (c.blue() << 16)), rgb);
 }
 
-void TestPainting::changingASystemColourTellsTheWidgets()
+void TestPainting::changingASystemColorTellsTheWidgets()
 {
-    ColourListener listener;
+    ColorListener listener;
     const tk::TColor old = tk::systemColor(tk::COLOR_INFOBK);
     tk::setSystemColor(tk::COLOR_INFOBK, 0x00123456);
     QCOMPARE(tk::ColorToRGB(tk::clInfoBk), tk::TColor(0x00123456));
@@ -129,7 +129,7 @@ void TestPainting::edgesAtPixelRatio()
 {
     QFETCH(qreal, ratio);
     constexpr int kSide = 20;
-    const QColor background(0, 128, 0), polylineColour(10, 20, 30);
+    const QColor background(0, 128, 0), polylineColor(10, 20, 30);
     QImage image((QSizeF(kSide, kSide) * ratio).toSize(), QImage::Format_RGB32);
     image.setDevicePixelRatio(ratio);
     image.fill(background);
@@ -140,7 +140,7 @@ void TestPainting::edgesAtPixelRatio()
         tk::DrawEdge(painter, r, tk::Edge::RaisedInner);
         tk::DrawEdge(painter, r, tk::Edge::SunkenOuter);
         const std::array<QPoint, 2> line{QPoint(r.Left, r.Top), QPoint(r.Left, r.Bottom)};
-        tk::Polyline(painter, line, polylineColour);
+        tk::Polyline(painter, line, polylineColor);
     }
     // By logical column (along the middle row) and row (down the middle column): the top-left colour of
     // each ring, the polyline, then the untouched inside.
@@ -152,7 +152,7 @@ void TestPainting::edgesAtPixelRatio()
             ++logical;
         if (logical < 3)
             return lit[logical];
-        return alongRow && logical == 3 ? polylineColour : background;
+        return alongRow && logical == 3 ? polylineColor : background;
     };
     const int middle = image.width() / 2;
     for (int d = 0; d < int(6 * ratio); ++d) {

@@ -1,6 +1,6 @@
 #include "abcbtnframes.h"
 
-#include "../../support/colours.h"
+#include "../../support/testcolors.h"
 #include "canvas.h"
 #include "colors.h"
 
@@ -36,7 +36,7 @@ struct Ring {
 
 struct Pixel {
     QPoint at;
-    QColor colour;
+    QColor color;
 };
 
 tk::TRect inset(int n)
@@ -186,8 +186,8 @@ private Q_SLOTS:
     void faceFill();
     void patternBitmap_data();
     void patternBitmap();
-    void patternsSharedByColourValue_data();
-    void patternsSharedByColourValue();
+    void patternsSharedByColorValue_data();
+    void patternsSharedByColorValue();
     void lastReleaseFreesPattern();
     void releaseKeepsOrderOfOthers();
 };
@@ -265,7 +265,7 @@ void TestButtonFrame::frame()
         }
     }
     for (const Pixel &p : extra) {
-        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.colour);
+        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.color);
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     // Nothing is drawn inside the frame: the whole inner rectangle shows the face.
@@ -363,7 +363,7 @@ void TestButtonFrame::faceFill()
     }
     ReleaseBrushPattern(pattern);
     for (const Pixel &p : pixels) {
-        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.colour);
+        const QString error = mismatch(image, QStringLiteral("pixel"), p.at, p.color);
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 }
@@ -396,7 +396,7 @@ void TestButtonFrame::patternBitmap()
         }
 }
 
-void TestButtonFrame::patternsSharedByColourValue_data()
+void TestButtonFrame::patternsSharedByColorValue_data()
 {
     QTest::addColumn<tk::TColor>("first");
     QTest::addColumn<tk::TColor>("second");
@@ -408,7 +408,7 @@ void TestButtonFrame::patternsSharedByColourValue_data()
     QTest::newRow("two plain colours") << kButtonColor << tk::clWhite << false;
 }
 
-void TestButtonFrame::patternsSharedByColourValue()
+void TestButtonFrame::patternsSharedByColorValue()
 {
     QFETCH(tk::TColor, first);
     QFETCH(tk::TColor, second);

@@ -1,7 +1,7 @@
 #include "abcbtnglyph.h"
 
 #include "../../support/bitmaps.h"
-#include "../../support/colours.h"
+#include "../../support/testcolors.h"
 #include "canvas.h"
 #include "colors.h"
 #include "errors.h"
@@ -73,7 +73,7 @@ QImage picture(int width, int height, QColor fill)
 }
 
 // Slice i of a strip is filled with kSliceColour[i]; the strip's lower-left pixel is kClear.
-const QColor kSliceColour[5] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200),
+const QColor kSliceColor[5] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200),
                                 QColor(200, 200, 30), QColor(30, 200, 200)};
 constexpr int kSlice = 10;
 
@@ -82,7 +82,7 @@ QImage strip(int slices)
     QImage image(kSlice * slices, kSlice, QImage::Format_RGB32);
     QPainter painter(&image);
     for (int i = 0; i < slices; ++i)
-        painter.fillRect(i * kSlice, 0, kSlice, kSlice, kSliceColour[i]);
+        painter.fillRect(i * kSlice, 0, kSlice, kSlice, kSliceColor[i]);
     painter.end();
     image.setPixelColor(0, kSlice - 1, kClear);
     return image;
@@ -154,8 +154,8 @@ private Q_SLOTS:
     void transparentPixelsPerState();
     void highlightModes_data();
     void highlightModes();
-    void transparentColourFollowsPicture();
-    void jpegHasNoTransparentColour();
+    void transparentColorFollowsPicture();
+    void jpegHasNoTransparentColor();
     void layoutWithoutCaptionCentres_data();
     void layoutWithoutCaptionCentres();
     void marginAndSpacingSplitInThree_data();
@@ -331,7 +331,7 @@ void TestButtonGlyph::sliceForState()
     glyph.setPicture(bitmapOf(strip(numGlyphs)));
     QCOMPARE(int(glyph.NumGlyphs()), numGlyphs);
     const QImage canvas = drawn(glyph, state, 12, 12);
-    CHECK_PIXEL(canvas, QPoint(5, 5), kSliceColour[slice]);
+    CHECK_PIXEL(canvas, QPoint(5, 5), kSliceColor[slice]);
     // A slice is drawn at its own width: the column right of it keeps the background.
     CHECK_PIXEL(canvas, QPoint(kSlice, 5), kBackground);
     // Without a pressed slice, pressing shares the hot image instead of building one of its own.
@@ -463,22 +463,22 @@ void TestButtonGlyph::highlightModes_data()
 
     // A 2x2 picture: (0, 0) is rgb(200, 100, 40), the lower-left (0, 1) transparent; the face colour
     // is rgb(100, 60, 0).
-    const QPoint colour(0, 0), clear(0, 1);
+    const QPoint color(0, 0), clear(0, 1);
     const QColor original(200, 100, 40), face(100, 60, 0);
-    QTest::newRow("normal at rest") << aghNormal << abtUp << colour << original;
+    QTest::newRow("normal at rest") << aghNormal << abtUp << color << original;
     QTest::newRow("normal, transparent") << aghNormal << abtUp << clear << face;
-    QTest::newRow("gray takes the red component") << aghGray << abtUp << colour << QColor(200, 200, 200);
+    QTest::newRow("gray takes the red component") << aghGray << abtUp << color << QColor(200, 200, 200);
     QTest::newRow("gray, transparent from the face's red")
         << aghGray << abtUp << clear << QColor(100, 100, 100);
     QTest::newRow("fade: three quarters image, a quarter face")
-        << aghFade << abtUp << colour << QColor(175, 90, 30);
+        << aghFade << abtUp << color << QColor(175, 90, 30);
     QTest::newRow("fade, transparent") << aghFade << abtUp << clear << face;
-    QTest::newRow("darken: AND with the face") << aghDarken << abtUp << colour << QColor(64, 36, 0);
+    QTest::newRow("darken: AND with the face") << aghDarken << abtUp << color << QColor(64, 36, 0);
     QTest::newRow("darken, transparent") << aghDarken << abtUp << clear << face;
-    QTest::newRow("gray, hot is the original") << aghGray << abtHot << colour << original;
-    QTest::newRow("fade, hot is the original") << aghFade << abtHot << colour << original;
-    QTest::newRow("darken, hot is the original") << aghDarken << abtHot << colour << original;
-    QTest::newRow("fade, down shows hot") << aghFade << abtDown << colour << original;
+    QTest::newRow("gray, hot is the original") << aghGray << abtHot << color << original;
+    QTest::newRow("fade, hot is the original") << aghFade << abtHot << color << original;
+    QTest::newRow("darken, hot is the original") << aghDarken << abtHot << color << original;
+    QTest::newRow("fade, down shows hot") << aghFade << abtDown << color << original;
 }
 
 void TestButtonGlyph::highlightModes()
@@ -496,7 +496,7 @@ void TestButtonGlyph::highlightModes()
     CHECK_PIXEL(drawn(glyph, state, 2, 2), at, expected);
 }
 
-void TestButtonGlyph::transparentColourFollowsPicture()
+void TestButtonGlyph::transparentColorFollowsPicture()
 {
     TabcButtonGlyph glyph;
     int changes = 0;
@@ -526,7 +526,7 @@ void TestButtonGlyph::transparentColourFollowsPicture()
     QCOMPARE(glyph.TransparentColor(), tk::fromQColor(kClear) | 0x02000000u);
 }
 
-void TestButtonGlyph::jpegHasNoTransparentColour()
+void TestButtonGlyph::jpegHasNoTransparentColor()
 {
     // A JPEG is no bitmap: its lower-left colour is an ordinary colour and stays in the picture.
     QImage image(16, 16, QImage::Format_RGB32);
@@ -826,10 +826,10 @@ void TestButtonGlyph::glyphBesideCaption()
     QFETCH(int, spacing);
     QFETCH(int, captionLeft);
 
-    const QColor colour(200, 30, 30);
+    const QColor color(200, 30, 30);
     TabcButtonGlyph glyph;
     glyph.setColor(kFaceColor);
-    glyph.setPicture(bitmapOf(picture(10, 6, colour)));
+    glyph.setPicture(bitmapOf(picture(10, 6, color)));
     QImage canvas = blankCanvas(60, 20);
     tk::TRect caption;
     {
@@ -838,8 +838,8 @@ void TestButtonGlyph::glyphBesideCaption()
         caption = glyph.DrawGlyphAndCaption(painter, {0, 0, 60, 20}, {0, 0, 60, 20}, u"H"_s, ablGlyphLeft,
                                             margin, spacing, abtUp, tsNormal, true, false, 0);
     }
-    CHECK_PIXEL(canvas, QPoint(margin + 1, 7), colour);
-    CHECK_PIXEL(canvas, QPoint(margin + 9, 12), colour);
+    CHECK_PIXEL(canvas, QPoint(margin + 1, 7), color);
+    CHECK_PIXEL(canvas, QPoint(margin + 9, 12), color);
     if (margin > 0)
         CHECK_PIXEL(canvas, QPoint(margin - 1, 7), kBackground);
     CHECK_PIXEL(canvas, QPoint(margin + 1, 6), kBackground);
@@ -937,7 +937,7 @@ void TestButtonGlyph::sameSliceSizeSharesOneList()
     stripGlyph->setColor(kFaceColor);
     singleGlyph->setColor(kFaceColor);
     stripGlyph->setPicture(bitmapOf(strip(2)));
-    singleGlyph->setPicture(bitmapOf(picture(kSlice, kSlice, kSliceColour[4])));
+    singleGlyph->setPicture(bitmapOf(picture(kSlice, kSlice, kSliceColor[4])));
     for (TabcButtonState state : {abtUp, abtDisabled, abtHot, abtExclusive}) {
         QVERIFY(stripGlyph->BuildStateImage(state) >= 0);
         QVERIFY(singleGlyph->BuildStateImage(state) >= 0);
@@ -950,8 +950,8 @@ void TestButtonGlyph::sameSliceSizeSharesOneList()
 
     std::unique_ptr<TabcButtonGlyph> &gone = stripGoesFirst ? stripGlyph : singleGlyph;
     std::unique_ptr<TabcButtonGlyph> &kept = stripGoesFirst ? singleGlyph : stripGlyph;
-    const QColor keptUp = stripGoesFirst ? kSliceColour[4] : kSliceColour[0];
-    const QColor keptDisabled = stripGoesFirst ? kShadow : kSliceColour[1];
+    const QColor keptUp = stripGoesFirst ? kSliceColor[4] : kSliceColor[0];
+    const QColor keptDisabled = stripGoesFirst ? kShadow : kSliceColor[1];
     gone.reset();
 
     QVERIFY(GlyphCache);
@@ -967,9 +967,9 @@ void TestButtonGlyph::sameSliceSizeSharesOneList()
 
 void TestButtonGlyph::imageListEntry()
 {
-    const QColor entryColour(40, 160, 80);
+    const QColor entryColor(40, 160, 80);
     auto images = std::make_unique<TabcImageList>(6, 6);
-    images->Add(picture(6, 6, entryColour));
+    images->Add(picture(6, 6, entryColor));
 
     TabcButtonGlyph glyph;
     glyph.setColor(kFaceColor);
@@ -980,26 +980,26 @@ void TestButtonGlyph::imageListEntry()
     // The entry wins over the picture and is never cut into slices.
     QCOMPARE(int(glyph.NumGlyphs()), 1);
     QImage canvas = drawn(glyph, abtUp, 12, 12);
-    CHECK_PIXEL(canvas, QPoint(2, 2), entryColour);
+    CHECK_PIXEL(canvas, QPoint(2, 2), entryColor);
     CHECK_PIXEL(canvas, QPoint(0, 5), kFace);
     CHECK_PIXEL(canvas, QPoint(6, 2), kBackground);
 
     // A change of the list's contents throws the built images away.
     QVERIFY(glyph.StateImage(abtUp) >= 0);
-    images->Replace(0, picture(6, 6, kSliceColour[3]));
+    images->Replace(0, picture(6, 6, kSliceColor[3]));
     QCOMPARE(glyph.StateImage(abtUp), -1);
-    CHECK_PIXEL(drawn(glyph, abtUp, 12, 12), QPoint(2, 2), kSliceColour[3]);
+    CHECK_PIXEL(drawn(glyph, abtUp, 12, 12), QPoint(2, 2), kSliceColor[3]);
 
     // An index past the list's end selects nothing: the picture shows again.
     glyph.setImageIndex(1);
     QCOMPARE(int(glyph.NumGlyphs()), 2);
-    CHECK_PIXEL(drawn(glyph, abtUp, 12, 12), QPoint(2, 2), kSliceColour[0]);
+    CHECK_PIXEL(drawn(glyph, abtUp, 12, 12), QPoint(2, 2), kSliceColor[0]);
 
     // A list that goes away is forgotten.
     glyph.setImageIndex(0);
     images.reset();
     QVERIFY(!glyph.Images());
-    CHECK_PIXEL(drawn(glyph, abtUp, 12, 12), QPoint(2, 2), kSliceColour[0]);
+    CHECK_PIXEL(drawn(glyph, abtUp, 12, 12), QPoint(2, 2), kSliceColor[0]);
 }
 
 void TestButtonGlyph::compactStorage()
@@ -1011,10 +1011,10 @@ void TestButtonGlyph::compactStorage()
     glyph.setPicture(bitmapOf(strip(2)));
     glyph.OnChange = [&changes] { ++changes; };
 
-    CHECK_PIXEL(drawn(glyph, abtUp, kSlice, kSlice), QPoint(5, 5), kSliceColour[0]);
+    CHECK_PIXEL(drawn(glyph, abtUp, kSlice, kSlice), QPoint(5, 5), kSliceColor[0]);
     QVERIFY(glyph.PictureCompacted());
     // Kept away and brought back for the next image, without counting as a change of the picture.
-    CHECK_PIXEL(drawn(glyph, abtDisabled, kSlice, kSlice), QPoint(5, 5), kSliceColour[1]);
+    CHECK_PIXEL(drawn(glyph, abtDisabled, kSlice, kSlice), QPoint(5, 5), kSliceColor[1]);
     QVERIFY(glyph.PictureCompacted());
     QCOMPARE(changes, 0);
     QCOMPARE(int(glyph.NumGlyphs()), 2);
@@ -1026,11 +1026,11 @@ void TestButtonGlyph::compactStorage()
     QVERIFY(!glyph.PictureCompacted());
     auto *bitmap = dynamic_cast<tk::BitmapImage *>(picture.graphic());
     QVERIFY(bitmap);
-    QCOMPARE(bitmap->image().pixelColor(15, 5), kSliceColour[1]);
+    QCOMPARE(bitmap->image().pixelColor(15, 5), kSliceColor[1]);
     QCOMPARE(changes, 0);
 
     // A new picture replaces what was kept.
-    CHECK_PIXEL(drawn(glyph, abtHot, kSlice, kSlice), QPoint(5, 5), kSliceColour[0]);
+    CHECK_PIXEL(drawn(glyph, abtHot, kSlice, kSlice), QPoint(5, 5), kSliceColor[0]);
     QVERIFY(glyph.PictureCompacted());
     glyph.setPicture(nullptr);
     QVERIFY(!glyph.PictureCompacted());
@@ -1068,7 +1068,7 @@ void TestButtonGlyph::smallPictureStream()
     QCOMPARE(back.width(), source.width());
     QCOMPARE(back.height(), source.height());
     if (bitmap)
-        QCOMPARE(dynamic_cast<tk::BitmapImage *>(back.graphic())->image().pixelColor(15, 5), kSliceColour[1]);
+        QCOMPARE(dynamic_cast<tk::BitmapImage *>(back.graphic())->image().pixelColor(15, 5), kSliceColor[1]);
 }
 
 void TestButtonGlyph::fileFormatsLookup()

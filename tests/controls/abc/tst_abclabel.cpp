@@ -1,6 +1,6 @@
 #include "abclabel.h"
 
-#include "../../support/colours.h"
+#include "../../support/testcolors.h"
 #include "../../support/errorboxes.h"
 #include "../../support/pointernotices.h"
 #include "../../support/wavelists.h"
@@ -100,7 +100,7 @@ private Q_SLOTS:
     void autoSizeMeasuresOwnText_data();
     void autoSizeMeasuresOwnText();
     void mouseEvents();
-    void parentColourAndFont();
+    void parentColorAndFont();
     void alignFollowsParent_data();
     void alignFollowsParent();
     void focusControlTakesAccelerator();
@@ -741,7 +741,7 @@ void TestLinkLabel::mouseEvents()
     QVERIFY(!label->pressed());
 }
 
-void TestLinkLabel::parentColourAndFont()
+void TestLinkLabel::parentColorAndFont()
 {
     TabcMouseLabel label(m_window.get());
     QVERIFY(!label.ParentColor());

@@ -34,7 +34,7 @@ const QSize kProgramButton(170, 45);
 constexpr int kPictureWidth = 177, kPictureHeight = 54;
 const QPoint kSecondTransparent(5, 10);
 
-QColor pictureColour(int x, int y)
+QColor pictureColor(int x, int y)
 {
     return QColor(x, y, 100);
 }
@@ -44,8 +44,8 @@ QByteArray programPicture()
     QImage image(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
     for (int y = 0; y < kPictureHeight; ++y)
         for (int x = 0; x < kPictureWidth; ++x)
-            image.setPixelColor(x, y, pictureColour(x, y));
-    image.setPixelColor(kSecondTransparent, pictureColour(0, kPictureHeight - 1));
+            image.setPixelColor(x, y, pictureColor(x, y));
+    image.setPixelColor(kSecondTransparent, pictureColor(0, kPictureHeight - 1));
     return bmpBytes(image);
 }
 
@@ -113,7 +113,7 @@ private Q_SLOTS:
     void repeatStopsOutside();
     void sounds();
     void soundListDestroyed();
-    void colourChange();
+    void colorChange();
     void handlerDeletesButton_data();
     void handlerDeletesButton();
     void disabledLookWins_data();
@@ -212,36 +212,36 @@ void TestSpeedButton::programLooks_data()
 {
     QTest::addColumn<Stage>("stage");
     QTest::addColumn<QPoint>("pixel");
-    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<QColor>("color");
 
-    QTest::newRow("rest: corner shows picture (3,4)") << Stage::Rest << QPoint(0, 0) << pictureColour(3, 4);
+    QTest::newRow("rest: corner shows picture (3,4)") << Stage::Rest << QPoint(0, 0) << pictureColor(3, 4);
     QTest::newRow("rest: far corner shows picture (172,48)")
-        << Stage::Rest << QPoint(169, 44) << pictureColour(172, 48);
+        << Stage::Rest << QPoint(169, 44) << pictureColor(172, 48);
     QTest::newRow("rest: transparent pixel shows the face")
         << Stage::Rest << kSecondTransparent - QPoint(3, 4) << kFace;
     QTest::newRow("hot: top-left light") << Stage::Hot << QPoint(0, 0) << kHighlight;
     QTest::newRow("hot: bottom-right dark") << Stage::Hot << QPoint(169, 44) << kShadow;
     QTest::newRow("hot: top-right belongs to the right side") << Stage::Hot << QPoint(169, 0) << kShadow;
-    QTest::newRow("hot: picture stays at (-3,-4)") << Stage::Hot << QPoint(1, 1) << pictureColour(4, 5);
+    QTest::newRow("hot: picture stays at (-3,-4)") << Stage::Hot << QPoint(1, 1) << pictureColor(4, 5);
     QTest::newRow("pressed: top-left dark") << Stage::Pressed << QPoint(0, 0) << kShadow;
     QTest::newRow("pressed: bottom-right light") << Stage::Pressed << QPoint(169, 44) << kHighlight;
-    QTest::newRow("pressed: picture at (-2,-3)") << Stage::Pressed << QPoint(1, 1) << pictureColour(3, 4);
-    QTest::newRow("pressed: inside pixel moved") << Stage::Pressed << QPoint(50, 20) << pictureColour(52, 23);
-    QTest::newRow("dragged out: no frame") << Stage::DraggedOutside << QPoint(0, 0) << pictureColour(3, 4);
+    QTest::newRow("pressed: picture at (-2,-3)") << Stage::Pressed << QPoint(1, 1) << pictureColor(3, 4);
+    QTest::newRow("pressed: inside pixel moved") << Stage::Pressed << QPoint(50, 20) << pictureColor(52, 23);
+    QTest::newRow("dragged out: no frame") << Stage::DraggedOutside << QPoint(0, 0) << pictureColor(3, 4);
     QTest::newRow("dragged out: picture back at (-3,-4)")
-        << Stage::DraggedOutside << QPoint(50, 20) << pictureColour(53, 24);
+        << Stage::DraggedOutside << QPoint(50, 20) << pictureColor(53, 24);
     QTest::newRow("dragged out: bottom-right no frame")
-        << Stage::DraggedOutside << QPoint(169, 44) << pictureColour(172, 48);
+        << Stage::DraggedOutside << QPoint(169, 44) << pictureColor(172, 48);
     QTest::newRow("released inside: hot frame") << Stage::ReleasedInside << QPoint(0, 0) << kHighlight;
     QTest::newRow("released inside: picture at (-3,-4)")
-        << Stage::ReleasedInside << QPoint(50, 20) << pictureColour(53, 24);
+        << Stage::ReleasedInside << QPoint(50, 20) << pictureColor(53, 24);
 }
 
 void TestSpeedButton::programLooks()
 {
     QFETCH(Stage, stage);
     QFETCH(QPoint, pixel);
-    QFETCH(QColor, colour);
+    QFETCH(QColor, color);
 
     TabcRepSpeedBtn *button = makeButton();
     int clicks = 0;
@@ -256,7 +256,7 @@ void TestSpeedButton::programLooks()
     if (stage == Stage::ReleasedInside)
         release(inside);
 
-    QCOMPARE(look(button).pixelColor(pixel), colour);
+    QCOMPARE(look(button).pixelColor(pixel), color);
     QCOMPARE(clicks, stage == Stage::ReleasedInside ? 1 : 0);
     if (stage == Stage::DraggedOutside)
         release(outside);
@@ -642,7 +642,7 @@ void TestSpeedButton::soundListDestroyed()
     clickAt(centre(button)); // must not reach the freed list
 }
 
-void TestSpeedButton::colourChange()
+void TestSpeedButton::colorChange()
 {
     TabcRepSpeedBtn *button = makeButton();
     const QPoint transparent = kSecondTransparent - QPoint(3, 4);

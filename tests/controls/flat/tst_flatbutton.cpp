@@ -4,7 +4,7 @@
 
 #include "../../support/activation.h"
 #include "../../support/blocks.h"
-#include "../../support/colours.h"
+#include "../../support/testcolors.h"
 #include "../../support/errorboxes.h"
 #include "../../support/pointernotices.h"
 #include "application.h"
@@ -33,7 +33,7 @@ namespace {
 struct Pixel {
     const char *name;
     QPoint at;
-    QColor colour;
+    QColor color;
 };
 
 const QColor kWhite(255, 255, 255);
@@ -42,7 +42,7 @@ const QColor kCloseFace(255, 209, 87);    // the program's close button, 5755391
 const QColor kFocusedFace(235, 234, 225); // default ColorFocused
 const QColor kDownFace(217, 214, 197);    // default ColorDown
 const QColor kBorder(160, 150, 131);      // default ColorBorder
-const QColor kHostColour(40, 90, 160);    // the window the buttons sit on
+const QColor kHostColor(40, 90, 160);    // the window the buttons sit on
 const QColor kBtnFace(212, 208, 200);
 const QColor kBtnShadow(128, 128, 128);
 const QColor kBtnHighlight(255, 255, 255);
@@ -80,14 +80,14 @@ class TestFlatButton : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void parentFontColour_data();
-    void parentFontColour();
+    void parentFontColor_data();
+    void parentFontColor();
     void sameParentSameFace();
     void init();
     void cleanup();
 
     void defaults();
-    void takesFlatPanelColour();
+    void takesFlatPanelColor();
     void looks_data();
     void looks();
     void pressedCaptionMovesOnePixel();
@@ -202,11 +202,11 @@ void TestFlatButton::verifyPixels(const QImage &image, const QList<Pixel> &pixel
 {
     for (const Pixel &p : pixels) {
         const QColor actual = image.pixelColor(p.at);
-        QVERIFY2(actual == p.colour,
+        QVERIFY2(actual == p.color,
                  qPrintable(u"%1 (%2,%3): expected %4, got %5"_s.arg(QLatin1StringView(p.name))
                                 .arg(p.at.x())
                                 .arg(p.at.y())
-                                .arg(describe(p.colour), describe(actual))));
+                                .arg(describe(p.color), describe(actual))));
     }
 }
 
@@ -215,7 +215,7 @@ void TestFlatButton::init()
     m_clicks = 0;
     m_host = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
     QPalette palette = m_host->palette();
-    palette.setColor(QPalette::Window, kHostColour);
+    palette.setColor(QPalette::Window, kHostColor);
     m_host->setPalette(palette);
     m_host->setAutoFillBackground(true);
     m_host->setGeometry(100, 100, 320, 220);
@@ -240,7 +240,7 @@ void TestFlatButton::defaults()
     QVERIFY(!b->TabStop());
     QCOMPARE(b->focusPolicy() & Qt::TabFocus, 0);
     QVERIFY(b->ParentColor());
-    QCOMPARE(tk::toQColor(b->Color()), kHostColour);
+    QCOMPARE(tk::toQColor(b->Color()), kHostColor);
     QCOMPARE(tk::toQColor(b->ColorFocused()), kFocusedFace);
     QCOMPARE(tk::toQColor(b->ColorDown()), kDownFace);
     QCOMPARE(tk::toQColor(b->ColorBorder()), kBorder);
@@ -273,7 +273,7 @@ void TestFlatButton::defaults()
     QCOMPARE(orphan.Color(), tk::clBtnFace);
 }
 
-void TestFlatButton::takesFlatPanelColour()
+void TestFlatButton::takesFlatPanelColor()
 {
     auto *panel = new TFlatPanel(m_host.get());
     panel->setColor(11794687); // pale yellow
@@ -1164,8 +1164,8 @@ void TestFlatButton::glyphLooks_data()
     // Cells of 8 x 8 in red, green, blue, yellow; each cell's bottom-left pixel is magenta, the strip's
     // transparent colour. Coordinates are relative to the glyph origin.
     const QColor red(255, 0, 0), green(0, 255, 0), blue(0, 0, 255), yellow(255, 255, 0);
-    auto cellLook = [](const char *name, QColor colour, QColor behindKey) {
-        return QList<Pixel>{{name, {3, 3}, colour}, {"transparent corner: face", {0, 7}, behindKey}};
+    auto cellLook = [](const char *name, QColor color, QColor behindKey) {
+        return QList<Pixel>{{name, {3, 3}, color}, {"transparent corner: face", {0, 7}, behindKey}};
     };
     QTest::newRow("2 cells, up: cell 0") << 2 << Reach::Idle << cellLook("cell 0: red", red, kCloseFace);
     QTest::newRow("2 cells, disabled: cell 1 as it is")
@@ -1201,11 +1201,11 @@ void TestFlatButton::glyphLooks()
     QFETCH(Reach, reach);
     QFETCH(QList<Pixel>, pixels);
 
-    const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 255, 0)};
+    const QColor colors[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 255, 0)};
     QImage strip(8 * cells, 8, QImage::Format_RGB32);
     for (int i = 0; i < cells; ++i) {
         QPainter p(&strip);
-        p.fillRect(i * 8, 0, 8, 8, colours[i]);
+        p.fillRect(i * 8, 0, 8, 8, colors[i]);
         p.fillRect(i * 8, 7, 1, 1, QColor(255, 0, 255));
     }
     if (cells == 1) {
@@ -1240,7 +1240,7 @@ void TestFlatButton::glyphLooks()
     QCOMPARE(origin, centred + (reach == Reach::Press || reach == Reach::Latched ? QPoint(1, 1) : QPoint()));
     QList<Pixel> shifted;
     for (const Pixel &p : pixels)
-        shifted.append({p.name, p.at + origin, p.colour});
+        shifted.append({p.name, p.at + origin, p.color});
     verifyPixels(look, shifted);
 }
 
@@ -1277,7 +1277,7 @@ void TestFlatButton::transparentModes_data()
     // The button (73 x 33) lies over the window's face on its left half and over a windowless block
     // (orange) on its right half; a windowed block (green) overlaps its bottom-right corner.
     const QColor orange(250, 140, 20);
-    const QList<Pixel> seeThrough = {{"left half: window colour", {10, 5}, kHostColour},
+    const QList<Pixel> seeThrough = {{"left half: window colour", {10, 5}, kHostColor},
                                      {"right half: windowless block", {60, 5}, orange},
                                      {"under the windowed block: windowless block", {68, 28}, orange}};
     const QList<Pixel> ownFace = {{"left half: focused face", {10, 5}, kFocusedFace},
@@ -1455,9 +1455,9 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-void TestFlatButton::parentFontColour_data()
+void TestFlatButton::parentFontColor_data()
 {
-    QTest::addColumn<bool>("ownColour"); // the button is given a font colour of its own
+    QTest::addColumn<bool>("ownColor"); // the button is given a font colour of its own
     QTest::addColumn<bool>("parentFont");
     QTest::addColumn<QColor>("caption");
     QTest::newRow("ParentFont: the panel's font colour") << false << true << QColor(200, 0, 0);
@@ -1465,9 +1465,9 @@ void TestFlatButton::parentFontColour_data()
 }
 
 // The caption is an all-ink block, so its middle pixel is the colour it is drawn in.
-void TestFlatButton::parentFontColour()
+void TestFlatButton::parentFontColor()
 {
-    QFETCH(bool, ownColour);
+    QFETCH(bool, ownColor);
     QFETCH(bool, parentFont);
     QFETCH(QColor, caption);
 
@@ -1483,7 +1483,7 @@ void TestFlatButton::parentFontColour()
     auto *button = new TFlatButton(panel);
     button->setGeometry(10, 10, 60, 40);
     button->setCaption(QString(QChar(0x2588)));
-    if (ownColour)
+    if (ownColor)
         button->setFontColor(tk::TColor(200) << 16);
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
@@ -1498,7 +1498,7 @@ void TestFlatButton::sameParentSameFace()
         QWidget host;
         if (ownPalette) {
             QPalette palette = host.palette();
-            palette.setColor(QPalette::Window, kHostColour);
+            palette.setColor(QPalette::Window, kHostColor);
             host.setPalette(palette);
         }
         auto *button = new TFlatButton(&host);

@@ -1,6 +1,6 @@
 #include "TFlatHintUnit.h"
 
-#include "../../support/colours.h"
+#include "../../support/testcolors.h"
 #include "application.h"
 #include "canvas.h"
 #include "control.h"
@@ -128,8 +128,8 @@ private Q_SLOTS:
     void forwardShowHint_data();
     void forwardShowHint();
     void defaults();
-    void colourSetterOnlyStores_data();
-    void colourSetterOnlyStores();
+    void colorSetterOnlyStores_data();
+    void colorSetterOnlyStores();
     void findFlatHint_data();
     void findFlatHint();
     void twoComponents();
@@ -143,8 +143,8 @@ private Q_SLOTS:
     void paint();
     void textBox_data();
     void textBox();
-    void colourChangeWhileShown_data();
-    void colourChangeWhileShown();
+    void colorChangeWhileShown_data();
+    void colorChangeWhileShown();
     void showHintThroughApplication_data();
     void showHintThroughApplication();
     void handlerDeletes_data();
@@ -320,7 +320,7 @@ void TestFlatHint::defaults()
     QVERIFY(!m_hint->OnShowHint);
 }
 
-void TestFlatHint::colourSetterOnlyStores_data()
+void TestFlatHint::colorSetterOnlyStores_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("changed"); // which colour takes the value; -1: none
@@ -332,19 +332,19 @@ void TestFlatHint::colourSetterOnlyStores_data()
     QTest::newRow("-1: no such colour") << -1 << -1;
 }
 
-void TestFlatHint::colourSetterOnlyStores()
+void TestFlatHint::colorSetterOnlyStores()
 {
     QFETCH(int, index);
     QFETCH(int, changed);
-    auto colours = [this] {
+    auto colors = [this] {
         return QList<tk::TColor>{m_hint->ColorBackground(), m_hint->ColorBorder(), m_hint->ColorArrowBackground(),
                                  m_hint->ColorArrow()};
     };
-    QList<tk::TColor> expected = colours();
+    QList<tk::TColor> expected = colors();
     if (changed >= 0)
         expected[changed] = tk::clTeal;
     m_hint->SetColors(index, tk::clTeal);
-    QCOMPARE(colours(), expected);
+    QCOMPARE(colors(), expected);
 
     // MaxHintWidth, too, is kept as it comes.
     m_hint->setMaxHintWidth(-7);
@@ -426,7 +426,7 @@ void TestFlatHint::withoutComponent()
     const QImage image = window->grab().toImage();
     const struct {
         QPoint pixel;
-        QColor colour;
+        QColor color;
         const char *name;
     } expected[] = {
         {{0, 0}, QColor(0, 0, 0), "frame corner (0,0): black"},
@@ -436,7 +436,7 @@ void TestFlatHint::withoutComponent()
     };
     for (const auto &e : expected)
         QVERIFY2(
-            image.pixelColor(e.pixel) == e.colour,
+            image.pixelColor(e.pixel) == e.color,
             qPrintable(u"%1 is %2"_s.arg(QLatin1StringView(e.name), describe(image.pixelColor(e.pixel)))));
 }
 
@@ -589,7 +589,7 @@ void TestFlatHint::paint()
     const QRect textRect = stripOnLeft ? QRect(QPoint(15, 1), QPoint(W - 2, H - 2)) : QRect(QPoint(1, 1), QPoint(W - 16, H - 2));
     struct Named {
         QPoint pixel;
-        QColor colour;
+        QColor color;
         QString name;
     };
     QList<Named> expected;
@@ -609,11 +609,11 @@ void TestFlatHint::paint()
     const QPoint tip(stripOnLeft ? 3 : W - 4, arrowAtTop ? 3 : H - 4);
     expected << Named{tip, arrow, u"arrow tip"_s};
     for (const Named &e : expected)
-        QVERIFY2(image.pixelColor(e.pixel) == e.colour,
+        QVERIFY2(image.pixelColor(e.pixel) == e.color,
                  qPrintable(u"%1 pixel (%2,%3) should be %4, is %5"_s.arg(e.name)
                                 .arg(e.pixel.x())
                                 .arg(e.pixel.y())
-                                .arg(describe(e.colour), describe(image.pixelColor(e.pixel)))));
+                                .arg(describe(e.color), describe(image.pixelColor(e.pixel)))));
     QCOMPARE(window->ArrowPoint(), tip);
 
     // The arrow: exactly the pixels of its 17 segments, nothing more, and everything else in the strip
@@ -683,7 +683,7 @@ void TestFlatHint::textBox()
                     describe(image.pixelColor(x, y)), describe(expected.pixelColor(x, y)))));
 }
 
-void TestFlatHint::colourChangeWhileShown_data()
+void TestFlatHint::colorChangeWhileShown_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<QPoint>("pixel"); // below right: strip on the left, arrow at the top
@@ -693,7 +693,7 @@ void TestFlatHint::colourChangeWhileShown_data()
     QTest::newRow("arrow, tip pixel (3,3)") << 3 << QPoint(3, 3);
 }
 
-void TestFlatHint::colourChangeWhileShown()
+void TestFlatHint::colorChangeWhileShown()
 {
     QFETCH(int, index);
     QFETCH(QPoint, pixel);

@@ -2,7 +2,7 @@
 #include "TFlatPanelUnit.h"
 
 #include "../../support/activation.h"
-#include "../../support/colours.h"
+#include "../../support/testcolors.h"
 #include "../../support/pointernotices.h"
 #include "application.h"
 #include "colors.h"
@@ -128,7 +128,7 @@ private Q_SLOTS:
     void init();
 
     void defaults();
-    void createdInPanelRestsInItsColour();
+    void createdInPanelRestsInItsColor();
     void textArea_data();
     void textArea();
 
@@ -143,15 +143,15 @@ private Q_SLOTS:
     void scrollBarBand_data();
     void scrollBarBand();
 
-    void colourSetters_data();
-    void colourSetters();
+    void colorSetters_data();
+    void colorSetters();
     void followsFlatPanel();
     void parentColor_data();
     void parentColor();
-    void systemColourChange();
-    void advancedColours_data();
-    void advancedColours();
-    void stepWithoutAdvancedColoursChangesNothing();
+    void systemColorChange();
+    void advancedColors_data();
+    void advancedColors();
+    void stepWithoutAdvancedColorsChangesNothing();
 
     void lineBreaks_data();
     void lineBreaks();
@@ -196,7 +196,7 @@ void TestFlatMemo::defaults()
     QCOMPARE(look.pixelColor(120, 70), QColor(235, 234, 225));
 }
 
-void TestFlatMemo::createdInPanelRestsInItsColour()
+void TestFlatMemo::createdInPanelRestsInItsColor()
 {
     TFlatPanel panel(nullptr);
     panel.setColor(rgb(10, 120, 200));
@@ -414,7 +414,7 @@ void TestFlatMemo::scrollBarBand()
     QCOMPARE(look.pixelColor(196, 116) == face, cornerInFace);
 }
 
-void TestFlatMemo::colourSetters_data()
+void TestFlatMemo::colorSetters_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<tk::TColor>("focused");
@@ -431,7 +431,7 @@ void TestFlatMemo::colourSetters_data()
         << -1 << tk::clWhite << tk::TColor(8623776) << tk::TColor(14805739) << true;
 }
 
-void TestFlatMemo::colourSetters()
+void TestFlatMemo::colorSetters()
 {
     QFETCH(int, index);
     QFETCH(tk::TColor, focused);
@@ -513,7 +513,7 @@ void TestFlatMemo::followsFlatPanel()
     QCOMPARE(own->ColorFlat(), rgb(0, 0, 200));
 }
 
-void TestFlatMemo::systemColourChange()
+void TestFlatMemo::systemColorChange()
 {
     TFlatPanel panel(nullptr);
     panel.setColor(tk::clBtnFace);
@@ -538,9 +538,9 @@ void TestFlatMemo::systemColourChange()
     QCOMPARE(ownLook.pixelColor(0, 0), QColor(40, 50, 60));
 }
 
-void TestFlatMemo::advancedColours_data()
+void TestFlatMemo::advancedColors_data()
 {
-    QTest::addColumn<tk::TColor>("parentColour");
+    QTest::addColumn<tk::TColor>("parentColor");
     QTest::addColumn<int>("stepFocused");
     QTest::addColumn<int>("stepBorder");
     QTest::addColumn<tk::TColor>("focused");
@@ -560,15 +560,15 @@ void TestFlatMemo::advancedColours_data()
     QTest::newRow("step above 100 counts as 100") << tk::clWhite << 10 << 250 << grey(106) << grey(159);
 }
 
-void TestFlatMemo::advancedColours()
+void TestFlatMemo::advancedColors()
 {
-    QFETCH(tk::TColor, parentColour);
+    QFETCH(tk::TColor, parentColor);
     QFETCH(int, stepFocused);
     QFETCH(int, stepBorder);
     QFETCH(tk::TColor, focused);
     QFETCH(tk::TColor, border);
     TFlatPanel panel(nullptr);
-    panel.setColor(parentColour);
+    panel.setColor(parentColor);
     panel.resize(300, 200);
     auto *memo = new TFlatMemo(&panel);
     memo->setColorFlat(rgb(200, 0, 0));
@@ -578,16 +578,16 @@ void TestFlatMemo::advancedColours()
     memo->setAdvColorBorder(TAdvColors(stepBorder));
     memo->setUseAdvColors(true);
     QVERIFY(memo->ParentColor());
-    QCOMPARE(memo->ColorFlat(), parentColour);
+    QCOMPARE(memo->ColorFlat(), parentColor);
     QCOMPARE(memo->ColorFocused(), focused);
     QCOMPARE(memo->ColorBorder(), border);
     // The outline (0,0) in the derived border colour, the resting band (1,1) in the parent's.
     const QImage look = memo->grab().toImage();
     QCOMPARE(look.pixelColor(0, 0), tk::toQColor(border));
-    QCOMPARE(look.pixelColor(1, 1), tk::toQColor(parentColour));
+    QCOMPARE(look.pixelColor(1, 1), tk::toQColor(parentColor));
 }
 
-void TestFlatMemo::stepWithoutAdvancedColoursChangesNothing()
+void TestFlatMemo::stepWithoutAdvancedColorsChangesNothing()
 {
     QWidget white;
     QPalette palette = white.palette();

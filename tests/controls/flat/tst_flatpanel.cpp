@@ -7,7 +7,7 @@
 #include "errors.h"
 
 #include "blocks.h"
-#include "colours.h"
+#include "testcolors.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -31,7 +31,7 @@ const QColor kButtonFace(212, 208, 200);  // clBtnFace of the classic scheme
 const QColor kBtnHighlight(255, 255, 255);
 const QColor kBtnShadow(128, 128, 128);
 const QColor kText(0, 0, 0);          // clWindowText
-const QColor kHostColour(40, 60, 90); // the window the panels sit on
+const QColor kHostColor(40, 60, 90); // the window the panels sit on
 
 constexpr tk::TColor kProgramFaceValue = 11794687;
 // A caption that is all ink: its pixels are the text colour wherever the character lies.
@@ -53,11 +53,11 @@ QColor pixelOf(QWidget *widget, QPoint p)
 }
 
 // A window of a plain colour for the panels to sit on.
-std::unique_ptr<QWidget> makeHost(QColor colour = kHostColour)
+std::unique_ptr<QWidget> makeHost(QColor color = kHostColor)
 {
     auto host = std::make_unique<QWidget>();
     QPalette palette = host->palette();
-    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Window, color);
     host->setPalette(palette);
     host->setAutoFillBackground(true);
     host->setFont(pinnedFont());
@@ -144,13 +144,13 @@ QRect blockInk(QSize panel, tk::TAlignment alignment)
 
 enum PanelSetup { DefaultPanel, ProgramPanel, TinyPanel, SmallPanel };
 enum class PanelHook { Click, DblClick, Resize };
-enum ColourStep { NoStep, SetOwnColour, BackToParentColour, ParentChangesColour, Reparent };
+enum ColorStep { NoStep, SetOwnColor, BackToParentColor, ParentChangesColor, Reparent };
 
 } // namespace
 
 Q_DECLARE_METATYPE(tk::TAlignment)
 Q_DECLARE_METATYPE(PanelSetup)
-Q_DECLARE_METATYPE(ColourStep)
+Q_DECLARE_METATYPE(ColorStep)
 Q_DECLARE_METATYPE(PanelHook)
 
 class TestFlatPanel : public QObject {
@@ -163,8 +163,8 @@ private Q_SLOTS:
     void defaults();
     void faceAndFrame_data();
     void faceAndFrame();
-    void parentColour_data();
-    void parentColour();
+    void parentColor_data();
+    void parentColor();
     void captionFont();
     void captionPlacement_data();
     void captionPlacement();
@@ -175,8 +175,8 @@ private Q_SLOTS:
     void disabledLook();
     void repaintsAtOnce_data();
     void repaintsAtOnce();
-    void systemColourChange_data();
-    void systemColourChange();
+    void systemColorChange_data();
+    void systemColorChange();
     void seeThrough_data();
     void seeThrough();
     void childrenCoverTheFace();
@@ -189,20 +189,20 @@ private Q_SLOTS:
     void handlerDeletesPanel();
 
 private:
-    tk::TColor m_savedColours[tk::SystemColorCount] = {};
+    tk::TColor m_savedColors[tk::SystemColorCount] = {};
 };
 
 void TestFlatPanel::init()
 {
     for (int i = 0; i < tk::SystemColorCount; ++i)
-        m_savedColours[i] = tk::systemColor(i);
+        m_savedColors[i] = tk::systemColor(i);
 }
 
 void TestFlatPanel::cleanup()
 {
     for (int i = 0; i < tk::SystemColorCount; ++i) {
-        if (tk::systemColor(i) != m_savedColours[i])
-            tk::setSystemColor(i, m_savedColours[i]);
+        if (tk::systemColor(i) != m_savedColors[i])
+            tk::setSystemColor(i, m_savedColors[i]);
     }
 }
 
@@ -301,11 +301,11 @@ void TestFlatPanel::faceAndFrame()
     QCOMPARE(pixelOf(panel, pixel), expected);
 }
 
-void TestFlatPanel::parentColour_data()
+void TestFlatPanel::parentColor_data()
 {
     QTest::addColumn<bool>("parentIsPanel");
-    QTest::addColumn<ColourStep>("step");
-    QTest::addColumn<tk::TColor>("expectedColour");
+    QTest::addColumn<ColorStep>("step");
+    QTest::addColumn<tk::TColor>("expectedColor");
     QTest::addColumn<bool>("expectedParentColor");
 
     const tk::TColor host = rgb(40, 60, 90);
@@ -313,28 +313,28 @@ void TestFlatPanel::parentColour_data()
     // A window's colour is what its palette fills it with.
     QTest::newRow("on a window: the window's colour") << false << NoStep << host << true;
     QTest::newRow("on a window: own colour clears ParentColor")
-        << false << SetOwnColour << kProgramFaceValue << false;
+        << false << SetOwnColor << kProgramFaceValue << false;
     QTest::newRow("on a window: ParentColor again takes the window's")
-        << false << BackToParentColour << host << true;
+        << false << BackToParentColor << host << true;
     QTest::newRow("on a window: follows the window's new colour")
-        << false << ParentChangesColour << other << true;
+        << false << ParentChangesColor << other << true;
     QTest::newRow("on a window: moved to another window takes its colour")
         << false << Reparent << other << true;
     // A panel passes on its colour value itself, a system colour as a system colour.
     QTest::newRow("on a panel: the panel's clInfoBk") << true << NoStep << tk::clInfoBk << true;
     QTest::newRow("on a panel: own colour clears ParentColor")
-        << true << SetOwnColour << kProgramFaceValue << false;
+        << true << SetOwnColor << kProgramFaceValue << false;
     QTest::newRow("on a panel: ParentColor again takes the panel's")
-        << true << BackToParentColour << tk::clInfoBk << true;
+        << true << BackToParentColor << tk::clInfoBk << true;
     QTest::newRow("on a panel: follows the panel's new colour")
-        << true << ParentChangesColour << other << true;
+        << true << ParentChangesColor << other << true;
 }
 
-void TestFlatPanel::parentColour()
+void TestFlatPanel::parentColor()
 {
     QFETCH(bool, parentIsPanel);
-    QFETCH(ColourStep, step);
-    QFETCH(tk::TColor, expectedColour);
+    QFETCH(ColorStep, step);
+    QFETCH(tk::TColor, expectedColor);
     QFETCH(bool, expectedParentColor);
 
     auto host = makeHost();
@@ -353,14 +353,14 @@ void TestFlatPanel::parentColour()
     switch (step) {
     case NoStep:
         break;
-    case SetOwnColour:
+    case SetOwnColor:
         panel->setColor(kProgramFaceValue);
         break;
-    case BackToParentColour:
+    case BackToParentColor:
         panel->setColor(kProgramFaceValue);
         panel->setParentColor(true);
         break;
-    case ParentChangesColour:
+    case ParentChangesColor:
         if (outer) {
             outer->setColor(rgb(7, 8, 9));
         } else {
@@ -375,9 +375,9 @@ void TestFlatPanel::parentColour()
         break;
     }
 
-    QCOMPARE(panel->Color(), expectedColour);
+    QCOMPARE(panel->Color(), expectedColor);
     QCOMPARE(panel->ParentColor(), expectedParentColor);
-    QCOMPARE(pixelOf(panel, {92, 20}), tk::toQColor(expectedColour));
+    QCOMPARE(pixelOf(panel, {92, 20}), tk::toQColor(expectedColor));
 }
 
 void TestFlatPanel::captionFont()
@@ -608,7 +608,7 @@ void TestFlatPanel::repaintsAtOnce()
     QCOMPARE(panel->paints > before, repaints);
 }
 
-void TestFlatPanel::systemColourChange_data()
+void TestFlatPanel::systemColorChange_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<bool>("disabled");
@@ -624,7 +624,7 @@ void TestFlatPanel::systemColourChange_data()
     QTest::newRow("clBtnShadow disabled caption") << int(tk::COLOR_BTNSHADOW) << true << QPoint(-1, -1);
 }
 
-void TestFlatPanel::systemColourChange()
+void TestFlatPanel::systemColorChange()
 {
     QFETCH(int, index);
     QFETCH(bool, disabled);
@@ -773,7 +773,7 @@ void TestFlatPanel::failingClickHandler()
     QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(20, 20));
     QTRY_COMPARE(boxes.texts, QStringList{u"Panel click failed."_s});
     QVERIFY(panel->isVisible());
-    QCOMPARE(pixelOf(panel, {20, 20}), QColor(kHostColour));
+    QCOMPARE(pixelOf(panel, {20, 20}), QColor(kHostColor));
 }
 
 void TestFlatPanel::seeThroughWithoutParent()

@@ -6,7 +6,7 @@
 #include "control.h"
 
 #include "blocks.h"
-#include "colours.h"
+#include "testcolors.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -34,9 +34,9 @@ int channelDistance(tk::TColor a, tk::TColor b)
 // Colours with every kind of hue, saturation and lightness, and how far a trip through the 240 scale
 // may move a channel: half a step of lightness is about half a channel value; half a step of hue moves a
 // fully saturated channel by up to 255 * 6 / 239 / 2, a little over 3.
-void addColourTable()
+void addColorTable()
 {
-    QTest::addColumn<tk::TColor>("colour");
+    QTest::addColumn<tk::TColor>("color");
     QTest::addColumn<int>("tolerance");
     QTest::newRow("black") << tk::clBlack << 0;
     QTest::newRow("white") << tk::clWhite << 0;
@@ -130,10 +130,10 @@ const QColor kControlFace(200, 200, 200);
 
 // The glyph used by the disabled-glyph tests: black ink at (1,1), (2,1), (2,2), (0,3) and the corner (5,4),
 // one red pixel at (4,1), white elsewhere. The two-colour version has white for the red pixel.
-QImage glyphSource(bool twoColour)
+QImage glyphSource(bool twoColor)
 {
     const QPoint ink[] = {{1, 1}, {2, 1}, {2, 2}, {0, 3}, {5, 4}};
-    if (twoColour) {
+    if (twoColor) {
         QImage image(6, 5, QImage::Format_MonoLSB);
         image.setColorCount(2);
         image.setColor(0, qRgb(255, 255, 255));
@@ -219,7 +219,7 @@ private Q_SLOTS:
 
 void TestFlatUtils::scaledHslOf_data()
 {
-    QTest::addColumn<tk::TColor>("colour");
+    QTest::addColumn<tk::TColor>("color");
     QTest::addColumn<int>("H");
     QTest::addColumn<int>("S");
     QTest::addColumn<int>("L");
@@ -246,12 +246,12 @@ void TestFlatUtils::scaledHslOf_data()
 
 void TestFlatUtils::scaledHslOf()
 {
-    QFETCH(tk::TColor, colour);
+    QFETCH(tk::TColor, color);
     QFETCH(int, H);
     QFETCH(int, S);
     QFETCH(int, L);
     int h = -1, s = -1, l = -1;
-    ColorToScaledHsl(colour, h, s, l);
+    ColorToScaledHsl(color, h, s, l);
     QCOMPARE(h, H);
     QCOMPARE(s, S);
     QCOMPARE(l, L);
@@ -339,28 +339,28 @@ void TestFlatUtils::lightnessToGrey()
 
 void TestFlatUtils::roundTrip_data()
 {
-    addColourTable();
+    addColorTable();
 }
 
 void TestFlatUtils::roundTrip()
 {
-    QFETCH(tk::TColor, colour);
+    QFETCH(tk::TColor, color);
     QFETCH(int, tolerance);
 
     double h, s, l;
-    ColorToHsl(colour, h, s, l);
+    ColorToHsl(color, h, s, l);
     QVERIFY(h >= 0 && h < 1);
     QVERIFY(s >= 0 && s <= 1);
     QVERIFY(l >= 0 && l <= 1);
-    QCOMPARE(describe(tk::toQColor(HslToColor(h, s, l))), describe(tk::toQColor(colour)));
+    QCOMPARE(describe(tk::toQColor(HslToColor(h, s, l))), describe(tk::toQColor(color)));
 
     int H, S, L;
-    ColorToScaledHsl(colour, H, S, L);
+    ColorToScaledHsl(color, H, S, L);
     QVERIFY(H >= 0 && H <= HslScale - 1);
     QVERIFY(S >= 0 && S <= HslScale);
     QVERIFY(L >= 0 && L <= HslScale);
     const tk::TColor back = ScaledHslToColor(H, S, L);
-    QVERIFY2(channelDistance(back, colour) <= tolerance, qPrintable(describe(tk::toQColor(back))));
+    QVERIFY2(channelDistance(back, color) <= tolerance, qPrintable(describe(tk::toQColor(back))));
 }
 
 void TestFlatUtils::adjustLightness_data()
@@ -411,16 +411,16 @@ void TestFlatUtils::adjustLightness()
 
 void TestFlatUtils::darkenByTenKeepsBase_data()
 {
-    addColourTable();
+    addColorTable();
 }
 
 void TestFlatUtils::darkenByTenKeepsBase()
 {
     // The raise of 10 and a darkening by 10 cancel: only the trip through the 240 scale remains.
-    QFETCH(tk::TColor, colour);
+    QFETCH(tk::TColor, color);
     QFETCH(int, tolerance);
-    const tk::TColor result = AdjustLightness(colour, tk::clNone, 10, true);
-    QVERIFY2(channelDistance(result, colour) <= tolerance, qPrintable(describe(tk::toQColor(result))));
+    const tk::TColor result = AdjustLightness(color, tk::clNone, 10, true);
+    QVERIFY2(channelDistance(result, color) <= tolerance, qPrintable(describe(tk::toQColor(result))));
 }
 
 void TestFlatUtils::bevelFrame_data()
@@ -625,7 +625,7 @@ void TestFlatUtils::disabledGlyph_data()
 {
     // Source: black ink at (1,1), (2,1), (2,2), (0,3), (5,4); red at (4,1); white elsewhere.
     // Fill button face, highlight white, shadow grey 128.
-    QTest::addColumn<bool>("twoColour");
+    QTest::addColumn<bool>("twoColor");
     QTest::addColumn<tk::TColor>("mask");
     QTest::addColumn<bool>("withHighlight");
     QTest::addColumn<QPoint>("pixel");
@@ -666,12 +666,12 @@ void TestFlatUtils::disabledGlyph_data()
 
 void TestFlatUtils::disabledGlyph()
 {
-    QFETCH(bool, twoColour);
+    QFETCH(bool, twoColor);
     QFETCH(tk::TColor, mask);
     QFETCH(bool, withHighlight);
     QFETCH(QPoint, pixel);
     QFETCH(QColor, expected);
-    const QImage result = MakeDisabledGlyph(glyphSource(twoColour), mask, tk::clBtnFace, tk::clBtnHighlight,
+    const QImage result = MakeDisabledGlyph(glyphSource(twoColor), mask, tk::clBtnFace, tk::clBtnHighlight,
                                             tk::clBtnShadow, withHighlight);
     QCOMPARE(result.pixelColor(pixel), expected);
 }
@@ -709,12 +709,12 @@ void TestFlatUtils::disabledGlyphAtRatio_data()
 
 void TestFlatUtils::disabledGlyphAtRatio()
 {
-    QFETCH(bool, twoColour);
+    QFETCH(bool, twoColor);
     QFETCH(tk::TColor, mask);
     QFETCH(bool, withHighlight);
     QFETCH(QPoint, pixel);
     QFETCH(QColor, expected);
-    const QImage single = glyphSource(twoColour);
+    const QImage single = glyphSource(twoColor);
     QImage dense = single.scaled(single.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     dense.setDevicePixelRatio(2);
     const QImage result =

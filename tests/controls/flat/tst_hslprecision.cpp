@@ -71,7 +71,7 @@ int hueToChannel(double m1, double m2, double h)
     return channel(v);
 }
 
-tk::TColor colour(int r, int g, int b)
+tk::TColor color(int r, int g, int b)
 {
     return tk::TColor(r) | tk::TColor(g) << 8 | tk::TColor(b) << 16;
 }
@@ -81,11 +81,11 @@ tk::TColor scaledHslToColor(int H, int S, int L)
     const double h = nearestDouble(Q(H, 239)), s = nearestDouble(Q(S, 240)), l = nearestDouble(Q(L, 240));
     if (s == 0) {
         const int g = channel(l);
-        return colour(g, g, g);
+        return color(g, g, g);
     }
     const double m2 = l <= 0.5 ? nearestDouble(q(l) * (1 + q(s))) : nearestDouble(q(l) + q(s) - q(l) * q(s));
     const double m1 = nearestDouble(2 * q(l) - q(m2));
-    return colour(hueToChannel(m1, m2, nearestDouble(q(h) + Q(1, 3))), hueToChannel(m1, m2, h),
+    return color(hueToChannel(m1, m2, nearestDouble(q(h) + Q(1, 3))), hueToChannel(m1, m2, h),
                   hueToChannel(m1, m2, nearestDouble(q(h) - Q(1, 3))));
 }
 
@@ -141,15 +141,15 @@ class TestHslPrecision : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void scaledToColour_data();
-    void scaledToColour();
-    void colourToScaled_data();
-    void colourToScaled();
-    void sampledScaledToColour();
-    void sampledColourToScaled();
+    void scaledToColor_data();
+    void scaledToColor();
+    void colorToScaled_data();
+    void colorToScaled();
+    void sampledScaledToColor();
+    void sampledColorToScaled();
 };
 
-void TestHslPrecision::scaledToColour_data()
+void TestHslPrecision::scaledToColor_data()
 {
     QTest::addColumn<int>("H");
     QTest::addColumn<int>("S");
@@ -165,7 +165,7 @@ void TestHslPrecision::scaledToColour_data()
     QTest::newRow("80,240,120") << 80 << 240 << 120;
 }
 
-void TestHslPrecision::scaledToColour()
+void TestHslPrecision::scaledToColor()
 {
     QFETCH(int, H);
     QFETCH(int, S);
@@ -173,30 +173,30 @@ void TestHslPrecision::scaledToColour()
     QCOMPARE(ScaledHslToColor(H, S, L), scaledHslToColor(H, S, L));
 }
 
-void TestHslPrecision::colourToScaled_data()
+void TestHslPrecision::colorToScaled_data()
 {
-    QTest::addColumn<tk::TColor>("colour");
-    QTest::newRow("51,51,141: S * 240 is exactly 112.5") << colour(51, 51, 141);
-    QTest::newRow("73,239,0") << colour(73, 239, 0);
-    QTest::newRow("181,239,0") << colour(181, 239, 0);
-    QTest::newRow("187,239,0") << colour(187, 239, 0);
-    QTest::newRow("240,34,1") << colour(240, 34, 1);
-    QTest::newRow("128,240,1") << colour(128, 240, 1);
-    QTest::newRow("230,216,216") << colour(230, 216, 216);
+    QTest::addColumn<tk::TColor>("color");
+    QTest::newRow("51,51,141: S * 240 is exactly 112.5") << color(51, 51, 141);
+    QTest::newRow("73,239,0") << color(73, 239, 0);
+    QTest::newRow("181,239,0") << color(181, 239, 0);
+    QTest::newRow("187,239,0") << color(187, 239, 0);
+    QTest::newRow("240,34,1") << color(240, 34, 1);
+    QTest::newRow("128,240,1") << color(128, 240, 1);
+    QTest::newRow("230,216,216") << color(230, 216, 216);
 }
 
-void TestHslPrecision::colourToScaled()
+void TestHslPrecision::colorToScaled()
 {
-    QFETCH(tk::TColor, colour);
+    QFETCH(tk::TColor, color);
     int h = -1, s = -1, l = -1, H = -2, S = -2, L = -2;
-    ColorToScaledHsl(colour, h, s, l);
-    colorToScaledHsl(colour, H, S, L);
+    ColorToScaledHsl(color, h, s, l);
+    colorToScaledHsl(color, H, S, L);
     QCOMPARE(h, H);
     QCOMPARE(s, S);
     QCOMPARE(l, L);
 }
 
-void TestHslPrecision::sampledScaledToColour()
+void TestHslPrecision::sampledScaledToColor()
 {
     Walk walk;
     for (int i = 0; i < kSample; ++i) {
@@ -206,7 +206,7 @@ void TestHslPrecision::sampledScaledToColour()
     }
 }
 
-void TestHslPrecision::sampledColourToScaled()
+void TestHslPrecision::sampledColorToScaled()
 {
     Walk walk;
     for (int i = 0; i < kSample; ++i) {

@@ -1,4 +1,4 @@
-#include "Cp1251.h"
+#include "HelpTextEncoding.h"
 
 #include "cp1251.h"
 

@@ -1,12 +1,47 @@
-// Feeds arbitrary bytes to the wave output as a sound image: SDL's WAVE reader, the conversion to the
-// device format and the start of the sound, on SDL's dummy driver (no sound card needed).
+// Feeds arbitrary bytes to the wave output as a sound image: the image's chunks, SDL's WAVE reader
+// window by window, the conversion to the device's format and rate, and the start of the sound on SDL's
+// dummy driver (no sound card needed).
 
+#include "sdlaudio.h"
 #include "waveoutput.h"
+#include "wavestream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+// Output read from each image directly, as the device would ask for it: a few seconds at most, so that
+// a long sound does not slow the fuzzer down.
+constexpr std::size_t readBytes = 4096;
+constexpr int maxReads = 64;
+
+void readThrough(const std::uint8_t *data, std::size_t size)
+{
+    static tk::sdl::AudioApi api;
+    static const bool loaded = tk::sdl::loadAudioApi(tk::sdl::libraryName, api);
+    if (!loaded)
+        std::abort();
+    // A device rate that every common sound rate has to be converted to.
+    SDL_AudioSpec device{};
+    device.freq = 48000;
+    device.format = AUDIO_S16SYS;
+    device.channels = 2;
+    auto stream = tk::WaveStream::open(api, data, size, device);
+    if (!stream)
+        return;
+    static Uint8 buffer[readBytes];
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < maxReads && stream->read(buffer, readBytes) == readBytes; ++i) {
+        }
+        // The next pass of a loop starts from the first sample again.
+        stream->rewind();
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -16,6 +51,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    if (size > 0)
+        readThrough(data, size);
     tk::WaveOutput &output = tk::WaveOutput::process();
     // With its length known, as a list of images plays it.
     if (size > 0)
@@ -28,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (riff + 8 <= size)
             output.play(data, 0, tk::SND_ASYNC | tk::SND_MEMORY | tk::SND_LOOP);
     }
+    // The input is freed when this returns: the output must have stopped reading it.
     output.stop();
     return 0;
 }

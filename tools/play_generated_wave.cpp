@@ -24,6 +24,8 @@ public:
     {
         FWaveData = m_image.isEmpty() ? nullptr : m_image.constData();
     }
+    // The sound is read from the image while it plays.
+    ~ToneWave() override { ReleaseImage(m_image.constData()); }
 
 private:
     QByteArray m_image;

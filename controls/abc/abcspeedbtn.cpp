@@ -247,6 +247,7 @@ void TabcCustomPicSpeedBtn::setCaption(const QString &caption)
     if (caption == m_caption)
         return;
     m_caption = caption;
+    setAccelerator(caption);
     update();
 }
 
@@ -478,6 +479,17 @@ void TabcCustomPicSpeedBtn::MouseUp(tk::TMouseButton button, tk::TShiftState shi
     repaint();
 }
 
+void TabcCustomPicSpeedBtn::acceleratorTyped()
+{
+    // A whole press and release at the top-left corner, which clicks.
+    const tk::TShiftState shift = tk::ssAlt;
+    beginPress();
+    if (!tk::callOut(this, [&] { MouseDown(tk::mbLeft, shift, 0, 0); }))
+        return;
+    endPress();
+    tk::callOut(this, [&] { MouseUp(tk::mbLeft, shift, 0, 0); });
+}
+
 void TabcCustomPicSpeedBtn::pressLost()
 {
     m_pressing = false;
@@ -542,6 +554,12 @@ bool TabcCustomPicSpeedBtn::event(QEvent *event)
             m_pointerOver = false;
             if (!pointerLeft())
                 return true;
+        }
+        break;
+    case QEvent::Shortcut:
+        if (isAccelerator(event) && isEnabled()) {
+            acceleratorTyped();
+            return true;
         }
         break;
     case tk::SystemColorsChangedType:

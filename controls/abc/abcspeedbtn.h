@@ -141,6 +141,7 @@ private:
     void notifyGroup();
     void buttonPressed(int groupIndex, TabcCustomPicSpeedBtn *sender);
     bool press(QMouseEvent *event, bool doubleClick);
+    void acceleratorTyped();
     bool inside(int x, int y) const;
     unsigned biDiFlags() const;
     void syncEnabledState();

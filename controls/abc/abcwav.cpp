@@ -50,6 +50,11 @@ void TabcCustomWave::Stop()
     tk::PlaySound(nullptr, 0, 0);
 }
 
+void TabcCustomWave::ReleaseImage(const void *image)
+{
+    tk::WaveOutput::process().stopReading(image);
+}
+
 TabcCustomWaveList::TabcCustomWaveList(QObject *owner) : TabcCustomWave(owner)
 {
 }

@@ -17,8 +17,9 @@ enum TabcWavePlayMode : std::uint8_t {
 };
 
 // Plays one wave sound held as a RIFF WAVE image in memory. Descendants hold the sound data: they set
-// FWaveData and keep the image alive while they may still play it. Only one sound sounds in the process
-// at a time; starting one or stopping ends the one before.
+// FWaveData and keep the image alive while a sound started from it may still be playing, since the sound
+// is read from the image as it plays; ReleaseImage ends such a sound before its image goes. Only one
+// sound sounds in the process at a time; starting one or stopping ends the one before.
 class TabcCustomWave : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +33,9 @@ public:
     virtual void Stop();
 
 protected:
+    // Ends the sound if it is played from image; a sound started from another image plays on.
+    static void ReleaseImage(const void *image);
+
     std::uint16_t FSoundFlags;
     TabcWavePlayMode FPlayMode;
     const void *FWaveData = nullptr;
@@ -66,6 +70,7 @@ class TabcWaveList : public TabcCustomWaveList {
     Q_OBJECT
 public:
     using TabcCustomWaveList::TabcCustomWaveList;
+    ~TabcWaveList() override;
 
     // Reads a whole file as a sound and returns its number; raises tk::Error when the file cannot be
     // read. A damaged image is kept and refuses to play, like any other.
@@ -81,4 +86,6 @@ private:
     void forgetImage(int index);
 
     QList<QByteArray> m_images;
+    // The image of the sound started last, kept while it may sound even when the list lets it go.
+    QByteArray m_sounding;
 };

@@ -5,10 +5,12 @@
 
 #include <QFile>
 
+#include <utility>
+
 namespace {
 
-// The output refuses sounds that would take more memory than this once converted; no file a sound
-// fits in is larger.
+// A list holds its sounds in memory, whole: a file larger than this (25 minutes of CD sound) is refused
+// rather than read.
 constexpr qint64 maxWaveFileBytes = qint64(256) << 20;
 
 QByteArray readSound(const QString &fileName)
@@ -22,6 +24,12 @@ QByteArray readSound(const QString &fileName)
 }
 
 } // namespace
+
+TabcWaveList::~TabcWaveList()
+{
+    if (!m_sounding.isNull())
+        ReleaseImage(m_sounding.constData());
+}
 
 int TabcWaveList::Add(const QString &fileName)
 {
@@ -56,8 +64,8 @@ void TabcWaveList::Clear()
 
 void TabcWaveList::forgetImage(int index)
 {
-    // The output plays its own converted copy, so a sound started from this image plays on; only the
-    // pointer to it must not outlive it.
+    // A sound started from this image plays on from m_sounding; only the pointer to it must not outlive
+    // it.
     if (index == FItemIndex) {
         FWaveData = nullptr;
         FWaveSize = 0;
@@ -78,5 +86,7 @@ void TabcWaveList::PlayIndex(int index)
         Stop();
         return;
     }
+    // The image of the sound this one replaces is let go only once the output has stopped reading it.
+    const QByteArray replaced = std::exchange(m_sounding, image);
     Play();
 }

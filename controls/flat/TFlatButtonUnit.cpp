@@ -3,6 +3,7 @@
 #include "TFlatPanelUnit.h"
 #include "accessibility.h"
 #include "callout.h"
+#include "deviceimage.h"
 #include "application.h"
 #include "errors.h"
 #include "events.h"
@@ -136,7 +137,7 @@ void TFlatButton::setCaption(const QString &caption)
     if (m_caption == caption)
         return;
     m_caption = caption;
-    updateAccelerator();
+    setAccelerator(m_caption);
     update();
 }
 
@@ -370,16 +371,6 @@ void TFlatButton::setTabStop(bool tabStop)
     setFocusPolicy(tabStop ? Qt::TabFocus : Qt::NoFocus);
 }
 
-void TFlatButton::updateAccelerator()
-{
-    if (m_acceleratorId != 0) {
-        releaseShortcut(m_acceleratorId);
-        m_acceleratorId = 0;
-    }
-    const QKeySequence accelerator = QKeySequence::mnemonic(m_caption);
-    if (!accelerator.isEmpty())
-        m_acceleratorId = grabShortcut(accelerator);
-}
 
 // State
 
@@ -763,7 +754,7 @@ bool TFlatButton::event(QEvent *event)
         ParentColorChanged();
         break;
     case QEvent::Shortcut:
-        if (static_cast<QShortcutEvent *>(event)->shortcutId() == m_acceleratorId && m_acceleratorId != 0) {
+        if (isAccelerator(event)) {
             if (isEnabled()) {
                 if (m_groupIndex != 0)
                     setDown(true);
@@ -812,23 +803,32 @@ TFlatButton::FaceLayout TFlatButton::layoutFace(const QFont &font) const
 
 void TFlatButton::paintEvent(QPaintEvent *)
 {
-    const qreal ratio = devicePixelRatioF();
-    QImage face(size() * ratio, QImage::Format_RGB32);
-    if (face.isNull())
+    QPainter onScreen(this);
+    tk::DeviceImage face = tk::deviceImageFor(onScreen, size(), QImage::Format_RGB32);
+    if (face.image.isNull())
         return;
-    face.setDevicePixelRatio(ratio);
     const FaceLayout layout = layoutFace(font());
-    m_captionRect = layout.captionRect;
-    m_glyphOrigin = layout.glyphOrigin;
     {
-        QPainter canvas(&face);
+        QPainter canvas(&face.image);
+        canvas.translate(face.origin);
         drawFace(canvas);
         drawBorder(canvas);
         drawGlyph(canvas, layout.glyphOrigin);
         drawCaption(canvas, layout.captionRect);
     }
-    QPainter(this).drawImage(0, 0, face);
+    onScreen.drawImage(-face.origin, face.image);
+    onScreen.end();
     tk::paintFocusMark(this, kFocusMarkInset);
+}
+
+tk::TRect TFlatButton::CaptionRect() const
+{
+    return layoutFace(font()).captionRect;
+}
+
+QPoint TFlatButton::GlyphOrigin() const
+{
+    return layoutFace(font()).glyphOrigin;
 }
 
 void TFlatButton::drawFace(QPainter &canvas)

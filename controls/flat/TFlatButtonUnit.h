@@ -126,9 +126,9 @@ public:
     FlatButtonState State() const { return m_state; }
     bool Hot() const { return m_hot; }
     bool Tracking() const { return m_tracking; }
-    // Where the last paint put the caption and the glyph cell.
-    tk::TRect CaptionRect() const { return m_captionRect; }
-    QPoint GlyphOrigin() const { return m_glyphOrigin; }
+    // Where a paint puts the caption and the glyph cell, as the button stands.
+    tk::TRect CaptionRect() const;
+    QPoint GlyphOrigin() const;
 
     // The hover timer all flat buttons share: it exists while any flat button does.
     static QTimer *HotTrackTimer();
@@ -202,7 +202,6 @@ private:
     void systemColorsChanged();
     void notifyGroup();
     void groupNotice(int groupIndex, TFlatButton *sender);
-    void updateAccelerator();
 
     tk::TColor stateColor() const;
     FaceLayout layoutFace(const QFont &font) const;
@@ -230,13 +229,10 @@ private:
     int m_spacing = 4;
     int m_modalResult = 0;
     bool m_tabStop = false;
-    int m_acceleratorId = 0;
 
     FlatButtonState m_state = fbsUp;
     bool m_hot = false;
     bool m_tracking = false;
     bool m_spaceHeld = false;
     bool m_mouseInside = false;
-    tk::TRect m_captionRect;
-    QPoint m_glyphOrigin;
 };

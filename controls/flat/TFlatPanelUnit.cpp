@@ -1,6 +1,7 @@
 #include "TFlatPanelUnit.h"
 
 #include "callout.h"
+#include "deviceimage.h"
 
 #include "FlatUtilitys.h"
 #include "application.h"
@@ -178,16 +179,18 @@ void TFlatPanel::paintEvent(QPaintEvent *)
 {
     if (width() <= 0 || height() <= 0)
         return;
-    const qreal ratio = devicePixelRatioF();
-    QImage face(size() * ratio, QImage::Format_RGB32);
-    face.setDevicePixelRatio(ratio);
+    QPainter onScreen(this);
+    tk::DeviceImage face = tk::deviceImageFor(onScreen, size(), QImage::Format_RGB32);
+    if (face.image.isNull())
+        return;
     {
-        QPainter painter(&face);
+        QPainter painter(&face.image);
+        painter.translate(face.origin);
         drawBackground(painter);
         drawFrame(painter);
         drawCaption(painter);
     }
-    QPainter(this).drawImage(0, 0, face);
+    onScreen.drawImage(-face.origin, face.image);
 }
 
 void TFlatPanel::drawBackground(QPainter &painter)

@@ -3,6 +3,7 @@
 // are compared with the pictures the program ships, at 1x and at 2x.
 #include "Spread.h"
 #include "TFlatButtonUnit.h"
+#include "TFlatMemoUnit.h"
 #include "TFlatPanelUnit.h"
 #include "abcbtn.h"
 #include "application.h"
@@ -12,6 +13,7 @@
 #include "startup.h"
 
 #include <QDir>
+#include <QPainter>
 #include <QTest>
 
 #include <cmath>
@@ -78,6 +80,8 @@ private Q_SLOTS:
     void picturesCoverTheirArea_data();
     void picturesCoverTheirArea();
     void flatButtonGlyph();
+    void opaqueControlsPaintEveryPixel_data();
+    void opaqueControlsPaintEveryPixel();
     void firstFrameDecodesOnce_data();
     void firstFrameDecodesOnce();
 
@@ -266,6 +270,49 @@ void TestHighDensity::firstFrameDecodesOnce()
     grab();
     QCOMPARE(shown->decodeCount(), 1);
     QCOMPARE(plain->decodeCount(), 0);
+}
+
+void TestHighDensity::opaqueControlsPaintEveryPixel_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QRect>("bounds");
+    const QRect placements[] = {{75, 31, 51, 33}, {0, 0, 73, 33}, {1, 1, 25, 25},   {3, 7, 51, 33},
+                                {10, 5, 33, 17},  {7, 3, 40, 41}, {11, 13, 97, 61}, {21, 22, 60, 23}};
+    for (const QString &kind : {u"flat button"_s, u"flat panel"_s, u"flat memo"_s})
+        for (const QRect &r : placements)
+            QTest::addRow("%s at %d,%d %dx%d", qPrintable(kind), r.x(), r.y(), r.width(), r.height())
+                << kind << r;
+}
+
+// A control that paints its whole face owns every device pixel Qt gives it, however its edges fall on
+// the device grid: none of them may keep what lay there before.
+void TestHighDensity::opaqueControlsPaintEveryPixel()
+{
+    QFETCH(QString, kind);
+    QFETCH(QRect, bounds);
+    QWidget host;
+    host.resize(200, 120);
+    QWidget *control = kind == u"flat button"_s  ? static_cast<QWidget *>(new TFlatButton(&host))
+                       : kind == u"flat panel"_s ? static_cast<QWidget *>(new TFlatPanel(&host))
+                                                 : static_cast<QWidget *>(new TFlatMemo(&host));
+    control->setGeometry(bounds);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    const QColor untouched(255, 0, 255);
+    QImage canvas((QSizeF(host.size()) * g_scale).toSize(), QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(g_scale);
+    canvas.fill(untouched);
+    {
+        QPainter painter(&canvas);
+        control->render(&painter, control->pos(), QRegion(), QWidget::DrawChildren);
+    }
+    // The device pixels of the control: from the rounded device position of one edge to the other's.
+    const int left = qRound(bounds.left() * g_scale), right = qRound((bounds.right() + 1) * g_scale);
+    const int top = qRound(bounds.top() * g_scale), bottom = qRound((bounds.bottom() + 1) * g_scale);
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            QVERIFY2(canvas.pixelColor(x, y) != untouched,
+                     qPrintable(QStringLiteral("device pixel (%1, %2) unpainted").arg(x).arg(y)));
 }
 
 int main(int argc, char *argv[])

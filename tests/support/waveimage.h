@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtEndian>
 
+#include <cmath>
 #include <cstdint>
 
 // Builds RIFF WAVE images for the sound tests: a square wave that never rests at zero, so that any
@@ -52,17 +53,10 @@ inline QByteArray waveSample(const WaveShape &shape, bool high)
     return sample;
 }
 
-inline QByteArray makeWaveImage(const WaveShape &shape)
+// A complete image of the shape around data, which holds frames sample frames.
+inline QByteArray wrapWaveData(const WaveShape &shape, const QByteArray &data, std::uint32_t frames)
 {
-    const std::uint32_t frames = std::uint32_t(std::uint64_t(shape.rate) * shape.milliseconds / 1000);
     const std::uint16_t blockAlign = std::uint16_t(shape.channels * (shape.bits / 8));
-    QByteArray data;
-    const std::uint32_t halfPeriod = shape.rate / 400 ? shape.rate / 400 : 1; // a 200 Hz tone
-    for (std::uint32_t frame = 0; frame < frames; ++frame) {
-        const QByteArray sample = waveSample(shape, (frame / halfPeriod) % 2 == 0);
-        for (int channel = 0; channel < shape.channels; ++channel)
-            data.append(sample);
-    }
     const bool extended = shape.formatTag != 1;
     QByteArray image("RIFF");
     appendLe32(image, 0); // patched below
@@ -87,4 +81,48 @@ inline QByteArray makeWaveImage(const WaveShape &shape)
         image.append('\0');
     qToLittleEndian(std::uint32_t(image.size() - 8), image.data() + 4);
     return image;
+}
+
+inline std::uint32_t waveFrames(const WaveShape &shape)
+{
+    return std::uint32_t(std::uint64_t(shape.rate) * shape.milliseconds / 1000);
+}
+
+inline QByteArray makeWaveImage(const WaveShape &shape)
+{
+    const std::uint32_t frames = waveFrames(shape);
+    QByteArray data;
+    const std::uint32_t halfPeriod = shape.rate / 400 ? shape.rate / 400 : 1; // a 200 Hz tone
+    for (std::uint32_t frame = 0; frame < frames; ++frame) {
+        const QByteArray sample = waveSample(shape, (frame / halfPeriod) % 2 == 0);
+        for (int channel = 0; channel < shape.channels; ++channel)
+            data.append(sample);
+    }
+    return wrapWaveData(shape, data, frames);
+}
+
+// The tone the output's samples are measured with: 16-bit PCM of offset + amplitude * sin(2 pi f t) in
+// every channel. The offset keeps the first and last frames off zero, so that the sound's extent shows
+// in a device's output.
+struct SineTone {
+    double frequency = 200;
+    double offset = 0.2;
+    double amplitude = 0.4;
+};
+
+inline QByteArray makeSineImage(WaveShape shape, const SineTone &tone = {})
+{
+    shape.formatTag = 1;
+    shape.bits = 16;
+    const std::uint32_t frames = waveFrames(shape);
+    QByteArray data;
+    data.reserve(qsizetype(frames) * shape.channels * 2);
+    for (std::uint32_t frame = 0; frame < frames; ++frame) {
+        const double value =
+            tone.offset + tone.amplitude * std::sin(2 * M_PI * tone.frequency * frame / shape.rate);
+        const auto sample = std::uint16_t(std::int16_t(std::lround(value * 32767)));
+        for (int channel = 0; channel < shape.channels; ++channel)
+            appendLe16(data, sample);
+    }
+    return wrapWaveData(shape, data, frames);
 }

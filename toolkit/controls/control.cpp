@@ -7,6 +7,7 @@
 #include "keyboard.h"
 
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMouseEvent>
 
 namespace tk {
@@ -67,6 +68,23 @@ bool Control::endPress()
     if (Application::captureControl() == m_self)
         Application::setCaptureControl(nullptr);
     return true;
+}
+
+void Control::setAccelerator(const QString &caption)
+{
+    if (m_acceleratorId != 0) {
+        m_self->releaseShortcut(m_acceleratorId);
+        m_acceleratorId = 0;
+    }
+    const QKeySequence key = QKeySequence::mnemonic(caption);
+    if (!key.isEmpty())
+        m_acceleratorId = m_self->grabShortcut(key);
+}
+
+bool Control::isAccelerator(const QEvent *event) const
+{
+    return m_acceleratorId != 0 && event->type() == QEvent::Shortcut &&
+           static_cast<const QShortcutEvent *>(event)->shortcutId() == m_acceleratorId;
 }
 
 void Control::losePress()

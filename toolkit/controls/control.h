@@ -72,6 +72,11 @@ protected:
     // or disabled) and stops whatever the press started. It never clicks.
     virtual void pressLost() {}
 
+    // "&x" in caption makes Alt+x the control's accelerator ("&&" is a plain "&"); an empty caption or
+    // one without it leaves the control none. isAccelerator tells the event that it was typed.
+    void setAccelerator(const QString &caption);
+    bool isAccelerator(const QEvent *event) const;
+
 private:
     class PressWatch;
     void losePress();
@@ -82,6 +87,7 @@ private:
     bool m_parentShowHint = true;
     bool m_pressHeld = false;
     std::unique_ptr<PressWatch> m_pressWatch;
+    int m_acceleratorId = 0;
 };
 
 Control *asControl(const QWidget *widget);

@@ -205,15 +205,7 @@ void TLabel::setFocusControl(QWidget *control)
 
 void TLabel::updateShortcut()
 {
-    if (m_shortcutId) {
-        releaseShortcut(m_shortcutId);
-        m_shortcutId = 0;
-    }
-    if (!m_showAccelChar || !m_focusControl)
-        return;
-    const QKeySequence key = QKeySequence::mnemonic(m_caption);
-    if (!key.isEmpty())
-        m_shortcutId = grabShortcut(key);
+    setAccelerator(m_showAccelChar && m_focusControl ? m_caption : QString());
 }
 
 void TLabel::SetBounds(int left, int top, int width, int height)
@@ -334,7 +326,7 @@ bool TLabel::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::Shortcut:
-        if (static_cast<QShortcutEvent *>(event)->shortcutId() == m_shortcutId && m_focusControl) {
+        if (isAccelerator(event) && m_focusControl) {
             m_focusControl->setFocus(Qt::ShortcutFocusReason);
             return true;
         }

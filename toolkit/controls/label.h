@@ -107,7 +107,6 @@ private:
     TAlign m_align = alNone;
     QPointer<QMenu> m_popupMenu;
     QPointer<QWidget> m_focusControl;
-    int m_shortcutId = 0;
 };
 
 } // namespace tk

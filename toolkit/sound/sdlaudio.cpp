@@ -1,21 +1,10 @@
 #include "sdlaudio.h"
 
+#include "librarysymbols.h"
+
 #include <dlfcn.h>
 
 namespace tk::sdl {
-
-namespace {
-
-template <class Function> bool resolve(void *handle, const char *name, Function &target)
-{
-    void *address = ::dlsym(handle, name);
-    if (!address)
-        return false;
-    target = reinterpret_cast<Function>(address);
-    return true;
-}
-
-} // namespace
 
 bool loadAudioApi(const char *library, AudioApi &api)
 {
@@ -25,22 +14,20 @@ bool loadAudioApi(const char *library, AudioApi &api)
     if (!handle)
         return false;
     AudioApi loaded;
-    const bool complete = resolve(handle, "SDL_SetHint", loaded.SetHint) &&
-                          resolve(handle, "SDL_InitSubSystem", loaded.InitSubSystem) &&
-                          resolve(handle, "SDL_Quit", loaded.Quit) &&
-                          resolve(handle, "SDL_GetError", loaded.GetError) &&
-                          resolve(handle, "SDL_RWFromConstMem", loaded.RWFromConstMem) &&
-                          resolve(handle, "SDL_LoadWAV_RW", loaded.LoadWAV_RW) &&
-                          resolve(handle, "SDL_FreeWAV", loaded.FreeWAV) &&
-                          resolve(handle, "SDL_OpenAudioDevice", loaded.OpenAudioDevice) &&
-                          resolve(handle, "SDL_CloseAudioDevice", loaded.CloseAudioDevice) &&
-                          resolve(handle, "SDL_PauseAudioDevice", loaded.PauseAudioDevice) &&
-                          resolve(handle, "SDL_NewAudioStream", loaded.NewAudioStream) &&
-                          resolve(handle, "SDL_AudioStreamPut", loaded.AudioStreamPut) &&
-                          resolve(handle, "SDL_AudioStreamFlush", loaded.AudioStreamFlush) &&
-                          resolve(handle, "SDL_AudioStreamAvailable", loaded.AudioStreamAvailable) &&
-                          resolve(handle, "SDL_AudioStreamGet", loaded.AudioStreamGet) &&
-                          resolve(handle, "SDL_FreeAudioStream", loaded.FreeAudioStream);
+    const bool complete = resolveSymbol(handle, "SDL_SetHint", loaded.SetHint) &&
+                          resolveSymbol(handle, "SDL_InitSubSystem", loaded.InitSubSystem) &&
+                          resolveSymbol(handle, "SDL_QuitSubSystem", loaded.QuitSubSystem) &&
+                          resolveSymbol(handle, "SDL_Quit", loaded.Quit) &&
+                          resolveSymbol(handle, "SDL_LogSetOutputFunction", loaded.LogSetOutputFunction) &&
+                          resolveSymbol(handle, "SDL_GetError", loaded.GetError) &&
+                          resolveSymbol(handle, "SDL_RWFromConstMem", loaded.RWFromConstMem) &&
+                          resolveSymbol(handle, "SDL_LoadWAV_RW", loaded.LoadWAV_RW) &&
+                          resolveSymbol(handle, "SDL_FreeWAV", loaded.FreeWAV) &&
+                          resolveSymbol(handle, "SDL_OpenAudioDevice", loaded.OpenAudioDevice) &&
+                          resolveSymbol(handle, "SDL_CloseAudioDevice", loaded.CloseAudioDevice) &&
+                          resolveSymbol(handle, "SDL_PauseAudioDevice", loaded.PauseAudioDevice) &&
+                          resolveSymbol(handle, "SDL_BuildAudioCVT", loaded.BuildAudioCVT) &&
+                          resolveSymbol(handle, "SDL_ConvertAudio", loaded.ConvertAudio);
     if (!complete)
         return false;
     api = loaded;

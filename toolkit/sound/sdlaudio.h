@@ -15,7 +15,9 @@ inline constexpr const char *libraryName = "libSDL2-2.0.so.0";
 struct AudioApi {
     decltype(&SDL_SetHint) SetHint = nullptr;
     decltype(&SDL_InitSubSystem) InitSubSystem = nullptr;
+    decltype(&SDL_QuitSubSystem) QuitSubSystem = nullptr;
     decltype(&SDL_Quit) Quit = nullptr;
+    decltype(&SDL_LogSetOutputFunction) LogSetOutputFunction = nullptr;
     decltype(&SDL_GetError) GetError = nullptr;
     decltype(&SDL_RWFromConstMem) RWFromConstMem = nullptr;
     decltype(&SDL_LoadWAV_RW) LoadWAV_RW = nullptr;
@@ -23,12 +25,8 @@ struct AudioApi {
     decltype(&SDL_OpenAudioDevice) OpenAudioDevice = nullptr;
     decltype(&SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
     decltype(&SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
-    decltype(&SDL_NewAudioStream) NewAudioStream = nullptr;
-    decltype(&SDL_AudioStreamPut) AudioStreamPut = nullptr;
-    decltype(&SDL_AudioStreamFlush) AudioStreamFlush = nullptr;
-    decltype(&SDL_AudioStreamAvailable) AudioStreamAvailable = nullptr;
-    decltype(&SDL_AudioStreamGet) AudioStreamGet = nullptr;
-    decltype(&SDL_FreeAudioStream) FreeAudioStream = nullptr;
+    decltype(&SDL_BuildAudioCVT) BuildAudioCVT = nullptr;
+    decltype(&SDL_ConvertAudio) ConvertAudio = nullptr;
 };
 
 // Opens the library (its handle is kept for the rest of the process) and fills api. False, with api

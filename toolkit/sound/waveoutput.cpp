@@ -1,18 +1,17 @@
 #include "waveoutput.h"
 
 #include "sdlaudio.h"
+#include "soundlog.h"
+#include "wavestream.h"
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <string>
-#include <vector>
 
 namespace tk {
 
@@ -21,24 +20,12 @@ namespace {
 // Samples per device buffer: about 23 ms, short enough that a stop is heard at once.
 constexpr Uint16 deviceBufferFrames = 1024;
 
-// A converted sound larger than this (about 25 minutes at the device format) is refused: a few bytes of
-// image at a rate of 1 Hz would otherwise ask for gigabytes.
-constexpr std::uint64_t maxConvertedBytes = 256u << 20;
-
-// The highest sample rate sounds are recorded at. SDL's resampler miscomputes its buffers for rates far
-// beyond (a rate of some millions asks calloc for a negative count).
-constexpr int maxSourceRate = 384000;
-
-// Source frames handed to SDL's converter at a time.
-constexpr Uint32 streamPieceFrames = 256;
-
 // How long a synchronous play waits beyond the sound's own length before it gives the device up.
 constexpr std::chrono::seconds syncGrace{2};
 
-std::uint32_t littleEndian32(const unsigned char *bytes)
+void SDLCALL logFromSdl(void *, int, SDL_LogPriority, const char *message)
 {
-    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
-           std::uint32_t(bytes[3]) << 24;
+    qCDebug(lcSound, "SDL: %s", message);
 }
 
 } // namespace
@@ -47,11 +34,10 @@ struct WaveOutput::Private {
     explicit Private(const char *library) : library(library) {}
 
     bool openDevice();
-    bool decode(const void *image, std::size_t size, std::vector<Uint8> &pcm) const;
-    bool convert(const SDL_AudioSpec &source, const Uint8 *data, Uint32 length,
-                 std::vector<Uint8> &pcm) const;
-    // Replaces the sound and returns the serial of the new one.
-    std::uint64_t start(std::vector<Uint8> pcm, bool loop);
+    // Replaces the sound and returns the serial of the new one. The previous sound is handed back, to be
+    // freed after the lock is released.
+    std::uint64_t start(std::unique_ptr<WaveStream> &next, bool loop);
+    std::uint64_t startLocked(std::unique_ptr<WaveStream> &next, bool loop);
     void silence();
     static void SDLCALL fill(void *userdata, Uint8 *stream, int length);
 
@@ -64,11 +50,10 @@ struct WaveOutput::Private {
     SDL_AudioDeviceID device = 0;
     SDL_AudioSpec deviceSpec{};
 
-    // Shared with the device's thread, which calls fill().
+    // Shared with the device's thread, which calls fill() and decodes there.
     mutable std::mutex mutex;
     std::condition_variable ended;
-    std::vector<Uint8> sound;
-    std::size_t position = 0;
+    std::unique_ptr<WaveStream> sound;
     bool loop = false;
     bool sounding = false;
     bool delivered = false;
@@ -83,21 +68,22 @@ bool WaveOutput::Private::openDevice()
         return false;
     if (!apiLoaded) {
         if (!sdl::loadAudioApi(library.c_str(), api)) {
+            qCDebug(lcSound, "SDL cannot be loaded from %s", library.c_str());
             libraryMissing = true;
             return false;
         }
         apiLoaded = true;
+        api.LogSetOutputFunction(&logFromSdl, nullptr);
+        routeAlsaErrors();
     }
     if (!initialised) {
         // The program's signals stay its own; SDL would otherwise turn SIGINT and SIGTERM into events
         // nobody reads.
         api.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        // An image ends where its RIFF header says, and one cut short or with chunks running past its
-        // end is refused rather than played in part.
-        api.SetHint(SDL_HINT_WAVE_RIFF_CHUNK_SIZE, "force");
-        api.SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
-        if (api.InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (api.InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            qCDebug(lcSound, "SDL's audio does not start: %s", api.GetError());
             return false;
+        }
         initialised = true;
     }
     SDL_AudioSpec wanted{};
@@ -107,90 +93,32 @@ bool WaveOutput::Private::openDevice()
     wanted.samples = deviceBufferFrames;
     wanted.callback = &Private::fill;
     wanted.userdata = this;
-    // No changes allowed: SDL converts to whatever the hardware takes, and every sound is converted to
-    // this one format before it is queued.
-    device = api.OpenAudioDevice(nullptr, 0, &wanted, &deviceSpec, 0);
-    if (!device)
+    // The rate may change: SDL would resample what the callback gives one buffer at a time, which loses
+    // frames at most rates, so the device keeps its own rate and each sound is resampled to it here.
+    device = api.OpenAudioDevice(nullptr, 0, &wanted, &deviceSpec, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (!device) {
+        qCDebug(lcSound, "No audio device: %s", api.GetError());
+        // The next play looks for a driver afresh: a sound server may have come up by then.
+        api.QuitSubSystem(SDL_INIT_AUDIO);
+        initialised = false;
         return false;
+    }
     api.PauseAudioDevice(device, 0);
     return true;
 }
 
-bool WaveOutput::Private::decode(const void *image, std::size_t size, std::vector<Uint8> &pcm) const
+std::uint64_t WaveOutput::Private::start(std::unique_ptr<WaveStream> &next, bool loopIt)
 {
-    std::size_t extent = size;
-    if (extent == 0) {
-        const auto *bytes = static_cast<const unsigned char *>(image);
-        if (std::memcmp(bytes, "RIFF", 4) != 0)
-            return false;
-        extent = std::size_t(littleEndian32(bytes + 4)) + 8;
-    }
-    if (extent > std::size_t(INT_MAX))
-        return false;
-    SDL_RWops *stream = api.RWFromConstMem(image, int(extent));
-    if (!stream)
-        return false;
-    SDL_AudioSpec source{};
-    Uint8 *data = nullptr;
-    Uint32 length = 0;
-    // Frees the stream whatever the outcome.
-    if (!api.LoadWAV_RW(stream, 1, &source, &data, &length))
-        return false;
-    const bool converted = convert(source, data, length, pcm);
-    api.FreeWAV(data);
-    return converted;
-}
-
-bool WaveOutput::Private::convert(const SDL_AudioSpec &source, const Uint8 *data, Uint32 length,
-                                  std::vector<Uint8> &pcm) const
-{
-    const unsigned frameBytes = SDL_AUDIO_BITSIZE(source.format) / 8 * source.channels;
-    if (frameBytes == 0 || source.freq <= 0 || source.freq > maxSourceRate || length > Uint32(INT_MAX))
-        return false;
-    const std::uint64_t frames = length / frameBytes;
-    const std::uint64_t estimate =
-        (frames * std::uint64_t(deviceSpec.freq) / std::uint64_t(source.freq) + 1) *
-        std::uint64_t(waveDeviceFormat.channels * waveDeviceFormat.bytesPerSample);
-    if (estimate > maxConvertedBytes)
-        return false;
-
-    SDL_AudioStream *stream = api.NewAudioStream(source.format, source.channels, source.freq,
-                                                 deviceSpec.format, deviceSpec.channels, deviceSpec.freq);
-    if (!stream)
-        return false;
-    // SDL 2.26's stream drops part of its output when one put brings many frames to resample (a 100 ms
-    // sound at 8 kHz came out as 36 ms); fed a few hundred frames at a time it keeps them all.
-    const Uint32 piece = streamPieceFrames * frameBytes;
-    bool ok = true;
-    for (Uint32 offset = 0; ok && offset < length; offset += piece)
-        ok = api.AudioStreamPut(stream, data + offset, int(std::min(piece, length - offset))) == 0;
-    ok = ok && api.AudioStreamFlush(stream) == 0;
-    if (ok) {
-        const int available = api.AudioStreamAvailable(stream);
-        ok = available >= 0 && std::uint64_t(available) <= maxConvertedBytes;
-        if (ok) {
-            try {
-                pcm.resize(std::size_t(available));
-            } catch (const std::bad_alloc &) {
-                // Too large for the memory left: refused like any other sound that cannot be played.
-                ok = false;
-            }
-            ok = ok && (available == 0 || api.AudioStreamGet(stream, pcm.data(), available) == available);
-        }
-    }
-    api.FreeAudioStream(stream);
-    return ok;
-}
-
-std::uint64_t WaveOutput::Private::start(std::vector<Uint8> pcm, bool loopIt)
-{
-    // The previous sound ends up in pcm and is freed on return, after the lock is released.
     std::unique_lock lock(mutex);
-    sound.swap(pcm);
-    position = 0;
+    return startLocked(next, loopIt);
+}
+
+std::uint64_t WaveOutput::Private::startLocked(std::unique_ptr<WaveStream> &next, bool loopIt)
+{
+    sound.swap(next);
     // An empty sound has nothing to repeat; it ends before it starts.
-    loop = loopIt && !sound.empty();
-    sounding = !sound.empty();
+    sounding = sound && sound->frames() > 0;
+    loop = loopIt && sounding;
     delivered = false;
     ++serial;
     ended.notify_all();
@@ -199,15 +127,8 @@ std::uint64_t WaveOutput::Private::start(std::vector<Uint8> pcm, bool loopIt)
 
 void WaveOutput::Private::silence()
 {
-    std::vector<Uint8> previous;
-    std::unique_lock lock(mutex);
-    previous.swap(sound);
-    position = 0;
-    loop = false;
-    sounding = false;
-    delivered = false;
-    ++serial;
-    ended.notify_all();
+    std::unique_ptr<WaveStream> previous;
+    start(previous, false);
 }
 
 void SDLCALL WaveOutput::Private::fill(void *userdata, Uint8 *stream, int length)
@@ -221,16 +142,18 @@ void SDLCALL WaveOutput::Private::fill(void *userdata, Uint8 *stream, int length
         self->sounding = false;
         self->ended.notify_all();
     }
+    bool rewound = false;
     while (self->sounding && !self->delivered && done < wanted) {
-        const std::size_t count = std::min(wanted - done, self->sound.size() - self->position);
-        std::memcpy(stream + done, self->sound.data() + self->position, count);
-        done += count;
-        self->position += count;
-        if (self->position == self->sound.size()) {
-            if (self->loop)
-                self->position = 0;
-            else
-                self->delivered = true;
+        const std::size_t read = self->sound->read(stream + done, wanted - done);
+        done += read;
+        if (done == wanted)
+            break;
+        // A pass that gives nothing would be repeated for ever.
+        if (self->loop && !self->sound->failed() && !(rewound && read == 0)) {
+            self->sound->rewind();
+            rewound = true;
+        } else {
+            self->delivered = true;
         }
     }
     std::memset(stream + done, self->deviceSpec.silence, wanted - done);
@@ -262,16 +185,20 @@ bool WaveOutput::play(const void *image, std::size_t size, unsigned flags)
         stop();
         return true;
     }
-    std::vector<Uint8> pcm;
-    if (!(flags & SND_MEMORY) || !d->openDevice() || !d->decode(image, size, pcm)) {
+    std::unique_ptr<WaveStream> next;
+    if ((flags & SND_MEMORY) && d->openDevice())
+        next = WaveStream::open(d->api, image, size, d->deviceSpec);
+    if (!next) {
         // What was playing ends all the same: after a failed play nothing sounds.
         stop();
         return false;
     }
     const bool loop = flags & SND_LOOP;
-    const auto length = std::chrono::milliseconds(std::uint64_t(pcm.size()) * 1000 /
-                                                  std::uint64_t(waveDeviceFormat.bytesPerSecond()));
-    const std::uint64_t serial = d->start(std::move(pcm), loop);
+    const auto length =
+        std::chrono::milliseconds(next->frames() * 1000 / std::uint64_t(std::max(1, d->deviceSpec.freq)));
+    const std::uint64_t serial = d->start(next, loop);
+    // The sound it replaced is freed here, outside the lock.
+    next.reset();
     if ((flags & SND_ASYNC) || loop)
         return true;
 
@@ -289,6 +216,15 @@ bool WaveOutput::play(const void *image, std::size_t size, unsigned flags)
 void WaveOutput::stop()
 {
     d->silence();
+}
+
+void WaveOutput::stopReading(const void *image)
+{
+    std::unique_ptr<WaveStream> previous;
+    // fill() holds the lock while it reads: once the sound is replaced under it, no read is left.
+    std::unique_lock lock(d->mutex);
+    if (d->sound && d->sound->image() == image)
+        d->startLocked(previous, false);
 }
 
 void WaveOutput::close()

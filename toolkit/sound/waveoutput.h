@@ -13,7 +13,8 @@ enum SoundFlag : unsigned {
     SND_LOOP = 8,      // repeat until stopped or replaced; implies SND_ASYNC
 };
 
-// The format every sound is converted to before it reaches the device.
+// The format the device is opened in and every sound is brought to. A device that runs at another rate
+// keeps it, and sounds are brought to that rate instead.
 struct WaveDeviceFormat {
     int rate;
     int channels;
@@ -23,9 +24,12 @@ struct WaveDeviceFormat {
 inline constexpr WaveDeviceFormat waveDeviceFormat{44100, 2, 2};
 
 // Plays RIFF WAVE images held in memory on one audio device, one sound at a time: starting a sound or
-// stopping ends the one before. SDL is loaded, and the device opened, by the first play, so that a
-// program that never plays a sound never maps the library. Failures (no library, no audio driver or
-// device, an image SDL's reader refuses) make a play report false and leave the output silent.
+// stopping ends the one before. A sound is read from its image while it plays, so the image must stay
+// alive until the sound has ended, has been replaced or stopped, or stopReading has let it go. SDL is
+// loaded, and the device opened, by the first play, so that a program that never plays a sound never
+// maps the library. Failures (no library, no audio driver or device, an image SDL's reader refuses) make
+// a play report false, leave the output silent and write nothing to standard error; their reasons go to
+// the lcSound logging category (soundlog.h).
 class WaveOutput {
 public:
     // library: the shared library to load SDL from at the first play.
@@ -43,6 +47,9 @@ public:
     // (and with SND_ASYNC clear, played to its end).
     bool play(const void *image, std::size_t size, unsigned flags);
     void stop();
+    // Ends the sound if it is read from image; once it returns, the output no longer touches image. For
+    // the owner of an image that may still be sounding, before it lets the image go.
+    void stopReading(const void *image);
     // Ends the sound, closes the device (its thread ends with it) and lets SDL go; later plays report
     // false.
     void close();

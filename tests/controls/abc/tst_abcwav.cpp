@@ -9,7 +9,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <memory>
+#include <vector>
 
 Q_DECLARE_METATYPE(TabcWavePlayMode)
 
@@ -25,6 +29,7 @@ public:
         if (tellSize)
             FWaveSize = std::size_t(m_image.size());
     }
+    ~GeneratedWave() override { ReleaseImage(m_image.constData()); }
     std::uint16_t soundFlags() const { return FSoundFlags; }
 
 private:
@@ -38,10 +43,14 @@ qint64 bytesFor(int milliseconds)
     return qint64(tk::waveDeviceFormat.bytesPerSecond()) * milliseconds / 1000;
 }
 
-bool sdlMapped()
+// SDL, or one of the libraries loaded beside it for sound.
+bool soundLibraryMapped()
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libSDL2");
+    if (!maps.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray mapped = maps.readAll();
+    return mapped.contains("libSDL2") || mapped.contains("libsamplerate") || mapped.contains("libasound");
 }
 
 QByteArray tone(int milliseconds)
@@ -69,6 +78,8 @@ private Q_SLOTS:
     void anotherSoundEndsTheLoop();
     void formatsPlay_data();
     void formatsPlay();
+    void samplesExact_data();
+    void samplesExact();
     void refusedImages_data();
     void refusedImages();
     void abstractPlayIndexRaises();
@@ -81,6 +92,7 @@ private:
     qint64 outputSize() const { return QFileInfo(m_output).size(); }
     QByteArray outputAt(qint64 offset, qint64 length) const;
     void waitForOutput(qint64 size) const;
+    qint64 quietOutputEnd() const;
 
     QTemporaryDir m_folder;
     QString m_output;
@@ -113,6 +125,17 @@ void TestAbcWav::waitForOutput(qint64 size) const
     QTRY_VERIFY_WITH_TIMEOUT(outputSize() >= size, 20000);
 }
 
+// Where the file ends once everything the device made before the call is in it: the disk driver writes
+// through a stdio buffer, and the device fills a buffer or two ahead.
+qint64 TestAbcWav::quietOutputEnd() const
+{
+    // The device makes nothing before the first play opens it.
+    if (!QFileInfo::exists(m_output))
+        return 0;
+    waitForOutput(outputSize() + 4 * deviceBufferBytes);
+    return outputSize();
+}
+
 // All zero: silence in the device's signed 16-bit format. Neither holds for a stretch not yet written.
 static bool silent(const QByteArray &samples)
 {
@@ -129,9 +152,9 @@ void TestAbcWav::libraryMappedOnlyByFirstPlay()
     GeneratedWave wave(tone(20));
     wave.SetPlayMode(awpSync);
     wave.Stop();
-    QVERIFY2(!sdlMapped(), "creating, setting and stopping a wave must not load SDL");
+    QVERIFY2(!soundLibraryMapped(), "creating, setting and stopping a wave must not load SDL");
     QVERIFY(wave.Play());
-    QVERIFY(sdlMapped());
+    QVERIFY(soundLibraryMapped());
 }
 
 void TestAbcWav::creation()
@@ -269,6 +292,120 @@ void TestAbcWav::formatsPlay()
     QTRY_VERIFY_WITH_TIMEOUT(audible(outputAt(from, outputSize() - from)), 20000);
 }
 
+void TestAbcWav::samplesExact_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    for (int rate : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 96000, 192000})
+        QTest::addRow("%d Hz mono", rate) << rate << 1;
+    QTest::newRow("48000 Hz stereo") << 48000 << 2;
+    QTest::newRow("22050 Hz stereo") << 22050 << 2;
+}
+
+namespace {
+
+// The tone as the device's output shows it in one channel.
+struct ToneFit {
+    qint64 first = -1; // the sound's first and last frame: the output is exactly zero around it
+    qint64 last = -1;
+    double offset = 0;
+    double amplitude = 0;
+    double residual = 0;  // root mean square distance from the fitted tone
+    double worstKink = 0; // the largest second difference: where a frame was lost or doubled
+};
+
+ToneFit fitTone(const QByteArray &output, int channel, double frequency)
+{
+    const auto *frames = reinterpret_cast<const qint16 *>(output.constData());
+    const qint64 count = output.size() / 4;
+    std::vector<double> x;
+    ToneFit fit;
+    for (qint64 i = 0; i < count; ++i) {
+        x.push_back(frames[2 * i + channel] / 32768.0);
+        if (x.back() != 0) {
+            if (fit.first < 0)
+                fit.first = i;
+            fit.last = i;
+        }
+    }
+    // The edges ring where the sound starts and stops; the fit and the kinks are measured inside.
+    constexpr qint64 edge = 64;
+    if (fit.first < 0 || fit.last - fit.first < 1000 + 2 * edge)
+        return fit;
+    const auto from = std::size_t(fit.first + edge);
+    const auto to = std::size_t(fit.last - edge);
+    // Least squares of offset + a sin + b cos, by its normal equations.
+    const double omega = 2 * M_PI * frequency / tk::waveDeviceFormat.rate;
+    auto basis = [omega](std::size_t i) {
+        return std::array<double, 3>{1, std::sin(omega * double(i)), std::cos(omega * double(i))};
+    };
+    double m[3][4] = {};
+    for (std::size_t i = from; i <= to; ++i) {
+        const auto b = basis(i);
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                m[r][c] += b[r] * b[c];
+            m[r][3] += b[r] * x[i];
+        }
+    }
+    for (int pivot = 0; pivot < 3; ++pivot) {
+        for (int r = 0; r < 3; ++r) {
+            if (r == pivot)
+                continue;
+            const double factor = m[r][pivot] / m[pivot][pivot];
+            for (int c = pivot; c < 4; ++c)
+                m[r][c] -= factor * m[pivot][c];
+        }
+    }
+    const double coefficient[3] = {m[0][3] / m[0][0], m[1][3] / m[1][1], m[2][3] / m[2][2]};
+    fit.offset = coefficient[0];
+    fit.amplitude = std::hypot(coefficient[1], coefficient[2]);
+    double squares = 0;
+    for (std::size_t i = from; i <= to; ++i) {
+        const auto b = basis(i);
+        const double model = coefficient[0] * b[0] + coefficient[1] * b[1] + coefficient[2] * b[2];
+        squares += (x[i] - model) * (x[i] - model);
+        fit.worstKink = std::max(fit.worstKink, std::abs(x[i + 1] - 2 * x[i] + x[i - 1]));
+    }
+    fit.residual = std::sqrt(squares / double(to - from + 1));
+    return fit;
+}
+
+} // namespace
+
+void TestAbcWav::samplesExact()
+{
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    WaveShape shape;
+    shape.rate = std::uint32_t(rate);
+    shape.channels = std::uint16_t(channels);
+    shape.milliseconds = 500;
+    const SineTone tone;
+    GeneratedWave wave(makeSineImage(shape, tone), true);
+    wave.SetPlayMode(awpSync);
+    const qint64 from = quietOutputEnd();
+    QVERIFY(wave.Play());
+    const QByteArray output = outputAt(from, quietOutputEnd() - from);
+
+    // Every output instant inside the sound, and no other.
+    const qint64 expected = (qint64(waveFrames(shape)) * tk::waveDeviceFormat.rate + rate - 1) / rate;
+    for (int channel = 0; channel < tk::waveDeviceFormat.channels; ++channel) {
+        const ToneFit fit = fitTone(output, channel, tone.frequency);
+        const QByteArray where = "channel " + QByteArray::number(channel) + ": frames " +
+                                 QByteArray::number(fit.first) + " to " + QByteArray::number(fit.last) +
+                                 ", residual " + QByteArray::number(fit.residual) + ", worst kink " +
+                                 QByteArray::number(fit.worstKink);
+        QVERIFY2(fit.first >= 0, where.constData());
+        QVERIFY2(fit.last - fit.first + 1 == expected, where.constData());
+        QVERIFY2(std::abs(fit.offset - tone.offset) < 0.002, where.constData());
+        QVERIFY2(std::abs(fit.amplitude - tone.amplitude) < 0.004, where.constData());
+        QVERIFY2(fit.residual < 0.001, where.constData());
+        // The tone's own second difference is 0.0003; a lost frame makes one of 0.011.
+        QVERIFY2(fit.worstKink < 0.002, where.constData());
+    }
+}
+
 void TestAbcWav::refusedImages_data()
 {
     QTest::addColumn<QByteArray>("image");
@@ -349,20 +486,26 @@ void TestAbcWav::waveListPlaysByIndex()
 
 void TestAbcWav::waveListDeleteKeepsItemIndex()
 {
-    TabcWaveList list;
+    auto list = std::make_unique<TabcWaveList>();
     for (int i = 0; i < 3; ++i)
-        list.AddImage(QString::number(i), tone(3000));
-    list.PlayIndex(2);
-    list.Delete(0);
-    QCOMPARE(list.ItemIndex(), 1);
-    QCOMPARE(list.Items(), QStringList({QStringLiteral("1"), QStringLiteral("2")}));
-    // The device plays its own copy: deleting the image does not cut the sound short.
-    list.Delete(1);
-    QCOMPARE(list.ItemIndex(), -1);
+        list->AddImage(QString::number(i), tone(3000));
+    list->PlayIndex(2);
+    list->Delete(0);
+    QCOMPARE(list->ItemIndex(), 1);
+    QCOMPARE(list->Items(), QStringList({QStringLiteral("1"), QStringLiteral("2")}));
+    // The list keeps the image of its sound: deleting it does not cut the sound short.
+    list->Delete(1);
+    QCOMPARE(list->ItemIndex(), -1);
     QVERIFY(tk::WaveOutput::process().isSounding());
-    list.Clear();
-    QCOMPARE(list.Count(), 0);
-    QVERIFY(!list.Play());
+    list->Clear();
+    QCOMPARE(list->Count(), 0);
+    QVERIFY(!list->Play());
+    QVERIFY(tk::WaveOutput::process().isSounding());
+    // Another list's end leaves the sound alone; its own list's end stops it before the image goes.
+    delete new TabcWaveList;
+    QVERIFY(tk::WaveOutput::process().isSounding());
+    list.reset();
+    QVERIFY(!tk::WaveOutput::process().isSounding());
 }
 
 void TestAbcWav::waveListReadsFiles()

@@ -87,6 +87,7 @@ Tform1::Tform1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWind
     setUpKeyboardAndReaders();
     if (auto *app = tk::Application::instance(); app && !app->MainForm())
         app->setMainForm(this);
+    centreOnDesktop();
     tk::callOut(this, [this] { initi(this); });
 }
 
@@ -200,14 +201,22 @@ TabcRepSpeedBtn *Tform1::makeCommand(const QRect &bounds, const QString &hint, c
     return button;
 }
 
-void Tform1::showEvent(QShowEvent *event)
+void Tform1::centreOnDesktop()
 {
-    // Centred on the desktop whenever it is shown, where the program may place its windows at all;
-    // a compositor that places them itself would ignore the move and leave Qt believing in it.
+    // Where the program may place its windows at all: a compositor that places them itself would
+    // ignore the move and leave Qt believing in it.
     if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && tk::platformPlacesWindows()) {
         const QRect desktop = screen->geometry();
         move(desktop.left() + (desktop.width() - kFormWidth) / 2, desktop.top() + (desktop.height() - kFormHeight) / 2);
     }
+}
+
+void Tform1::showEvent(QShowEvent *event)
+{
+    // Centred whenever it is shown. The first time this is only a check: the window was placed before
+    // its platform window existed, since a window manager that frames a window as it maps it may not
+    // tell Qt of a move made between its creation and its mapping.
+    centreOnDesktop();
     QWidget::showEvent(event);
 }
 

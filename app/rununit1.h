@@ -63,6 +63,7 @@ private:
     // One of the three command buttons: no caption, its words are in its picture.
     TabcRepSpeedBtn *makeCommand(const QRect &bounds, const QString &hint, const QString &picture,
                                  std::optional<Qt::CursorShape> cursor = std::nullopt);
+    void centreOnDesktop();
     void showInterpretation(int position);
     void setUpKeyboardAndReaders();
     void panelShown();

@@ -46,6 +46,11 @@ void runModuleStartup()
 
 void initialiseApplication(tk::Application &app)
 {
+    // Docks and task bars match the window to its menu entry by these: the entry's file name is the
+    // desktop file name and the Wayland app id, and its StartupWMClass is the class in WM_CLASS, which
+    // Qt takes from the application name (the name the program was started under, unless set).
+    QGuiApplication::setDesktopFileName(QStringLiteral(ORMEX_APP_ID));
+    QCoreApplication::setApplicationName(u"ormex"_s);
     tk::connectReaderBusBeside(app);
     tk::installFontSubstitutes();
     // One look on every desktop: the desktop's own theme must not restyle the scroll bar or buttons.

@@ -38,7 +38,7 @@ fi
 
 if [ "$(version_of clang-tidy)" = "$want" ]; then
     report="$(run-clang-tidy -quiet -p "$build" -j "$(nproc)" "$PWD/(app|controls|toolkit|divination)/" 2>/dev/null |
-        grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error):' | sort -u || true)"
+        sed 's/\x1b\[[0-9;]*m//g' | grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error):' | sort -u || true)"
     if [ -n "$report" ]; then
         echo "== clang-tidy reports:"
         echo "$report"

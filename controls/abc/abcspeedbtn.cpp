@@ -446,7 +446,7 @@ void TabcCustomPicSpeedBtn::MouseUp(tk::TMouseButton button, tk::TShiftState shi
 {
     if (OnMouseUp && !tk::callOut(this, [&] { OnMouseUp(this, button, shift, x, y); }))
         return;
-    if (!m_pressing || button != tk::mbLeft)
+    if (!m_pressing)
         return;
     m_pressing = false;
     const bool in = inside(x, y);

@@ -67,18 +67,14 @@ tk::TColor colorOfParent(const QWidget *control)
 }
 
 // Draws image at origin leaving out every pixel of exactly the key colour. On a device of another pixel
-// ratio the keyed image is scaled smoothly to that device's pixels (after keying, so edges blend into
-// the face rather than into the key colour).
+// ratio the keyed image is fitted to that device's pixels after keying, so that where it is scaled
+// smoothly its edges blend into the face rather than into the key colour.
 void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &image, QRgb key)
 {
     QImage keyed = tk::withColorKeyedOut(image, key);
     const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
-    if (!qFuzzyCompare(ratio, keyed.devicePixelRatio())) {
-        const QSize device = (keyed.deviceIndependentSize() * ratio).toSize();
-        keyed = keyed.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                    .scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        keyed.setDevicePixelRatio(ratio);
-    }
+    if (!qFuzzyCompare(ratio, keyed.devicePixelRatio()))
+        keyed = tk::fittedToDevice(std::move(keyed), keyed.deviceIndependentSize().toSize(), ratio);
     canvas.drawImage(origin, keyed);
 }
 

@@ -5,6 +5,7 @@
 #include "image.h"
 #include "rununit1.h"
 #include "startup.h"
+#include "systemmove.h"
 #include "windowdrag.h"
 #include "windowplacement.h"
 
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include <map>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -48,9 +50,17 @@ private Q_SLOTS:
     void startFolder();
     void placeAtShow_data();
     void placeAtShow();
+    void placedBeforeItHasAPlatformWindow();
     void dragBackground_data();
     void dragBackground();
     void clickWithoutDragStaysAClick();
+    void dragHoldsThePressedPoint_data();
+    void dragHoldsThePressedPoint();
+    void nativeScreenPoint_data();
+    void nativeScreenPoint();
+    void controlUnderPointerFromEvent_data();
+    void controlUnderPointerFromEvent();
+    void desktopEntryNamesTheProgram();
     void hintTurnsToWindowMiddle_data();
     void hintTurnsToWindowMiddle();
 
@@ -147,6 +157,17 @@ void TestDesktop::placeAtShow()
     QCOMPARE(m_form->pos(), placesWindows ? centred : QPoint(3, 4));
 }
 
+void TestDesktop::placedBeforeItHasAPlatformWindow()
+{
+    // A window manager that frames the window as it maps it may never report a move made between the
+    // window's creation and its mapping: the window is created where it is to be shown.
+    tk::overridePlatformPlacesWindows(true);
+    m_form = std::make_unique<Tform1>();
+    QVERIFY(!m_form->windowHandle());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(m_form->pos(), QPoint((screen.width() - 572) / 2, (screen.height() - 299) / 2));
+}
+
 void TestDesktop::dragBackground_data()
 {
     QTest::addColumn<bool>("placesWindows");
@@ -198,6 +219,130 @@ void TestDesktop::clickWithoutDragStaysAClick()
     QTest::mouseClick(m_form->windowHandle(), Qt::LeftButton, {}, QPoint(5, 280));
     QCOMPARE(clicks, 1);
     QCOMPARE(m_form->pos(), before);
+}
+
+void TestDesktop::dragHoldsThePressedPoint_data()
+{
+    QTest::addColumn<bool>("systemMoves"); // whether the window system takes the move over
+    QTest::addColumn<QPoint>("moveBy");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("ten steps") << true << QPoint(100, 60) << 10;
+    QTest::newRow("one step far beyond the distance") << true << QPoint(100, 60) << 1;
+    QTest::newRow("exactly the distance") << true << QPoint(-6, 4) << 1;
+    QTest::newRow("up and left, in five steps") << true << QPoint(-45, -30) << 5;
+    QTest::newRow("no window manager: followed by hand") << false << QPoint(100, 60) << 10;
+}
+
+void TestDesktop::dragHoldsThePressedPoint()
+{
+    QFETCH(bool, systemMoves);
+    QFETCH(QPoint, moveBy);
+    QFETCH(int, steps);
+    showForm(true);
+    auto *dragger = m_form->findChild<tk::WindowDragger *>();
+    dragger->setDragDistance(10);
+    QList<QPointF> grabs;
+    dragger->setSystemMove([&grabs, systemMoves, this](QWindow *window, QPointF pressGlobal) {
+        if (window == m_form->windowHandle())
+            grabs.append(pressGlobal);
+        return systemMoves;
+    });
+    const QPoint before = m_form->pos();
+    QWindow *window = m_form->windowHandle();
+    const QPoint pressAt(5, 280);
+    const QPoint pressGlobal = m_form->mapToGlobal(pressAt);
+    QTest::mousePress(window, Qt::LeftButton, {}, pressAt);
+    for (int step = 1; step <= steps; ++step) {
+        const QPoint global = pressGlobal + moveBy * step / steps;
+        QMouseEvent move(QEvent::MouseMove, m_form->mapFromGlobal(global), global, Qt::NoButton,
+                         Qt::LeftButton, {});
+        QCoreApplication::sendEvent(window, &move);
+    }
+    // The window system is asked once, and holds the window by the pixel pressed, not by the one
+    // where the pointer crossed the drag distance.
+    QCOMPARE(grabs, QList<QPointF>{QPointF(pressGlobal)});
+    QCOMPARE(m_form->pos() - before, systemMoves ? QPoint() : moveBy);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, m_form->mapFromGlobal(pressGlobal + moveBy));
+}
+
+void TestDesktop::nativeScreenPoint_data()
+{
+    QTest::addColumn<QPointF>("global");
+    QTest::addColumn<QPoint>("origin"); // the screen's top-left corner
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<QPoint>("native");
+    QTest::newRow("scale 1") << QPointF(359, 642) << QPoint() << 1.0 << QPoint(359, 642);
+    QTest::newRow("scale 2") << QPointF(182, 325) << QPoint() << 2.0 << QPoint(364, 650);
+    QTest::newRow("scale 2, odd pixel") << QPointF(182.5, 325.5) << QPoint() << 2.0 << QPoint(365, 651);
+    QTest::newRow("scale 2, second screen")
+        << QPointF(1300.5, 10) << QPoint(1280, 0) << 2.0 << QPoint(1321, 20);
+    QTest::newRow("scale 1.5") << QPointF(100, 200) << QPoint() << 1.5 << QPoint(150, 300);
+}
+
+void TestDesktop::nativeScreenPoint()
+{
+    QFETCH(QPointF, global);
+    QFETCH(QPoint, origin);
+    QFETCH(double, ratio);
+    QFETCH(QPoint, native);
+    QCOMPARE(tk::nativeScreenPoint(global, origin, ratio), native);
+}
+
+void TestDesktop::controlUnderPointerFromEvent_data()
+{
+    // Qt believes the window centred on the screen; it lies elsewhere, as where a window manager put
+    // it without saying so.
+    QTest::addColumn<QPoint>("local");  // where the pointer is in the window
+    QTest::addColumn<QPoint>("window"); // where the window really lies
+    QTest::addColumn<QString>("control");
+    QTest::newRow("divine button, window further right and down")
+        << QPoint(97, 33) << QPoint(354, 362) << u"abcRepSpeedBtn1"_s;
+    QTest::newRow("divine button, window at the corner")
+        << QPoint(97, 33) << QPoint(0, 0) << u"abcRepSpeedBtn1"_s;
+    QTest::newRow("left slot") << QPoint(60, 120) << QPoint(200, 40) << u"run1"_s;
+    QTest::newRow("background shows no hint") << QPoint(5, 280) << QPoint(354, 362) << u"Image1"_s;
+}
+
+void TestDesktop::controlUnderPointerFromEvent()
+{
+    QFETCH(QPoint, local);
+    QFETCH(QPoint, window);
+    QFETCH(QString, control);
+    showForm(true);
+    const std::map<QString, QWidget *> controls = {{u"abcRepSpeedBtn1"_s, m_form->abcRepSpeedBtn1},
+                                                   {u"run1"_s, m_form->run1},
+                                                   {u"Image1"_s, m_form->Image1}};
+    QWidget *expected = controls.at(control);
+    const QPoint global = window + local;
+    QVERIFY(m_form->pos() != window);
+    // The pointer is there, and the window system reports it in the window at its own position.
+    moveCursorTo(global);
+    QMouseEvent move(QEvent::MouseMove, local, local, global, Qt::NoButton, Qt::NoButton, {});
+    QCoreApplication::sendEvent(m_form->windowHandle(), &move);
+    QCOMPARE(tk::Application::findControlAt(global), expected);
+    if (expected == m_form->Image1) {
+        QCOMPARE(app()->pendingHintDelay(), -1);
+        return;
+    }
+    QCOMPARE(app()->HintControl(), expected);
+    QTRY_VERIFY(app()->HintWindow()->isVisible());
+    QCOMPARE(app()->HintWindow()->Caption(), tk::asControl(expected)->Hint());
+}
+
+void TestDesktop::desktopEntryNamesTheProgram()
+{
+    // Docks match the running window to its menu entry by the entry's name (the desktop file name, the
+    // Wayland app id) and by its StartupWMClass (the class in WM_CLASS, the application name on X11).
+    const QString entry =
+        QStringLiteral(ORMEX_PACKAGING_DIR) + u'/' + QGuiApplication::desktopFileName() + u".desktop"_s;
+    QFile file(entry);
+    QVERIFY2(file.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(entry));
+    QStringList classes;
+    const QString key = u"StartupWMClass="_s;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n'))
+        if (line.startsWith(key))
+            classes.append(line.mid(key.size()));
+    QCOMPARE(classes, QStringList{QCoreApplication::applicationName()});
 }
 
 void TestDesktop::hintTurnsToWindowMiddle_data()

@@ -7,6 +7,7 @@
 #include "TFlatPanelUnit.h"
 #include "abcbtn.h"
 #include "application.h"
+#include "colors.h"
 #include "image.h"
 #include "jpegimage.h"
 #include "rununit1.h"
@@ -80,6 +81,7 @@ private Q_SLOTS:
     void picturesCoverTheirArea_data();
     void picturesCoverTheirArea();
     void flatButtonGlyph();
+    void wholeRatioKeepsOnePixelDetail();
     void opaqueControlsPaintEveryPixel_data();
     void opaqueControlsPaintEveryPixel();
     void firstFrameDecodesOnce_data();
@@ -197,8 +199,7 @@ void TestHighDensity::picturesCoverTheirArea()
     QVERIFY2(difference < limit, qPrintable(QStringLiteral("%1 differs by %2").arg(file).arg(difference)));
 }
 
-// A 1x glyph on the close button covers its logical area, smoothly enlarged: no pixel of it outside, none
-// missing inside, and its see-through corner blending into the face.
+// A 1x glyph on the close button covers its logical area: no pixel of it outside, none missing inside.
 void TestHighDensity::flatButtonGlyph()
 {
     const QColor red(220, 20, 20), key(255, 0, 255);
@@ -227,7 +228,8 @@ void TestHighDensity::flatButtonGlyph()
             else if (!area.adjusted(-onePixel, -onePixel, onePixel, onePixel).contains(centre))
                 QVERIFY2(!red, qPrintable(where + u" lies outside"_s));
         }
-    // Around the see-through corner the picture blends into the face: enlarged smoothly, not in blocks.
+    // Around the see-through corner the picture blends into the face where it is enlarged smoothly (a
+    // fractional ratio), and keeps its edge where it is enlarged in blocks (a whole one).
     const QColor faceColor = face.pixelColor(int(4 * g_scale), face.height() / 2);
     int blended = 0;
     for (int y = int((area.bottom() - 2) * g_scale); y < int(area.bottom() * g_scale); ++y)
@@ -235,7 +237,7 @@ void TestHighDensity::flatButtonGlyph()
             const QColor c = face.pixelColor(x, y);
             blended += !isRed(c) && c != faceColor;
         }
-    QVERIFY(blended > 0);
+    QCOMPARE(blended > 0, g_scale != std::round(g_scale));
 }
 
 void TestHighDensity::firstFrameDecodesOnce_data()
@@ -270,6 +272,33 @@ void TestHighDensity::firstFrameDecodesOnce()
     grab();
     QCOMPARE(shown->decodeCount(), 1);
     QCOMPARE(plain->decodeCount(), 0);
+}
+
+// At a whole ratio a bitmap without a companion is enlarged in blocks: a one-pixel emboss keeps its
+// colours instead of washing out into the face.
+void TestHighDensity::wholeRatioKeepsOnePixelDetail()
+{
+    if (g_scale != std::round(g_scale))
+        QSKIP("smoothly scaled at a fractional ratio");
+    QImage glyph(10, 10, QImage::Format_RGB32);
+    glyph.fill(Qt::white);
+    glyph.setPixelColor(4, 4, Qt::black);
+    TFlatButton *button = m_form->FlatButton1;
+    button->setCaption(QString());
+    button->setGlyph(glyph);
+    button->setEnabled(false);
+    m_form->FlatPanel1->setVisible(true);
+    QCoreApplication::processEvents();
+    const QImage face = button->grab().toImage();
+    const QPoint origin = button->GlyphOrigin();
+    const int ratio = int(g_scale);
+    for (int dy = 0; dy < ratio; ++dy)
+        for (int dx = 0; dx < ratio; ++dx) {
+            const QPoint ink = (origin + QPoint(4, 4)) * ratio + QPoint(dx, dy);
+            const QPoint lit = (origin + QPoint(5, 5)) * ratio + QPoint(dx, dy);
+            QCOMPARE(face.pixelColor(ink), tk::toQColor(tk::clBtnShadow));
+            QCOMPARE(face.pixelColor(lit), tk::toQColor(tk::clBtnHighlight));
+        }
 }
 
 void TestHighDensity::opaqueControlsPaintEveryPixel_data()

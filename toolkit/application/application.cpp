@@ -54,11 +54,20 @@ QPalette classicPalette()
     return palette;
 }
 
-// The window's frame where the mapping between global and local positions puts it: where the
-// platform cannot place windows, the widget's own idea of its position may be one that never was.
-QRect globalFrame(const QWidget *w)
+// The window where the mapping between global and local positions puts it: where the platform cannot
+// place windows, the widget's own idea of its position may be one that never was. Its frame does not
+// count: a window manager that has not yet sized the frame it put around a window reports it 1 x 1.
+QRect globalBounds(const QWidget *w)
 {
-    return w->frameGeometry().translated(w->mapToGlobal(QPoint(0, 0)) - w->geometry().topLeft());
+    return {w->mapToGlobal(QPoint(0, 0)), w->size()};
+}
+
+QWidget *widgetOf(const QWindow *window)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->windowHandle() == window)
+            return w;
+    return nullptr;
 }
 
 bool isHintWindow(const QWidget *w)
@@ -198,19 +207,52 @@ void Application::createHintWindow()
 
 QWidget *Application::findControlAt(QPoint globalPos)
 {
-    QWidget *top = nullptr;
     QWidget *modal = activeModalWidget();
-    for (QWidget *w : topLevelWidgets()) {
-        if (!w->isVisible() || isHintWindow(w) || !globalFrame(w).contains(globalPos))
-            continue;
-        if (!top || w == modal || (w == activeWindow() && top != modal))
-            top = w;
+    QPoint local;
+    const Application *app = instance();
+    QWidget *top = app ? app->sightedAt(globalPos, local) : nullptr;
+    if (!top) {
+        for (QWidget *w : topLevelWidgets()) {
+            if (!w->isVisible() || isHintWindow(w) || !globalBounds(w).contains(globalPos))
+                continue;
+            if (!top || w == modal || (w == activeWindow() && top != modal))
+                top = w;
+        }
+        if (top)
+            local = top->mapFromGlobal(globalPos);
     }
     // Windows under a modal one take no mouse, and so show no hints.
     if (!top || (modal && top != modal))
         return nullptr;
-    QWidget *child = top->childAt(top->mapFromGlobal(globalPos));
+    QWidget *child = top->childAt(local);
     return child ? child : top;
+}
+
+void Application::notePointer(QObject *window, const QSinglePointEvent &event)
+{
+    auto *handle = static_cast<QWindow *>(window);
+    m_pointer = {handle, event.position().toPoint(), event.globalPosition().toPoint(), handle->position()};
+}
+
+QWidget *Application::sightedAt(QPoint globalPos, QPoint &local) const
+{
+    const QWindow *window = m_pointer.window;
+    if (!window || globalPos != m_pointer.global || window->position() != m_pointer.windowPos)
+        return nullptr;
+    QWidget *top = widgetOf(window);
+    // Outside its window the pointer was seen only because a pressed button holds it there.
+    if (!top || !top->isVisible() || isHintWindow(top) || !top->rect().contains(m_pointer.local))
+        return nullptr;
+    local = m_pointer.local;
+    return top;
+}
+
+QPoint Application::pointerIn(const QWidget *control, QPoint globalPos) const
+{
+    QPoint local;
+    if (const QWidget *top = sightedAt(globalPos, local); top && top == control->window())
+        return control->mapFrom(top, local);
+    return control->mapFromGlobal(globalPos);
 }
 
 void Application::afterFirstFrame(std::function<void()> work)
@@ -263,21 +305,30 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseMove:
         // Every move in one of our windows reaches its window first, whatever the widget's tracking.
         if (watched->isWindowType()) {
+            const auto *move = static_cast<QMouseEvent *>(event);
+            notePointer(watched, *move);
             m_pointerAway = false;
-            hintMouseMove(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+            hintMouseMove(move->globalPosition().toPoint());
         }
         break;
     case QEvent::Enter:
+        if (!watched->isWindowType())
+            break;
+        notePointer(watched, *static_cast<QEnterEvent *>(event));
         // A pointer that comes back to exactly the pixel it left from makes no move: its arrival starts
         // the hint as a move would. Only a real return counts: Qt also reports an arrival when a window
         // above the pointer (the hint itself) goes away, and a click's cancel must hold until a move.
-        if (watched->isWindowType() && m_pointerAway) {
+        if (m_pointerAway) {
             m_pointerAway = false;
             hintMouseMove(static_cast<QEnterEvent *>(event)->globalPosition().toPoint());
         }
         break;
     case QEvent::Leave:
-        if (watched->isWindowType() && !findControlAt(QCursor::pos())) {
+        if (!watched->isWindowType())
+            break;
+        if (m_pointer.window == watched)
+            m_pointer.window = nullptr;
+        if (!findControlAt(QCursor::pos())) {
             m_pointerAway = true;
             CancelHint();
         }
@@ -285,6 +336,9 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
+        if (watched->isWindowType())
+            notePointer(watched, *static_cast<QMouseEvent *>(event));
+        [[fallthrough]];
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::Wheel:
@@ -312,7 +366,7 @@ void Application::hintMouseMove(QPoint globalPos)
         CancelHint();
         return;
     }
-    if (hintControl == m_hintControl && m_hintCursorRect.contains(hintControl->mapFromGlobal(globalPos)))
+    if (hintControl == m_hintControl && m_hintCursorRect.contains(pointerIn(hintControl, globalPos)))
         return;
     // Until the hint shows its cursor rectangle is empty, so every move starts the wait anew: the
     // hint comes once the mouse has rested.
@@ -372,7 +426,7 @@ void Application::ActivateHint(QPoint cursorPos)
         info.HintMaxWidth = screen ? screen->geometry().width() : 0;
         info.HintColor = m_hintColor;
         info.CursorRect = TRect::fromQRect(control->rect());
-        info.CursorPos = control->mapFromGlobal(cursorPos);
+        info.CursorPos = pointerIn(control, cursorPos);
         info.HideTimeout = m_hintHidePause;
         info.HintStr = hintFor(control);
 

@@ -4,15 +4,18 @@
 #include "colors.h"
 
 #include <QApplication>
-#include <QWidget>
 #include <QPointer>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
 #include <thread>
 #include <typeinfo>
 #include <vector>
+
+class QSinglePointEvent;
 
 namespace tk {
 
@@ -109,7 +112,9 @@ public:
     // Shows the hint for the control under the cursor now (what the show timer does).
     void ActivateHint(QPoint cursorPos);
 
-    // The control under a screen point, disabled controls included; nothing over a hint window.
+    // The control under a screen point, disabled controls included; nothing over a hint window. Where
+    // the last pointer event in one of our windows was at that point, the control is the one under
+    // that event's own position in its window, whatever Qt believes about where the window lies.
     static QWidget *findControlAt(QPoint globalPos);
 
     // The control that holds the mouse (pressed on it); it gets a CancelModeEvent when another window takes
@@ -123,6 +128,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Where the last pointer event in one of our windows saw the pointer. A window manager may never
+    // tell Qt where it put a window, or tell it late, so Qt's idea of the window's place cannot turn a
+    // screen position into a position in the window; the event's own position in it can.
+    struct PointerSighting {
+        QPointer<QWindow> window;
+        QPoint local;
+        QPoint global;
+        QPoint windowPos; // where Qt had the window then: once it has moved, the sighting is stale
+    };
+    void notePointer(QObject *window, const QSinglePointEvent &event);
+    // The top-level widget that the last sighting puts under globalPos, and the point in it.
+    QWidget *sightedAt(QPoint globalPos, QPoint &local) const;
+    // globalPos in control's coordinates, from the sighting where it has one.
+    QPoint pointerIn(const QWidget *control, QPoint globalPos) const;
     void hintMouseMove(QPoint globalPos);
     void startHintTimer(int ms, bool show);
     void hintTimerExpired();
@@ -144,6 +163,7 @@ private:
     QTimer m_hintTimer;
     bool m_hintTimerShows = false;
     QPoint m_lastCursor{-1, -1};
+    PointerSighting m_pointer;
     bool m_pointerAway = false; // the pointer left our windows and has not come back
     bool m_framePainted = false;
     std::vector<std::function<void()>> m_afterFirstFrame;

@@ -1,5 +1,6 @@
 #include "windowdrag.h"
 
+#include "systemmove.h"
 #include "windowplacement.h"
 
 #include <QApplication>
@@ -27,8 +28,8 @@ bool WindowDragger::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonPress: {
         const auto *press = static_cast<QMouseEvent *>(event);
         m_armed = press->button() == Qt::LeftButton;
-        m_movingByHand = false;
-        m_pressGlobal = press->globalPosition().toPoint();
+        m_movingByHand = m_handedOver = false;
+        m_pressGlobal = press->globalPosition();
         m_windowAtPress = m_surface->window()->pos();
         break;
     }
@@ -38,7 +39,7 @@ bool WindowDragger::eventFilter(QObject *watched, QEvent *event)
             m_armed = m_movingByHand = false;
             break;
         }
-        const QPoint at = move->globalPosition().toPoint();
+        const QPointF at = move->globalPosition();
         if (m_movingByHand) {
             followPointer(at);
             return true;
@@ -51,7 +52,9 @@ bool WindowDragger::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     case QEvent::MouseButtonRelease:
-        m_armed = m_movingByHand = false;
+        if (m_handedOver)
+            cancelSystemMove(m_surface->window()->windowHandle());
+        m_armed = m_movingByHand = m_handedOver = false;
         break;
     default:
         break;
@@ -59,11 +62,17 @@ bool WindowDragger::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void WindowDragger::beginMove(QPoint globalPos)
+void WindowDragger::beginMove(QPointF globalPos)
 {
     QWidget *window = m_surface->window();
-    if (QWindow *handle = window->windowHandle(); handle && handle->startSystemMove())
+    // Held by the pressed point, not by where the pointer crossed the drag distance: the window must
+    // not trail the pointer by that distance.
+    QWindow *handle = window->windowHandle();
+    if (handle &&
+        (m_systemMove ? m_systemMove(handle, m_pressGlobal) : startSystemMoveFrom(handle, m_pressGlobal))) {
+        m_handedOver = true;
         return; // the window system has the pointer now; the press ends there
+    }
     // Without a window manager that moves windows (a bare X server), follow the pointer ourselves;
     // where the program cannot place windows there is nothing more to do.
     if (platformPlacesWindows()) {
@@ -72,9 +81,9 @@ void WindowDragger::beginMove(QPoint globalPos)
     }
 }
 
-void WindowDragger::followPointer(QPoint globalPos)
+void WindowDragger::followPointer(QPointF globalPos)
 {
-    m_surface->window()->move(m_windowAtPress + globalPos - m_pressGlobal);
+    m_surface->window()->move(m_windowAtPress + (globalPos - m_pressGlobal).toPoint());
 }
 
 } // namespace tk

@@ -2,15 +2,20 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointF>
 #include <QPointer>
 
+#include <functional>
+
 class QWidget;
+class QWindow;
 
 namespace tk {
 
 // Lets the user move a frameless window by pressing on one of its surfaces and dragging: once the
 // pointer has gone the drag distance with the left button held, the window system takes over the
-// move. A press and release without that drag reaches the surface as before, untouched.
+// move, holding the window by the point that was pressed. A press and release without that drag
+// reaches the surface as before, untouched.
 class WindowDragger : public QObject {
     Q_OBJECT
 public:
@@ -21,18 +26,25 @@ public:
     int dragDistance() const;
     void setDragDistance(int pixels) { m_dragDistance = pixels; }
 
+    // How the window system is asked to take over the move, held at the global press position; true
+    // when it did. The toolkit's startSystemMoveFrom unless set.
+    using SystemMove = std::function<bool(QWindow *window, QPointF pressGlobal)>;
+    void setSystemMove(SystemMove move) { m_systemMove = std::move(move); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void beginMove(QPoint globalPos);
-    void followPointer(QPoint globalPos);
+    void beginMove(QPointF globalPos);
+    void followPointer(QPointF globalPos);
 
     QPointer<QWidget> m_surface;
     int m_dragDistance = -1;
+    SystemMove m_systemMove;
     bool m_armed = false;        // the left button went down on the surface
     bool m_movingByHand = false; // the window system could not move it: we follow the pointer
-    QPoint m_pressGlobal;
+    bool m_handedOver = false;   // the window system was asked to move it
+    QPointF m_pressGlobal;
     QPoint m_windowAtPress;
 };
 

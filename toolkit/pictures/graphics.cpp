@@ -42,9 +42,9 @@ std::unique_ptr<Graphic> createGraphicForExtension(const QString &extension)
 
 } // namespace
 
-void registerFileFormat(const QString &extension, GraphicFactory factory)
+void registerFileFormat(const QString &extension, const GraphicFactory &factory)
 {
-    fileFormats().insert(extension.toLower(), std::move(factory));
+    fileFormats().insert(extension.toLower(), factory);
 }
 
 std::unique_ptr<Graphic> createGraphicForFile(const QString &programPath)

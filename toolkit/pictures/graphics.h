@@ -61,7 +61,7 @@ void registerBitmapFormat();
 using GraphicFactory = std::function<std::unique_ptr<Graphic>()>;
 
 // Extensions are compared without case and without the dot ("jpg").
-void registerFileFormat(const QString &extension, GraphicFactory factory);
+void registerFileFormat(const QString &extension, const GraphicFactory &factory);
 // Throws tk::Error "Unknown picture file extension (.%s)" for an extension nobody registered.
 std::unique_ptr<Graphic> createGraphicForFile(const QString &programPath);
 
@@ -135,6 +135,6 @@ qreal deviceScale(const QTransform &toDevice);
 
 // Picture files above this size are refused before they are read: no picture of this program comes near
 // it, and reading an arbitrary file whole into memory is not something to offer a hostile folder.
-inline constexpr qint64 kMaxPictureFileBytes = 64 * 1024 * 1024;
+inline constexpr qint64 kMaxPictureFileBytes = qint64(64) * 1024 * 1024;
 
 } // namespace tk

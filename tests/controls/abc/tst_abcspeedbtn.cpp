@@ -92,6 +92,10 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void releaseOfAnotherButtonEndsThePress();
+    void acceleratorClicks_data();
+    void acceleratorClicks();
+
     void defaults();
     void programLooks_data();
     void programLooks();
@@ -662,6 +666,67 @@ void TestSpeedButton::colorChange()
     const QImage changed = look(latched);
     tk::setSystemColor(tk::COLOR_BTNHIGHLIGHT, saved);
     QCOMPARE(changed.pixelColor(2, 2), QColor(0, 0, 255));
+}
+
+// Any button's release ends a left press: the click comes then, and the left release after it does nothing.
+void TestSpeedButton::releaseOfAnotherButtonEndsThePress()
+{
+    TabcRepSpeedBtn *button = makeButton();
+    int clicks = 0;
+    button->OnClick = [&clicks](QObject *) { ++clicks; };
+    const QPoint at = centre(button);
+    moveTo(at);
+    press(at);
+    press(at, Qt::RightButton);
+    QCOMPARE(button->State(), abtDown);
+    release(at, Qt::RightButton);
+    QCOMPARE(clicks, 1);
+    QCOMPARE(button->State(), abtHot);
+    QVERIFY(!button->Pressing());
+    release(at);
+    QCOMPARE(clicks, 1);
+    QCOMPARE(button->State(), abtHot);
+}
+
+void TestSpeedButton::acceleratorClicks_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("first letter") << u"&Go"_s << int(Qt::Key_G) << true << 1;
+    QTest::newRow("a later letter") << u"G&o"_s << int(Qt::Key_O) << true << 1;
+    QTest::newRow("another letter") << u"&Go"_s << int(Qt::Key_O) << true << 0;
+    QTest::newRow("a doubled ampersand is no accelerator") << u"&&Go"_s << int(Qt::Key_G) << true << 0;
+    QTest::newRow("disabled") << u"&Go"_s << int(Qt::Key_G) << false << 0;
+}
+
+// Alt and the letter after "&" run a whole press and release, which clicks.
+void TestSpeedButton::acceleratorClicks()
+{
+    QFETCH(QString, caption);
+    QFETCH(int, key);
+    QFETCH(bool, enabled);
+    QFETCH(int, clicks);
+    TabcRepSpeedBtn *button = makeButton();
+    button->setCaption(caption);
+    button->setEnabled(enabled);
+    int clicked = 0;
+    QStringList order;
+    button->OnMouseDown = [&order](QObject *, tk::TMouseButton, tk::TShiftState, int x, int y) {
+        order << QStringLiteral("down %1,%2").arg(x).arg(y);
+    };
+    button->OnClick = [&](QObject *) {
+        ++clicked;
+        order << u"click"_s;
+    };
+    QTRY_COMPARE(QApplication::activeWindow(), m_host.get());
+    QTest::keyClick(window(), Qt::Key(key), Qt::AltModifier);
+    QCOMPARE(clicked, clicks);
+    if (clicks > 0)
+        QCOMPARE(order, (QStringList{u"down 0,0"_s, u"click"_s}));
+    QVERIFY(!button->Pressing());
+    QCOMPARE(tk::Application::captureControl(), nullptr);
 }
 
 int main(int argc, char *argv[])

@@ -1,8 +1,8 @@
-#include "testcolors.h"
 #include "errors.h"
 #include "graphics.h"
 #include "jpegfiles.h"
 #include "jpegimage.h"
+#include "testcolors.h"
 
 #include <QDir>
 #include <QFile>

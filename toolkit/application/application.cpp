@@ -31,7 +31,9 @@ constexpr int kCursorHeightMargin = 20;
 QPalette classicPalette()
 {
     QPalette palette;
-    auto set = [&palette](QPalette::ColorRole role, TColor color) { palette.setColor(role, toQColor(color)); };
+    auto set = [&palette](QPalette::ColorRole role, TColor color) {
+        palette.setColor(role, toQColor(color));
+    };
     set(QPalette::Window, clBtnFace);
     set(QPalette::WindowText, clWindowText);
     set(QPalette::Base, clWindow);
@@ -348,10 +350,13 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::Close:
         if (watched == m_mainForm && watched->isWidgetType())
-            QMetaObject::invokeMethod(this, [this] {
-                if (m_running && m_mainForm && !m_mainForm->isVisible())
-                    exit(0);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_running && m_mainForm && !m_mainForm->isVisible())
+                        exit(0);
+                },
+                Qt::QueuedConnection);
         break;
     default:
         break;
@@ -443,7 +448,8 @@ void Application::ActivateHint(QPoint cursorPos)
             const THintWindow *shown = m_hintWindow.get();
             if (!shown || !info.HintWindowClass.sameClass(m_hintWindowClass) ||
                 (info.HintWindowClass.type && typeid(*shown) != *info.HintWindowClass.type)) {
-                m_hintWindow.reset(info.HintWindowClass.create ? info.HintWindowClass.create() : new THintWindow);
+                m_hintWindow.reset(info.HintWindowClass.create ? info.HintWindowClass.create()
+                                                               : new THintWindow);
             }
             TRect r = m_hintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
             r.Left += info.HintPos.x();

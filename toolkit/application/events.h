@@ -26,7 +26,8 @@ using TShiftState = unsigned;
 
 // The handler types every control's events use; Sender is the control.
 using TNotifyEvent = std::function<void(QObject *Sender)>;
-using TMouseEvent = std::function<void(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(QObject *Sender, TShiftState Shift, int X, int Y)>;
 
 TMouseButton mouseButtonOf(Qt::MouseButton button);

@@ -74,7 +74,7 @@ QImage picture(int width, int height, QColor fill)
 
 // Slice i of a strip is filled with kSliceColour[i]; the strip's lower-left pixel is kClear.
 const QColor kSliceColor[5] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200),
-                                QColor(200, 200, 30), QColor(30, 200, 200)};
+                               QColor(200, 200, 30), QColor(30, 200, 200)};
 constexpr int kSlice = 10;
 
 QImage strip(int slices)
@@ -802,8 +802,8 @@ void TestButtonGlyph::extremeMarginAndSpacing()
     else if (glyphSide < 0)
         QVERIFY2(pos + 10 <= 0, qPrintable(QString::number(pos)));
     // The whole paint, shadows and pressed offsets included, must cope with the far places too.
-    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtDisabled,
-                              tsRaised, true, false, 0);
+    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtDisabled, tsRaised,
+                              true, false, 0);
     glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtUp, tsLowered,
                               true, false, 0);
 }

@@ -1,8 +1,8 @@
 #include "abclabel.h"
 
-#include "../../support/testcolors.h"
 #include "../../support/errorboxes.h"
 #include "../../support/pointernotices.h"
+#include "../../support/testcolors.h"
 #include "../../support/wavelists.h"
 #include "../../support/xdgfolders.h"
 #include "application.h"
@@ -139,7 +139,8 @@ void TestLinkLabel::init()
     g_started.clear();
     pointXdgAt(m_xdg.path());
     QFile::remove(m_xdg.path() + u"/config/mimeapps.list"_s);
-    writeFile(m_xdg.path() + u"/config/mimeapps.list"_s, "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
+    writeFile(m_xdg.path() + u"/config/mimeapps.list"_s,
+              "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
     writeFile(m_xdg.path() + u"/data/applications/web.desktop"_s, desktopFile("web-browser --new-window %u"));
     m_window = std::make_unique<QWidget>();
     m_window->setWindowFlag(Qt::FramelessWindowHint);
@@ -215,11 +216,12 @@ void TestLinkLabel::effectSetters_data()
         << TabcLabelMouseEffects{almColorShadow} << TabcLabelMouseEffects{almColor, almColorShadow}
         << TabcLabelMouseEffects{almColor};
     QTest::newRow("both while the colour was there: the shadow is new")
-        << TabcLabelMouseEffects{almColor, almSound} << TabcLabelMouseEffects{almColor, almColorShadow, almSound}
+        << TabcLabelMouseEffects{almColor, almSound}
+        << TabcLabelMouseEffects{almColor, almColorShadow, almSound}
         << TabcLabelMouseEffects{almColorShadow, almSound};
-    QTest::newRow("shadow replaces colour") << TabcLabelMouseEffects{almColor}
-                                            << TabcLabelMouseEffects{almColorShadow}
-                                            << TabcLabelMouseEffects{almColorShadow};
+    QTest::newRow("shadow replaces colour")
+        << TabcLabelMouseEffects{almColor} << TabcLabelMouseEffects{almColorShadow}
+        << TabcLabelMouseEffects{almColorShadow};
     QTest::newRow("other effects stored as they come")
         << TabcLabelMouseEffects{almColor} << TabcLabelMouseEffects{almUnderline, almSound}
         << TabcLabelMouseEffects{almUnderline, almSound};
@@ -274,15 +276,20 @@ void TestLinkLabel::pressDrawsBlueShadowUnderCaption()
     QVERIFY(m_label->pressed());
     const QImage pressed = grabWindow();
     // The caption's first pixel stays yellow on top; the copy one pixel up-left shows blue beside it.
-    QVERIFY2(pressed.pixelColor(first) == kYellow, qPrintable(u"first caption pixel "_s + describe(pressed.pixelColor(first))));
-    QVERIFY2(pressed.pixelColor(upLeft) == kBlue, qPrintable(u"pixel up-left of the caption "_s + describe(pressed.pixelColor(upLeft))));
-    QVERIFY2(pressed.pixelColor(last) == kYellow, qPrintable(u"last caption pixel "_s + describe(pressed.pixelColor(last))));
-    QVERIFY2(pressed.pixelColor(downRight) == kBlue, qPrintable(u"pixel down-right of the caption "_s + describe(pressed.pixelColor(downRight))));
+    QVERIFY2(pressed.pixelColor(first) == kYellow,
+             qPrintable(u"first caption pixel "_s + describe(pressed.pixelColor(first))));
+    QVERIFY2(pressed.pixelColor(upLeft) == kBlue,
+             qPrintable(u"pixel up-left of the caption "_s + describe(pressed.pixelColor(upLeft))));
+    QVERIFY2(pressed.pixelColor(last) == kYellow,
+             qPrintable(u"last caption pixel "_s + describe(pressed.pixelColor(last))));
+    QVERIFY2(pressed.pixelColor(downRight) == kBlue,
+             qPrintable(u"pixel down-right of the caption "_s + describe(pressed.pixelColor(downRight))));
     // Every yellow pixel of the plain caption is still yellow: the copies lie under it.
     for (int y = labelRect().top(); y <= labelRect().bottom(); ++y)
         for (int x = labelRect().left(); x <= labelRect().right(); ++x)
             if (plain.pixelColor(x, y) == kYellow)
-                QVERIFY2(pressed.pixelColor(x, y) == kYellow, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+                QVERIFY2(pressed.pixelColor(x, y) == kYellow,
+                         qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
     QTest::mouseRelease(window, Qt::LeftButton, {}, centre());
 }
 
@@ -719,8 +726,8 @@ void TestLinkLabel::mouseEvents()
     QTest::mouseMove(m_window->windowHandle(), at);
     QTest::mouseClick(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
     QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    QCOMPARE(seen, (QStringList{u"move 7,5"_s, u"down 1 7,5"_s, u"up 1 7,5"_s, u"down 0 7,5"_s,
-                                u"click"_s, u"up 0 7,5"_s}));
+    QCOMPARE(seen, (QStringList{u"move 7,5"_s, u"down 1 7,5"_s, u"up 1 7,5"_s, u"down 0 7,5"_s, u"click"_s,
+                                u"up 0 7,5"_s}));
 
     // A right click shows the popup menu.
     QMenu menu;

@@ -342,7 +342,8 @@ void TestSpeedButton::mouseDownVeto()
     tk::TMouseButton seenButton = tk::mbLeft;
     tk::TShiftState seenShift = 0;
     QPoint seenAt;
-    button->BeforeMouseDown = [&](QObject *, tk::TMouseButton b, tk::TShiftState shift, int x, int y, bool &cancel) {
+    button->BeforeMouseDown = [&](QObject *, tk::TMouseButton b, tk::TShiftState shift, int x, int y,
+                                  bool &cancel) {
         ++asked;
         seenButton = b;
         seenShift = shift;
@@ -426,7 +427,9 @@ void TestSpeedButton::handlerExceptions()
     else
         button->OnClick = [&](QObject *) { ++clicked; };
     if (handler == u"BeforeMouseDown")
-        button->BeforeMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int, bool &) { fail(); };
+        button->BeforeMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int, bool &) {
+            fail();
+        };
     if (handler == u"OnMouseDown")
         button->OnMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { fail(); };
 

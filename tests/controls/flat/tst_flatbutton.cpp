@@ -4,9 +4,9 @@
 
 #include "../../support/activation.h"
 #include "../../support/blocks.h"
-#include "../../support/testcolors.h"
 #include "../../support/errorboxes.h"
 #include "../../support/pointernotices.h"
+#include "../../support/testcolors.h"
 #include "application.h"
 #include "control.h"
 #include "errors.h"
@@ -42,7 +42,7 @@ const QColor kCloseFace(255, 209, 87);    // the program's close button, 5755391
 const QColor kFocusedFace(235, 234, 225); // default ColorFocused
 const QColor kDownFace(217, 214, 197);    // default ColorDown
 const QColor kBorder(160, 150, 131);      // default ColorBorder
-const QColor kHostColor(40, 90, 160);    // the window the buttons sit on
+const QColor kHostColor(40, 90, 160);     // the window the buttons sit on
 const QColor kBtnFace(212, 208, 200);
 const QColor kBtnShadow(128, 128, 128);
 const QColor kBtnHighlight(255, 255, 255);

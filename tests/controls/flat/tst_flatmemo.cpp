@@ -2,8 +2,8 @@
 #include "TFlatPanelUnit.h"
 
 #include "../../support/activation.h"
-#include "../../support/testcolors.h"
 #include "../../support/pointernotices.h"
+#include "../../support/testcolors.h"
 #include "application.h"
 #include "colors.h"
 #include "errors.h"
@@ -461,13 +461,11 @@ void TestFlatMemo::parentColor_data()
     QTest::newRow("ParentColor on: copies the parent's colour at once") << u"parent on"_s << green << true;
     QTest::newRow("parent's colour changes while following: copied again")
         << u"parent on, parent changes"_s << later << true;
-    QTest::newRow("parent's colour changes while not following: kept")
-        << u"parent changes"_s << set << false;
+    QTest::newRow("parent's colour changes while not following: kept") << u"parent changes"_s << set << false;
     QTest::newRow("UseAdvColors on turns ParentColor on and copies") << u"adv on"_s << green << true;
     QTest::newRow("UseAdvColors on then off: ParentColor off again")
         << u"adv on, adv off"_s << green << false;
-    QTest::newRow("UseAdvColors follows a parent change too")
-        << u"adv on, parent changes"_s << later << true;
+    QTest::newRow("UseAdvColors follows a parent change too") << u"adv on, parent changes"_s << later << true;
 }
 
 void TestFlatMemo::parentColor()

@@ -30,7 +30,7 @@ const QColor kProgramFace(255, 248, 179); // the interpretation panel's face, 11
 const QColor kButtonFace(212, 208, 200);  // clBtnFace of the classic scheme
 const QColor kBtnHighlight(255, 255, 255);
 const QColor kBtnShadow(128, 128, 128);
-const QColor kText(0, 0, 0);          // clWindowText
+const QColor kText(0, 0, 0);         // clWindowText
 const QColor kHostColor(40, 60, 90); // the window the panels sit on
 
 constexpr tk::TColor kProgramFaceValue = 11794687;

@@ -848,8 +848,8 @@ void TestFlatUtils::layout_data()
                return Placement{{4, 12}, {23, (40 - t.height() + 1) / 2}};
            });
     QTest::newRow("glyph wider than the space: margin -1 truncates towards zero")
-        << tk::TRect{0, 0, 20, 20} << QPoint() << int(blGlyphLeft) << -1 << -1 << QSize(32, 16) << 1
-        << u"M"_s << u"M"_s << ExpectedPlacement([](QSize t) {
+        << tk::TRect{0, 0, 20, 20} << QPoint() << int(blGlyphLeft) << -1 << -1 << QSize(32, 16) << 1 << u"M"_s
+        << u"M"_s << ExpectedPlacement([](QSize t) {
                const int third = (20 - 32 - t.width()) / 3; // negative: truncated towards zero
                return Placement{{third, 2}, {third + 32 + third, (20 - t.height() + 1) / 2}};
            });

@@ -2,6 +2,7 @@
 #include "graphics.h"
 #include "jpegfiles.h"
 #include "jpegimage.h"
+#include "testcolors.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,15 +76,6 @@ bool near(QRgb actual, QRgb expected, int tolerance)
     return std::abs(qRed(actual) - qRed(expected)) <= tolerance &&
            std::abs(qGreen(actual) - qGreen(expected)) <= tolerance &&
            std::abs(qBlue(actual) - qBlue(expected)) <= tolerance && qAlpha(actual) == 255;
-}
-
-QString describe(QRgb color)
-{
-    return QStringLiteral("(%1, %2, %3, alpha %4)")
-        .arg(qRed(color))
-        .arg(qGreen(color))
-        .arg(qBlue(color))
-        .arg(qAlpha(color));
 }
 
 QString jpegError(int code)
@@ -263,7 +255,8 @@ void TestJpegImage::failedLoadKeepsPicture()
     QImage whole = filledTarget();
     drawInto(whole, jpeg, QPoint(0, 0), whole.rect());
     QCOMPARE(jpeg.decodeCount(), 2);
-    QVERIFY2(near(whole.pixel(56, 40), kWhite, 24), qPrintable(describe(whole.pixel(56, 40))));
+    QVERIFY2(near(whole.pixel(56, 40), kWhite, 24),
+             qPrintable(describe(QColor::fromRgba(whole.pixel(56, 40)))));
 }
 
 void TestJpegImage::colorsAfterDraw_data()
@@ -311,7 +304,8 @@ void TestJpegImage::colorsAfterDraw()
     const QRgb actual = target.pixel(pixel);
     // Edges of flat areas are where JPEG loss is largest; 24 levels still tell every colour here apart.
     QVERIFY2(near(actual, color, 24),
-             qPrintable(describe(actual) + QStringLiteral(" expected ") + describe(color)));
+             qPrintable(describe(QColor::fromRgba(actual)) + QStringLiteral(" expected ") +
+                        describe(QColor::fromRgba(color))));
 }
 
 void TestJpegImage::partialDrawMatchesFullDraw_data()
@@ -389,7 +383,8 @@ void TestJpegImage::partialDrawMatchesFullDraw()
             QVERIFY2(actual == expected, qPrintable(QStringLiteral("at (%1, %2): %3 expected %4")
                                                         .arg(x)
                                                         .arg(y)
-                                                        .arg(describe(actual), describe(expected))));
+                                                        .arg(describe(QColor::fromRgba(actual)),
+                                                             describe(QColor::fromRgba(expected)))));
         }
     }
 }
@@ -447,7 +442,7 @@ void TestJpegImage::hugeHeader()
         QCOMPARE(jpeg.decodedImage().size(), jpeg.decodedRect().toRect().size());
     }
     const QRgb actual = target.pixel(8, 8);
-    QVERIFY2(near(actual, colorAt8x8, 24), qPrintable(describe(actual)));
+    QVERIFY2(near(actual, colorAt8x8, 24), qPrintable(describe(QColor::fromRgba(actual))));
 }
 
 void TestJpegImage::visibleBeyondDevice_data()
@@ -517,8 +512,10 @@ void TestJpegImage::truncatedData()
     QVERIFY(!jpeg.decodeFailed());
     QCOMPARE(jpeg.decodedRect().toRect(), QRect(0, 0, 64, 64));
     QCOMPARE(jpeg.decodeCount(), 2);
-    QVERIFY2(near(target.pixel(8, 8), topLeft, 24), qPrintable(describe(target.pixel(8, 8))));
-    QVERIFY2(near(target.pixel(56, 56), bottomRight, 24), qPrintable(describe(target.pixel(56, 56))));
+    QVERIFY2(near(target.pixel(8, 8), topLeft, 24),
+             qPrintable(describe(QColor::fromRgba(target.pixel(8, 8)))));
+    QVERIFY2(near(target.pixel(56, 56), bottomRight, 24),
+             qPrintable(describe(QColor::fromRgba(target.pixel(56, 56)))));
 }
 
 void TestJpegImage::scanCount_data()
@@ -545,7 +542,8 @@ void TestJpegImage::scanCount()
     drawInto(target, jpeg, QPoint(0, 0), target.rect());
     QCOMPARE(jpeg.decodeFailed(), failed);
     QCOMPARE(jpeg.decodedRect().toRect().isEmpty(), failed);
-    QVERIFY2(near(target.pixel(8, 8), colorAt8x8, 24), qPrintable(describe(target.pixel(8, 8))));
+    QVERIFY2(near(target.pixel(8, 8), colorAt8x8, 24),
+             qPrintable(describe(QColor::fromRgba(target.pixel(8, 8)))));
 
     // A picture that failed is not decoded again on the next paint, wherever it is.
     drawInto(target, jpeg, QPoint(0, 0), target.rect());
@@ -906,9 +904,10 @@ void TestJpegImage::highDensityCompanion()
             QPainter painter(&target);
             picture.draw(painter, {0, 0}, QRect(0, 0, 24, 16));
         }
-        QVERIFY2(near(target.pixel(4, 28), atRatio2, 40), qPrintable(describe(target.pixel(4, 28))));
+        QVERIFY2(near(target.pixel(4, 28), atRatio2, 40),
+                 qPrintable(describe(QColor::fromRgba(target.pixel(4, 28)))));
         QVERIFY2(near(target.pixel(47, 31), used ? kWhite : kRed, 40),
-                 qPrintable(describe(target.pixel(47, 31))));
+                 qPrintable(describe(QColor::fromRgba(target.pixel(47, 31)))));
     }
 }
 
@@ -958,9 +957,9 @@ void TestJpegImage::drawnSmaller()
     const QPoint topLeft(device.width() / 4, device.height() / 4);
     const QPoint bottomRight(device.width() * 3 / 4, device.height() * 3 / 4);
     QVERIFY2(near(target.pixel(topLeft), expectedColor(encoding, kRed), 40),
-             qPrintable(describe(target.pixel(topLeft))));
+             qPrintable(describe(QColor::fromRgba(target.pixel(topLeft)))));
     QVERIFY2(near(target.pixel(bottomRight), expectedColor(encoding, kWhite), 40),
-             qPrintable(describe(target.pixel(bottomRight))));
+             qPrintable(describe(QColor::fromRgba(target.pixel(bottomRight)))));
 
     // Only the lower right part visible (columns cropped, rows skipped at the reduced scale): the same
     // pixels as in the whole picture.
@@ -978,7 +977,7 @@ void TestJpegImage::drawnSmaller()
     QVERIFY(part.decodedRect().top() > 0 && part.decodedRect().left() > 0);
     const QPoint inside(device.width() * 7 / 8, device.height() * 7 / 8);
     QVERIFY2(near(partTarget.pixel(inside), target.pixel(inside), 12),
-             qPrintable(describe(partTarget.pixel(inside))));
+             qPrintable(describe(QColor::fromRgba(partTarget.pixel(inside)))));
 }
 
 void TestJpegImage::largePictureCentred()
@@ -992,8 +991,9 @@ void TestJpegImage::largePictureCentred()
     const QPoint origin((145 - size.width()) / 2, (177 - size.height()) / 2);
     drawInto(target, jpeg, origin, target.rect());
     QVERIFY(!jpeg.decodeFailed());
-    QVERIFY2(near(target.pixel(8, 8), kRed, 24), qPrintable(describe(target.pixel(8, 8))));
-    QVERIFY2(near(target.pixel(136, 168), kWhite, 24), qPrintable(describe(target.pixel(136, 168))));
+    QVERIFY2(near(target.pixel(8, 8), kRed, 24), qPrintable(describe(QColor::fromRgba(target.pixel(8, 8)))));
+    QVERIFY2(near(target.pixel(136, 168), kWhite, 24),
+             qPrintable(describe(QColor::fromRgba(target.pixel(136, 168)))));
 }
 
 void TestJpegImage::fuzzFindings_data()

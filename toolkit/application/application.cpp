@@ -31,7 +31,9 @@ constexpr int kCursorHeightMargin = 20;
 QPalette classicPalette()
 {
     QPalette palette;
-    auto set = [&palette](QPalette::ColorRole role, TColor color) { palette.setColor(role, toQColor(color)); };
+    auto set = [&palette](QPalette::ColorRole role, TColor color) {
+        palette.setColor(role, toQColor(color));
+    };
     set(QPalette::Window, clBtnFace);
     set(QPalette::WindowText, clWindowText);
     set(QPalette::Base, clWindow);
@@ -73,6 +75,28 @@ QWidget *widgetOf(const QWindow *window)
 bool isHintWindow(const QWidget *w)
 {
     return w && qobject_cast<const THintWindow *>(w->window());
+}
+
+// Another window takes the mouse from the control that holds it, and the release with it: the control
+// ends its press.
+void cancelCapture()
+{
+    if (QWidget *capture = g_captureControl) {
+        CancelModeEvent cancel;
+        QCoreApplication::sendEvent(capture, &cancel);
+        g_captureControl = nullptr;
+    }
+}
+
+bool isPopup(const QObject *o)
+{
+    return o->isWidgetType() && static_cast<const QWidget *>(o)->windowType() == Qt::Popup;
+}
+
+bool holdsCapture(const QObject *window)
+{
+    const QWidget *capture = g_captureControl;
+    return capture && (window == capture->window() || window == capture->window()->windowHandle());
 }
 
 } // namespace
@@ -129,11 +153,7 @@ QString Application::messageWithFullStop(const QString &message)
 
 void Application::ShowException(const QString &message)
 {
-    if (QWidget *capture = g_captureControl) {
-        CancelModeEvent cancel;
-        sendEvent(capture, &cancel);
-        g_captureControl = nullptr;
-    }
+    cancelCapture();
     if (QWidget *grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
     CancelHint();
@@ -272,6 +292,16 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
                 QMetaObject::invokeMethod(this, &Application::runAfterFirstFrame, Qt::QueuedConnection);
         }
         break;
+    case QEvent::Show:
+        // A menu takes the mouse wherever it comes from.
+        if (isPopup(watched))
+            cancelCapture();
+        break;
+    case QEvent::WindowBlocked:
+        // A modal window over the one the press was held in: Qt forgets the press there.
+        if (holdsCapture(watched))
+            cancelCapture();
+        break;
     case QEvent::ToolTip:
         return true; // hints are ours; Qt's own tooltip would come on its own delays
     case QEvent::MouseMove:
@@ -320,10 +350,13 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::Close:
         if (watched == m_mainForm && watched->isWidgetType())
-            QMetaObject::invokeMethod(this, [this] {
-                if (m_running && m_mainForm && !m_mainForm->isVisible())
-                    exit(0);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_running && m_mainForm && !m_mainForm->isVisible())
+                        exit(0);
+                },
+                Qt::QueuedConnection);
         break;
     default:
         break;
@@ -415,7 +448,8 @@ void Application::ActivateHint(QPoint cursorPos)
             const THintWindow *shown = m_hintWindow.get();
             if (!shown || !info.HintWindowClass.sameClass(m_hintWindowClass) ||
                 (info.HintWindowClass.type && typeid(*shown) != *info.HintWindowClass.type)) {
-                m_hintWindow.reset(info.HintWindowClass.create ? info.HintWindowClass.create() : new THintWindow);
+                m_hintWindow.reset(info.HintWindowClass.create ? info.HintWindowClass.create()
+                                                               : new THintWindow);
             }
             TRect r = m_hintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr, info.HintData);
             r.Left += info.HintPos.x();

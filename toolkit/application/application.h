@@ -25,15 +25,18 @@ class THintWindow;
 struct HintWindowFactory {
     const std::type_info *type = nullptr;
     std::function<THintWindow *()> create;
-    bool sameClass(const HintWindowFactory &other) const { return type && other.type && *type == *other.type; }
+    bool sameClass(const HintWindowFactory &other) const
+    {
+        return type && other.type && *type == *other.type;
+    }
 };
 
 // Everything about one hint, handed to the hinted control and to the show-hint event before it is shown.
 struct THintInfo {
     QWidget *HintControl = nullptr;
     HintWindowFactory HintWindowClass;
-    QPoint HintPos;        // screen position of the window's top-left corner
-    int HintMaxWidth = 0;  // the widest the window may be
+    QPoint HintPos;       // screen position of the window's top-left corner
+    int HintMaxWidth = 0; // the widest the window may be
     TColor HintColor = clInfoBk;
     TRect CursorRect;      // in HintControl's coordinates: the hint stays while the mouse is inside
     QPoint CursorPos;      // in HintControl's coordinates
@@ -117,7 +120,8 @@ public:
     // that event's own position in its window, whatever Qt believes about where the window lies.
     static QWidget *findControlAt(QPoint globalPos);
 
-    // The control that holds the mouse (pressed on it); it gets a CancelModeEvent before an error box.
+    // The control that holds the mouse (pressed on it); it gets a CancelModeEvent when another window takes
+    // the mouse: an error box, a modal window over its own, a menu.
     static void setCaptureControl(QWidget *control);
     static QWidget *captureControl();
 

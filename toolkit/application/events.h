@@ -26,7 +26,8 @@ using TShiftState = unsigned;
 
 // The handler types every control's events use; Sender is the control.
 using TNotifyEvent = std::function<void(QObject *Sender)>;
-using TMouseEvent = std::function<void(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(QObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(QObject *Sender, TShiftState Shift, int X, int Y)>;
 
 TMouseButton mouseButtonOf(Qt::MouseButton button);
@@ -46,7 +47,8 @@ public:
     SystemColorsChangedEvent() : QEvent(QEvent::Type(SystemColorsChangedType)) {}
 };
 
-// Sent to the control that holds the mouse before an error box comes up: it drops its pressed state.
+// Sent to the control that holds the mouse when another window takes it (an error box, a modal window
+// over the control's own, a menu): it drops its pressed state.
 class CancelModeEvent : public QEvent {
 public:
     CancelModeEvent() : QEvent(QEvent::Type(CancelModeType)) {}

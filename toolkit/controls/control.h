@@ -61,8 +61,9 @@ protected:
 
     // A mouse press lasts from a button going down on the control to the release of the last button
     // held; meanwhile the control holds the mouse (Application::captureControl). Qt drops a widget's
-    // grab when the widget is hidden or disabled and never delivers that release, and an error box takes
-    // the mouse from it: each ends the press here, through pressLost, the same way for every control.
+    // grab when the widget is hidden or disabled and never delivers that release, and an error box, any
+    // modal window over the control's own or a menu takes the mouse from it: each ends the press here,
+    // through pressLost, the same way for every control.
     void beginPress();
     // The release: ends the press and lets go of the mouse; false when no press was held.
     bool endPress();

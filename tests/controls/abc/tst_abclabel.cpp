@@ -1,11 +1,14 @@
 #include "abclabel.h"
 
 #include "../../support/errorboxes.h"
+#include "../../support/pointernotices.h"
+#include "../../support/testcolors.h"
+#include "../../support/wavelists.h"
 #include "../../support/xdgfolders.h"
-#include "browserlaunch.h"
 #include "application.h"
-#include "errors.h"
+#include "browserlaunch.h"
 #include "colors.h"
+#include "errors.h"
 #include "fonts.h"
 
 #include <QCursor>
@@ -44,37 +47,7 @@ struct StartedProcess {
 QList<StartedProcess> g_started;
 QPointer<TabcCustomMouseLabel> g_watched;
 
-// A list whose sound does whatever the test wants, such as deleting the label that asked for it.
-class ActingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int) override
-    {
-        if (action)
-            action();
-    }
-    std::function<void()> action;
-};
-
 enum class LabelHook { Enter, Leave, Down, Up, Move, Click, DblClick, SoundDown, SoundOver };
-
-class RecordingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int index) override
-    {
-        if (failing)
-            throw tk::Error(u"No sound device"_s);
-        played << index;
-    }
-    QList<int> played;
-    bool failing = false;
-};
-
-QString describe(QColor c)
-{
-    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
 
 // The first and the last pixel of colour c in reading order, inside r.
 std::pair<QPoint, QPoint> extremes(const QImage &image, QRect r, QColor c)
@@ -166,7 +139,8 @@ void TestLinkLabel::init()
     g_started.clear();
     pointXdgAt(m_xdg.path());
     QFile::remove(m_xdg.path() + u"/config/mimeapps.list"_s);
-    writeFile(m_xdg.path() + u"/config/mimeapps.list"_s, "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
+    writeFile(m_xdg.path() + u"/config/mimeapps.list"_s,
+              "[Default Applications]\nx-scheme-handler/http=web.desktop\n");
     writeFile(m_xdg.path() + u"/data/applications/web.desktop"_s, desktopFile("web-browser --new-window %u"));
     m_window = std::make_unique<QWidget>();
     m_window->setWindowFlag(Qt::FramelessWindowHint);
@@ -242,11 +216,12 @@ void TestLinkLabel::effectSetters_data()
         << TabcLabelMouseEffects{almColorShadow} << TabcLabelMouseEffects{almColor, almColorShadow}
         << TabcLabelMouseEffects{almColor};
     QTest::newRow("both while the colour was there: the shadow is new")
-        << TabcLabelMouseEffects{almColor, almSound} << TabcLabelMouseEffects{almColor, almColorShadow, almSound}
+        << TabcLabelMouseEffects{almColor, almSound}
+        << TabcLabelMouseEffects{almColor, almColorShadow, almSound}
         << TabcLabelMouseEffects{almColorShadow, almSound};
-    QTest::newRow("shadow replaces colour") << TabcLabelMouseEffects{almColor}
-                                            << TabcLabelMouseEffects{almColorShadow}
-                                            << TabcLabelMouseEffects{almColorShadow};
+    QTest::newRow("shadow replaces colour")
+        << TabcLabelMouseEffects{almColor} << TabcLabelMouseEffects{almColorShadow}
+        << TabcLabelMouseEffects{almColorShadow};
     QTest::newRow("other effects stored as they come")
         << TabcLabelMouseEffects{almColor} << TabcLabelMouseEffects{almUnderline, almSound}
         << TabcLabelMouseEffects{almUnderline, almSound};
@@ -301,15 +276,20 @@ void TestLinkLabel::pressDrawsBlueShadowUnderCaption()
     QVERIFY(m_label->pressed());
     const QImage pressed = grabWindow();
     // The caption's first pixel stays yellow on top; the copy one pixel up-left shows blue beside it.
-    QVERIFY2(pressed.pixelColor(first) == kYellow, qPrintable(u"first caption pixel "_s + describe(pressed.pixelColor(first))));
-    QVERIFY2(pressed.pixelColor(upLeft) == kBlue, qPrintable(u"pixel up-left of the caption "_s + describe(pressed.pixelColor(upLeft))));
-    QVERIFY2(pressed.pixelColor(last) == kYellow, qPrintable(u"last caption pixel "_s + describe(pressed.pixelColor(last))));
-    QVERIFY2(pressed.pixelColor(downRight) == kBlue, qPrintable(u"pixel down-right of the caption "_s + describe(pressed.pixelColor(downRight))));
+    QVERIFY2(pressed.pixelColor(first) == kYellow,
+             qPrintable(u"first caption pixel "_s + describe(pressed.pixelColor(first))));
+    QVERIFY2(pressed.pixelColor(upLeft) == kBlue,
+             qPrintable(u"pixel up-left of the caption "_s + describe(pressed.pixelColor(upLeft))));
+    QVERIFY2(pressed.pixelColor(last) == kYellow,
+             qPrintable(u"last caption pixel "_s + describe(pressed.pixelColor(last))));
+    QVERIFY2(pressed.pixelColor(downRight) == kBlue,
+             qPrintable(u"pixel down-right of the caption "_s + describe(pressed.pixelColor(downRight))));
     // Every yellow pixel of the plain caption is still yellow: the copies lie under it.
     for (int y = labelRect().top(); y <= labelRect().bottom(); ++y)
         for (int x = labelRect().left(); x <= labelRect().right(); ++x)
             if (plain.pixelColor(x, y) == kYellow)
-                QVERIFY2(pressed.pixelColor(x, y) == kYellow, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+                QVERIFY2(pressed.pixelColor(x, y) == kYellow,
+                         qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
     QTest::mouseRelease(window, Qt::LeftButton, {}, centre());
 }
 
@@ -658,14 +638,10 @@ void TestLinkLabel::handlerDeletesLabel()
         break;
     }
     const QPoint at = centre();
-    // Enter and leave go to the label as the notifications themselves: Qt's own dispatch of them
-    // reads the widget once more after delivering, which no handling of ours can prevent.
-    QEnterEvent enter{QPointF(2, 2), QPointF(at), QPointF(m_window->mapToGlobal(at))};
-    QEvent leave(QEvent::Leave);
     if (hook != LabelHook::SoundDown)
-        QCoreApplication::sendEvent(label, &enter);
+        sendPointerEnter(label, m_window->mapToGlobal(at));
     if (watch && hook == LabelHook::Leave)
-        QCoreApplication::sendEvent(label, &leave);
+        sendPointerLeave(label, m_window->mapToGlobal(QPoint(m_window->width() - 1, m_window->height() - 1)));
     if (watch && hook == LabelHook::Move)
         QTest::mouseMove(m_window->windowHandle(), at + QPoint(1, 0));
     if (watch && hook == LabelHook::DblClick)
@@ -750,8 +726,8 @@ void TestLinkLabel::mouseEvents()
     QTest::mouseMove(m_window->windowHandle(), at);
     QTest::mouseClick(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
     QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    QCOMPARE(seen, (QStringList{u"move 7,5"_s, u"down 1 7,5"_s, u"up 1 7,5"_s, u"down 0 7,5"_s,
-                                u"click"_s, u"up 0 7,5"_s}));
+    QCOMPARE(seen, (QStringList{u"move 7,5"_s, u"down 1 7,5"_s, u"up 1 7,5"_s, u"down 0 7,5"_s, u"click"_s,
+                                u"up 0 7,5"_s}));
 
     // A right click shows the popup menu.
     QMenu menu;
@@ -761,6 +737,15 @@ void TestLinkLabel::mouseEvents()
     QCoreApplication::sendEvent(label, &context);
     QVERIFY(menu.isVisible());
     menu.hide();
+
+    // Shown by a right press, the menu takes the mouse and its release: the label is not left pressed.
+    QTest::mousePress(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
+    QTRY_VERIFY(menu.isVisible());
+    QVERIFY(!label->pressed());
+    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QTest::mouseRelease(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at - QPoint(5, 5));
+    menu.hide();
+    QVERIFY(!label->pressed());
 }
 
 void TestLinkLabel::parentColorAndFont()

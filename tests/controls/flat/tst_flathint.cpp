@@ -1,5 +1,6 @@
 #include "TFlatHintUnit.h"
 
+#include "../../support/testcolors.h"
 #include "application.h"
 #include "canvas.h"
 #include "control.h"
@@ -8,12 +9,14 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 
 #include <algorithm>
 #include <memory>
 #include <typeinfo>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -54,7 +57,9 @@ void moveTo(QPoint global)
 QSize textExtent(const QFont &font, const QString &text, int wrapWidth)
 {
     const QFontMetrics metrics(font);
-    return metrics.boundingRect(QRect(0, 0, std::max(wrapWidth, 1), 1 << 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text)
+    return metrics
+        .boundingRect(QRect(0, 0, std::max(wrapWidth, 1), 1 << 20),
+                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text)
         .size();
 }
 
@@ -69,11 +74,6 @@ void applyProgramSettings(TFlatHint *hint)
     hint->setColorBackground(tk::clInfoBk);
     hint->setMaxHintWidth(400);
     hint->setFont(programHintFont(), tk::clWindowText);
-}
-
-QString rgb(QColor c)
-{
-    return u"rgb(%1, %2, %3)"_s.arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
 // The outline of the hint arrow, from its tip (mirrored by placement).
@@ -106,12 +106,16 @@ bool pointLess(QPoint a, QPoint b)
 
 QColor screenPixel(QWidget *window, QPoint p)
 {
-    return QGuiApplication::primaryScreen()->grabWindow(window->winId(), p.x(), p.y(), 1, 1).toImage().pixelColor(0, 0);
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(window->winId(), p.x(), p.y(), 1, 1)
+        .toImage()
+        .pixelColor(0, 0);
 }
 
 // H1 of the program: long enough to wrap at any width a hint window has.
-const QString kLongHint = u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как "
-                          u"кликните кнопку \"Гадание на рунах\". Удачного вам гадания!"_s;
+const QString kLongHint =
+    u"Для того,  чтобы прочесть подробную интерпритацию руны - кликните сюда, после того, как "
+    u"кликните кнопку \"Гадание на рунах\". Удачного вам гадания!"_s;
 
 const QPoint kParking{3, 3};
 
@@ -149,6 +153,8 @@ private Q_SLOTS:
     void colorChangeWhileShown();
     void showHintThroughApplication_data();
     void showHintThroughApplication();
+    void handlerDeletes_data();
+    void handlerDeletes();
 
 private:
     void resetApplication();
@@ -337,8 +343,8 @@ void TestFlatHint::colorSetterOnlyStores()
     QFETCH(int, index);
     QFETCH(int, changed);
     auto colors = [this] {
-        return QList<tk::TColor>{m_hint->ColorBackground(), m_hint->ColorBorder(), m_hint->ColorArrowBackground(),
-                                 m_hint->ColorArrow()};
+        return QList<tk::TColor>{m_hint->ColorBackground(), m_hint->ColorBorder(),
+                                 m_hint->ColorArrowBackground(), m_hint->ColorArrow()};
     };
     QList<tk::TColor> expected = colors();
     if (changed >= 0)
@@ -435,8 +441,9 @@ void TestFlatHint::withoutComponent()
         {{3, 3}, QColor(0, 0, 0), "arrow tip (3,3): black"},
     };
     for (const auto &e : expected)
-        QVERIFY2(image.pixelColor(e.pixel) == e.color,
-                 qPrintable(u"%1 is %2"_s.arg(QLatin1StringView(e.name), rgb(image.pixelColor(e.pixel)))));
+        QVERIFY2(
+            image.pixelColor(e.pixel) == e.color,
+            qPrintable(u"%1 is %2"_s.arg(QLatin1StringView(e.name), describe(image.pixelColor(e.pixel)))));
 }
 
 void TestFlatHint::placement_data()
@@ -447,20 +454,25 @@ void TestFlatHint::placement_data()
 
     const QPoint corner{37, 91};
     QTest::newRow("top-left quarter") << screenPoint(0, 100, 0, 100) << corner << int(hpBelowRight);
-    QTest::newRow("top-left quarter, other given rectangle") << screenPoint(0, 100, 0, 100) << QPoint(-400, 650)
-                                                             << int(hpBelowRight);
+    QTest::newRow("top-left quarter, other given rectangle")
+        << screenPoint(0, 100, 0, 100) << QPoint(-400, 650) << int(hpBelowRight);
     QTest::newRow("top-right quarter") << screenPoint(1, 150, 0, 100) << corner << int(hpBelowLeft);
     QTest::newRow("bottom-left quarter") << screenPoint(0, 100, 1, 150) << corner << int(hpAboveRight);
     QTest::newRow("bottom-right quarter") << screenPoint(1, 150, 1, 150) << corner << int(hpAboveLeft);
     QTest::newRow("screen origin") << screenPoint(0, 0, 0, 0) << corner << int(hpBelowRight);
-    QTest::newRow("last pixel left of and above the middle") << screenPoint(1, -1, 1, -1) << corner << int(hpBelowRight);
-    QTest::newRow("vertical middle line, upper half") << screenPoint(1, 0, 0, 100) << corner << int(hpBelowLeft);
-    QTest::newRow("horizontal middle line, left half") << screenPoint(0, 100, 1, 0) << corner << int(hpAboveRight);
+    QTest::newRow("last pixel left of and above the middle")
+        << screenPoint(1, -1, 1, -1) << corner << int(hpBelowRight);
+    QTest::newRow("vertical middle line, upper half")
+        << screenPoint(1, 0, 0, 100) << corner << int(hpBelowLeft);
+    QTest::newRow("horizontal middle line, left half")
+        << screenPoint(0, 100, 1, 0) << corner << int(hpAboveRight);
     QTest::newRow("both middle lines") << screenPoint(1, 0, 1, 0) << corner << int(hpAboveLeft);
     QTest::newRow("last pixel of the screen") << screenPoint(2, -1, 2, -1) << corner << int(hpAboveLeft);
-    QTest::newRow("right of the screen, upper half") << screenPoint(2, 0, 0, 100) << corner << int(hpAboveLeft);
+    QTest::newRow("right of the screen, upper half")
+        << screenPoint(2, 0, 0, 100) << corner << int(hpAboveLeft);
     QTest::newRow("below the screen, left half") << screenPoint(0, 100, 2, 0) << corner << int(hpAboveLeft);
-    QTest::newRow("left of the screen, upper half") << screenPoint(0, -40, 0, 100) << corner << int(hpAboveLeft);
+    QTest::newRow("left of the screen, upper half")
+        << screenPoint(0, -40, 0, 100) << corner << int(hpAboveLeft);
     QTest::newRow("above the screen, left half") << screenPoint(0, 100, 0, -30) << corner << int(hpAboveLeft);
 }
 
@@ -510,7 +522,8 @@ void TestFlatHint::windowSize_data()
     QTest::newRow("line feed: two lines") << u"Закрыть справку\nпо руне"_s << 400 << true << 2;
     QTest::newRow("long hint wraps within 400") << kLongHint << 400 << true << 3;
     QTest::newRow("long hint wraps within 250") << kLongHint << 250 << true << 5;
-    QTest::newRow("word wider than the wrap width") << u"Неразрывнонаписанноедлинноеслово и ещё"_s << 120 << false << 2;
+    QTest::newRow("word wider than the wrap width")
+        << u"Неразрывнонаписанноедлинноеслово и ещё"_s << 120 << false << 2;
     QTest::newRow("MaxHintWidth smaller than the margins") << u"ab cd"_s << 10 << false << 2;
     QTest::newRow("negative MaxHintWidth") << u"ab cd"_s << -50 << false << 2;
 }
@@ -531,7 +544,8 @@ void TestFlatHint::windowSize()
     QCOMPARE(window->size(), extent + QSize(22, 6));
     QCOMPARE(window->width() <= maxWidth, withinMax);
     const QFontMetrics metrics(programHintFont());
-    QVERIFY2(window->height() - 6 >= minLines * metrics.height(), qPrintable(u"height %1"_s.arg(window->height())));
+    QVERIFY2(window->height() - 6 >= minLines * metrics.height(),
+             qPrintable(u"height %1"_s.arg(window->height())));
     if (minLines == 1)
         QVERIFY(window->height() - 6 < 2 * metrics.height());
 }
@@ -572,8 +586,8 @@ void TestFlatHint::paint()
     QFETCH(bool, arrowAtTop);
     applyProgramSettings(m_hint);
     m_hint->setColorBackground(0x00E1FFFF); // rgb(255, 255, 225)
-    m_hint->setColorBorder(tk::clNavy);      // rgb(0, 0, 128)
-    m_hint->setColorArrow(tk::clMaroon);     // rgb(128, 0, 0); the strip keeps rgb(255, 210, 83)
+    m_hint->setColorBorder(tk::clNavy);     // rgb(0, 0, 128)
+    m_hint->setColorArrow(tk::clMaroon);    // rgb(128, 0, 0); the strip keeps rgb(255, 210, 83)
     const QColor background(255, 255, 225), border(0, 0, 128), strip(255, 210, 83), arrow(128, 0, 0);
 
     TFlatHintWindow *window = activateAt(cursor, u"Справка по программе ORMEX"_s);
@@ -584,8 +598,10 @@ void TestFlatHint::paint()
     QCOMPARE(QSize(W, H), window->size());
 
     // Strip and text area, each with its four corner pixels; the frame at corners and edge middles.
-    const QRect stripRect = stripOnLeft ? QRect(QPoint(1, 1), QPoint(14, H - 2)) : QRect(QPoint(W - 15, 1), QPoint(W - 2, H - 2));
-    const QRect textRect = stripOnLeft ? QRect(QPoint(15, 1), QPoint(W - 2, H - 2)) : QRect(QPoint(1, 1), QPoint(W - 16, H - 2));
+    const QRect stripRect =
+        stripOnLeft ? QRect(QPoint(1, 1), QPoint(14, H - 2)) : QRect(QPoint(W - 15, 1), QPoint(W - 2, H - 2));
+    const QRect textRect =
+        stripOnLeft ? QRect(QPoint(15, 1), QPoint(W - 2, H - 2)) : QRect(QPoint(1, 1), QPoint(W - 16, H - 2));
     struct Named {
         QPoint pixel;
         QColor color;
@@ -596,12 +612,15 @@ void TestFlatHint::paint()
                      QPoint(W / 2, H - 1), QPoint(0, H / 2), QPoint(W - 1, H / 2)})
         expected << Named{p, border, u"frame"_s};
     // The strip's corner away from the arrow, and the text area's four corners (no text reaches them).
-    expected << Named{arrowAtTop ? QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.bottom())
-                                 : QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.top()),
+    expected << Named{arrowAtTop
+                          ? QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.bottom())
+                          : QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), stripRect.top()),
                       strip, u"strip corner away from the arrow"_s};
-    expected << Named{QPoint(stripOnLeft ? stripRect.right() : stripRect.left(), arrowAtTop ? stripRect.bottom() : stripRect.top()),
+    expected << Named{QPoint(stripOnLeft ? stripRect.right() : stripRect.left(),
+                             arrowAtTop ? stripRect.bottom() : stripRect.top()),
                       strip, u"strip edge next to the text"_s};
-    expected << Named{QPoint(stripOnLeft ? stripRect.left() : stripRect.right(), arrowAtTop ? stripRect.top() : stripRect.bottom()),
+    expected << Named{QPoint(stripOnLeft ? stripRect.left() : stripRect.right(),
+                             arrowAtTop ? stripRect.top() : stripRect.bottom()),
                       strip, u"strip corner beside the tip"_s};
     for (QPoint p : {textRect.topLeft(), textRect.topRight(), textRect.bottomLeft(), textRect.bottomRight()})
         expected << Named{p, background, u"text area"_s};
@@ -612,7 +631,7 @@ void TestFlatHint::paint()
                  qPrintable(u"%1 pixel (%2,%3) should be %4, is %5"_s.arg(e.name)
                                 .arg(e.pixel.x())
                                 .arg(e.pixel.y())
-                                .arg(rgb(e.color), rgb(image.pixelColor(e.pixel)))));
+                                .arg(describe(e.color), describe(image.pixelColor(e.pixel)))));
     QCOMPARE(window->ArrowPoint(), tip);
 
     // The arrow: exactly the pixels of its 17 segments, nothing more, and everything else in the strip
@@ -625,7 +644,8 @@ void TestFlatHint::paint()
             if (c == arrow)
                 drawnArrow << QPoint(x, y);
             else
-                QVERIFY2(c == strip, qPrintable(u"strip pixel (%1,%2) is %3"_s.arg(x).arg(y).arg(rgb(c))));
+                QVERIFY2(c == strip,
+                         qPrintable(u"strip pixel (%1,%2) is %3"_s.arg(x).arg(y).arg(describe(c))));
         }
     std::sort(expectedArrow.begin(), expectedArrow.end(), pointLess);
     std::sort(drawnArrow.begin(), drawnArrow.end(), pointLess);
@@ -646,8 +666,10 @@ void TestFlatHint::textBox_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("wrapped, strip on the left") << screenPoint(0, 100, 0, 100) << true << kLongHint;
     QTest::newRow("wrapped, strip on the right") << screenPoint(1, 150, 1, 150) << false << kLongHint;
-    QTest::newRow("ampersands drawn as they are") << screenPoint(0, 100, 0, 100) << true << u"Tom && Jerry & Co"_s;
-    QTest::newRow("line feed starts a second line") << screenPoint(0, 100, 0, 100) << true << u"Закрыть\nсправку"_s;
+    QTest::newRow("ampersands drawn as they are")
+        << screenPoint(0, 100, 0, 100) << true << u"Tom && Jerry & Co"_s;
+    QTest::newRow("line feed starts a second line")
+        << screenPoint(0, 100, 0, 100) << true << u"Закрыть\nсправку"_s;
 }
 
 void TestFlatHint::textBox()
@@ -671,14 +693,14 @@ void TestFlatHint::textBox()
         QPainter painter(&expected);
         painter.setFont(programHintFont());
         painter.setPen(Qt::black);
-        painter.drawText(QRect(area.left() + 3, 2, W - 22, H - 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                         text);
+        painter.drawText(QRect(area.left() + 3, 2, W - 22, H - 4),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
     }
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if (image.pixel(x, y) != expected.pixel(x, y))
                 QFAIL(qPrintable(u"text area pixel (%1,%2) is %3, should be %4"_s.arg(x).arg(y).arg(
-                    rgb(image.pixelColor(x, y)), rgb(expected.pixelColor(x, y)))));
+                    describe(image.pixelColor(x, y)), describe(expected.pixelColor(x, y)))));
 }
 
 void TestFlatHint::colorChangeWhileShown_data()
@@ -700,7 +722,9 @@ void TestFlatHint::colorChangeWhileShown()
     m_hint->setColorBorder(tk::clBlack);
     m_hint->setColorArrowBackground(tk::clYellow);
     m_hint->setColorArrow(tk::clBlack);
-    const QColor before = index == 0 ? QColor(255, 255, 255) : index == 2 ? QColor(255, 255, 0) : QColor(0, 0, 0);
+    const QColor before = index == 0   ? QColor(255, 255, 255)
+                          : index == 2 ? QColor(255, 255, 0)
+                                       : QColor(0, 0, 0);
     const QColor after(0, 128, 128); // clTeal
 
     TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), u"Руна"_s);
@@ -724,8 +748,8 @@ void TestFlatHint::showHintThroughApplication_data()
     QTest::addColumn<QString>("shown");       // empty: no hint shows
     QTest::newRow("handler leaves the hint") << false << QString() << u"Руна Феу"_s;
     QTest::newRow("handler cancels") << true << QString() << QString();
-    QTest::newRow("handler changes the text") << false << u"Богатство, имущество, успех в делах"_s
-                                              << u"Богатство, имущество, успех в делах"_s;
+    QTest::newRow("handler changes the text")
+        << false << u"Богатство, имущество, успех в делах"_s << u"Богатство, имущество, успех в делах"_s;
 }
 
 void TestFlatHint::showHintThroughApplication()
@@ -774,6 +798,65 @@ void TestFlatHint::showHintThroughApplication()
     const QSize size = textExtent(programHintFont(), shown, 400 - 22) + QSize(22, 6);
     QCOMPARE(int(window->Placement()), int(hpBelowRight));
     QCOMPARE(window->geometry(), QRect(cursor + QPoint(12, 12), size));
+}
+
+void TestFlatHint::handlerDeletes_data()
+{
+    QTest::addColumn<QString>("victim");
+    QTest::newRow("OnShowHint deletes the component") << u"component"_s;
+    QTest::newRow("OnShowHint deletes the hinted control") << u"control"_s;
+    QTest::newRow("OnShowHint deletes the window of both") << u"window"_s;
+}
+
+// The show-hint handler may delete its own component, the control whose hint it is about, or the window
+// that owns them; nothing may reach what is gone (ASan), and hints go on.
+void TestFlatHint::handlerDeletes()
+{
+    QFETCH(QString, victim);
+    auto makeSlot = [this](QPoint at, const QString &hint) {
+        auto *slot = new tk::GraphicControl(m_form.get());
+        slot->setGeometry(QRect(at, QSize(145, 177)));
+        slot->setHint(hint);
+        slot->setShowHint(true);
+        return slot;
+    };
+    QPointer<tk::GraphicControl> slot = makeSlot({22, 72}, u"Руна Феу"_s);
+    QPointer<tk::GraphicControl> other = makeSlot({200, 72}, u"Руна Уруз"_s);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+
+    int calls = 0;
+    m_hint->OnShowHint = [this, &calls, &slot, victim](QString &, bool &, tk::THintInfo &) {
+        if (++calls > 1)
+            return;
+        // Nothing of the handler is read after the deletion: the component holds it.
+        if (victim == u"component")
+            delete std::exchange(m_hint, nullptr);
+        else if (victim == u"control")
+            delete slot.data();
+        else
+            m_form.reset();
+    };
+    moveTo(slot->mapToGlobal(QPoint(70, 80)));
+    QTRY_COMPARE(calls, 1);
+    QCoreApplication::processEvents();
+    QVERIFY(!slot || victim == u"component");
+
+    TFlatHintWindow *window = flatWindow();
+    QVERIFY(window);
+    if (victim == u"window") {
+        QVERIFY(!window->isVisible());
+        QCOMPARE(app()->HintControl(), nullptr);
+        return;
+    }
+    // Without its component the hint shows in the look of a fresh one; without its control, not at all.
+    QCOMPARE(window->isVisible(), victim == u"component");
+    if (victim == u"component")
+        QCOMPARE(window->FlatHint(), nullptr);
+
+    moveTo(other->mapToGlobal(QPoint(70, 80)));
+    QTRY_VERIFY(window->isVisible() && window->Caption() == u"Руна Уруз"_s);
+    QCOMPARE(calls, victim == u"component" ? 1 : 2);
 }
 
 int main(int argc, char *argv[])

@@ -2,6 +2,8 @@
 #include "TFlatPanelUnit.h"
 
 #include "../../support/activation.h"
+#include "../../support/pointernotices.h"
+#include "../../support/testcolors.h"
 #include "application.h"
 #include "colors.h"
 #include "errors.h"
@@ -11,26 +13,18 @@
 #include <QCursor>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleFactory>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-tk::TColor rgb(int red, int green, int blue)
-{
-    return tk::TColor(red) | (tk::TColor(green) << 8) | (tk::TColor(blue) << 16);
-}
-
-tk::TColor grey(int level)
-{
-    return rgb(level, level, level);
-}
 
 const QColor kBorder(160, 150, 131);      // ColorBorder as a new memo has it
 const QColor kPanelYellow(255, 248, 179); // the program's panel, and so the memo at rest
@@ -84,7 +78,49 @@ struct ProgramScene {
     QPoint memoCentreOnScreen() const { return memo->mapToGlobal(QPoint(150, 130)); }
 };
 
+// A descendant whose enter or leave step deletes the box, on the given call of that step (0: never).
+class DeletingMemo : public TFlatMemo {
+public:
+    using TFlatMemo::TFlatMemo;
+    int fatalEnter = 0;
+    int fatalLeave = 0;
+
+protected:
+    void MouseEnter() override
+    {
+        if (++m_enters == fatalEnter) {
+            delete this;
+            return;
+        }
+        TFlatMemo::MouseEnter();
+    }
+    void MouseLeave() override
+    {
+        if (++m_leaves == fatalLeave) {
+            delete this;
+            return;
+        }
+        TFlatMemo::MouseLeave();
+    }
+
+private:
+    int m_enters = 0;
+    int m_leaves = 0;
+};
+
+// Where the pointer goes before and while the button is held on the box.
+enum class MemoRoute {
+    Arrive,
+    ArriveAndLeave,
+    DragOutOfText,
+    DragBackIntoText,
+    DragOffScrollBar,
+    DragBackOntoScrollBar
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(MemoRoute)
 
 class TestFlatMemo : public QObject {
     Q_OBJECT
@@ -123,6 +159,9 @@ private Q_SLOTS:
     void capacity();
     void identicalTextChangesNothing();
     void typedTextIsReadBack();
+
+    void stepDeletesMemo_data();
+    void stepDeletesMemo();
 };
 
 void TestFlatMemo::init()
@@ -422,13 +461,11 @@ void TestFlatMemo::parentColor_data()
     QTest::newRow("ParentColor on: copies the parent's colour at once") << u"parent on"_s << green << true;
     QTest::newRow("parent's colour changes while following: copied again")
         << u"parent on, parent changes"_s << later << true;
-    QTest::newRow("parent's colour changes while not following: kept")
-        << u"parent changes"_s << set << false;
+    QTest::newRow("parent's colour changes while not following: kept") << u"parent changes"_s << set << false;
     QTest::newRow("UseAdvColors on turns ParentColor on and copies") << u"adv on"_s << green << true;
     QTest::newRow("UseAdvColors on then off: ParentColor off again")
         << u"adv on, adv off"_s << green << false;
-    QTest::newRow("UseAdvColors follows a parent change too")
-        << u"adv on, parent changes"_s << later << true;
+    QTest::newRow("UseAdvColors follows a parent change too") << u"adv on, parent changes"_s << later << true;
 }
 
 void TestFlatMemo::parentColor()
@@ -658,6 +695,78 @@ void TestFlatMemo::typedTextIsReadBack()
     QCOMPARE(changes.count(), 0);
     scene.memo->setText(u"x"_s);
     QCOMPARE(scene.memo->toPlainText(), u"x"_s);
+}
+
+void TestFlatMemo::stepDeletesMemo_data()
+{
+    QTest::addColumn<MemoRoute>("route");
+    QTest::addColumn<int>("fatalEnter");
+    QTest::addColumn<int>("fatalLeave");
+
+    // Dragged back in, the second enter deletes: the first came with the hover before the press.
+    QTest::newRow("MouseEnter on arrival") << MemoRoute::Arrive << 1 << 0;
+    QTest::newRow("MouseLeave on leaving") << MemoRoute::ArriveAndLeave << 0 << 1;
+    QTest::newRow("MouseLeave when dragged out of the text") << MemoRoute::DragOutOfText << 0 << 1;
+    QTest::newRow("MouseEnter when dragged back into the text") << MemoRoute::DragBackIntoText << 2 << 0;
+    QTest::newRow("MouseLeave when dragged off the scroll bar") << MemoRoute::DragOffScrollBar << 0 << 1;
+    QTest::newRow("MouseEnter when dragged back onto the scroll bar")
+        << MemoRoute::DragBackOntoScrollBar << 2 << 0;
+}
+
+// The enter and leave steps may delete the box; it must touch nothing of itself afterwards, and no
+// event may travel on through it or its parts (ASan).
+void TestFlatMemo::stepDeletesMemo()
+{
+    QFETCH(MemoRoute, route);
+    QFETCH(int, fatalEnter);
+    QFETCH(int, fatalLeave);
+
+    ProgramScene scene;
+    delete scene.memo;
+    auto *memo = new DeletingMemo(scene.panel);
+    memo->setGeometry(4, 5, 397, 260);
+    memo->setScrollBars(ssVertical);
+    memo->setFocusPolicy(Qt::NoFocus); // so that only the pointer decides the look
+    memo->fatalEnter = fatalEnter;
+    memo->fatalLeave = fatalLeave;
+    scene.memo = memo;
+    QVERIFY(scene.show());
+    const QPointer<TFlatMemo> watch(memo);
+    QWindow *window = scene.window->windowHandle();
+    QWidget *grip = route == MemoRoute::DragOffScrollBar || route == MemoRoute::DragBackOntoScrollBar
+                        ? static_cast<QWidget *>(memo->verticalScrollBar())
+                        : memo;
+    const QPoint inMemo =
+        grip->mapTo(scene.window.get(), grip == memo ? QPoint(150, 130) : grip->rect().center());
+    const QPoint outside(530, 150); // right of the panel
+
+    switch (route) {
+    case MemoRoute::Arrive:
+        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
+        break;
+    case MemoRoute::ArriveAndLeave:
+        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
+        sendPointerLeave(memo, scene.window->mapToGlobal(outside));
+        break;
+    case MemoRoute::DragOutOfText:
+    case MemoRoute::DragBackIntoText:
+    case MemoRoute::DragOffScrollBar:
+    case MemoRoute::DragBackOntoScrollBar: {
+        QCursor::setPos(scene.window->mapToGlobal(inMemo));
+        QTRY_VERIFY(memo->Hot());
+        QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, inMemo);
+        QTest::mouseMove(window, outside);
+        const bool back = route == MemoRoute::DragBackIntoText || route == MemoRoute::DragBackOntoScrollBar;
+        if (watch && back)
+            QTest::mouseMove(window, inMemo);
+        if (watch)
+            QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, back ? inMemo : outside);
+        break;
+    }
+    }
+    QVERIFY(!watch);
+    // The window goes on taking the mouse.
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, inMemo);
 }
 
 int main(int argc, char *argv[])

@@ -7,11 +7,14 @@
 #include "errors.h"
 
 #include "blocks.h"
+#include "testcolors.h"
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleFactory>
 #include <QTest>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -20,11 +23,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-tk::TColor rgb(int red, int green, int blue)
-{
-    return tk::TColor(red) | (tk::TColor(green) << 8) | (tk::TColor(blue) << 16);
-}
-
 // The colours the tests name, as the pixels should show them.
 const QColor kFrame(160, 150, 131);       // the default of both frame colours
 const QColor kYellow(255, 255, 0);        // clYellow
@@ -32,7 +30,7 @@ const QColor kProgramFace(255, 248, 179); // the interpretation panel's face, 11
 const QColor kButtonFace(212, 208, 200);  // clBtnFace of the classic scheme
 const QColor kBtnHighlight(255, 255, 255);
 const QColor kBtnShadow(128, 128, 128);
-const QColor kText(0, 0, 0);          // clWindowText
+const QColor kText(0, 0, 0);         // clWindowText
 const QColor kHostColor(40, 60, 90); // the window the panels sit on
 
 constexpr tk::TColor kProgramFaceValue = 11794687;
@@ -145,6 +143,7 @@ QRect blockInk(QSize panel, tk::TAlignment alignment)
 }
 
 enum PanelSetup { DefaultPanel, ProgramPanel, TinyPanel, SmallPanel };
+enum class PanelHook { Click, DblClick, Resize };
 enum ColorStep { NoStep, SetOwnColor, BackToParentColor, ParentChangesColor, Reparent };
 
 } // namespace
@@ -152,6 +151,7 @@ enum ColorStep { NoStep, SetOwnColor, BackToParentColor, ParentChangesColor, Rep
 Q_DECLARE_METATYPE(tk::TAlignment)
 Q_DECLARE_METATYPE(PanelSetup)
 Q_DECLARE_METATYPE(ColorStep)
+Q_DECLARE_METATYPE(PanelHook)
 
 class TestFlatPanel : public QObject {
     Q_OBJECT
@@ -185,6 +185,8 @@ private Q_SLOTS:
     void emptyPanelPaints();
     void failingClickHandler();
     void seeThroughWithoutParent();
+    void handlerDeletesPanel_data();
+    void handlerDeletesPanel();
 
 private:
     tk::TColor m_savedColors[tk::SystemColorCount] = {};
@@ -782,6 +784,52 @@ void TestFlatPanel::seeThroughWithoutParent()
     orphan.setTransparent(true);
     QCOMPARE(pixelOf(&orphan, {92, 20}), kProgramFace);
     QCOMPARE(pixelOf(&orphan, {0, 0}), kFrame);
+}
+
+void TestFlatPanel::handlerDeletesPanel_data()
+{
+    QTest::addColumn<PanelHook>("hook");
+    QTest::newRow("OnClick") << PanelHook::Click;
+    QTest::newRow("OnDblClick") << PanelHook::DblClick;
+    QTest::newRow("OnResize") << PanelHook::Resize;
+}
+
+// Any handler may delete its panel; the panel must touch nothing of itself afterwards, and no event may
+// travel on to the parent through it (ASan).
+void TestFlatPanel::handlerDeletesPanel()
+{
+    QFETCH(PanelHook, hook);
+
+    auto host = makeHost();
+    auto *panel = new TFlatPanel(host.get());
+    panel->setGeometry(20, 20, 185, 41);
+    const QPointer<TFlatPanel> watch(panel);
+    const auto kill = [panel](QObject *) { delete panel; };
+    host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+    QWindow *window = host->windowHandle();
+    const QPoint at = panel->geometry().center();
+    switch (hook) {
+    case PanelHook::Click:
+        panel->OnClick = kill;
+        QTest::mouseClick(window, Qt::LeftButton, {}, at);
+        break;
+    case PanelHook::DblClick:
+        panel->OnDblClick = kill;
+        QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+        break;
+    case PanelHook::Resize: {
+        panel->OnResize = kill;
+        // Sent to the panel itself: Qt's own resizing reads the widget once more after delivering the
+        // event, which no handling of ours can prevent.
+        QResizeEvent resized(QSize(200, 50), panel->size());
+        QCoreApplication::sendEvent(panel, &resized);
+        break;
+    }
+    }
+    QVERIFY(!watch);
+    // The window goes on taking the mouse.
+    QTest::mouseClick(window, Qt::LeftButton, {}, at);
 }
 
 int main(int argc, char *argv[])

@@ -6,6 +6,7 @@
 #include "control.h"
 
 #include "blocks.h"
+#include "testcolors.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -21,21 +22,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-tk::TColor rgb(int red, int green, int blue)
-{
-    return tk::TColor(red) | (tk::TColor(green) << 8) | (tk::TColor(blue) << 16);
-}
-
-tk::TColor grey(int level)
-{
-    return rgb(level, level, level);
-}
-
-QString describe(tk::TColor c)
-{
-    return u"rgb(%1, %2, %3)"_s.arg(c & 0xFF).arg((c >> 8) & 0xFF).arg((c >> 16) & 0xFF);
-}
 
 int channelDistance(tk::TColor a, tk::TColor b)
 {
@@ -297,7 +283,7 @@ void TestFlatUtils::scaledHslToColor()
     QFETCH(int, S);
     QFETCH(int, L);
     QFETCH(tk::TColor, expected);
-    QCOMPARE(describe(ScaledHslToColor(H, S, L)), describe(expected));
+    QCOMPARE(describe(tk::toQColor(ScaledHslToColor(H, S, L))), describe(tk::toQColor(expected)));
 }
 
 void TestFlatUtils::hueToChannel_data()
@@ -346,8 +332,9 @@ void TestFlatUtils::lightnessToGrey()
 {
     QFETCH(int, L);
     QFETCH(int, expected);
-    QCOMPARE(describe(ScaledHslToColor(0, 0, L)), describe(grey(expected)));
-    QCOMPARE(describe(HslToColor(0.5, 0, double(L) / HslScale)), describe(grey(expected)));
+    QCOMPARE(describe(tk::toQColor(ScaledHslToColor(0, 0, L))), describe(tk::toQColor(grey(expected))));
+    QCOMPARE(describe(tk::toQColor(HslToColor(0.5, 0, double(L) / HslScale))),
+             describe(tk::toQColor(grey(expected))));
 }
 
 void TestFlatUtils::roundTrip_data()
@@ -365,7 +352,7 @@ void TestFlatUtils::roundTrip()
     QVERIFY(h >= 0 && h < 1);
     QVERIFY(s >= 0 && s <= 1);
     QVERIFY(l >= 0 && l <= 1);
-    QCOMPARE(describe(HslToColor(h, s, l)), describe(color));
+    QCOMPARE(describe(tk::toQColor(HslToColor(h, s, l))), describe(tk::toQColor(color)));
 
     int H, S, L;
     ColorToScaledHsl(color, H, S, L);
@@ -373,7 +360,7 @@ void TestFlatUtils::roundTrip()
     QVERIFY(S >= 0 && S <= HslScale);
     QVERIFY(L >= 0 && L <= HslScale);
     const tk::TColor back = ScaledHslToColor(H, S, L);
-    QVERIFY2(channelDistance(back, color) <= tolerance, qPrintable(describe(back)));
+    QVERIFY2(channelDistance(back, color) <= tolerance, qPrintable(describe(tk::toQColor(back))));
 }
 
 void TestFlatUtils::adjustLightness_data()
@@ -419,7 +406,7 @@ void TestFlatUtils::adjustLightness()
     if (step == 0)
         QCOMPARE(result, expected);
     else
-        QCOMPARE(describe(result), describe(expected));
+        QCOMPARE(describe(tk::toQColor(result)), describe(tk::toQColor(expected)));
 }
 
 void TestFlatUtils::darkenByTenKeepsBase_data()
@@ -433,7 +420,7 @@ void TestFlatUtils::darkenByTenKeepsBase()
     QFETCH(tk::TColor, color);
     QFETCH(int, tolerance);
     const tk::TColor result = AdjustLightness(color, tk::clNone, 10, true);
-    QVERIFY2(channelDistance(result, color) <= tolerance, qPrintable(describe(result)));
+    QVERIFY2(channelDistance(result, color) <= tolerance, qPrintable(describe(tk::toQColor(result))));
 }
 
 void TestFlatUtils::bevelFrame_data()
@@ -861,8 +848,8 @@ void TestFlatUtils::layout_data()
                return Placement{{4, 12}, {23, (40 - t.height() + 1) / 2}};
            });
     QTest::newRow("glyph wider than the space: margin -1 truncates towards zero")
-        << tk::TRect{0, 0, 20, 20} << QPoint() << int(blGlyphLeft) << -1 << -1 << QSize(32, 16) << 1
-        << u"M"_s << u"M"_s << ExpectedPlacement([](QSize t) {
+        << tk::TRect{0, 0, 20, 20} << QPoint() << int(blGlyphLeft) << -1 << -1 << QSize(32, 16) << 1 << u"M"_s
+        << u"M"_s << ExpectedPlacement([](QSize t) {
                const int third = (20 - 32 - t.width()) / 3; // negative: truncated towards zero
                return Placement{{third, 2}, {third + 32 + third, (20 - t.height() + 1) / 2}};
            });

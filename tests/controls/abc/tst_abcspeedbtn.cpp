@@ -1,12 +1,14 @@
-#include "abcbtn.h"
+#include "abcspeedbtn.h"
 
+#include "../../support/bitmaps.h"
 #include "../../support/errorboxes.h"
+#include "../../support/pointernotices.h"
+#include "../../support/wavelists.h"
 #include "abcwav.h"
 #include "application.h"
 #include "colors.h"
 #include "errors.h"
 
-#include <QBuffer>
 #include <QCursor>
 #include <QImage>
 #include <QStyleFactory>
@@ -44,33 +46,10 @@ QByteArray programPicture()
         for (int x = 0; x < kPictureWidth; ++x)
             image.setPixelColor(x, y, pictureColor(x, y));
     image.setPixelColor(kSecondTransparent, pictureColor(0, kPictureHeight - 1));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
+    return bmpBytes(image);
 }
 
-class RecordingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int index) override { played << index; }
-    QList<int> played;
-};
-
 enum class Stage { Rest, Hot, Pressed, DraggedOutside, ReleasedInside };
-
-// A list whose sound does whatever the test wants, such as deleting the button that asked for it.
-class ActingWaveList : public TabcCustomWaveList {
-public:
-    using TabcCustomWaveList::TabcCustomWaveList;
-    void PlayIndex(int) override
-    {
-        if (action)
-            action();
-    }
-    std::function<void()> action;
-};
 
 // The user code that deletes the button, and the mouse route that reaches it.
 enum class Hook {
@@ -225,13 +204,7 @@ void TestSpeedButton::defaults()
 
     // A picture loaded in place keeps one slice even when its shape would allow three.
     TabcRepSpeedBtn strip(m_host.get());
-    QImage three(48, 16, QImage::Format_RGB32);
-    three.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    three.save(&buffer, "BMP");
-    strip.Picture().LoadFromData(u"bmp"_s, bytes);
+    strip.Picture().LoadFromData(u"bmp"_s, bmpBytes(QSize(48, 16), Qt::red));
     QCOMPARE(strip.NumGlyphs(), 1);
     strip.setNumGlyphs(9);
     QCOMPARE(strip.NumGlyphs(), 5);
@@ -369,7 +342,8 @@ void TestSpeedButton::mouseDownVeto()
     tk::TMouseButton seenButton = tk::mbLeft;
     tk::TShiftState seenShift = 0;
     QPoint seenAt;
-    button->BeforeMouseDown = [&](QObject *, tk::TMouseButton b, tk::TShiftState shift, int x, int y, bool &cancel) {
+    button->BeforeMouseDown = [&](QObject *, tk::TMouseButton b, tk::TShiftState shift, int x, int y,
+                                  bool &cancel) {
         ++asked;
         seenButton = b;
         seenShift = shift;
@@ -453,7 +427,9 @@ void TestSpeedButton::handlerExceptions()
     else
         button->OnClick = [&](QObject *) { ++clicked; };
     if (handler == u"BeforeMouseDown")
-        button->BeforeMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int, bool &) { fail(); };
+        button->BeforeMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int, bool &) {
+            fail();
+        };
     if (handler == u"OnMouseDown")
         button->OnMouseDown = [&](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { fail(); };
 
@@ -848,23 +824,16 @@ void TestSpeedButton::handlerDeletesButton()
     }
 
     const QPoint at = centre(button), away(390, 190);
-    // Enter and leave go to the button as the notifications themselves: Qt's own dispatch of them
-    // reads the widget once more after delivering, which no handling of ours can prevent.
-    auto notify = [&](QEvent::Type type) {
-        QCursor::setPos(m_host->mapToGlobal(type == QEvent::Enter ? at : away));
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(m_host->mapToGlobal(at)));
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(button, type == QEvent::Enter ? static_cast<QEvent *>(&enter) : &leave);
-    };
     switch (route) {
     case Route::HoverIn:
-        notify(QEvent::Enter);
+        sendPointerEnter(button, m_host->mapToGlobal(at));
         if (watch)
             QTest::mouseMove(window(), at + QPoint(1, 1));
         break;
     case Route::HoverOut:
-        notify(QEvent::Enter);
-        notify(QEvent::Leave);
+        sendPointerEnter(button, m_host->mapToGlobal(at));
+        if (watch)
+            sendPointerLeave(button, m_host->mapToGlobal(away));
         break;
     case Route::DragOutAndRelease:
         moveTo(at);
@@ -938,4 +907,4 @@ void TestSpeedButton::disabledLookWins()
     QCOMPARE(button->State(), button->Down() ? abtExclusive : abtUp);
 }
 
-#include "tst_speedbutton.moc"
+#include "tst_abcspeedbtn.moc"

@@ -1,5 +1,6 @@
-#include "abcbtn.h"
+#include "abcbtnframes.h"
 
+#include "../../support/testcolors.h"
 #include "canvas.h"
 #include "colors.h"
 
@@ -64,11 +65,6 @@ Ring rightAndBottomOnly(int n, QColor b)
 Ring leftAndTopOnly(int n, QColor a)
 {
     return {inset(n), a, a, a, kFace, kFace, a, a};
-}
-
-QString describe(QColor c)
-{
-    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
 }
 
 // Empty when the pixel has the colour, else what went wrong, naming the pixel.
@@ -478,4 +474,4 @@ void TestButtonFrame::releaseKeepsOrderOfOthers()
 
 QTEST_MAIN(TestButtonFrame)
 
-#include "tst_buttonframe.moc"
+#include "tst_abcbtnframes.moc"

@@ -1,5 +1,7 @@
-#include "abcbtn.h"
+#include "abcbtnglyph.h"
 
+#include "../../support/bitmaps.h"
+#include "../../support/testcolors.h"
 #include "canvas.h"
 #include "colors.h"
 #include "errors.h"
@@ -36,11 +38,6 @@ const QColor kClear(16, 32, 48);
 
 const QColor kWhite(255, 255, 255), kSilver(192, 192, 192), kGrey(128, 128, 128), kBlack(0, 0, 0);
 
-QString describe(QColor c)
-{
-    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
-
 // Empty when the pixel has the colour, else what went wrong, naming the pixel.
 QString mismatch(const QImage &image, QPoint at, QColor expected)
 {
@@ -58,15 +55,6 @@ QString mismatch(const QImage &image, QPoint at, QColor expected)
         const QString why = mismatch(image, at, expected);                                                   \
         QVERIFY2(why.isEmpty(), qPrintable(why));                                                            \
     } while (false)
-
-QByteArray bmpBytes(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.convertToFormat(QImage::Format_RGB32).save(&buffer, "BMP");
-    return bytes;
-}
 
 std::unique_ptr<tk::Graphic> bitmapOf(const QImage &image)
 {
@@ -86,7 +74,7 @@ QImage picture(int width, int height, QColor fill)
 
 // Slice i of a strip is filled with kSliceColour[i]; the strip's lower-left pixel is kClear.
 const QColor kSliceColor[5] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200),
-                                QColor(200, 200, 30), QColor(30, 200, 200)};
+                               QColor(200, 200, 30), QColor(30, 200, 200)};
 constexpr int kSlice = 10;
 
 QImage strip(int slices)
@@ -814,8 +802,8 @@ void TestButtonGlyph::extremeMarginAndSpacing()
     else if (glyphSide < 0)
         QVERIFY2(pos + 10 <= 0, qPrintable(QString::number(pos)));
     // The whole paint, shadows and pressed offsets included, must cope with the far places too.
-    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtDisabled,
-                              tsRaised, true, false, 0);
+    glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtDisabled, tsRaised,
+                              true, false, 0);
     glyph.DrawGlyphAndCaption(painter, client, client, u"W"_s, layout, margin, spacing, abtUp, tsLowered,
                               true, false, 0);
 }
@@ -1197,4 +1185,4 @@ void TestButtonGlyph::denseImagesLeaveWithTheirSlot()
 
 QTEST_MAIN(TestButtonGlyph)
 
-#include "tst_buttonglyph.moc"
+#include "tst_abcbtnglyph.moc"

@@ -2,13 +2,13 @@
 
 #include "Spread.h"
 #include "TFlatButtonUnit.h"
-#include "callout.h"
 #include "TFlatHintUnit.h"
 #include "TFlatMemoUnit.h"
 #include "TFlatPanelUnit.h"
 #include "abcbtn.h"
 #include "abclabel.h"
 #include "application.h"
+#include "callout.h"
 #include "cp1251.h"
 #include "errors.h"
 #include "files.h"
@@ -27,15 +27,14 @@ using namespace Qt::StringLiterals;
 
 Tform1 *form1 = nullptr;
 
-
 using namespace rununit1;
 
 namespace {
 
 constexpr int kFormWidth = 572;
 constexpr int kFormHeight = 299;
-constexpr tk::TColor kPanelColor = 11794687;  // pale yellow
-constexpr tk::TColor kCloseColor = 5755391;   // orange-yellow
+constexpr tk::TColor kPanelColor = 11794687; // pale yellow
+constexpr tk::TColor kCloseColor = 5755391;  // orange-yellow
 
 QString fromStd(std::string_view text)
 {
@@ -52,7 +51,8 @@ QByteArray storedBytes(const QString &path)
         return QByteArray();
     if (resource.compressionAlgorithm() != QResource::NoCompression)
         return resource.uncompressedData();
-    return QByteArray::fromRawData(reinterpret_cast<const char *>(resource.data()), qsizetype(resource.size()));
+    return QByteArray::fromRawData(reinterpret_cast<const char *>(resource.data()),
+                                   qsizetype(resource.size()));
 }
 
 void loadStoredPicture(tk::Picture &picture, const QString &name)
@@ -112,7 +112,8 @@ void Tform1::createLayout()
 
     tk::TImage **slotImages[] = {&run1, &run2, &run3};
     const QRect slotBounds[] = {{22, 72, 145, 177}, {209, 72, 145, 177}, {401, 71, 145, 177}};
-    void (Tform1::*const slotHandlers[])(QObject *) = {&Tform1::crd1help, &Tform1::crd2help, &Tform1::crd3help};
+    void (Tform1::*const slotHandlers[])(QObject *) = {&Tform1::crd1help, &Tform1::crd2help,
+                                                       &Tform1::crd3help};
     for (int i = 0; i < 3; ++i) {
         tk::TImage *slot = *slotImages[i] = new tk::TImage(this);
         slot->setGeometry(slotBounds[i]);
@@ -207,7 +208,8 @@ void Tform1::centreOnDesktop()
     // ignore the move and leave Qt believing in it.
     if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && tk::platformPlacesWindows()) {
         const QRect desktop = screen->geometry();
-        move(desktop.left() + (desktop.width() - kFormWidth) / 2, desktop.top() + (desktop.height() - kFormHeight) / 2);
+        move(desktop.left() + (desktop.width() - kFormWidth) / 2,
+             desktop.top() + (desktop.height() - kFormHeight) / 2);
     }
 }
 

@@ -77,7 +77,7 @@ extern Tform1 *form1;
 
 // The texts the window shows, as its users know them (rununit1texts.cpp).
 namespace rununit1 {
-extern const QString kSlotHint;         // on the slots until the first draw
+extern const QString kSlotHint; // on the slots until the first draw
 extern const QString kDivineHint;
 extern const QString kHelpHint;
 extern const QString kExitHint;

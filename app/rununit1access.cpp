@@ -15,7 +15,6 @@ using namespace Qt::StringLiterals;
 
 // The main window for the keyboard and for screen readers.
 
-
 using namespace rununit1;
 
 void Tform1::setUpKeyboardAndReaders()

@@ -332,8 +332,7 @@ void printRatios()
                 "text/bare %.2f",
                 qgetenv("QT_QPA_PLATFORM").constData(),
                 qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ? "no session bus" : "session bus",
-                g_startsMs[kChildOrmex].size(), ormex / bare,
-                ormex / text, text / bare);
+                g_startsMs[kChildOrmex].size(), ormex / bare, ormex / text, text / bare);
     if (scale2 > 0)
         std::printf(", ormex scale 2/scale 1 %.2f", scale2 / ormex);
     std::printf("; ms: ormex %.1f, text %.1f, bare %.1f\n", ormex, text, bare);

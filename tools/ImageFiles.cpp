@@ -188,7 +188,7 @@ std::vector<std::uint16_t> ToRgb565(const QImage &image)
 }
 
 void PlaceKeyColor(std::vector<std::uint16_t> &pixels, int width, std::uint16_t key,
-                    const std::vector<QPoint> &keyPixels)
+                   const std::vector<QPoint> &keyPixels)
 {
     // Flipping the lowest blue bit is the smallest change the eye cannot see.
     for (std::uint16_t &pixel : pixels)

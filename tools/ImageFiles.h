@@ -26,7 +26,7 @@ std::vector<std::uint16_t> ToRgb565(const QImage &image);
 // Gives the pixels at `keyPixels` the value `key` and moves every other pixel that happens to have it to
 // the nearest other value, so that `key` marks exactly those pixels.
 void PlaceKeyColor(std::vector<std::uint16_t> &pixels, int width, std::uint16_t key,
-                    const std::vector<QPoint> &keyPixels);
+                   const std::vector<QPoint> &keyPixels);
 
 // 16 bits per pixel with BI_BITFIELDS masks 5-6-5 after a 40-byte info header, bottom-up.
 QByteArray EncodeBmp565(int width, int height, const std::vector<std::uint16_t> &pixels);

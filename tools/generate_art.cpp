@@ -79,7 +79,7 @@ void WriteButtons(const QString &folder, const Scale &scale)
         const QImage face = art::PaintButtonFace(captions[i], letterSize, scale.factor);
         std::vector<std::uint16_t> pixels = imagefiles::ToRgb565(face);
         imagefiles::PlaceKeyColor(pixels, face.width(), ButtonKeyColor,
-                                   ScaledPixels(ButtonKeyPixels, scale.factor));
+                                  ScaledPixels(ButtonKeyPixels, scale.factor));
         imagefiles::WriteFile(folder + files[i] + scale.suffix + u".bmp"_s,
                               imagefiles::EncodeBmp565(face.width(), face.height(), pixels));
     }

@@ -34,7 +34,8 @@ QImage brushCopy(const QImage &slice, QRgb transparent, QRgb face)
 
 QImage greyed(const QImage &slice, QRgb transparent, QRgb face)
 {
-    return mapped(brushCopy(slice, transparent, face), [](QRgb p) { return qRgb(qRed(p), qRed(p), qRed(p)); });
+    return mapped(brushCopy(slice, transparent, face),
+                  [](QRgb p) { return qRgb(qRed(p), qRed(p), qRed(p)); });
 }
 
 QImage faded(const QImage &hot, QRgb face)

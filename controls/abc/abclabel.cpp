@@ -12,7 +12,9 @@ using namespace Qt::StringLiterals;
 
 // Mouse-sensitive label
 
-TabcCustomMouseLabel::TabcCustomMouseLabel(QWidget *parent) : tk::TLabel(parent) {}
+TabcCustomMouseLabel::TabcCustomMouseLabel(QWidget *parent) : tk::TLabel(parent)
+{
+}
 
 void TabcCustomMouseLabel::setMouseDownColor(tk::TColor color)
 {
@@ -100,16 +102,17 @@ void TabcCustomMouseLabel::DoDrawText(QPainter *painter, tk::TRect &r, unsigned 
             tk::TRect lit{r.Left + 1, r.Top + 1, r.Right + 1, r.Bottom + 1};
             tk::DrawText(painter, canvasFont, tk::toQColor(tk::clBtnHighlight), text, lit, flags);
         }
-        tk::DrawText(measuring ? nullptr : painter, canvasFont, tk::toQColor(tk::clBtnShadow), text, r, flags);
+        tk::DrawText(measuring ? nullptr : painter, canvasFont, tk::toQColor(tk::clBtnShadow), text, r,
+                     flags);
         return;
     }
     QColor color = tk::toQColor(FontColor());
     if (m_pressed)
-        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseDownEffects, m_mouseDownColor, text,
-                          r, flags);
+        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseDownEffects,
+                          m_mouseDownColor, text, r, flags);
     else if (m_mouseInside)
-        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseOverEffects, m_mouseOverColor, text,
-                          r, flags);
+        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseOverEffects,
+                          m_mouseOverColor, text, r, flags);
     tk::DrawText(measuring ? nullptr : painter, canvasFont, color, text, r, flags);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "abcwav.h"
 #include "abcmultilinelabel.h"
 #include "abcutils.h"
+#include "abcwav.h"
 #include "canvas.h"
 #include "colors.h"
 #include "control.h"
@@ -35,7 +35,10 @@ public:
     }
     constexpr std::uint8_t bits() const { return m_bits; }
     constexpr bool contains(TabcLabelMouseEffect e) const { return m_bits & bit(e); }
-    constexpr TabcLabelMouseEffects without(TabcLabelMouseEffect e) const { return fromBits(m_bits & ~bit(e)); }
+    constexpr TabcLabelMouseEffects without(TabcLabelMouseEffect e) const
+    {
+        return fromBits(m_bits & ~bit(e));
+    }
     friend constexpr bool operator==(TabcLabelMouseEffects, TabcLabelMouseEffects) = default;
 
 private:

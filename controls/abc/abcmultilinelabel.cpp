@@ -4,7 +4,9 @@
 
 using namespace Qt::StringLiterals;
 
-TabcMultilineLabel::TabcMultilineLabel(QWidget *parent) : tk::TLabel(parent) {}
+TabcMultilineLabel::TabcMultilineLabel(QWidget *parent) : tk::TLabel(parent)
+{
+}
 
 void TabcMultilineLabel::setLines(const QStringList &lines)
 {

@@ -1,6 +1,5 @@
 #include "abcspeedbtn.h"
 
-#include "properties.h"
 #include "abcwav.h"
 #include "application.h"
 #include "callout.h"
@@ -10,6 +9,7 @@
 #include "errors.h"
 #include "events.h"
 #include "paintpolicy.h"
+#include "properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -625,8 +625,7 @@ void TabcRepSpeedBtn::TimerExpired()
     if (State() != abtDown || !pressHeld() || !OnTimer)
         return;
     // The handler may have ended the press (an error box) or the button.
-    if (tk::callOut(this, [this] { OnTimer(this); }) && Repeatpause != 0 && State() == abtDown &&
-        pressHeld())
+    if (tk::callOut(this, [this] { OnTimer(this); }) && Repeatpause != 0 && State() == abtDown && pressHeld())
         m_repeatTimer->start(Repeatpause);
 }
 

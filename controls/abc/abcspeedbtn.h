@@ -20,8 +20,8 @@
 
 // Setting Cancel to true vetoes what follows.
 using TabcCancelEvent = std::function<void(QObject *Sender, bool &Cancel)>;
-using TabcMouseCancelEvent = std::function<void(QObject *Sender, tk::TMouseButton Button, tk::TShiftState Shift,
-                                                int X, int Y, bool &Cancel)>;
+using TabcMouseCancelEvent = std::function<void(QObject *Sender, tk::TMouseButton Button,
+                                                tk::TShiftState Shift, int X, int Y, bool &Cancel)>;
 
 // All behaviour of the picture speed buttons.
 class TabcCustomPicSpeedBtn : public tk::GraphicControl {

@@ -1,15 +1,15 @@
 #include "TFlatButtonUnit.h"
 
-#include "properties.h"
 #include "TFlatPanelUnit.h"
 #include "accessibility.h"
+#include "application.h"
 #include "callout.h"
 #include "deviceimage.h"
-#include "application.h"
 #include "errors.h"
 #include "events.h"
 #include "keyboard.h"
 #include "pixels.h"
+#include "properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -363,7 +363,6 @@ void TFlatButton::setTabStop(bool tabStop)
     // A click focuses the button itself (press), so the policy only decides about the tab key.
     setFocusPolicy(tabStop ? Qt::TabFocus : Qt::NoFocus);
 }
-
 
 // State
 

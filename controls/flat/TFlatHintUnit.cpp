@@ -23,8 +23,24 @@ constexpr int kDistanceBelowRight = 12;
 constexpr int kDistance = 5;
 
 // The outline of the arrow, from its tip; mirrored by placement.
-constexpr std::array<QPoint, 18> kArrow = {{{0, 0}, {0, 6}, {1, 6}, {1, 0}, {6, 0}, {6, 1}, {2, 1}, {2, 4}, {5, 7},
-                                            {6, 7}, {3, 4}, {3, 3}, {6, 6}, {7, 6}, {3, 2}, {4, 2}, {7, 5}, {7, 6}}};
+constexpr std::array<QPoint, 18> kArrow = {{{0, 0},
+                                            {0, 6},
+                                            {1, 6},
+                                            {1, 0},
+                                            {6, 0},
+                                            {6, 1},
+                                            {2, 1},
+                                            {2, 4},
+                                            {5, 7},
+                                            {6, 7},
+                                            {3, 4},
+                                            {3, 3},
+                                            {6, 6},
+                                            {7, 6},
+                                            {3, 2},
+                                            {4, 2},
+                                            {7, 5},
+                                            {7, 6}}};
 
 bool stripOnLeft(TFlatHintPlacement placement)
 {
@@ -46,7 +62,8 @@ TFlatHint::TFlatHint(QObject *owner) : QObject(owner)
         app->setShowHint(!app->ShowHint());
         app->setShowHint(!app->ShowHint());
         // The application outlives this component; a handler left behind must not reach a dead one.
-        app->OnShowHint = [self = QPointer<TFlatHint>(this)](QString &hint, bool &canShow, tk::THintInfo &info) {
+        app->OnShowHint = [self = QPointer<TFlatHint>(this)](QString &hint, bool &canShow,
+                                                             tk::THintInfo &info) {
             if (self)
                 self->ForwardShowHint(hint, canShow, info);
         };

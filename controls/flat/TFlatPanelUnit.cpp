@@ -1,8 +1,8 @@
 #include "TFlatPanelUnit.h"
 
-#include "properties.h"
 #include "callout.h"
 #include "deviceimage.h"
+#include "properties.h"
 
 #include "FlatUtilitys.h"
 #include "application.h"

@@ -13,8 +13,7 @@ QImage MakeDisabledGlyph(const QImage &source, tk::TColor maskColor, tk::TColor 
     if (source.isNull())
         return QImage(source.size(), QImage::Format_RGB32);
     // A two-colour source is its own mask, with black as ink.
-    const bool twoColor =
-        source.format() == QImage::Format_Mono || source.format() == QImage::Format_MonoLSB;
+    const bool twoColor = source.format() == QImage::Format_Mono || source.format() == QImage::Format_MonoLSB;
     const QRgb ink = twoColor ? qRgb(0, 0, 0) : tk::toQColor(maskColor).rgb();
     const QRgb fill = tk::toQColor(fillColor).rgb();
     const QRgb shadow = tk::toQColor(shadowColor).rgb();

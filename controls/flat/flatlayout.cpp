@@ -42,8 +42,8 @@ void LayoutGlyphAndCaption(const QFont &font, const tk::TRect &client, QPoint of
         extent = {0, 0, client.width(), 0};
         tk::DrawText(nullptr, font, Qt::black, caption, extent, tk::DT_CALCRECT | tk::DT_SINGLELINE);
     }
-    const tk::GlyphPlacement placed = tk::placeGlyphAndCaption(client, glyphCellSize(glyph, numGlyphs), extent,
-                                                               sideOf(layout), margin, spacing, offset);
+    const tk::GlyphPlacement placed = tk::placeGlyphAndCaption(
+        client, glyphCellSize(glyph, numGlyphs), extent, sideOf(layout), margin, spacing, offset);
     textBounds = placed.captionRect;
     glyphPos = placed.glyphPos;
 }

@@ -154,8 +154,7 @@ void TestAccessibility::readerView_data()
     QTest::newRow("background") << u"Image1"_s << graphic << QString() << QString() << false;
     QTest::newRow("link") << u"link"_s << int(QAccessible::Link) << u"(С) "_s + kMakerUrl << kLinkHint
                           << true;
-    QTest::newRow("panel") << u"panel"_s << int(QAccessible::Grouping) << kPanelCaption << QString()
-                           << false;
+    QTest::newRow("panel") << u"panel"_s << int(QAccessible::Grouping) << kPanelCaption << QString() << false;
     QTest::newRow("close") << u"close"_s << button << u"Закрыть"_s << kCloseHintInitial << true;
 }
 

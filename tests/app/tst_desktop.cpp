@@ -101,16 +101,14 @@ void TestDesktop::startFolder_data()
     QTest::addColumn<QString>("executable"); // relative to the root
     QTest::addColumn<bool>("dataInstalled");
     QTest::addColumn<bool>("enters");
-    QTest::newRow("installed, folder without g")
-        << u"home"_s << false << u"usr/bin/ormex"_s << true << true;
+    QTest::newRow("installed, folder without g") << u"home"_s << false << u"usr/bin/ormex"_s << true << true;
     QTest::newRow("installed, folder with g stays")
         << u"home"_s << true << u"usr/bin/ormex"_s << true << false;
     QTest::newRow("installed, reached through a link")
         << u"home"_s << false << u"bin/ormex"_s << true << true;
     QTest::newRow("build tree stays") << u"home"_s << false << u"build/app/ormex"_s << true << false;
     QTest::newRow("copy elsewhere stays") << u"home"_s << false << u"home/ormex"_s << true << false;
-    QTest::newRow("data folder missing stays")
-        << u"home"_s << false << u"usr/bin/ormex"_s << false << false;
+    QTest::newRow("data folder missing stays") << u"home"_s << false << u"usr/bin/ormex"_s << false << false;
 }
 
 void TestDesktop::startFolder()

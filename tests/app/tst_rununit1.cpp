@@ -25,8 +25,8 @@
 
 #include <memory>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -180,12 +180,18 @@ QWidget *TestMainWindow::control(const QString &name) const
 {
     Tform1 *f = m_form.get();
     const std::pair<const char16_t *, QWidget *> all[] = {
-        {u"Image1", f->Image1},       {u"run1", f->run1},
-        {u"run2", f->run2},           {u"run3", f->run3},
-        {u"Label1", f->Label1},       {u"abcRepSpeedBtn1", f->abcRepSpeedBtn1},
-        {u"abcRepSpeedBtn2", f->abcRepSpeedBtn2}, {u"abcRepSpeedBtn3", f->abcRepSpeedBtn3},
-        {u"abcURLLabel1", f->abcURLLabel1},       {u"FlatPanel1", f->FlatPanel1},
-        {u"FlatButton1", f->FlatButton1},         {u"FlatMemo1", f->FlatMemo1},
+        {u"Image1", f->Image1},
+        {u"run1", f->run1},
+        {u"run2", f->run2},
+        {u"run3", f->run3},
+        {u"Label1", f->Label1},
+        {u"abcRepSpeedBtn1", f->abcRepSpeedBtn1},
+        {u"abcRepSpeedBtn2", f->abcRepSpeedBtn2},
+        {u"abcRepSpeedBtn3", f->abcRepSpeedBtn3},
+        {u"abcURLLabel1", f->abcURLLabel1},
+        {u"FlatPanel1", f->FlatPanel1},
+        {u"FlatButton1", f->FlatButton1},
+        {u"FlatMemo1", f->FlatMemo1},
     };
     for (const auto &[n, w] : all)
         if (name == QStringView(n))
@@ -253,12 +259,14 @@ void TestMainWindow::hints_data()
     QTest::newRow("run1") << u"run1"_s << slotHint << int(Qt::PointingHandCursor);
     QTest::newRow("run2") << u"run2"_s << slotHint << int(Qt::PointingHandCursor);
     QTest::newRow("run3") << u"run3"_s << slotHint << int(Qt::PointingHandCursor);
-    QTest::newRow("divine") << u"abcRepSpeedBtn1"_s
-                            << u"Для того, чтобы погадать, - мысленно сформруйте вопрос и клинкните эту кнопку. "
-                               "Удачного вам гадания, и пусть рунические божества вам помогут в благих делах! "
-                               "Будьте счастливы!!! ;-)"_s
-                            << int(Qt::ArrowCursor);
-    QTest::newRow("help") << u"abcRepSpeedBtn2"_s << u"Справка по программе ORMEX"_s << int(Qt::WhatsThisCursor);
+    QTest::newRow("divine")
+        << u"abcRepSpeedBtn1"_s
+        << u"Для того, чтобы погадать, - мысленно сформруйте вопрос и клинкните эту кнопку. "
+           "Удачного вам гадания, и пусть рунические божества вам помогут в благих делах! "
+           "Будьте счастливы!!! ;-)"_s
+        << int(Qt::ArrowCursor);
+    QTest::newRow("help") << u"abcRepSpeedBtn2"_s << u"Справка по программе ORMEX"_s
+                          << int(Qt::WhatsThisCursor);
     QTest::newRow("exit") << u"abcRepSpeedBtn3"_s
                           << u"Выход из программы тут, а вот выход из жизненной ситуации ищите сами или "
                              "попросите совета у рун."_s
@@ -322,7 +330,8 @@ void TestMainWindow::stacking()
     click(centreOf(f->run1));
     QVERIFY(f->FlatPanel1->isVisible());
     // The open panel covers everything but the right ends of the exit button and the right slot.
-    for (QPoint p : {QPoint(30, 30), QPoint(250, 30), QPoint(100, 150), QPoint(250, 150), centreOf(f->abcURLLabel1)}) {
+    for (QPoint p :
+         {QPoint(30, 30), QPoint(250, 30), QPoint(100, 150), QPoint(250, 150), centreOf(f->abcURLLabel1)}) {
         QWidget *w = f->childAt(p);
         QVERIFY2(w == f->FlatPanel1 || f->FlatPanel1->isAncestorOf(w), qPrintable(QString::number(p.x())));
     }
@@ -367,7 +376,8 @@ void TestMainWindow::backgroundPlacement()
     const QImage full = decoded(background);
     const QImage shown = grab();
     for (QPoint p : {QPoint(2, 2), QPoint(190, 150), QPoint(380, 150), QPoint(560, 290), QPoint(571, 298)})
-        QVERIFY2(near(shown.pixelColor(p), full.pixelColor(p + QPoint(290, 282))), qPrintable(QString::number(p.x())));
+        QVERIFY2(near(shown.pixelColor(p), full.pixelColor(p + QPoint(290, 282))),
+                 qPrintable(QString::number(p.x())));
 }
 
 void TestMainWindow::slotClipping_data()
@@ -579,14 +589,16 @@ void TestMainWindow::badPicture_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("directory");
     QTest::addColumn<QString>("message"); // a pattern
-    QTest::newRow("empty") << QByteArray() << false << QStringLiteral("^JPEG error #%1\\.$").arg(JERR_INPUT_EMPTY);
+    QTest::newRow("empty") << QByteArray() << false
+                           << QStringLiteral("^JPEG error #%1\\.$").arg(JERR_INPUT_EMPTY);
     QTest::newRow("not a JPEG") << QByteArray("GIF89a, or anything else") << false
                                 << QStringLiteral("^JPEG error #%1\\.$").arg(JERR_NO_SOI);
-    QTest::newRow("headers cut short") << jpegBytes(145, 177, Qt::red).left(40) << false
-                                       << u"^JPEG error #\\d+\\.$"_s;
+    QTest::newRow("headers cut short")
+        << jpegBytes(145, 177, Qt::red).left(40) << false << u"^JPEG error #\\d+\\.$"_s;
     QTest::newRow("a directory") << QByteArray() << true << u"^Cannot open file g\\\\2\\.jpg\\.$"_s;
     QTest::newRow("huge") << QByteArray() << false << u"^Picture file too large: g\\\\2\\.jpg\\.$"_s;
-    QTest::newRow("unreadable") << jpegBytes(145, 177, Qt::red) << false << u"^Cannot open file g\\\\2\\.jpg\\.$"_s;
+    QTest::newRow("unreadable") << jpegBytes(145, 177, Qt::red) << false
+                                << u"^Cannot open file g\\\\2\\.jpg\\.$"_s;
 }
 
 void TestMainWindow::badPicture()
@@ -683,7 +695,8 @@ void TestMainWindow::badHelpFile_data()
     for (int b = 0; b < 256; ++b)
         binary.append(char(b));
     QTest::newRow("binary") << binary << qint64(0) << QString() << false;
-    QTest::newRow("exactly the capacity") << QByteArray(tk::kMemoCapacity, 'x') << qint64(0) << QString() << false;
+    QTest::newRow("exactly the capacity")
+        << QByteArray(tk::kMemoCapacity, 'x') << qint64(0) << QString() << false;
     QByteArray overByLineBreak(tk::kMemoCapacity, 'x');
     overByLineBreak[100] = '\n'; // becomes CR LF: one character more than the box holds
     QTest::newRow("capacity reached by a line break") << overByLineBreak << qint64(0) << tooLong << true;
@@ -711,9 +724,8 @@ void TestMainWindow::badHelpFile()
     if (keepsText)
         QCOMPARE(m_form->FlatMemo1->Text(), before);
     else
-        QCOMPARE(m_form->FlatMemo1->Text().size(),
-                 qsizetype(content.size() + content.count('\n') + content.count('\r') -
-                           content.count("\r\n")));
+        QCOMPARE(m_form->FlatMemo1->Text().size(), qsizetype(content.size() + content.count('\n') +
+                                                             content.count('\r') - content.count("\r\n")));
 }
 
 void TestMainWindow::slotHintIsShortMeaning()
@@ -742,13 +754,13 @@ void TestMainWindow::buttonLooks()
     QCursor::setPos(m_form->mapToGlobal(centre));
     QTRY_VERIFY(button->MouseInside());
     look = button->grab().toImage();
-    QCOMPARE(look.pixelColor(0, 0), highlight);   // raised: top and left light
-    QCOMPARE(look.pixelColor(169, 44), shadow);   // right and bottom dark
-    QCOMPARE(look.pixelColor(169, 0), shadow);    // the top-right corner belongs to the right side
+    QCOMPARE(look.pixelColor(0, 0), highlight); // raised: top and left light
+    QCOMPARE(look.pixelColor(169, 44), shadow); // right and bottom dark
+    QCOMPARE(look.pixelColor(169, 0), shadow);  // the top-right corner belongs to the right side
 
     QTest::mousePress(m_form->windowHandle(), Qt::LeftButton, Qt::NoModifier, centre);
     look = button->grab().toImage();
-    QCOMPARE(look.pixelColor(0, 0), shadow);      // sunken: top and left dark
+    QCOMPARE(look.pixelColor(0, 0), shadow); // sunken: top and left dark
     QCOMPARE(look.pixelColor(169, 44), highlight);
     QTest::mouseRelease(m_form->windowHandle(), Qt::LeftButton, Qt::NoModifier, centre);
     QVERIFY(!m_form->isVisible()); // the exit button's click

@@ -24,9 +24,12 @@ void TestSpread::workedExamples_data()
     QTest::addColumn<std::vector<int>>("draws"); // every DrawReading result, rejected ones included
     QTest::addColumn<std::vector<int>>("spread");
     QTest::newRow("00:00:00.000") << 0u << std::vector{1, 2, 36} << std::vector{1, 2, 36};
-    QTest::newRow("00:00:00.833 middle repeats left") << 833u << std::vector{6, 6, 15, 33} << std::vector{6, 15, 33};
-    QTest::newRow("00:00:00.497 right repeats left") << 497u << std::vector{25, 16, 25, 7} << std::vector{25, 16, 7};
-    QTest::newRow("00:00:00.014 right repeats middle") << 14u << std::vector{19, 27, 27, 8} << std::vector{19, 27, 8};
+    QTest::newRow("00:00:00.833 middle repeats left")
+        << 833u << std::vector{6, 6, 15, 33} << std::vector{6, 15, 33};
+    QTest::newRow("00:00:00.497 right repeats left")
+        << 497u << std::vector{25, 16, 25, 7} << std::vector{25, 16, 7};
+    QTest::newRow("00:00:00.014 right repeats middle")
+        << 14u << std::vector{19, 27, 27, 8} << std::vector{19, 27, 8};
     QTest::newRow("12:34:56.789") << ((12u * 60 + 34) * 60 + 56) * 1000 + 789 << std::vector<int>()
                                   << std::vector{21, 12, 15};
 }

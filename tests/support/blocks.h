@@ -9,7 +9,8 @@
 // painting includes, and one with a window, which it never does.
 class WindowlessBlock : public tk::GraphicControl {
 public:
-    WindowlessBlock(QWidget *parent, QRect geometry, QColor color) : tk::GraphicControl(parent), m_color(color)
+    WindowlessBlock(QWidget *parent, QRect geometry, QColor color)
+        : tk::GraphicControl(parent), m_color(color)
     {
         setGeometry(geometry);
     }

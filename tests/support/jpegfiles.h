@@ -175,7 +175,8 @@ inline QByteArray constantGreyJpeg(int width, int height)
 // absurd work.
 inline QByteArray manyScansJpeg(int scans, QSize size = QSize(64, 64))
 {
-    const QByteArray progressive = encodeJpeg(quadrants(size.width(), size.height()), Encoding::Progressive420);
+    const QByteArray progressive =
+        encodeJpeg(quadrants(size.width(), size.height()), Encoding::Progressive420);
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
     const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
     int present = 0;

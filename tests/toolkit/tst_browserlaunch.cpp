@@ -65,8 +65,7 @@ void TestBrowserLaunch::init()
     g_failing.clear();
     qunsetenv("BROWSER");
     pointXdgAt(m_xdg.path());
-    writeFile(m_xdg.path() + u"/data/applications/web.desktop"_s,
-              desktopFile("web-browser --new-window %u"));
+    writeFile(m_xdg.path() + u"/data/applications/web.desktop"_s, desktopFile("web-browser --new-window %u"));
 }
 
 void TestBrowserLaunch::execArguments_data()
@@ -90,8 +89,7 @@ void TestBrowserLaunch::execArguments_data()
         << u"web \"\" %u"_s << a << QStringList{u"web"_s, QString(), a};
     QTest::newRow("runs of blanks") << u"  web   %u  "_s << a << QStringList{u"web"_s, a};
     QTest::newRow("percent sign") << u"web --x=100%% %u"_s << a << QStringList{u"web"_s, u"--x=100%"_s, a};
-    QTest::newRow("code inside a word")
-        << u"web --url=%u"_s << a << QStringList{u"web"_s, u"--url="_s + a};
+    QTest::newRow("code inside a word") << u"web --url=%u"_s << a << QStringList{u"web"_s, u"--url="_s + a};
     QTest::newRow("icon, name, file")
         << u"web %i %c %k %u"_s << a
         << QStringList{u"web"_s, u"--icon"_s, u"globe"_s, u"Web"_s, u"/apps/web.desktop"_s, a};
@@ -155,9 +153,8 @@ void TestBrowserLaunch::defaultApplication_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("defaults");
     QTest::addColumn<QString>("winner"); // relative path, empty for none
-    QTest::newRow("system folder only")
-        << QStringList{u"share2/applications/mimeapps.list"_s} << QStringList{u"b.desktop"_s}
-        << u"share2/applications/b.desktop"_s;
+    QTest::newRow("system folder only") << QStringList{u"share2/applications/mimeapps.list"_s}
+                                        << QStringList{u"b.desktop"_s} << u"share2/applications/b.desktop"_s;
     QTest::newRow("user configuration before system data")
         << QStringList{u"share1/applications/mimeapps.list"_s, u"config/mimeapps.list"_s}
         << QStringList{u"a.desktop"_s, u"b.desktop"_s} << u"share2/applications/b.desktop"_s;
@@ -184,8 +181,8 @@ void TestBrowserLaunch::defaultApplication_data()
         << u"data/applications/both.desktop"_s;
     QTest::newRow("hidden entry is not a browser")
         << QStringList{u"config/mimeapps.list"_s} << QStringList{u"hidden.desktop"_s} << QString();
-    QTest::newRow("path instead of an id") << QStringList{u"config/mimeapps.list"_s}
-                                           << QStringList{u"../applications/a.desktop"_s} << QString();
+    QTest::newRow("path instead of an id")
+        << QStringList{u"config/mimeapps.list"_s} << QStringList{u"../applications/a.desktop"_s} << QString();
     QTest::newRow("nothing registered") << QStringList{} << QStringList{} << QString();
 }
 
@@ -209,7 +206,8 @@ void TestBrowserLaunch::defaultApplication()
                   "[Added Associations]\nx-scheme-handler/http=a.desktop\n\n[Default Applications]\n"
                   "text/plain=a.desktop\nx-scheme-handler/http=" +
                       defaults[i].toUtf8() + "\n");
-    const std::optional<DesktopEntry> entry = tk::browserlaunch::defaultApplication(u"x-scheme-handler/http"_s);
+    const std::optional<DesktopEntry> entry =
+        tk::browserlaunch::defaultApplication(u"x-scheme-handler/http"_s);
     QCOMPARE(entry ? entry->path : QString(), winner.isEmpty() ? QString() : r + u'/' + winner);
 }
 
@@ -234,8 +232,8 @@ void TestBrowserLaunch::associatedApplicationIds_data()
     QTest::newRow("removal holds for lower precedence only")
         << QStringList{u"config/mimeapps.list"_s, u"etc1/mimeapps.list"_s,
                        u"share1/applications/mimeinfo.cache"_s}
-        << QStringList{added + u"a.desktop\n"_s + removed + u"b.desktop"_s,
-                       added + u"b.desktop;c.desktop"_s, cache + u"b.desktop;d.desktop"_s}
+        << QStringList{added + u"a.desktop\n"_s + removed + u"b.desktop"_s, added + u"b.desktop;c.desktop"_s,
+                       cache + u"b.desktop;d.desktop"_s}
         << QStringList{u"a.desktop"_s, u"c.desktop"_s, u"d.desktop"_s};
     QTest::newRow("removal does not reach back")
         << QStringList{u"config/mimeapps.list"_s, u"etc1/mimeapps.list"_s}
@@ -270,8 +268,7 @@ void TestBrowserLaunch::browserVariableArguments_data()
     QTest::newRow("no placeholder: appended") << u"web"_s << QStringList{u"web"_s, a};
     QTest::newRow("options after the placeholder kept")
         << u"web --new %s --private"_s << QStringList{u"web"_s, u"--new"_s, a, u"--private"_s};
-    QTest::newRow("placeholder inside a word")
-        << u"web --url=%s"_s << QStringList{u"web"_s, u"--url="_s + a};
+    QTest::newRow("placeholder inside a word") << u"web --url=%s"_s << QStringList{u"web"_s, u"--url="_s + a};
     QTest::newRow("percent sign") << u"web --zoom=90%% %s"_s << QStringList{u"web"_s, u"--zoom=90%"_s, a};
     QTest::newRow("quoted program") << u"\"/opt/My Web/run\" %s"_s << QStringList{u"/opt/My Web/run"_s, a};
     QTest::newRow("shell syntax refused") << u"web %s; rm -rf ~"_s << QStringList{};

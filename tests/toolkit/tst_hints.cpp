@@ -449,8 +449,8 @@ void TestHints::showHintEvent_data()
     QTest::addColumn<QString>("expected"); // empty: no hint shows
     QTest::newRow("handler changes nothing") << false << false << QString() << u"Alpha"_s;
     QTest::newRow("handler cancels") << true << false << QString() << QString();
-    QTest::newRow("handler changes the text") << false << true << u"A much longer replacement text"_s
-                                              << u"A much longer replacement text"_s;
+    QTest::newRow("handler changes the text")
+        << false << true << u"A much longer replacement text"_s << u"A much longer replacement text"_s;
     QTest::newRow("handler empties the text") << false << true << QString() << QString();
 }
 
@@ -509,17 +509,22 @@ void TestHints::inheritance_data()
     QTest::addColumn<QString>("shown");       // the hint that shows over the leaf; empty: none
 
     const QString P = u"Panel"_s, L = u"Leaf"_s;
-    QTest::newRow("leaf's own switch on") << false << false << false << false << true << P << L << u"leaf"_s << L;
+    QTest::newRow("leaf's own switch on")
+        << false << false << false << false << true << P << L << u"leaf"_s << L;
     QTest::newRow("leaf's own switch off, panel on")
         << false << false << true << false << false << P << L << u"panel"_s << P;
-    QTest::newRow("leaf follows the panel's on") << false << false << true << true << false << P << L << u"leaf"_s << L;
-    QTest::newRow("leaf follows the panel's off") << false << false << false << true << true << P << L << QString() << QString();
-    QTest::newRow("both follow the form's on") << true << true << false << true << false << P << L << u"leaf"_s << L;
-    QTest::newRow("both follow the form's off") << false << true << true << true << true << P << L << QString() << QString();
+    QTest::newRow("leaf follows the panel's on")
+        << false << false << true << true << false << P << L << u"leaf"_s << L;
+    QTest::newRow("leaf follows the panel's off")
+        << false << false << false << true << true << P << L << QString() << QString();
+    QTest::newRow("both follow the form's on")
+        << true << true << false << true << false << P << L << u"leaf"_s << L;
+    QTest::newRow("both follow the form's off")
+        << false << true << true << true << true << P << L << QString() << QString();
     QTest::newRow("panel's own off under a hinted form")
         << true << false << false << true << true << P << L << u"form"_s << u"Form"_s;
-    QTest::newRow("empty hint takes the parent's") << false << false << true << true << false << P << QString()
-                                                   << u"leaf"_s << P;
+    QTest::newRow("empty hint takes the parent's")
+        << false << false << true << true << false << P << QString() << u"leaf"_s << P;
     QTest::newRow("empty hint takes the grandparent's")
         << false << false << true << true << false << QString() << QString() << u"leaf"_s << u"Form"_s;
 }
@@ -555,7 +560,7 @@ void TestHints::inheritance()
     else
         leaf->setShowHint(leafShow);
 
-    QWidget *expectedControl = hintControl == u"form" ? static_cast<QWidget *>(m_form.get())
+    QWidget *expectedControl = hintControl == u"form"    ? static_cast<QWidget *>(m_form.get())
                                : hintControl == u"panel" ? static_cast<QWidget *>(panel)
                                : hintControl == u"leaf"  ? static_cast<QWidget *>(leaf)
                                                          : nullptr;

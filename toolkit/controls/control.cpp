@@ -210,7 +210,8 @@ void GraphicControl::mousePressEvent(QMouseEvent *event)
 
 void GraphicControl::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click =
+        m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     if (event->button() == Qt::LeftButton)
         m_clickPending = false;
     if (event->buttons() == Qt::NoButton)

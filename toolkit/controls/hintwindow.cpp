@@ -1,8 +1,8 @@
 #include "hintwindow.h"
 
-#include "properties.h"
 #include "accessibility.h"
 #include "fonts.h"
+#include "properties.h"
 #include "windowplacement.h"
 
 #include <QGuiApplication>
@@ -13,8 +13,8 @@ namespace tk {
 
 THintWindow::THintWindow()
     : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
-                           Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint)
-    , m_canvasFont(defaultFont())
+                           Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint),
+      m_canvasFont(defaultFont())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -110,7 +110,8 @@ void THintWindow::Paint(QPainter &painter)
     FillRect(painter, r, toQColor(m_color));
     r.Left += 2;
     r.Top += 2;
-    DrawText(&painter, m_canvasFont, toQColor(m_canvasFontColor), m_caption, r, DT_LEFT | DT_NOPREFIX | DT_WORDBREAK);
+    DrawText(&painter, m_canvasFont, toQColor(m_canvasFontColor), m_caption, r,
+             DT_LEFT | DT_NOPREFIX | DT_WORDBREAK);
 }
 
 void THintWindow::paintEvent(QPaintEvent *)

@@ -1,9 +1,9 @@
 #include "label.h"
 
-#include "properties.h"
 #include "accessibility.h"
 #include "callout.h"
 #include "canvas.h"
+#include "properties.h"
 
 #include <QContextMenuEvent>
 #include <QKeySequence>
@@ -267,7 +267,9 @@ void TLabel::mousePressEvent(QMouseEvent *event)
     event->accept();
     const QPoint at = event->position().toPoint();
     if (OnMouseDown)
-        callOut(this, [&] { OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
+        callOut(this, [&] {
+            OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
+        });
 }
 
 void TLabel::mouseReleaseEvent(QMouseEvent *event)
@@ -278,7 +280,9 @@ void TLabel::mouseReleaseEvent(QMouseEvent *event)
         return;
     const QPoint at = event->position().toPoint();
     if (OnMouseUp)
-        callOut(this, [&] { OnMouseUp(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
+        callOut(this, [&] {
+            OnMouseUp(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
+        });
 }
 
 void TLabel::mouseMoveEvent(QMouseEvent *event)
@@ -300,7 +304,9 @@ void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     const QPoint at = event->position().toPoint();
     if (OnMouseDown)
-        callOut(this, [&] { OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
+        callOut(this, [&] {
+            OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
+        });
 }
 
 void TLabel::contextMenuEvent(QContextMenuEvent *event)

@@ -53,12 +53,14 @@ int DrawText(QPainter *painter, const QFont &font, const QColor &color, const QS
         return height;
     }
     const QRect box = r.toQRect();
-    const QRect extent = metrics.boundingRect(QRect(box.left(), box.top(), std::max(box.width(), 1), 1 << 20), f, lines);
+    const QRect extent =
+        metrics.boundingRect(QRect(box.left(), box.top(), std::max(box.width(), 1), 1 << 20), f, lines);
     if (painter) {
         painter->save();
         painter->setFont(font);
         painter->setPen(color);
-        painter->drawText(QRect(box.left(), box.top(), box.width(), std::max(box.height(), extent.height())), f, lines);
+        painter->drawText(QRect(box.left(), box.top(), box.width(), std::max(box.height(), extent.height())),
+                          f, lines);
         painter->restore();
     }
     return extent.height();

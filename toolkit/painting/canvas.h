@@ -20,7 +20,10 @@ struct TRect {
     int height() const { return Bottom - Top; }
     bool contains(QPoint p) const { return p.x() >= Left && p.x() < Right && p.y() >= Top && p.y() < Bottom; }
     QRect toQRect() const { return QRect(Left, Top, Right - Left, Bottom - Top); }
-    static TRect fromQRect(const QRect &r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+    static TRect fromQRect(const QRect &r)
+    {
+        return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    }
     friend bool operator==(const TRect &, const TRect &) = default;
 };
 

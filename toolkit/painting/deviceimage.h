@@ -7,8 +7,8 @@ class QPainter;
 
 namespace tk {
 
-// An off-screen image of exactly the device pixels a widget covers where it is painted, at any pixel ratio. At a
-// fractional ratio a widget owns the device pixels from round(x * ratio) to round((x + width) * ratio)
+// An off-screen image of exactly the device pixels a widget covers where it is painted, at any pixel ratio.
+// At a fractional ratio a widget owns the device pixels from round(x * ratio) to round((x + width) * ratio)
 // of its device, which can be one more or less than its width times the ratio; an image of that size
 // would leave part of an opaque widget unpainted.
 struct DeviceImage {

@@ -70,7 +70,8 @@ GlyphPlacement placeGlyphAndCaption(const TRect &client, QSize glyphSize, const 
     const Pair origin{qint64(client.Left) + shift.x(), qint64(client.Top) + shift.y()};
     const int dx = place(textAt.x + origin.x), dy = place(textAt.y + origin.y);
     return {QPoint(place(glyphAt.x + origin.x), place(glyphAt.y + origin.y)),
-            {captionExtent.Left + dx, captionExtent.Top + dy, captionExtent.Right + dx, captionExtent.Bottom + dy}};
+            {captionExtent.Left + dx, captionExtent.Top + dy, captionExtent.Right + dx,
+             captionExtent.Bottom + dy}};
 }
 
 } // namespace tk

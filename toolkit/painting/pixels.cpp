@@ -77,7 +77,8 @@ QImage fittedToDevice(QImage image, QSize logical, qreal ratio)
 {
     const QSize device = (QSizeF(logical) * ratio).toSize();
     if (image.size() != device && !image.isNull()) {
-        const bool wholeTimes = device.width() % image.width() == 0 && device.height() % image.height() == 0 &&
+        const bool wholeTimes = device.width() % image.width() == 0 &&
+                                device.height() % image.height() == 0 &&
                                 device.width() / image.width() == device.height() / image.height();
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                     .scaled(device, Qt::IgnoreAspectRatio,

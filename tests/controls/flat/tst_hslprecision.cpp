@@ -86,7 +86,7 @@ tk::TColor scaledHslToColor(int H, int S, int L)
     const double m2 = l <= 0.5 ? nearestDouble(q(l) * (1 + q(s))) : nearestDouble(q(l) + q(s) - q(l) * q(s));
     const double m1 = nearestDouble(2 * q(l) - q(m2));
     return color(hueToChannel(m1, m2, nearestDouble(q(h) + Q(1, 3))), hueToChannel(m1, m2, h),
-                  hueToChannel(m1, m2, nearestDouble(q(h) - Q(1, 3))));
+                 hueToChannel(m1, m2, nearestDouble(q(h) - Q(1, 3))));
 }
 
 void colorToScaledHsl(tk::TColor c, int &H, int &S, int &L)

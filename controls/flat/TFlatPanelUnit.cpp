@@ -237,21 +237,13 @@ void TFlatPanel::resizeEvent(QResizeEvent *event)
 
 void TFlatPanel::mousePressEvent(QMouseEvent *event)
 {
-    if (!pressHeld())
-        beginPress();
-    if (event->button() == Qt::LeftButton)
-        m_clickPending = true;
+    pressForClick(*event);
     QWidget::mousePressEvent(event);
 }
 
 void TFlatPanel::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click =
-        m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    if (event->button() == Qt::LeftButton)
-        m_clickPending = false;
-    if (event->buttons() == Qt::NoButton)
-        endPress();
+    const bool click = releaseClicks(*event);
     // Taken before the handler: were the panel gone afterwards, an ignored release would travel on to
     // the parent through it.
     event->accept();
@@ -266,11 +258,6 @@ void TFlatPanel::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton && OnDblClick && !tk::callOut(this, [this] { OnDblClick(this); }))
         return;
     QWidget::mouseDoubleClickEvent(event);
-}
-
-void TFlatPanel::pressLost()
-{
-    m_clickPending = false;
 }
 
 bool TFlatPanel::event(QEvent *event)

@@ -70,7 +70,6 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void pressLost() override;
     bool event(QEvent *event) override;
 
 private:
@@ -90,7 +89,6 @@ private:
     bool m_transparent = false;
     bool m_parentColor = true;
     bool m_useDockManager = false;
-    bool m_clickPending = false;
 };
 
 // What a widget paints its face in: a panel's own colour value (which may name a system colour), for any

@@ -90,7 +90,27 @@ bool Control::isAccelerator(const QEvent *event) const
 void Control::losePress()
 {
     endPress();
+    m_clickPending = false;
     pressLost();
+}
+
+void Control::pressForClick(const QMouseEvent &event)
+{
+    if (!m_pressHeld)
+        beginPress();
+    if (event.button() == Qt::LeftButton)
+        m_clickPending = true;
+}
+
+bool Control::releaseClicks(const QMouseEvent &event)
+{
+    const bool click = m_clickPending && event.button() == Qt::LeftButton &&
+                       m_self->rect().contains(event.position().toPoint());
+    if (event.button() == Qt::LeftButton)
+        m_clickPending = false;
+    if (event.buttons() == Qt::NoButton)
+        endPress();
+    return click;
 }
 
 void Control::setHint(const QString &hint)
@@ -201,22 +221,13 @@ void GraphicControl::Click()
 
 void GraphicControl::mousePressEvent(QMouseEvent *event)
 {
-    if (!pressHeld())
-        beginPress();
-    if (event->button() == Qt::LeftButton)
-        m_clickPending = true;
+    pressForClick(*event);
     QWidget::mousePressEvent(event);
 }
 
 void GraphicControl::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click =
-        m_clickPending && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    if (event->button() == Qt::LeftButton)
-        m_clickPending = false;
-    if (event->buttons() == Qt::NoButton)
-        endPress();
-    if (click)
+    if (releaseClicks(*event))
         callOut(this, [this] { Click(); });
 }
 

@@ -3,6 +3,7 @@
 #include "events.h"
 
 #include <QAccessible>
+#include <QMouseEvent>
 #include <QString>
 #include <QWidget>
 
@@ -72,6 +73,15 @@ protected:
     // or disabled) and stops whatever the press started. It never clicks.
     virtual void pressLost() {}
 
+    // The platform's click, a left press and the release of that button inside the control, for the
+    // controls that take no other part in the press: pressForClick on every press (it begins the press),
+    // releaseClicks on every release (it ends the press with the last button) says whether it clicks.
+    void pressForClick(const QMouseEvent &event);
+    bool releaseClicks(const QMouseEvent &event);
+    // The second press of a double click is no new click: its release must not click again.
+    void forgetClick() { m_clickPending = false; }
+    bool clickPending() const { return m_clickPending; }
+
     // "&x" in caption makes Alt+x the control's accelerator ("&&" is a plain "&"); an empty caption or
     // one without it leaves the control none. isAccelerator tells the event that it was typed.
     void setAccelerator(const QString &caption);
@@ -86,6 +96,7 @@ private:
     bool m_showHint = false;
     bool m_parentShowHint = true;
     bool m_pressHeld = false;
+    bool m_clickPending = false;
     std::unique_ptr<PressWatch> m_pressWatch;
     int m_acceleratorId = 0;
 };
@@ -121,7 +132,6 @@ public:
 
 protected:
     void PressAction() override { Click(); }
-    void pressLost() override { m_clickPending = false; }
     // Space and Enter run the focused control once, on the press: a release may belong to a key that
     // closed an error box.
     void keyPressEvent(QKeyEvent *event) override;
@@ -133,8 +143,6 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
-
-    bool m_clickPending = false;
 };
 
 } // namespace tk

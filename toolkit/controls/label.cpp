@@ -299,7 +299,7 @@ void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
     event->accept();
     if (!pressHeld())
         beginPress();
-    m_clickPending = false;
+    forgetClick();
     if (event->button() == Qt::LeftButton && OnDblClick && !callOut(this, [this] { OnDblClick(this); }))
         return;
     const QPoint at = event->position().toPoint();

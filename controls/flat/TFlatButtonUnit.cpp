@@ -74,8 +74,10 @@ void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &ima
 {
     QImage keyed = tk::withColorKeyedOut(image, key);
     const qreal ratio = canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
-    if (!qFuzzyCompare(ratio, keyed.devicePixelRatio()))
-        keyed = tk::fittedToDevice(std::move(keyed), keyed.deviceIndependentSize().toSize(), ratio);
+    if (!qFuzzyCompare(ratio, keyed.devicePixelRatio())) {
+        const QSize logical = keyed.deviceIndependentSize().toSize();
+        keyed = tk::fittedToDevice(std::move(keyed), logical, ratio);
+    }
     canvas.drawImage(origin, keyed);
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 // The image bytes decoded at a time (whole blocks, at least one): a few milliseconds of sound at the
 // richest formats, a second at the plainest.
-constexpr std::size_t windowTarget = 16 * 1024;
+constexpr std::size_t windowTarget = std::size_t(16) * 1024;
 
 // The highest sample rate sounds are recorded at; a header that claims more is damaged.
 constexpr int maxSourceRate = 384000;
@@ -245,10 +245,10 @@ std::unique_ptr<WaveStream> WaveStream::open(const sdl::AudioApi &api, const voi
     d->windowImage.reserve(d->windowHeader + d->windowBytes);
     d->windowImage.assign(d->windowHeader, 0);
     Uint8 *header = d->windowImage.data();
-    std::memcpy(header, "RIFFsizeWAVEfmt ", 16);
+    std::copy_n("RIFFsizeWAVEfmt ", 16, header); // tags, not strings: no terminator
     putLittleEndian32(header + 16, layout.formatSize);
     std::memcpy(header + 20, layout.format, layout.formatSize);
-    std::memcpy(header + 20 + formatPadded, "data", 4);
+    std::copy_n("data", 4, header + 20 + formatPadded);
 
     // The first window shows whether SDL reads the format, and what it decodes to.
     if (!d->decodeNextWindow())

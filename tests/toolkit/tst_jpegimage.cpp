@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -130,6 +131,43 @@ std::vector<Scan> scanPerCoefficient(int components)
     return scans;
 }
 
+// What libjpeg itself makes of data, read to the last row whatever is missing: where a file is cut
+// short, the rows it delivers are all there is to know about the picture.
+QImage decodedByLibjpeg(const QByteArray &data)
+{
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    err.output_message = [](j_common_ptr) {};
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data.constData()), data.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+    jpeg_start_decompress(&cinfo);
+    QImage image(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = image.scanLine(int(cinfo.output_scanline));
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_abort_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return image;
+}
+
+// The first row and column where two images of one size differ, or an empty string.
+QString firstDifference(const QImage &actual, const QImage &expected)
+{
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            if (actual.pixel(x, y) != expected.pixel(x, y))
+                return QStringLiteral("(%1, %2): %3, libjpeg %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(describe(QColor::fromRgba(actual.pixel(x, y))),
+                         describe(QColor::fromRgba(expected.pixel(x, y))));
+    return {};
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Encoding)
@@ -153,6 +191,8 @@ private Q_SLOTS:
     void visibleBeyondDevice();
     void truncatedData_data();
     void truncatedData();
+    void truncatedKeepsEveryDecodedRow_data();
+    void truncatedKeepsEveryDecodedRow();
     void scanCount_data();
     void scanCount();
     void cache_data();
@@ -516,6 +556,45 @@ void TestJpegImage::truncatedData()
              qPrintable(describe(QColor::fromRgba(target.pixel(8, 8)))));
     QVERIFY2(near(target.pixel(56, 56), bottomRight, 24),
              qPrintable(describe(QColor::fromRgba(target.pixel(56, 56)))));
+}
+
+void TestJpegImage::truncatedKeepsEveryDecodedRow_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QFile rune(QStringLiteral(ORMEX_DATA_DIR "/g/1.jpg"));
+    QVERIFY(rune.open(QIODevice::ReadOnly));
+    const QByteArray picture = rune.readAll();
+    QTest::newRow("rune picture cut to 5000 bytes") << picture.left(5000);
+    QTest::newRow("rune picture cut to 600 bytes") << picture.left(600);
+    // Cut where a row of blocks ends in the middle, for each way of sampling colour.
+    for (const Encoding encoding : {Encoding::Baseline444, Encoding::Baseline420, Encoding::Grayscale}) {
+        const QByteArray whole = encodeJpeg(gradient(90, 120), encoding);
+        const auto [start, end] = scanDataOf(whole, markerOffset(whole, 0xDA));
+        for (const int percent : {13, 50, 87})
+            QTest::addRow("%s cut at %d%% of its scan", nameOf(encoding), percent)
+                << whole.left(start + (end - start) * percent / 100);
+    }
+    // A few bits a row of blocks: the decoder has read past several rows before it runs out.
+    QImage stripes(8, 400, QImage::Format_RGB32);
+    for (int y = 0; y < stripes.height(); ++y)
+        for (int x = 0; x < stripes.width(); ++x)
+            stripes.setPixel(x, y, y / 8 % 2 ? kWhite : qRgb(40, 40, 40));
+    const QByteArray narrow = encodeJpeg(stripes, Encoding::Grayscale);
+    const auto [start, end] = scanDataOf(narrow, markerOffset(narrow, 0xDA));
+    QTest::newRow("narrow grayscale cut in the middle of its scan") << narrow.left((start + end) / 2);
+}
+
+void TestJpegImage::truncatedKeepsEveryDecodedRow()
+{
+    QFETCH(QByteArray, data);
+    const QImage expected = decodedByLibjpeg(data);
+    JpegImage jpeg;
+    jpeg.loadFromData(data);
+    QCOMPARE(QSize(jpeg.width(), jpeg.height()), expected.size());
+    QImage target = filledTarget(expected.size());
+    drawInto(target, jpeg, QPoint(0, 0), target.rect());
+    const QString difference = firstDifference(target.convertToFormat(QImage::Format_RGB32), expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 void TestJpegImage::scanCount_data()

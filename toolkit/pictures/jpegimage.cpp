@@ -14,6 +14,7 @@
 #include <future>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <limits>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -87,6 +88,8 @@ struct Decoder {
     boolean (*fillFromMemory)(j_decompress_ptr) = nullptr;
     // The decoder asked for bytes past the end of the data: the file holds less than it claims.
     bool exhausted = false;
+    // Once the decoder has used up what there was: output rows from here on hold nothing of the file.
+    JDIMENSION rowsWithData = std::numeric_limits<JDIMENSION>::max();
     // Counted while the scans of a multi-scan file are read in jpeg_start_decompress.
     bool absorbing = false;
     bool multiScan = false;
@@ -120,10 +123,34 @@ void watchProgress(j_common_ptr common)
     }
 }
 
+// Marks the rows that still show something of a file cut short. The data ran out inside the row of
+// blocks being decoded: the rows above are whole, that row has its first blocks. Smoothed colour carries
+// its last samples into the row just below; everything past that is grey that libjpeg makes up.
+void endDataInCurrentBlockRow(j_decompress_ptr cinfo)
+{
+    auto *dec = static_cast<Decoder *>(cinfo->client_data);
+    const auto rowsPerBlockRow =
+        JDIMENSION(std::max(1, cinfo->max_v_samp_factor * cinfo->min_DCT_scaled_size));
+    dec->rowsWithData = std::min(dec->rowsWithData, (cinfo->input_iMCU_row + 2) * rowsPerBlockRow);
+}
+
+// The Huffman decoder reads up to eight bytes ahead, so the source runs dry a row of blocks or more
+// before the data does; it warns once a block really finds no more bits, and that is where the data ends.
+void noteWarning(j_common_ptr common, int level)
+{
+    auto *cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    if (common->is_decompressor && level < 0 && common->err->msg_code == JWRN_HIT_MARKER &&
+        static_cast<Decoder *>(cinfo->client_data)->exhausted)
+        endDataInCurrentBlockRow(cinfo);
+}
+
 boolean noteEndOfData(j_decompress_ptr cinfo)
 {
     auto *dec = static_cast<Decoder *>(cinfo->client_data);
     dec->exhausted = true;
+    // The arithmetic decoder gives no warning: from here on it decodes zeros into made-up blocks.
+    if (cinfo->arith_code)
+        endDataInCurrentBlockRow(cinfo);
     return dec->fillFromMemory(cinfo); // supplies an end-of-image marker, as for any file cut short
 }
 
@@ -135,6 +162,7 @@ int readHeader(Decoder &dec, const QByteArray &data)
     dec.cinfo.err = jpeg_std_error(&dec.err.pub);
     dec.err.pub.error_exit = jumpToHandler;
     dec.err.pub.output_message = stayQuiet;
+    dec.err.pub.emit_message = noteWarning;
     // Armed before jpeg_mem_src: it is what refuses empty data.
     if (setjmp(dec.err.jump))
         return dec.err.pub.msg_code;
@@ -196,13 +224,19 @@ qint64 entropyWork(const Decoder &dec, JDIMENSION rows)
            std::max(1u, dec.cinfo.output_height);
 }
 
+// The first output row that holds nothing of the file.
+JDIMENSION firstRowWithoutData(const Decoder &dec)
+{
+    // A multi-scan file is read whole before the first row: its end was met then, and what it held is
+    // in every row.
+    return dec.multiScan ? std::numeric_limits<JDIMENSION>::max() : dec.rowsWithData;
+}
+
 // Stops a decode that has spent its budget or has run past the end of the data: rows after that would
 // only be made up by the decoder.
 int checkBudget(const Decoder &dec)
 {
-    // A multi-scan file is read whole before the first row: its end was met then, and what it held is
-    // all there is to show.
-    if (dec.exhausted && !dec.multiScan)
+    if (dec.cinfo.output_scanline >= firstRowWithoutData(dec))
         return JERR_INPUT_EOF;
     return dec.spent > dec.budget ? kOverBudget : 0;
 }
@@ -249,7 +283,8 @@ int readRows(Decoder &dec, unsigned char *bits, qsizetype bytesPerLine, int rows
     while (*rowsRead < rows) {
         if (const int stop = checkBudget(dec))
             return stop;
-        const int batch = std::min(kRowsPerRead, rows - *rowsRead);
+        const int batch = int(std::min({JDIMENSION(kRowsPerRead), JDIMENSION(rows - *rowsRead),
+                                        firstRowWithoutData(dec) - dec.cinfo.output_scanline}));
         for (int i = 0; i < batch; ++i)
             rowPointers[i] = bits + (*rowsRead + i) * bytesPerLine;
         const JDIMENSION got = jpeg_read_scanlines(&dec.cinfo, rowPointers, JDIMENSION(batch));

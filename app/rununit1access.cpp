@@ -46,6 +46,11 @@ void Tform1::keyPressEvent(QKeyEvent *event)
     const int key = event->key();
     QWidget *target = nullptr;
     if (plain && key == Qt::Key_F1) {
+        // The open panel covers the help button, and the text it shows stays until it is closed.
+        if (FlatPanel1->isVisible()) {
+            event->accept();
+            return;
+        }
         // Whoever asks for the help from the keyboard reads it from the keyboard.
         tk::setKeyboardInUse(true);
         target = abcRepSpeedBtn2;
@@ -62,7 +67,7 @@ void Tform1::keyPressEvent(QKeyEvent *event)
         return;
     }
     event->accept();
-    if (!event->isAutoRepeat())
+    if (!tk::isKeyRepeat(*event))
         tk::asControl(target)->Press();
 }
 

@@ -72,7 +72,9 @@ private Q_SLOTS:
     void tabOrder();
     void commandKeys_data();
     void commandKeys();
+    void keyRunsOnce_data();
     void keyRunsOnce();
+    void helpKeyUnderOpenPanel();
     void nothingRunsUnderErrorBox();
     void focusMark_data();
     void focusMark();
@@ -339,24 +341,72 @@ void TestAccessibility::commandKeys()
     QCOMPARE(QApplication::focusWidget(), expected);
 }
 
+void TestAccessibility::keyRunsOnce_data()
+{
+    QTest::addColumn<int>("tabs"); // before the key
+    QTest::addColumn<int>("heldKey");
+    QTest::addColumn<bool>("marked"); // Qt recognised the repeats
+    QTest::addColumn<int>("presses");
+    QTest::addColumn<int>("runs");
+    const int enter = Qt::Key_Return, f1 = Qt::Key_F1;
+    QTest::newRow("Enter held on the divine button") << 1 << enter << true << 1 << 1;
+    QTest::newRow("Enter held, repeats taken for presses") << 1 << enter << false << 1 << 1;
+    QTest::newRow("F1 held") << 0 << f1 << true << 1 << 1;
+    QTest::newRow("F1 held, repeats taken for presses") << 0 << f1 << false << 1 << 1;
+    QTest::newRow("Enter pressed twice") << 1 << enter << false << 2 << 2;
+    QTest::newRow("F1 pressed twice") << 0 << f1 << false << 2 << 2;
+}
+
 void TestAccessibility::keyRunsOnce()
 {
-    int draws = 0;
+    QFETCH(int, tabs);
+    QFETCH(int, heldKey);
+    QFETCH(bool, marked);
+    QFETCH(int, presses);
+    QFETCH(int, runs);
+    int ran = 0;
     const tk::TNotifyEvent guest = m_form->abcRepSpeedBtn1->OnClick;
     m_form->abcRepSpeedBtn1->OnClick = [&](QObject *sender) {
-        ++draws;
+        ++ran;
         guest(sender);
     };
-    key(Qt::Key_Tab);
-    QWindow *w = m_form->windowHandle();
-    QTest::keyPress(w, Qt::Key_Return);
-    for (int i = 0; i < 3; ++i) { // a held key repeats
-        QTest::keyEvent(QTest::Release, w, Qt::Key_Return, Qt::NoModifier, -1);
-        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(m_form->abcRepSpeedBtn1, &repeat);
+    m_form->abcRepSpeedBtn2->BeforeClick = [&](QObject *, bool &) { ++ran; };
+    for (int i = 0; i < tabs; ++i)
+        key(Qt::Key_Tab);
+    // As the X server sends them, stamped with its clock: a held key repeats every 33 ms after 500,
+    // each repeat a release and a press at one time.
+    quint64 now = 100000;
+    auto send = [&](QEvent::Type type, bool repeat) {
+        QKeyEvent event(type, heldKey, Qt::NoModifier, QString(), repeat);
+        event.setTimestamp(now);
+        QWidget *to = QApplication::focusWidget() ? QApplication::focusWidget() : m_form.get();
+        QApplication::sendEvent(to, &event);
+        QCoreApplication::processEvents();
+    };
+    for (int p = 0; p < presses; ++p) {
+        send(QEvent::KeyPress, false);
+        now += 500;
+        for (int r = 0; r < 4; ++r, now += 33) {
+            send(QEvent::KeyRelease, marked);
+            send(QEvent::KeyPress, marked);
+        }
+        send(QEvent::KeyRelease, false);
+        now += 90;
     }
-    QTest::keyRelease(w, Qt::Key_Return);
-    QCOMPARE(draws, 1);
+    QCOMPARE(ran, runs);
+}
+
+void TestAccessibility::helpKeyUnderOpenPanel()
+{
+    for (int k :
+         {int(Qt::Key_Tab), int(Qt::Key_Tab), int(Qt::Key_Tab), int(Qt::Key_Tab), int(Qt::Key_Return)})
+        key(k);
+    QVERIFY(m_form->FlatPanel1->isVisible());
+    const QString shown = m_form->FlatMemo1->Text();
+    key(Qt::Key_F1);
+    QCOMPARE(m_form->FlatMemo1->Text(), shown);
+    QCOMPARE(m_form->FlatButton1->Hint(), rununit1::kCloseHintRune);
+    QCOMPARE(QApplication::focusWidget(), m_form->FlatMemo1);
 }
 
 void TestAccessibility::nothingRunsUnderErrorBox()

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QWidget>
 
 #include <vector>
@@ -12,6 +13,39 @@ namespace tk {
 namespace {
 
 bool g_keyboardInUse = false;
+
+// The last key released anywhere in the program, for isKeyRepeat.
+class KeyReleaseWatch : public QObject {
+public:
+    explicit KeyReleaseWatch(QObject *app) : QObject(app) { app->installEventFilter(this); }
+
+    bool followsRelease(const QKeyEvent &press) const
+    {
+        return m_released && press.key() == m_key && press.timestamp() == m_time;
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyRelease) {
+            const auto *release = static_cast<QKeyEvent *>(event);
+            m_released = true;
+            m_key = release->key();
+            m_time = release->timestamp();
+        } else if (event->type() == QEvent::KeyPress) {
+            // Another key in between: whatever comes next is no repeat of the last release.
+            const auto *press = static_cast<QKeyEvent *>(event);
+            if (press->key() != m_key)
+                m_released = false;
+        }
+        return false;
+    }
+
+private:
+    bool m_released = false;
+    int m_key = 0;
+    quint64 m_time = 0;
+};
 
 bool reachedByTab(const QWidget *w)
 {
@@ -40,6 +74,17 @@ bool isActivationKey(const QKeyEvent &event)
         return false;
     const int key = event.key();
     return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+bool isKeyRepeat(const QKeyEvent &event)
+{
+    if (event.isAutoRepeat())
+        return true;
+    // Watching from the first press on is enough: a repeat needs a release after it.
+    static QPointer<KeyReleaseWatch> watch;
+    if (!watch && QCoreApplication::instance())
+        watch = new KeyReleaseWatch(QCoreApplication::instance());
+    return watch && watch->followsRelease(event);
 }
 
 bool commandsBlocked(const QWidget *widget)

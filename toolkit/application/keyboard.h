@@ -16,6 +16,13 @@ void setKeyboardInUse(bool inUse);
 // Space, Enter or Return without a modifier other than the keypad's: the keys that run a focused control.
 bool isActivationKey(const QKeyEvent &event);
 
+// A press that only repeats a key held down; a command runs once however long its key is held. Qt marks
+// the repeats it recognises. On X11 a repeat comes as a release and a press with one server time, and
+// when the press has not yet arrived as Qt reads the release, Qt takes the pair for a fresh press: a
+// press at the very millisecond the same key was released is a repeat all the same, no hand is that
+// quick.
+bool isKeyRepeat(const QKeyEvent &event);
+
 // True while a modal window other than the widget's own is up (an error box): no command may start then,
 // whether from a key or from a screen reader.
 bool commandsBlocked(const QWidget *widget);

@@ -238,7 +238,7 @@ void GraphicControl::keyPressEvent(QKeyEvent *event)
         return;
     }
     event->accept();
-    if (!event->isAutoRepeat())
+    if (!isKeyRepeat(*event))
         Press();
 }
 

@@ -78,6 +78,7 @@ private Q_SLOTS:
     void nothingRunsUnderErrorBox();
     void focusMark_data();
     void focusMark();
+    void linkFocusMarkAround();
     void mouseLeavesFocusAlone();
     void groupButtonsToggle_data();
     void groupButtonsToggle();
@@ -470,6 +471,35 @@ void TestAccessibility::focusMark()
     if (target != m_form->FlatButton1) // the close button's face lights up with the focus
         QCOMPARE(after.pixel(skip), before.pixel(skip));
     QCOMPARE(qRed(is), 255 - qRed(target == m_form->FlatButton1 ? after.pixel(skip) : was));
+}
+
+void TestAccessibility::linkFocusMarkAround()
+{
+    QWidget *window = m_form.get();
+    QWidget *link = m_form->abcURLLabel1;
+    QAccessibleInterface *windowReader = reader(window);
+    const int readerChildren = windowReader->childCount();
+    const QImage before = window->grab().toImage();
+    for (int i = 0; i < 7; ++i)
+        key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), link);
+    const QImage marked = window->grab().toImage();
+    const QRect bounds = link->geometry();
+    // Not a pixel of the caption changes; the dots go round it two pixels out.
+    QCOMPARE(marked.copy(bounds), before.copy(bounds));
+    const QRect ring = bounds.adjusted(-2, -2, 2, 2);
+    int dots = 0;
+    for (int x = ring.left(); x <= ring.right(); ++x)
+        for (int y : {ring.top(), ring.bottom()})
+            dots += marked.pixel(x, y) != before.pixel(x, y);
+    QVERIFY2(dots >= ring.width() - 2, qPrintable(QString::number(dots)));
+    const QRect beyond = ring.adjusted(-1, -1, 1, 1);
+    for (int x = beyond.left(); x <= beyond.right(); ++x)
+        QCOMPARE(marked.pixel(x, beyond.top()), before.pixel(x, beyond.top()));
+    QCOMPARE(windowReader->childCount(), readerChildren); // the dots are nothing to read
+    // Gone with the focus (on to the divine button, which shows its own).
+    key(Qt::Key_Tab);
+    QCOMPARE(window->grab().toImage().copy(beyond), before.copy(beyond));
 }
 
 void TestAccessibility::mouseLeavesFocusAlone()

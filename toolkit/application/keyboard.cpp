@@ -1,6 +1,7 @@
 #include "keyboard.h"
 
 #include <QApplication>
+#include <QFocusFrame>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
@@ -52,6 +53,79 @@ bool reachedByTab(const QWidget *w)
     return (w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled();
 }
 
+const char *const kMarkAround = "ormexFocusMarkAround";
+constexpr int kMarkAroundGap = 2; // from the control's edge to the dots
+
+// The dots outside a control, in a widget of their own beside it. Qt's focus frame follows the control
+// as it moves, hides and goes, and keeps out of the screen readers' tree; where it goes and what it
+// draws are ours, not the style's.
+class FocusMarkAround : public QFocusFrame {
+public:
+    using QFocusFrame::QFocusFrame;
+
+    void follow(QWidget *target)
+    {
+        if (widget() != target)
+            setWidget(target);
+        placeAround();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool done = QFocusFrame::eventFilter(watched, event);
+        if (watched == widget())
+            placeAround();
+        return done;
+    }
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        drawFocusMark(painter, rect());
+    }
+
+private:
+    void placeAround()
+    {
+        if (const QWidget *target = widget(); target && parentWidget() == target->parentWidget()) {
+            setGeometry(target->geometry().adjusted(-kMarkAroundGap, -kMarkAroundGap, kMarkAroundGap,
+                                                    kMarkAroundGap));
+            clearMask();
+        }
+    }
+};
+
+// One mark around at a time: on the focused control, while it shows a mark at all.
+class FocusMarksAround : public QObject {
+public:
+    explicit FocusMarksAround(QApplication *app) : QObject(app)
+    {
+        connect(app, &QApplication::focusChanged, this, [this] { refresh(); });
+    }
+
+    void refresh()
+    {
+        QWidget *focus = QApplication::focusWidget();
+        const bool shows =
+            focus && focus->parentWidget() && focus->property(kMarkAround).toBool() && showsFocusMark(focus);
+        if (!shows) {
+            if (m_mark)
+                m_mark->setWidget(nullptr);
+            return;
+        }
+        if (!m_mark)
+            m_mark = new FocusMarkAround(focus->parentWidget());
+        m_mark->follow(focus);
+    }
+
+private:
+    QPointer<FocusMarkAround> m_mark;
+};
+
+// Made by the first control that wants its mark around it.
+QPointer<FocusMarksAround> g_marksAround;
+
 } // namespace
 
 bool keyboardInUse()
@@ -66,6 +140,8 @@ void setKeyboardInUse(bool inUse)
     g_keyboardInUse = inUse;
     if (QWidget *focus = QApplication::focusWidget())
         focus->update();
+    if (g_marksAround)
+        g_marksAround->refresh();
 }
 
 bool isActivationKey(const QKeyEvent &event)
@@ -124,10 +200,19 @@ void drawFocusMark(QPainter &painter, const QRect &rect)
 
 void paintFocusMark(QWidget *widget, int inset)
 {
-    if (!showsFocusMark(widget))
+    if (!showsFocusMark(widget) || widget->property(kMarkAround).toBool())
         return;
     QPainter painter(widget);
     drawFocusMark(painter, widget->rect().adjusted(inset, inset, -inset, -inset));
+}
+
+void markFocusAround(QWidget *widget)
+{
+    widget->setProperty(kMarkAround, true);
+    if (!g_marksAround && qApp)
+        g_marksAround = new FocusMarksAround(qApp);
+    if (g_marksAround)
+        g_marksAround->refresh();
 }
 
 bool cycleFocusWithin(QWidget *container, bool next)

@@ -33,7 +33,11 @@ bool showsFocusMark(const QWidget *widget);
 // it shows on any face.
 void drawFocusMark(QPainter &painter, const QRect &rect);
 // Draws the widget's focus mark, inset from its edge, when it shows one; call it at the end of a paint.
+// Nothing for a widget whose mark is drawn around it.
 void paintFocusMark(QWidget *widget, int inset = 2);
+// For a control whose content reaches its edges (a label sized to its caption): its focus mark goes
+// round it, a pixel clear of its bounds, so that the dots never cross the content.
+void markFocusAround(QWidget *widget);
 
 // Moves the focus to the next (or previous) control inside container that the tab key reaches, wrapping
 // round; false when there is none. For a part of a window that keeps the keyboard while it is open.

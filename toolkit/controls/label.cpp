@@ -3,6 +3,7 @@
 #include "accessibility.h"
 #include "callout.h"
 #include "canvas.h"
+#include "keyboard.h"
 #include "properties.h"
 
 #include <QContextMenuEvent>
@@ -19,6 +20,8 @@ TLabel::TLabel(QWidget *parent) : GraphicControl(parent)
 {
     // OnMouseMove reports the pointer over the label, not only while a button is held.
     setMouseTracking(true);
+    // Its text may fill it to the edges (sized to its caption): a mark inside would cross the letters.
+    markFocusAround(this);
 }
 
 void TLabel::setCaption(const QString &caption)

@@ -132,6 +132,9 @@ void Tform1::createLayout()
     Label1->setFont(tk::makeFont(u"Century Gothic"_s, -13, tk::fsBold));
     Label1->setFontColor(tk::clInfoBk);
     Label1->setTransparent(true);
+    // Empty and see-through, it looks like the background, and a press on it moves the window as
+    // anywhere else on the background.
+    Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     abcRepSpeedBtn1 = makeCommand({12, 11, 170, 45}, kDivineHint, u"divine.bmp"_s);
     abcRepSpeedBtn1->OnClick = handler(this, &Tform1::guest);

@@ -181,6 +181,13 @@ void TestDesktop::dragBackground_data()
     QTest::newRow("right button") << true << background << Qt::RightButton << QPoint(40, 25) << QPoint();
     QTest::newRow("slot is a control") << true << slot << Qt::LeftButton << QPoint(40, 25) << QPoint();
     QTest::newRow("button is a control") << true << button << Qt::LeftButton << QPoint(40, 25) << QPoint();
+    // The strip at the bottom lies under an empty, see-through label: it looks like background.
+    QTest::newRow("bottom strip, left of the link")
+        << true << QPoint(40, 270) << Qt::LeftButton << QPoint(40, 25) << QPoint(40, 25);
+    QTest::newRow("bottom strip, under the link")
+        << true << QPoint(286, 293) << Qt::LeftButton << QPoint(-30, -20) << QPoint(-30, -20);
+    QTest::newRow("link is a control")
+        << true << QPoint(286, 272) << Qt::LeftButton << QPoint(40, 25) << QPoint();
     QTest::newRow("compositor's to move")
         << false << background << Qt::LeftButton << QPoint(40, 25) << QPoint();
 }

@@ -3,12 +3,14 @@
 #include "callout.h"
 
 #include "TFlatPanelUnit.h"
+#include "application.h"
 #include "canvas.h"
 #include "errors.h"
 #include "events.h"
 #include "memotext.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -262,6 +264,12 @@ void TFlatMemo::MouseLeave()
     PaintFlatFrame();
 }
 
+bool TFlatMemo::pointerOver() const
+{
+    const QWidget *under = tk::Application::findControlAt(QCursor::pos());
+    return under && (under == this || isAncestorOf(under));
+}
+
 bool TFlatMemo::trackPointerWhileHeld(const QPointF &globalPos)
 {
     // While a button is held Qt reports neither leave nor enter; the moves tell where the pointer is.
@@ -290,6 +298,14 @@ bool TFlatMemo::event(QEvent *event)
     case QEvent::Leave: {
         const bool result = QPlainTextEdit::event(event);
         tk::callOut(this, [this] { MouseLeave(); });
+        return result;
+    }
+    case QEvent::WindowActivate: {
+        // An enter that came while another window was active lit nothing, and Qt sends none again:
+        // the box looks for the pointer where it really is.
+        const bool result = QPlainTextEdit::event(event);
+        if (!m_hot && pointerOver())
+            tk::callOut(this, [this] { MouseEnter(); });
         return result;
     }
     case tk::SystemColorsChangedType:

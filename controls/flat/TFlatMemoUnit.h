@@ -85,6 +85,9 @@ private:
     bool hasParentColor() const;
     tk::TColor parentColor() const;
     void parentColorChanged();
+    // The pointer is over the box, its text or its scroll bars (the control under it, seen as the
+    // hints see it).
+    bool pointerOver() const;
     // Returns whether the box still exists after the enter or leave steps it ran.
     bool trackPointerWhileHeld(const QPointF &globalPos);
     void documentEdited();

@@ -112,6 +112,7 @@ private:
 enum class MemoRoute {
     Arrive,
     ArriveAndLeave,
+    ArriveWhileInactive,
     DragOutOfText,
     DragBackIntoText,
     DragOffScrollBar,
@@ -137,6 +138,8 @@ private Q_SLOTS:
     void focusLostWithMouseOutsideRestsAgain();
     void secondMemoIsNotLitWhileFirstHasFocus();
     void hoverWhileApplicationInactiveChangesNothing();
+    void hoverFollowsPointerOnActivation_data();
+    void hoverFollowsPointerOnActivation();
     void pointerLeavingWhileButtonHeld();
     void disabledKeepsItsFace();
 
@@ -344,6 +347,42 @@ void TestFlatMemo::hoverWhileApplicationInactiveChangesNothing()
     QCoreApplication::sendEvent(scene.memo, &enter);
     QVERIFY(!scene.memo->Hot());
     QCOMPARE(pixel(scene.memo, {2, 2}), kPanelYellow);
+}
+
+void TestFlatMemo::hoverFollowsPointerOnActivation_data()
+{
+    QTest::addColumn<bool>("entered");   // the pointer came onto the box while another window was active
+    QTest::addColumn<QPoint>("pointer"); // in the window when it becomes active
+    QTest::addColumn<bool>("hot");
+    // As when a click both activates the window and opens the panel under the pointer.
+    QTest::newRow("over the text") << true << QPoint(154, 135) << true;
+    QTest::newRow("over the scroll bar") << true << QPoint(392, 100) << true;
+    QTest::newRow("entered, then gone with no leave seen") << true << QPoint(530, 150) << false;
+    QTest::newRow("elsewhere all along") << false << QPoint(530, 150) << false;
+}
+
+void TestFlatMemo::hoverFollowsPointerOnActivation()
+{
+    QFETCH(bool, entered);
+    QFETCH(QPoint, pointer);
+    QFETCH(bool, hot);
+    ProgramScene scene;
+    scene.memo->setFocusPolicy(Qt::NoFocus); // so that only the pointer decides the look
+    scene.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(scene.window.get()));
+    {
+        const auto foreign = activateForeignWindow();
+        QVERIFY(!QApplication::activeWindow());
+        if (entered)
+            sendPointerEnter(scene.memo, scene.memoCentreOnScreen());
+        QVERIFY(!scene.memo->Hot());
+        QCursor::setPos(scene.window->mapToGlobal(pointer));
+    }
+    activateWidgetWindow(scene.window.get());
+    QVERIFY(QApplication::activeWindow() == scene.window.get());
+    QCoreApplication::processEvents();
+    QCOMPARE(scene.memo->Hot(), hot);
+    QCOMPARE(pixel(scene.memo, {2, 2}), hot ? kInfoBk : kPanelYellow);
 }
 
 void TestFlatMemo::pointerLeavingWhileButtonHeld()
@@ -706,6 +745,8 @@ void TestFlatMemo::stepDeletesMemo_data()
     // Dragged back in, the second enter deletes: the first came with the hover before the press.
     QTest::newRow("MouseEnter on arrival") << MemoRoute::Arrive << 1 << 0;
     QTest::newRow("MouseLeave on leaving") << MemoRoute::ArriveAndLeave << 0 << 1;
+    // The first enter came while another window was active.
+    QTest::newRow("MouseEnter when the window becomes active") << MemoRoute::ArriveWhileInactive << 2 << 0;
     QTest::newRow("MouseLeave when dragged out of the text") << MemoRoute::DragOutOfText << 0 << 1;
     QTest::newRow("MouseEnter when dragged back into the text") << MemoRoute::DragBackIntoText << 2 << 0;
     QTest::newRow("MouseLeave when dragged off the scroll bar") << MemoRoute::DragOffScrollBar << 0 << 1;
@@ -747,6 +788,15 @@ void TestFlatMemo::stepDeletesMemo()
     case MemoRoute::ArriveAndLeave:
         sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
         sendPointerLeave(memo, scene.window->mapToGlobal(outside));
+        break;
+    case MemoRoute::ArriveWhileInactive:
+        if (const auto foreign = activateForeignWindow()) {
+            sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
+            // The activation as the box receives it. Activating the offscreen window would also
+            // deliver an enter from the platform, the step the arrival row covers.
+            QEvent activate(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(memo, &activate);
+        }
         break;
     case MemoRoute::DragOutOfText:
     case MemoRoute::DragBackIntoText:

@@ -167,29 +167,19 @@ void TFlatButton::ParentColorChanged()
 
 bool TFlatButton::ParentFont() const
 {
-    return !testAttribute(Qt::WA_SetFont);
+    return tk::followsParentFont(this);
 }
 
 void TFlatButton::setParentFont(bool parentFont)
 {
-    if (ParentFont() == parentFont)
-        return;
-    if (parentFont) {
-        setFont(QFont());
-    } else {
-        // The font in use becomes the button's own, every property of it, and its colour too.
-        m_fontColor = FontColor();
-        QFont own = font();
-        own.setResolveMask(QFont::AllPropertiesResolved);
-        setFont(own);
-    }
+    if (!parentFont && ParentFont())
+        m_fontColor = FontColor(); // the colour in use becomes the button's own with the font
+    tk::setFollowsParentFont(this, parentFont);
 }
 
 tk::TColor TFlatButton::FontColor() const
 {
-    if (!ParentFont() || !parentWidget())
-        return m_fontColor;
-    return FontColorOf(parentWidget());
+    return fontColorFor(this, m_fontColor);
 }
 
 void TFlatButton::setFontColor(tk::TColor color)

@@ -1,5 +1,6 @@
 #include "TFlatHintUnit.h"
 
+#include "callout.h"
 #include "canvas.h"
 #include "fonts.h"
 #include "windowplacement.h"
@@ -91,7 +92,7 @@ void TFlatHint::setFont(const QFont &font, tk::TColor color)
 void TFlatHint::ForwardShowHint(QString &HintStr, bool &CanShow, tk::THintInfo &HintInfo)
 {
     if (OnShowHint)
-        OnShowHint(HintStr, CanShow, HintInfo);
+        tk::callOut(this, [&] { OnShowHint(HintStr, CanShow, HintInfo); });
 }
 
 TFlatHint *FindFlatHint()

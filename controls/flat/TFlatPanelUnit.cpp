@@ -57,6 +57,13 @@ tk::TColor FontColorOf(const QWidget *widget)
     return tk::clWindowText;
 }
 
+tk::TColor fontColorFor(const QWidget *control, tk::TColor own)
+{
+    if (!tk::followsParentFont(control) || !control->parentWidget())
+        return own;
+    return FontColorOf(control->parentWidget());
+}
+
 TFlatPanel::TFlatPanel(QWidget *parent)
     : QWidget(parent), tk::Control(this), m_colorHighLight(kDefaultFrameColor),
       m_colorShadow(kDefaultFrameColor)
@@ -122,30 +129,19 @@ void TFlatPanel::adoptParentColor()
 
 bool TFlatPanel::ParentFont() const
 {
-    return !testAttribute(Qt::WA_SetFont);
+    return tk::followsParentFont(this);
 }
 
 void TFlatPanel::setParentFont(bool parentFont)
 {
-    if (ParentFont() == parentFont)
-        return;
-    if (parentFont) {
-        // A font that sets nothing of its own takes everything from the parent.
-        setFont(QFont());
-        return;
-    }
-    // The font stays what it is now, but as the panel's own.
-    m_fontColor = FontColor();
-    QFont own = font();
-    own.setResolveMask(QFont::AllPropertiesResolved);
-    setFont(own);
+    if (!parentFont && ParentFont())
+        m_fontColor = FontColor(); // the colour in use becomes the panel's own with the font
+    tk::setFollowsParentFont(this, parentFont);
 }
 
 tk::TColor TFlatPanel::FontColor() const
 {
-    if (!ParentFont() || !parentWidget())
-        return m_fontColor;
-    return FontColorOf(parentWidget());
+    return fontColorFor(this, m_fontColor);
 }
 
 void TFlatPanel::setFontColor(tk::TColor color)

@@ -97,3 +97,6 @@ tk::TColor FaceColorOf(const QWidget *widget);
 // The colour of the text a widget draws, which controls with ParentFont take along with its font: a
 // panel's font colour, for any other widget the system's window text colour.
 tk::TColor FontColorOf(const QWidget *widget);
+// A flat control's font colour: own, or its parent's (FontColorOf) while the control follows its
+// parent's font.
+tk::TColor fontColorFor(const QWidget *control, tk::TColor own);

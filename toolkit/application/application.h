@@ -165,7 +165,6 @@ private:
     TRect m_hintCursorRect;
     QTimer m_hintTimer;
     bool m_hintTimerShows = false;
-    QPoint m_lastCursor{-1, -1};
     PointerSighting m_pointer;
     bool m_pointerAway = false; // the pointer left our windows and has not come back
     bool m_framePainted = false;

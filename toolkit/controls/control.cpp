@@ -177,6 +177,23 @@ QString hintFor(const QWidget *widget)
     return {};
 }
 
+bool followsParentFont(const QWidget *widget)
+{
+    return !widget->testAttribute(Qt::WA_SetFont);
+}
+
+void setFollowsParentFont(QWidget *widget, bool follow)
+{
+    if (followsParentFont(widget) == follow)
+        return;
+    QFont own;
+    if (!follow) {
+        own = widget->font();
+        own.setResolveMask(QFont::AllPropertiesResolved);
+    }
+    widget->setFont(own);
+}
+
 bool coveredByWindowedSibling(const QWidget *widget)
 {
     const QWidget *parent = widget->parentWidget();

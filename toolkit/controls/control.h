@@ -114,6 +114,12 @@ QWidget *hintControlFor(QWidget *widget);
 // The hint text that applies to a widget: its own, or the nearest ancestor's when its own is empty.
 QString hintFor(const QWidget *widget);
 
+// ParentFont, as every control has it: the font is the parent's while the widget sets none of its own.
+bool followsParentFont(const QWidget *widget);
+// Following, the widget's font sets nothing of its own; not following, the font in use becomes the
+// widget's own, every property of it.
+void setFollowsParentFont(QWidget *widget, bool follow);
+
 // True when a visible sibling with a window of its own lies over the whole widget: the mouse cannot reach
 // it, and neither may a screen reader's press.
 bool coveredByWindowedSibling(const QWidget *widget);

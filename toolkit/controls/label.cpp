@@ -122,20 +122,12 @@ QString TLabel::AccessibleCaption() const
 
 bool TLabel::ParentFont() const
 {
-    return !testAttribute(Qt::WA_SetFont);
+    return followsParentFont(this);
 }
 
 void TLabel::setParentFont(bool follow)
 {
-    if (ParentFont() == follow)
-        return;
-    QFont font;
-    if (!follow) {
-        // The font in use becomes the label's own, every property of it.
-        font = this->font();
-        font.setResolveMask(QFont::AllPropertiesResolved);
-    }
-    setFont(font);
+    setFollowsParentFont(this, follow);
 }
 
 void TLabel::setAlign(TAlign align)

@@ -32,7 +32,6 @@ constexpr tk::TColor kDefaultColorBorder = 8623776;   // red 160, green 150, blu
 constexpr TAdvColors kDefaultAdvFocused = 10;
 constexpr TAdvColors kDefaultAdvDown = 10;
 constexpr TAdvColors kDefaultAdvBorder = 50;
-constexpr TAdvColors kMaxAdvColors = 100;
 constexpr int kDefaultSpacing = 4;
 constexpr int kComputedMargin = -1;
 constexpr TNumGlyphs kMaxGlyphs = 4;
@@ -172,23 +171,13 @@ bool TFlatButton::ParentFont() const
 
 void TFlatButton::setParentFont(bool parentFont)
 {
-    if (!parentFont && ParentFont())
-        m_fontColor = FontColor(); // the colour in use becomes the button's own with the font
-    tk::setFollowsParentFont(this, parentFont);
-}
-
-tk::TColor TFlatButton::FontColor() const
-{
-    return fontColorFor(this, m_fontColor);
+    m_fontColor.setParentFont(parentFont);
 }
 
 void TFlatButton::setFontColor(tk::TColor color)
 {
-    if (!ParentFont() && m_fontColor == color)
-        return;
-    setParentFont(false);
-    m_fontColor = color;
-    update();
+    if (m_fontColor.set(color))
+        update();
 }
 
 void TFlatButton::SetColors(int index, tk::TColor color)
@@ -203,7 +192,7 @@ void TFlatButton::SetAdvColors(int index, TAdvColors step)
 {
     if (index < 0 || index >= int(m_advColors.size()))
         return;
-    m_advColors[size_t(index)] = std::min(step, kMaxAdvColors);
+    m_advColors[size_t(index)] = std::min(step, kMaxAdvStep);
     applyAdvColors();
     update();
 }

@@ -49,7 +49,7 @@ public:
     // while ParentFont is set the colour too is the parent's (FontColorOf). Setting a colour clears it.
     bool ParentFont() const;
     void setParentFont(bool parentFont);
-    tk::TColor FontColor() const;
+    tk::TColor FontColor() const { return m_fontColor.get(); }
     void setFontColor(tk::TColor color);
 
     // The five colours share one setter: 0 ColorFocused, 1 ColorDown, 2 ColorBorder, 3 ColorHighLight,
@@ -214,7 +214,7 @@ private:
     tk::TColor m_color = tk::clBtnFace;
     std::array<tk::TColor, 5> m_colors{};
     std::array<TAdvColors, 3> m_advColors{};
-    tk::TColor m_fontColor = tk::clWindowText;
+    ParentFontColor m_fontColor{this};
     bool m_parentColor = true;
     bool m_useAdvColors = false;
     TTransparentMode m_transparentMode = tmNone;

@@ -23,7 +23,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kFrameWidth = 3; // the outline and the two-pixel band
-constexpr TAdvColors kMostAdvStep = 100;
 constexpr QSize kDefaultSize(185, 89);
 
 // The focused control, if it is a flat memo: the hot look of one memo does not steal the eye from another
@@ -159,7 +158,7 @@ TAdvColors TFlatMemo::AdvColors(int index) const
 
 void TFlatMemo::SetAdvColors(int index, TAdvColors step)
 {
-    step = std::min(step, kMostAdvStep);
+    step = std::min(step, kMaxAdvStep);
     switch (index) {
     case 0:
         m_advColorFocused = step;

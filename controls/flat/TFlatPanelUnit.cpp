@@ -57,13 +57,6 @@ tk::TColor FontColorOf(const QWidget *widget)
     return tk::clWindowText;
 }
 
-tk::TColor fontColorFor(const QWidget *control, tk::TColor own)
-{
-    if (!tk::followsParentFont(control) || !control->parentWidget())
-        return own;
-    return FontColorOf(control->parentWidget());
-}
-
 TFlatPanel::TFlatPanel(QWidget *parent)
     : QWidget(parent), tk::Control(this), m_colorHighLight(kDefaultFrameColor),
       m_colorShadow(kDefaultFrameColor)
@@ -134,23 +127,13 @@ bool TFlatPanel::ParentFont() const
 
 void TFlatPanel::setParentFont(bool parentFont)
 {
-    if (!parentFont && ParentFont())
-        m_fontColor = FontColor(); // the colour in use becomes the panel's own with the font
-    tk::setFollowsParentFont(this, parentFont);
-}
-
-tk::TColor TFlatPanel::FontColor() const
-{
-    return fontColorFor(this, m_fontColor);
+    m_fontColor.setParentFont(parentFont);
 }
 
 void TFlatPanel::setFontColor(tk::TColor color)
 {
-    if (!ParentFont() && m_fontColor == color)
-        return;
-    setParentFont(false);
-    m_fontColor = color;
-    repaint();
+    if (m_fontColor.set(color))
+        repaint();
 }
 
 void TFlatPanel::setAlignment(tk::TAlignment alignment)

@@ -3,6 +3,7 @@
 #include "accessibility.h"
 #include "colors.h"
 #include "control.h"
+#include "flatcolors.h"
 #include "label.h"
 
 #include <QString>
@@ -42,7 +43,7 @@ public:
     // Setting a font or a font colour clears ParentFont.
     bool ParentFont() const;
     void setParentFont(bool parentFont);
-    tk::TColor FontColor() const;
+    tk::TColor FontColor() const { return m_fontColor.get(); }
     void setFontColor(tk::TColor color);
 
     tk::TAlignment Alignment() const { return m_alignment; }
@@ -84,7 +85,7 @@ private:
     tk::TColor m_color = tk::clBtnFace;
     tk::TColor m_colorHighLight;
     tk::TColor m_colorShadow;
-    tk::TColor m_fontColor = tk::clWindowText;
+    ParentFontColor m_fontColor{this};
     tk::TAlignment m_alignment = tk::taCenter;
     bool m_transparent = false;
     bool m_parentColor = true;
@@ -97,6 +98,3 @@ tk::TColor FaceColorOf(const QWidget *widget);
 // The colour of the text a widget draws, which controls with ParentFont take along with its font: a
 // panel's font colour, for any other widget the system's window text colour.
 tk::TColor FontColorOf(const QWidget *widget);
-// A flat control's font colour: own, or its parent's (FontColorOf) while the control follows its
-// parent's font.
-tk::TColor fontColorFor(const QWidget *control, tk::TColor own);

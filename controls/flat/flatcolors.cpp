@@ -1,6 +1,8 @@
 #include "flatcolors.h"
 
 #include "HSLUtils.h"
+#include "TFlatPanelUnit.h"
+#include "control.h"
 
 namespace {
 
@@ -23,4 +25,27 @@ tk::TColor AdjustLightness(tk::TColor base, tk::TColor fallback, TAdvColors step
     else
         L = L + step > kLightnessCap ? kLightnessCap : L + step;
     return ScaledHslToColor(H, S, L);
+}
+
+tk::TColor ParentFontColor::get() const
+{
+    if (!tk::followsParentFont(m_control) || !m_control->parentWidget())
+        return m_own;
+    return FontColorOf(m_control->parentWidget());
+}
+
+bool ParentFontColor::set(tk::TColor color)
+{
+    if (!tk::followsParentFont(m_control) && m_own == color)
+        return false;
+    setParentFont(false);
+    m_own = color;
+    return true;
+}
+
+void ParentFontColor::setParentFont(bool follow)
+{
+    if (!follow && tk::followsParentFont(m_control))
+        m_own = get();
+    tk::setFollowsParentFont(m_control, follow);
 }

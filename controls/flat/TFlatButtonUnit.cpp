@@ -199,9 +199,8 @@ void TFlatButton::SetAdvColors(int index, TAdvColors step)
 
 void TFlatButton::setUseAdvColors(bool use)
 {
-    if (m_useAdvColors == use)
+    if (!tk::assignNew(m_useAdvColors, use))
         return;
-    m_useAdvColors = use;
     setParentColor(use);
     applyAdvColors();
     update();

@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "events.h"
 #include "memotext.h"
+#include "properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -177,9 +178,8 @@ void TFlatMemo::SetAdvColors(int index, TAdvColors step)
 
 void TFlatMemo::setUseAdvColors(bool use)
 {
-    if (m_useAdvColors == use)
+    if (!tk::assignNew(m_useAdvColors, use))
         return;
-    m_useAdvColors = use;
     setParentColor(use);
     ApplyAdvColors();
     PaintFlatFrame();

@@ -549,7 +549,8 @@ private:
 
 int run(const Options &o)
 {
-    std::FILE *csv = std::fopen(o.csv.c_str(), "a");
+    // Not inherited by the program, whose open files are counted.
+    std::FILE *csv = std::fopen(o.csv.c_str(), "ae");
     if (!csv)
         throw Failure("cannot write " + o.csv);
     std::unique_ptr<std::FILE, decltype(&std::fclose)> closer(csv, &std::fclose);

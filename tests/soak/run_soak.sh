@@ -6,7 +6,8 @@
 #   tests/soak/run_soak.sh [program] [driver] [csv]
 # Defaults: build/dev/app/ormex, build/dev/tests/soak/soakdriver, build/soak/soak.csv (started afresh).
 # ORMEX_SOAK_SCALES (default "1 2"), ORMEX_SOAK_DRAWS, _PANELS, _HINTS (10000, 1000, 1000), ORMEX_SOAK_EVERY
-# (500) and ORMEX_SOAK_DISPLAY (:41) change the run. `./dev soak` builds both programs and runs this.
+# (500), ORMEX_SOAK_SETTLE (1000, the actions before memory must stay flat) and ORMEX_SOAK_DISPLAY (:41)
+# change the run. `./dev soak` builds both programs and runs this.
 # Needs xvfb, xauth and dbus-run-session (package dbus-daemon or dbus).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -52,7 +53,8 @@ for scale in ${ORMEX_SOAK_SCALES:-1 2}; do
     status=0
     "$driver" --program "$program" --folder "$root/data" --scale "$scale" --csv "$csv" \
         --draws "${ORMEX_SOAK_DRAWS:-10000}" --panels "${ORMEX_SOAK_PANELS:-1000}" \
-        --hints "${ORMEX_SOAK_HINTS:-1000}" --every "${ORMEX_SOAK_EVERY:-500}" || status=$?
+        --hints "${ORMEX_SOAK_HINTS:-1000}" --every "${ORMEX_SOAK_EVERY:-500}" \
+        --settle "${ORMEX_SOAK_SETTLE:-1000}" || status=$?
     [ "$status" -eq 0 ] || failed=1
 done
 echo "table: $csv"

@@ -67,7 +67,8 @@ constexpr int kFirstSlotTab = 3;
 constexpr milliseconds kStartTimeout{30000};
 constexpr milliseconds kAnswerTimeout{10000};
 constexpr milliseconds kPollInterval{2};
-// A draw may give the same three cards in the same places again (about once in 69,000 draws); the
+constexpr milliseconds kSameKeyGap{2};
+// A draw may give the same three cards in the same places again (about once in 64,000 draws); the
 // slots then do not change and the wait ends unanswered. More than this many in a row is a hang.
 constexpr int kMaxUnansweredDraws = 3;
 
@@ -290,13 +291,21 @@ public:
     void key(xcb_keysym_t sym, bool shift = false)
     {
         const xcb_keycode_t code = keycode(sym);
+        // A press stamped with the same server time as the release of the same key before it is how
+        // X11 delivers a key held down; the program runs no command for it. Server time counts
+        // milliseconds.
+        if (code == m_lastKey)
+            std::this_thread::sleep_until(m_lastRelease + kSameKeyGap);
         if (shift)
             fake(XCB_KEY_PRESS, keycode(kShiftL));
         fake(XCB_KEY_PRESS, code);
         fake(XCB_KEY_RELEASE, code);
         if (shift)
             fake(XCB_KEY_RELEASE, keycode(kShiftL));
-        xcb_flush(m_c);
+        // Once the server has stamped the release.
+        own(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+        m_lastKey = code;
+        m_lastRelease = Clock::now();
     }
 
     void movePointer(int x, int y)
@@ -393,6 +402,8 @@ private:
     xcb_atom_t m_pidAtom = XCB_ATOM_NONE;
     std::map<xcb_keysym_t, xcb_keycode_t> m_keycodes;
     std::set<xcb_window_t> m_mapped;
+    xcb_keycode_t m_lastKey = 0;
+    Clock::time_point m_lastRelease;
 };
 
 // One run at one scale: the program, its window and the actions on it.

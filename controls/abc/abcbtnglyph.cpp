@@ -3,6 +3,7 @@
 #include "abcglyphimages_p.h"
 #include "abcglyphlooks_p.h"
 
+#include "application.h"
 #include "canvas.h"
 #include "colors.h"
 #include "edges.h"
@@ -326,6 +327,10 @@ void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal r
 {
     if (sameRatio(ratio, 1) || !m_glyphList || m_glyphList->DenseImage(slot, ratio))
         return;
+    // Reading the double-size picture and building its state image would make the window's first frame
+    // wait; that frame enlarges the 1x image smoothly and the next shows the dense one.
+    if (waitsForFirstFrame())
+        return;
     const QSize logical(m_glyphList->Width(), m_glyphList->Height());
     QImage fine = buildCompanionImage(state, ratio);
     if (fine.isNull()) {
@@ -334,6 +339,23 @@ void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal r
         fine = mask.isNull() ? m_glyphList->Image(slot) : withMaskAlpha(m_glyphList->Image(slot), mask);
     }
     m_glyphList->SetDenseImage(slot, tk::fittedToDevice(std::move(fine), logical, ratio));
+}
+
+bool TabcButtonGlyph::waitsForFirstFrame()
+{
+    tk::Application *app = tk::Application::instance();
+    if (!app || app->firstFrameShown())
+        return false;
+    if (!std::exchange(m_repaintAfterFirstFrame, true)) {
+        app->afterFirstFrame([this, alive = std::weak_ptr<bool>(m_alive)] {
+            if (alive.expired())
+                return;
+            m_repaintAfterFirstFrame = false;
+            if (OnChange)
+                OnChange();
+        });
+    }
+    return true;
 }
 
 QImage TabcButtonGlyph::buildCompanionImage(TabcButtonState state, qreal ratio)

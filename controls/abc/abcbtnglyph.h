@@ -134,6 +134,8 @@ private:
     TabcButtonState builtState(TabcButtonState state) const;
     // Stores the slot's image for the canvas's pixel ratio when it is not 1 and none is stored yet.
     void prepareDenseImage(TabcButtonState state, int slot, qreal ratio);
+    // While the program's first frame is being made: asks for a repaint once it is up.
+    bool waitsForFirstFrame();
     // The state image built afresh from the picture's double-resolution companion, or null when there
     // is none that fits this glyph.
     QImage buildCompanionImage(TabcButtonState state, qreal ratio);
@@ -153,4 +155,7 @@ private:
     tk::TColor m_transparentColor = tk::clFuchsia;
     bool m_transparentColorSet = false;
     TabcNumGlyphs m_numGlyphs = 1;
+    bool m_repaintAfterFirstFrame = false;
+    // Held by the glyph alone: work queued for later finds the glyph gone when it has expired.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

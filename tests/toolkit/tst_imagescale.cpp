@@ -69,6 +69,8 @@ private Q_SLOTS:
     void initTestCase();
     void pictureCoversItsArea_data();
     void pictureCoversItsArea();
+    void companionFollowsTheFirstFrame_data();
+    void companionFollowsTheFirstFrame();
 };
 
 void TestImageScale::initTestCase()
@@ -139,6 +141,48 @@ void TestImageScale::pictureCoversItsArea()
                             .arg(shown.pixel(area.bottomRight() - QPoint(4, 4)), 0, 16)));
     // Just outside the control the window shows: the picture keeps to its logical area.
     QCOMPARE(shown.pixel(area.right() + 2, area.bottom() + 2), kWindow);
+}
+
+void TestImageScale::companionFollowsTheFirstFrame_data()
+{
+    QTest::addColumn<bool>("reload"); // a new picture loaded before the first paint
+    QTest::newRow("decoded ahead, then shown") << false;
+    QTest::newRow("decoded ahead, then another picture loaded") << true;
+}
+
+// A picture decoded ahead on a dense screen shows its 1x graphic in the control's first paint, from that
+// decode, and its companion from the next paint on; a fractional ratio decodes nothing ahead and shows
+// the companion at once. A picture loaded meanwhile shows its own companion at once.
+void TestImageScale::companionFollowsTheFirstFrame()
+{
+    QFETCH(bool, reload);
+    QWidget window;
+    window.resize(145, 177);
+    tk::TImage image(&window);
+    image.setGeometry(window.rect());
+    const QByteArray plain = encodeJpeg(quadrants(145, 177), Encoding::Baseline444);
+    const QByteArray dense = encodeJpeg(reversedQuadrants(290, 354), Encoding::Baseline444);
+    image.Picture().LoadFromData(u"jpg"_s, plain, dense);
+    const qreal ratio = window.devicePixelRatioF();
+    const bool held = ratio == std::round(ratio) && !reload;
+
+    image.decodeVisibleAhead();
+    if (reload)
+        image.Picture().LoadFromData(u"jpg"_s, plain, dense);
+    QCOMPARE(image.Picture().companionHeld(), held);
+    auto *plainJpeg = dynamic_cast<tk::JpegImage *>(image.Picture().graphic());
+    auto *denseJpeg = dynamic_cast<tk::JpegImage *>(image.Picture().graphicForRatio(ratio));
+    QVERIFY(plainJpeg && denseJpeg && plainJpeg != denseJpeg);
+
+    const QRect area = QRect(QPoint(0, 0), (QSizeF(window.size()) * ratio).toSize()).adjusted(2, 2, -2, -2);
+    const QImage first = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(held ? showsQuadrants(first, area, kRed, kWhite) : showsQuadrants(first, area, kWhite, kRed));
+    QCOMPARE(plainJpeg->decodeCount(), held ? 1 : 0);
+    QTRY_VERIFY(!image.Picture().companionHeld());
+    const QImage next = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(showsQuadrants(next, area, kWhite, kRed));
+    QCOMPARE(plainJpeg->decodeCount(), held ? 1 : 0);
+    QCOMPARE(denseJpeg->decodeCount(), 1);
 }
 
 int main(int argc, char **argv)

@@ -275,6 +275,7 @@ void Application::startBeside(std::function<void()> work)
 
 void Application::runAfterFirstFrame()
 {
+    m_firstFrameShown = true;
     // Work may add work: it runs at the next turn.
     for (auto &work : std::exchange(m_afterFirstFrame, {}))
         runGuarded(work);
@@ -288,8 +289,7 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
         // a queued call runs once it has returned.
         if (!m_framePainted && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow()) {
             m_framePainted = true;
-            if (!m_afterFirstFrame.empty())
-                QMetaObject::invokeMethod(this, &Application::runAfterFirstFrame, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &Application::runAfterFirstFrame, Qt::QueuedConnection);
         }
         break;
     case QEvent::Show:

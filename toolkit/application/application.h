@@ -68,6 +68,8 @@ public:
     // Runs work once the first frame of a window is on the screen (at the next turn of the loop when
     // one already is): for what that frame does not show, so that the window appears that much sooner.
     void afterFirstFrame(std::function<void()> work);
+    // True from the turn after the first frame of a window was put on the screen.
+    bool firstFrameShown() const { return m_firstFrameShown; }
     // Runs work on a thread of its own while the main thread goes on, for start-up work that needs the
     // application object and may run beside it (fonts, the session bus). The application waits for it
     // before it ends. Where no thread can be had, work runs here and now.
@@ -168,6 +170,7 @@ private:
     PointerSighting m_pointer;
     bool m_pointerAway = false; // the pointer left our windows and has not come back
     bool m_framePainted = false;
+    bool m_firstFrameShown = false;
     std::vector<std::function<void()>> m_afterFirstFrame;
     std::vector<std::thread> m_besideWork;
 };

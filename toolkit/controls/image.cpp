@@ -70,6 +70,17 @@ void TImage::decodeVisibleAhead()
 {
     if (m_picture.width() <= 0 || m_picture.height() <= 0)
         return;
+    const qreal ratio = devicePixelRatioF();
+    // A companion has four times the pixels of its picture: decoded for the first frame, it would make
+    // the window wait for it while it competes with the window's building for the processor. The 1x
+    // picture costs what it costs on any screen, and the sharp one replaces it a frame later.
+    if (ratio > 1 && ratio == std::round(ratio) && m_picture.highDensityGraphic())
+        m_picture.holdCompanion(true);
+    decodeWholeAhead();
+}
+
+void TImage::decodeWholeAhead()
+{
     // The paint's device transform also holds the control's place in its window. At a whole ratio that
     // moves what is decided by whole device pixels only; at any other the rounding of the paint could
     // differ from ours, and a decode that the paint does not take is work for nothing.
@@ -77,7 +88,7 @@ void TImage::decodeVisibleAhead()
     if (ratio != std::round(ratio))
         return;
     QTransform toDevice = QTransform::fromScale(ratio, ratio);
-    // A first paint shows the whole control.
+    // The paint of a control shown or released shows all of it.
     const QRect deviceClip = toDevice.mapRect(rect());
     if (m_stretch) {
         const QTransform stretch = stretching();
@@ -85,6 +96,15 @@ void TImage::decodeVisibleAhead()
         return;
     }
     m_picture.decodeAhead(toDevice, deviceClip, pictureOrigin(), rect());
+}
+
+void TImage::releaseCompanion()
+{
+    if (!m_picture.companionHeld())
+        return;
+    // The release asks for a repaint; the companion decodes beside until that paint needs it.
+    m_picture.holdCompanion(false);
+    decodeWholeAhead();
 }
 
 void TImage::paintEvent(QPaintEvent *event)
@@ -95,6 +115,8 @@ void TImage::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setClipRect(rect());
     const QRect visible = event->rect() & rect();
+    if (m_picture.companionHeld())
+        QMetaObject::invokeMethod(this, &TImage::releaseCompanion, Qt::QueuedConnection);
     if (m_stretch) {
         painter.setTransform(stretching());
         m_picture.draw(painter, {0, 0}, painter.transform().inverted().mapRect(visible));

@@ -26,7 +26,8 @@ public:
     // Where the picture's top-left corner lies in the control (natural size only).
     QPoint pictureOrigin() const;
     // Lets the picture start decoding what the first paint of the whole control will show, at the
-    // device pixel ratio of the screen it is on, while the caller goes on.
+    // device pixel ratio of the screen it is on, while the caller goes on. On a dense screen that first
+    // paint shows the 1x picture, enlarged, and the companion follows in the next frame.
     void decodeVisibleAhead();
 
     QAccessible::Role AccessibleRole() const override { return QAccessible::Graphic; }
@@ -37,6 +38,8 @@ protected:
 
 private:
     void followParent();
+    void decodeWholeAhead();
+    void releaseCompanion();
     // Picture coordinates to the control's, when stretched.
     QTransform stretching() const;
 

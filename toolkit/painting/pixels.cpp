@@ -25,9 +25,11 @@ QImage withColorReplaced(const QImage &source, QRgb from, QRgb to)
 {
     QImage out = source.convertToFormat(QImage::Format_RGB32);
     const QRgb stored = to | 0xFF000000u;
-    for (int y = 0; y < out.height(); ++y) {
+    // The sizes are calls into Qt: asked once, not at every pixel.
+    const int w = out.width(), h = out.height();
+    for (int y = 0; y < h; ++y) {
         QRgb *line = row(out, y);
-        for (int x = 0; x < out.width(); ++x)
+        for (int x = 0; x < w; ++x)
             if (sameColor(line[x], from))
                 line[x] = stored;
     }
@@ -37,9 +39,10 @@ QImage withColorReplaced(const QImage &source, QRgb from, QRgb to)
 QImage withColorKeyedOut(const QImage &source, QRgb key)
 {
     QImage out = source.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < out.height(); ++y) {
+    const int w = out.width(), h = out.height();
+    for (int y = 0; y < h; ++y) {
         QRgb *line = row(out, y);
-        for (int x = 0; x < out.width(); ++x)
+        for (int x = 0; x < w; ++x)
             if (sameColor(line[x], key))
                 line[x] = 0;
     }

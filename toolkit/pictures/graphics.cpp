@@ -157,6 +157,7 @@ void Picture::load(const QString &extension, const QByteArray &data, const QByte
     // Parsing waits for a dense screen to ask (a bitmap decodes in full when parsed).
     m_highDensityData = highDensityData;
     m_extension = extension;
+    m_companionHeld = false;
     changed();
 }
 
@@ -165,12 +166,21 @@ void Picture::setGraphic(std::unique_ptr<Graphic> graphic, std::unique_ptr<Graph
     m_graphic = std::move(graphic);
     m_highDensity = m_graphic ? std::move(highDensity) : nullptr;
     m_highDensityData.clear();
+    m_companionHeld = false;
+    changed();
+}
+
+void Picture::holdCompanion(bool hold)
+{
+    if (m_companionHeld == hold)
+        return;
+    m_companionHeld = hold;
     changed();
 }
 
 Picture::Placement Picture::place(qreal scale, QPoint origin, const QRect &visible) const
 {
-    Graphic *graphic = graphicForRatio(scale);
+    Graphic *graphic = m_companionHeld ? m_graphic.get() : graphicForRatio(scale);
     if (!graphic || graphic->empty())
         return {};
     if (graphic == m_graphic.get())

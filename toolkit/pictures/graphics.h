@@ -108,6 +108,12 @@ public:
     void decodeAhead(const QTransform &toDevice, const QRect &deviceClip, QPoint origin,
                      const QRect &visible) const;
 
+    // While held, every ratio draws from the 1x graphic, enlarged: a first frame need not wait for a
+    // companion with four times its pixels. A change of the hold repaints through OnChange; loading
+    // or setting a picture ends it.
+    void holdCompanion(bool hold);
+    bool companionHeld() const { return m_companionHeld; }
+
     std::function<void()> OnChange;
 
 private:
@@ -127,6 +133,7 @@ private:
     mutable std::unique_ptr<Graphic> m_highDensity;
     mutable QByteArray m_highDensityData;
     QString m_extension;
+    bool m_companionHeld = false;
 };
 
 // How many device pixels one unit of the painter's coordinates covers (the larger of the two axes).

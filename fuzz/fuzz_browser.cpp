@@ -66,7 +66,7 @@ bool isShell(const QString &program)
 }
 
 // Every command the lookup plans for address, in order, as openBrowser tries them when none starts.
-void checkCommands(const QString &address, const QByteArray &input)
+void checkCommands(const QString &address, const QByteArray &contents)
 {
     const bool option = address.startsWith(u'-');
     check(!openBrowser(address), "reported a start that the starter refused");
@@ -78,8 +78,8 @@ void checkCommands(const QString &address, const QByteArray &input)
     for (const Command &command : g_started) {
         check(!command.program.isEmpty(), "an empty program");
         check(!command.program.contains(QChar(kAddressEnd)), "the address in the program");
-        // A shell is started only where the files name one themselves.
-        check(!isShell(command.program) || input.contains(command.program.section(u'/', -1).toUtf8()),
+        // A shell is started only where the files or variables name one themselves.
+        check(!isShell(command.program) || contents.contains(command.program.section(u'/', -1).toUtf8()),
               "a shell that no file names");
         int holding = 0;
         for (const QString &argument : command.arguments) {
@@ -133,6 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     g_started.clear();
     QByteArray browser;
     QByteArray desktop = "TEST";
+    QByteArray contents; // of every file and variable, not their names
     qsizetype at = input.indexOf(separator);
     const QByteArray addressBytes = input.left(at < 0 ? input.size() : at);
     while (at >= 0) {
@@ -143,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const QByteArray name = input.mid(nameStart, nameEnd - nameStart);
         at = input.indexOf(separator, nameEnd);
         const QByteArray content = input.mid(nameEnd + 1, (at < 0 ? input.size() : at) - nameEnd - 1);
+        contents += content + '\n';
         if (name == "$BROWSER")
             browser = content;
         else if (name == "$XDG_CURRENT_DESKTOP")
@@ -155,6 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QString address = QString::fromUtf8(addressBytes);
     if (!address.isEmpty())
         address += QChar(kAddressEnd);
-    checkCommands(address, input);
+    checkCommands(address, contents);
     return 0;
 }

@@ -29,9 +29,21 @@ namespace {
 const QByteArray root = "/ormex-fuzz";
 const QByteArray separator = "\n== ";
 
-// Follows the address into the commands. No decoded text can hold it: UTF-8 has no lone surrogates, and
-// Qt replaces them when it decodes a file or a variable.
+// Follows the address into the commands: a low surrogate with no high surrogate before it. Decoded text
+// holds low surrogates only as the second half of a pair (UTF-8 has no lone ones, and Qt replaces them
+// when it decodes a file or a variable), so nothing but the address can carry this mark.
 constexpr char16_t kAddressEnd = 0xDC00;
+
+// Where each mark stands in text (the index just after it).
+QList<qsizetype> marksIn(const QString &text)
+{
+    QList<qsizetype> ends;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QChar(kAddressEnd) && (i == 0 || !text[i - 1].isHighSurrogate()))
+            ends << i + 1;
+    }
+    return ends;
+}
 
 // Each file's bytes in an allocation of exactly its size, so that the sanitizer sees a read past its end.
 std::vector<std::unique_ptr<char[]>> g_buffers;
@@ -77,17 +89,17 @@ void checkCommands(const QString &address, const QByteArray &contents)
     check(!g_started.isEmpty(), "tried nothing");
     for (const Command &command : g_started) {
         check(!command.program.isEmpty(), "an empty program");
-        check(!command.program.contains(QChar(kAddressEnd)), "the address in the program");
+        check(marksIn(command.program).isEmpty(), "the address in the program");
         // A shell is started only where the files or variables name one themselves.
         check(!isShell(command.program) || contents.contains(command.program.section(u'/', -1).toUtf8()),
               "a shell that no file names");
         int holding = 0;
         for (const QString &argument : command.arguments) {
-            const qsizetype count = argument.count(QChar(kAddressEnd));
-            check(count <= 1, "the address twice in one argument");
-            if (count == 1) {
+            const QList<qsizetype> marks = marksIn(argument);
+            check(marks.size() <= 1, "the address twice in one argument");
+            if (marks.size() == 1) {
                 ++holding;
-                const qsizetype end = argument.indexOf(QChar(kAddressEnd)) + 1;
+                const qsizetype end = marks.first();
                 check(end >= address.size() &&
                           QStringView(argument).sliced(end - address.size(), address.size()) == address,
                       "the address cut or changed");

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 using tk::browserlaunch::DesktopEntry;
@@ -44,6 +46,8 @@ private Q_SLOTS:
     void openUrl();
     void realBrowserOpensAddress_data();
     void realBrowserOpensAddress();
+    void readLookupFile_data();
+    void readLookupFile();
 
 private:
     QTemporaryDir m_xdg;
@@ -105,6 +109,10 @@ void TestBrowserLaunch::execArguments_data()
     QTest::newRow("unquoted substitution") << u"web $(id) %u"_s << a << QStringList{};
     QTest::newRow("unquoted backtick") << u"web `id` %u"_s << a << QStringList{};
     QTest::newRow("nothing") << u"   "_s << a << QStringList{};
+    QTest::newRow("address code as the program") << u"%u --new-window"_s << a << QStringList{};
+    QTest::newRow("address code inside the program") << u"/usr/bin/%u"_s << a << QStringList{};
+    QTest::newRow("address code as the program, empty address") << u"%U web"_s << QString() << QStringList{};
+    QTest::newRow("address code left first by dropped codes") << u"%d %f web"_s << a << QStringList{};
 }
 
 void TestBrowserLaunch::execArguments()
@@ -273,6 +281,12 @@ void TestBrowserLaunch::browserVariableArguments_data()
     QTest::newRow("quoted program") << u"\"/opt/My Web/run\" %s"_s << QStringList{u"/opt/My Web/run"_s, a};
     QTest::newRow("shell syntax refused") << u"web %s; rm -rf ~"_s << QStringList{};
     QTest::newRow("unclosed quote refused") << u"\"web %s"_s << QStringList{};
+    QTest::newRow("placeholder as the program refused") << u"%s --new-window"_s << QStringList{};
+    QTest::newRow("placeholder inside the program refused") << u"/opt/%s/web"_s << QStringList{};
+    QTest::newRow("one address only") << u"web %s %s"_s << QStringList{u"web"_s, a};
+    QTest::newRow("later placeholder inside a word")
+        << u"web %s --x=%s"_s << QStringList{u"web"_s, a, u"--x="_s};
+    QTest::newRow("later placeholder quoted") << u"web %s \"%s\""_s << QStringList{u"web"_s, a, QString()};
 }
 
 void TestBrowserLaunch::browserVariableArguments()
@@ -389,6 +403,34 @@ void TestBrowserLaunch::realBrowserOpensAddress()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString expected = way == u"variable"_s ? u"--new-tab\n"_s + address : address;
     QCOMPARE(QString::fromUtf8(file.readAll()), expected + u'\n');
+}
+
+void TestBrowserLaunch::readLookupFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<std::optional<QByteArray>>("expected");
+    QTest::newRow("file") << u"file"_s << std::optional<QByteArray>("[MIME Cache]\n");
+    QTest::newRow("empty file") << u"empty"_s << std::optional<QByteArray>(QByteArray());
+    QTest::newRow("missing") << u"missing"_s << std::optional<QByteArray>();
+    QTest::newRow("folder") << u"folder"_s << std::optional<QByteArray>();
+    // Opening a fifo would wait for a writer that never comes.
+    QTest::newRow("fifo") << u"fifo"_s << std::optional<QByteArray>();
+}
+
+void TestBrowserLaunch::readLookupFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(std::optional<QByteArray>, expected);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString path = root.path() + u"/mimeinfo.cache"_s;
+    if (kind == u"file"_s || kind == u"empty"_s)
+        writeFile(path, expected.value_or(QByteArray()));
+    else if (kind == u"folder"_s)
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == u"fifo"_s)
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    QCOMPARE(tk::browserlaunch::readLookupFile(path), expected);
 }
 
 QTEST_GUILESS_MAIN(TestBrowserLaunch)

@@ -197,6 +197,8 @@ private Q_SLOTS:
     void scanCount();
     void cache_data();
     void cache();
+    void repaintScaled_data();
+    void repaintScaled();
     void decodeAhead_data();
     void decodeAhead();
     void decodeAheadOfAnotherPicture();
@@ -697,6 +699,40 @@ void TestJpegImage::cache()
     QCOMPARE(second.copy(compared), reference.copy(compared));
 }
 
+void TestJpegImage::repaintScaled_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSizeF>("scale"); // the painter's, along each axis
+    QTest::addColumn<qreal>("ratio");
+    // Stretched into a slot, a long picture is averaged down along its length only: the cache is as fine
+    // as each axis needs, and a repaint takes it.
+    QTest::newRow("tall, stretched") << QSize(64, 4000) << QSizeF(145.0 / 64, 177.0 / 4000) << 1.0;
+    QTest::newRow("tall, stretched, ratio 2") << QSize(64, 4000) << QSizeF(145.0 / 64, 177.0 / 4000) << 2.0;
+    QTest::newRow("wide, stretched") << QSize(4000, 48) << QSizeF(145.0 / 4000, 177.0 / 48) << 1.0;
+    QTest::newRow("smaller both ways") << QSize(1200, 960) << QSizeF(0.1, 0.1) << 1.0;
+    QTest::newRow("unscaled") << QSize(200, 120) << QSizeF(1, 1) << 1.0;
+}
+
+void TestJpegImage::repaintScaled()
+{
+    QFETCH(QSize, size);
+    QFETCH(QSizeF, scale);
+    QFETCH(qreal, ratio);
+    JpegImage jpeg;
+    jpeg.loadFromData(encodeJpeg(gradient(size.width(), size.height()), Encoding::Baseline420));
+    QImage paints[2];
+    for (QImage &target : paints) {
+        target = QImage(QSize(150, 180) * ratio, QImage::Format_ARGB32_Premultiplied);
+        target.setDevicePixelRatio(ratio);
+        target.fill(kBackground);
+        QPainter painter(&target);
+        painter.scale(scale.width(), scale.height());
+        jpeg.draw(painter, {0, 0}, QRect(QPoint(0, 0), size));
+    }
+    QCOMPARE(jpeg.decodeCount(), 1);
+    QCOMPARE(paints[1], paints[0]);
+}
+
 void TestJpegImage::decodeAhead_data()
 {
     QTest::addColumn<QByteArray>("data");
@@ -1077,7 +1113,7 @@ void TestJpegImage::largePictureCentred()
 
 void TestJpegImage::fuzzFindings_data()
 {
-    QTest::addColumn<QString>("file"); // in the picture fuzzer's corpus
+    QTest::addColumn<QString>("file"); // under tests/toolkit/pictures
     QTest::addColumn<bool>("failed");
     // 64 x 63552 progressive, dozens of refinement scans: once took seconds to gather when stretched.
     QTest::newRow("tall progressive, refinement scans")
@@ -1085,13 +1121,20 @@ void TestJpegImage::fuzzFindings_data()
     // The same shape, fewer scans: gathered within budget, then tens of thousands of rows averaged
     // into the stretched control.
     QTest::newRow("tall progressive, stretched") << u"finding_tall_progressive_stretched.jpg"_s << false;
+    // Headers that claim 65500 x 65500 over the data of a 32 x 32 picture, in each coding: single-scan
+    // files show their first blocks and grey, progressive ones are refused whole (grey).
+    QTest::newRow("giant, huffman baseline") << u"giant_header_huffman_baseline.jpg"_s << false;
+    QTest::newRow("giant, huffman progressive") << u"giant_header_huffman_progressive.jpg"_s << true;
+    QTest::newRow("giant, arithmetic colour") << u"giant_header_arithmetic_colour.jpg"_s << false;
+    QTest::newRow("giant, arithmetic CMYK") << u"giant_header_arithmetic_cmyk.jpg"_s << false;
+    QTest::newRow("giant, arithmetic progressive") << u"giant_header_arithmetic_progressive.jpg"_s << true;
 }
 
 void TestJpegImage::fuzzFindings()
 {
     QFETCH(QString, file);
     QFETCH(bool, failed);
-    QFile input(QStringLiteral(ORMEX_DATA_DIR "/../fuzz/corpus/picture/") + file);
+    QFile input(QStringLiteral(ORMEX_DATA_DIR "/../tests/toolkit/pictures/") + file);
     QVERIFY(input.open(QIODevice::ReadOnly));
     const QByteArray data = input.readAll();
     // Every way the fuzzer paints: top-left, centred, stretched, at ratios 1 and 2. Each paint covers
@@ -1110,8 +1153,13 @@ void TestJpegImage::fuzzFindings()
                 origin = QPoint((145 - jpeg.width()) / 2, (177 - jpeg.height()) / 2);
             if (way % 3 == 2)
                 painter.scale(145.0 / jpeg.width(), 177.0 / jpeg.height());
-            jpeg.draw(painter, origin,
-                      way % 3 == 2 ? QRect(0, 0, jpeg.width(), jpeg.height()) : QRect(0, 0, 145, 177));
+            const QRect visible =
+                way % 3 == 2 ? QRect(0, 0, jpeg.width(), jpeg.height()) : QRect(0, 0, 145, 177);
+            jpeg.draw(painter, origin, visible);
+            // A repaint finds what the first paint decoded, or gave up on, in the cache.
+            const int decodes = jpeg.decodeCount();
+            jpeg.draw(painter, origin, visible);
+            QCOMPARE(jpeg.decodeCount(), decodes);
         }
         QCOMPARE(jpeg.decodeFailed(), failed);
         const QRect covered = QRect(0, 0, std::min(145, jpeg.width()), std::min(177, jpeg.height()));

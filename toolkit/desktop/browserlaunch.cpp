@@ -44,15 +44,18 @@ QStringList applicationDirs()
     return dirs;
 }
 
+std::optional<QByteArray> lookupFile(const QString &path)
+{
+    const FileReader &read = fileReader();
+    return read ? read(path) : std::nullopt;
+}
+
 // The [group] of a freedesktop key file as key -> raw value; localised keys are left out.
-QHash<QString, QString> readGroup(const QString &path, const QString &group)
+QHash<QString, QString> readGroup(const QByteArray &content, const QString &group)
 {
     QHash<QString, QString> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return keys;
     bool inGroup = false;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = content.split('\n');
     for (const QByteArray &raw : lines) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
@@ -69,6 +72,11 @@ QHash<QString, QString> readGroup(const QString &path, const QString &group)
             keys.insert(key, line.mid(eq + 1).trimmed());
     }
     return keys;
+}
+
+QHash<QString, QString> readGroup(const QString &path, const QString &group)
+{
+    return readGroup(lookupFile(path).value_or(QByteArray()), group);
 }
 
 // The escapes every string value of a desktop file may hold.
@@ -98,9 +106,9 @@ QString unescapeValue(const QString &value)
     return out;
 }
 
-std::optional<DesktopEntry> loadEntry(const QString &path)
+std::optional<DesktopEntry> loadEntry(const QString &path, const QByteArray &content)
 {
-    const QHash<QString, QString> keys = readGroup(path, u"Desktop Entry"_s);
+    const QHash<QString, QString> keys = readGroup(content, u"Desktop Entry"_s);
     if (keys.value(u"Type"_s) != u"Application"_s || keys.value(u"Hidden"_s) == u"true"_s)
         return std::nullopt;
     DesktopEntry entry{path, unescapeValue(keys.value(u"Exec"_s)), unescapeValue(keys.value(u"Icon"_s)),
@@ -125,8 +133,8 @@ std::optional<DesktopEntry> findEntry(const QString &id)
         }
         for (const QString &name : candidates) {
             const QString path = dir + u'/' + name;
-            if (QFileInfo(path).isFile())
-                return loadEntry(path);
+            if (const std::optional<QByteArray> content = lookupFile(path))
+                return loadEntry(path, *content);
         }
     }
     return std::nullopt;
@@ -192,6 +200,23 @@ ProcessStarter &processStarter()
 {
     static ProcessStarter starter = startDetached;
     return starter;
+}
+
+std::optional<QByteArray> readLookupFile(const QString &path)
+{
+    // Not a fifo or a device either: opening one could wait for ever or read without end.
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+FileReader &fileReader()
+{
+    static FileReader reader = readLookupFile;
+    return reader;
 }
 
 namespace {
@@ -298,6 +323,7 @@ std::optional<QStringList> execArguments(const DesktopEntry &entry, const QStrin
         QString out;
         bool onlyCodes = true;    // the word was nothing but field codes
         bool expandedAny = false; // one of them put text in
+        const bool addressBefore = addressPlaced;
         for (qsizetype i = 0; i < w.size(); ++i) {
             if (w[i] != u'%' || i + 1 == w.size()) {
                 out += w[i];
@@ -333,6 +359,9 @@ std::optional<QStringList> execArguments(const DesktopEntry &entry, const QStrin
                 break; // %i inside a word, the deprecated codes and unknown ones expand to nothing
             }
         }
+        // The address is never run as the program, whatever it holds.
+        if (arguments.isEmpty() && addressPlaced && !addressBefore)
+            return std::nullopt;
         if (onlyCodes && !expandedAny && !word.quoted)
             continue;
         arguments << out;
@@ -354,24 +383,35 @@ std::optional<QStringList> browserVariableArguments(const QString &command, cons
     bool addressPlaced = false;
     for (const ExecWord &word : *words) {
         QString out;
+        bool onlyLaterPlaceholders = true; // the word was nothing but placeholders after the first
         for (qsizetype i = 0; i < word.text.size(); ++i) {
             const QChar c = word.text[i];
             if (c == u'%' && i + 1 < word.text.size() && word.text[i + 1] == u's') {
-                out += address;
-                addressPlaced = true;
+                // One address, where the first placeholder stands, and never as the program.
+                if (!addressPlaced) {
+                    if (arguments.isEmpty())
+                        return std::nullopt;
+                    out += address;
+                    addressPlaced = true;
+                    onlyLaterPlaceholders = false;
+                }
                 ++i;
             } else if (c == u'%' && i + 1 < word.text.size() && word.text[i + 1] == u'%') {
                 out += u'%';
+                onlyLaterPlaceholders = false;
                 ++i;
             } else {
                 out += c;
+                onlyLaterPlaceholders = false;
             }
         }
+        if (onlyLaterPlaceholders && !word.quoted && !word.text.isEmpty())
+            continue;
         arguments << out;
     }
     if (!addressPlaced && !address.isEmpty())
         arguments << address;
-    if (arguments.first().isEmpty())
+    if (arguments.isEmpty() || arguments.first().isEmpty())
         return std::nullopt;
     return arguments;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,13 @@ bool startDetached(const QString &program, const QStringList &arguments);
 using ProcessStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 // The starter openBrowser uses; replaceable so that tests see the command instead of a browser.
 ProcessStarter &processStarter();
+
+// Reads one file the lookup consults (a mimeapps.list, a mimeinfo.cache, a desktop file) whole: nothing
+// when path names no regular file, no bytes when it is there but cannot be read.
+std::optional<QByteArray> readLookupFile(const QString &path);
+using FileReader = std::function<std::optional<QByteArray>(const QString &path)>;
+// The reader the lookup uses; replaceable so that the lookup can be handed files from memory.
+FileReader &fileReader();
 
 // An installed desktop file, as far as starting it needs.
 struct DesktopEntry {

@@ -53,6 +53,9 @@ constexpr qint64 kMaxGrownCachePixels = 4LL * 1024 * 1024;
 // Subsampled colour is upsampled from the neighbouring samples, and at the edge of a cropped decode the
 // neighbour is missing: one more column on each side makes a part decode exactly as the whole would.
 constexpr int kUpsamplingMargin = 1;
+// The decoded region is found by scaling output rows and columns back to the picture, which may round a
+// whole edge (65500 of them) a hair short; far less than any row or column that could be missing.
+constexpr qreal kCoverTolerance = 1e-3;
 // Rows handed to libjpeg per read call; it fills at most one row group at a time anyway.
 constexpr int kRowsPerRead = 16;
 
@@ -645,20 +648,25 @@ struct JpegImage::Private {
     void decode(const DecodeRequest &request);
     void apply(SalvagedDecode outcome);
     void collectAhead();
-    // Device pixels per picture pixel the cache holds (the smaller of the two axes).
-    qreal cachedDensity() const
+    // Device pixels per picture pixel the cache holds along each axis: a stretched picture may have
+    // been averaged down along one and not the other.
+    QSizeF cachedDensity() const
     {
         if (decodedRect.isEmpty())
-            return 0;
-        return std::min(decodedImage.width() / decodedRect.width(),
-                        decodedImage.height() / decodedRect.height());
+            return QSizeF(0, 0);
+        return QSizeF(decodedImage.width() / decodedRect.width(),
+                      decodedImage.height() / decodedRect.height());
     }
 };
 
 bool JpegImage::Private::covers(const DrawPlan &plan) const
 {
-    return decodedRect.contains(QRectF(plan.needed)) &&
-           cachedDensity() >= std::min<qreal>(1, plan.density) * (1 - 1e-6);
+    const QSizeF cached = cachedDensity();
+    const QRectF tolerated =
+        decodedRect.adjusted(-kCoverTolerance, -kCoverTolerance, kCoverTolerance, kCoverTolerance);
+    return tolerated.contains(QRectF(plan.needed)) &&
+           cached.width() >= std::min<qreal>(1, plan.densityX) * (1 - 1e-6) &&
+           cached.height() >= std::min<qreal>(1, plan.densityY) * (1 - 1e-6);
 }
 
 DecodeRequest JpegImage::Private::requestFor(const DrawPlan &plan) const
@@ -670,7 +678,8 @@ DecodeRequest JpegImage::Private::requestFor(const DrawPlan &plan) const
     const int margin = kUpsamplingMargin * 8 / request.scale;
     request.region = plan.needed.adjusted(-margin, 0, margin, 0) & picture();
     // Grow a full-resolution cache rather than replace it, while that stays small.
-    if (request.scale == 8 && plan.density >= 1 && !decodedRect.isEmpty() && cachedDensity() == 1) {
+    if (request.scale == 8 && plan.density >= 1 && !decodedRect.isEmpty() && cachedDensity().width() == 1 &&
+        cachedDensity().height() == 1) {
         const QRect both = request.region | decodedRect.toAlignedRect();
         if (qint64(both.width()) * both.height() <= kMaxGrownCachePixels)
             request.region = both;

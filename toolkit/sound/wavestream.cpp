@@ -103,8 +103,8 @@ Sint16 deviceSample(float value)
 
 struct WaveStream::Private {
     bool decodeNextWindow();
-    bool takeFormat(const SDL_AudioSpec &spec);
-    bool sameFormat(const SDL_AudioSpec &spec) const;
+    bool takeFormat(const SDL_AudioSpec &header);
+    bool sameFormat(const SDL_AudioSpec &header) const;
     // False at the end of the pass or on a failure.
     bool resample();
 
@@ -136,9 +136,9 @@ struct WaveStream::Private {
     bool failed = false;
 };
 
-bool WaveStream::Private::takeFormat(const SDL_AudioSpec &spec)
+bool WaveStream::Private::takeFormat(const SDL_AudioSpec &header)
 {
-    source = spec;
+    source = header;
     if (source.freq <= 0 || source.freq > maxSourceRate) {
         qCDebug(lcSound, "Image refused: a sample rate of %d Hz", source.freq);
         return false;
@@ -152,9 +152,9 @@ bool WaveStream::Private::takeFormat(const SDL_AudioSpec &spec)
     return true;
 }
 
-bool WaveStream::Private::sameFormat(const SDL_AudioSpec &spec) const
+bool WaveStream::Private::sameFormat(const SDL_AudioSpec &header) const
 {
-    if (spec.format == source.format && spec.channels == source.channels && spec.freq == source.freq)
+    if (header.format == source.format && header.channels == source.channels && header.freq == source.freq)
         return true;
     qCDebug(lcSound, "SDL reads the samples at byte %zu in another format", nextOffset);
     return false;
@@ -168,16 +168,16 @@ bool WaveStream::Private::decodeNextWindow()
     putLittleEndian32(windowImage.data() + 4, std::uint32_t(windowImage.size() - 8));
     putLittleEndian32(windowImage.data() + windowHeader - 4, std::uint32_t(length));
     SDL_RWops *stream = api->RWFromConstMem(windowImage.data(), int(windowImage.size()));
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec header{};
     Uint8 *samples = nullptr;
     Uint32 bytes = 0;
     // Frees the stream whatever the outcome.
-    if (!stream || !api->LoadWAV_RW(stream, 1, &spec, &samples, &bytes)) {
+    if (!stream || !api->LoadWAV_RW(stream, 1, &header, &samples, &bytes)) {
         qCDebug(lcSound, "SDL refuses the samples at byte %zu: %s", nextOffset, api->GetError());
         failed = true;
         return false;
     }
-    const bool accepted = formatKnown ? sameFormat(spec) : takeFormat(spec);
+    const bool accepted = formatKnown ? sameFormat(header) : takeFormat(header);
     if (!accepted) {
         api->FreeWAV(samples);
         failed = true;

@@ -74,7 +74,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         const bool done = QFocusFrame::eventFilter(watched, event);
-        if (watched == widget())
+        // After the frame's own handling, which places it by the style's margins.
+        const QEvent::Type type = event->type();
+        if (watched == widget() && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show ||
+                                    type == QEvent::ParentChange))
             placeAround();
         return done;
     }

@@ -130,6 +130,10 @@ park_spot() { # scale
 
 park() { xdotool mousemove "$park_x" "$park_y"; }
 
+# A move by so much, as a mouse makes it: mutter, nested, tells its clients of no move that xdotool
+# makes by placing the pointer, only of these.
+step() { xdotool mousemove_relative -- "$1" "$2"; }
+
 # Starts the program in folder and finds its window; sets app_pid, wx, wy and the parking spot.
 start_program() { # folder scale
     if [ "$session" = kwin_xwayland ]; then
@@ -177,9 +181,10 @@ check_hint() { # label scale how
     local s=$2 how=$3 px py t0 t i count
     px=$((wx + slot_x * s)) py=$((wy + slot_y * s))
     # Into the window and a few pixels on, as a hand comes to rest.
-    for i in 8 6 4 2 0; do
-        xdotool mousemove $((px - i)) $((py - i))
+    xdotool mousemove $((px - 8)) $((py - 8))
+    for i in 1 2 3 4; do
         sleep 0.04
+        step 2 2
     done
     t0=$(now_ms)
     count=0
@@ -196,7 +201,8 @@ check_hint() { # label scale how
     fi
     if [ "$how" = "in steps" ]; then
         for i in $(seq 10); do
-            xdotool mousemove $((px + (park_x - px) * i / 10)) $((py + (park_y - py) * i / 10))
+            step $(((park_x - px) * i / 10 - (park_x - px) * (i - 1) / 10)) \
+                $(((park_y - py) * i / 10 - (park_y - py) * (i - 1) / 10))
             sleep 0.02
         done
     else
@@ -228,7 +234,7 @@ check_drag() { # label scale
     xdotool mousedown 1
     for i in $(seq "$drag_steps"); do
         sleep 0.03
-        xdotool mousemove $((px + dx * i / drag_steps)) $((py + dy * i / drag_steps))
+        step $((dx * i / drag_steps - dx * (i - 1) / drag_steps)) $((dy * i / drag_steps - dy * (i - 1) / drag_steps))
     done
     sleep 0.1
     xdotool mouseup 1

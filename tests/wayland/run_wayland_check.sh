@@ -110,7 +110,7 @@ find_window() { # shot scale
             wx=$x wy=$y
             return 0
         fi
-    done < <(differences "$work/desktop.png" "$1")
+    done < <(differences "$work/desktop.ppm" "$1")
     return 1
 }
 
@@ -146,13 +146,13 @@ start_program() { # folder scale
     app_pid=$!
     for _ in $(seq 60); do
         sleep 0.1
-        shot "$work/window.png"
-        if find_window "$work/window.png" "$2"; then
+        shot "$work/window.ppm"
+        if find_window "$work/window.ppm" "$2"; then
             park_spot "$2"
             park
             sleep 0.3
-            shot "$work/window.png"
-            find_window "$work/window.png" "$2" && return 0
+            shot "$work/window.ppm"
+            find_window "$work/window.ppm" "$2" && return 0
         fi
     done
     echo "the program showed no window; what it printed:" >&2
@@ -167,7 +167,7 @@ stop_program() {
 
 # Waits until the screen holds still; leaves the last shot in file.
 settle() { # file
-    local last="$work/settle.png"
+    local last="$work/settle.ppm"
     shot "$last"
     for _ in $(seq 30); do
         sleep 0.1
@@ -188,14 +188,14 @@ check_hint() { # label scale how
     done
     t0=$(now_ms)
     count=0
-    while [ $(($(now_ms) - t0)) -lt 2500 ]; do
-        shot "$work/hint.png"
-        count=$(color_count "$work/hint.png" "$hint_color")
+    while [ $(($(now_ms) - t0)) -lt 4000 ]; do
+        shot "$work/hint.ppm"
+        count=$(color_count "$work/hint.ppm" "$hint_color")
         [ "$count" -gt $((100 * s * s)) ] && break
         sleep 0.05
     done
     if [ "$count" -le $((100 * s * s)) ]; then
-        report FAIL "$1 hint, leaving $how: none within 2500 ms of resting on the right slot"
+        report FAIL "$1 hint, leaving $how: none within 4000 ms of resting on the right slot"
         park
         return
     fi
@@ -210,13 +210,13 @@ check_hint() { # label scale how
     fi
     t0=$(now_ms)
     while :; do
-        shot "$work/hint.png"
-        count=$(color_count "$work/hint.png" "$hint_color")
+        shot "$work/hint.ppm"
+        count=$(color_count "$work/hint.ppm" "$hint_color")
         t=$(($(now_ms) - t0))
         if [ "$count" -eq 0 ] || [ "$t" -gt 3000 ]; then break; fi
         sleep 0.05
     done
-    if [ "$count" -eq 0 ]; then
+    if [ "$count" -eq 0 ] && [ "$t" -le 3000 ]; then
         report PASS "$1 hint, leaving $how: gone within $t ms of the pointer reaching the desktop"
     else
         report FAIL "$1 hint, leaving $how: still up $t ms after the pointer reached the desktop"
@@ -240,8 +240,8 @@ check_drag() { # label scale
     xdotool mouseup 1
     sleep 0.2
     park
-    settle "$work/dragged.png"
-    if ! find_window "$work/dragged.png" "$s"; then
+    settle "$work/dragged.ppm"
+    if ! find_window "$work/dragged.ppm" "$s"; then
         report FAIL "$1 drag: ($dx,$dy) left no whole window on the output"
     elif [ $((wx - x0)) -eq "$dx" ] && [ $((wy - y0)) -eq "$dy" ]; then
         report PASS "$1 drag: ($dx,$dy) moved the window by ($dx,$dy)"
@@ -287,13 +287,13 @@ read_text() { # shot geometry scale
 
 check_error_box() { # label scale
     local s=$2 i t0 x y w h count icon='' spot cx cy box=''
-    shot "$work/alone.png"
+    shot "$work/alone.ppm"
     xdotool mousemove $((wx + help_x * s)) $((wy + help_y * s)) click 1
     sleep 0.3
     park
     for _ in $(seq 50); do
-        shot "$work/box.png"
-        read -r count icon < <(colored "$work/box.png" "$stop_color")
+        shot "$work/box.ppm"
+        read -r count icon < <(colored "$work/box.ppm" "$stop_color")
         [ "$count" -gt $((100 * s * s)) ] && break
         icon=''
         sleep 0.1
@@ -302,27 +302,31 @@ check_error_box() { # label scale
         report FAIL "$1 keys: no error box within 5 s of pressing Справка"
         return
     fi
-    settle "$work/box.png"
+    settle "$work/box.ppm"
     # Somewhere on the blocked main window that the box does not cover.
     for spot in "565 150" "565 290" "560 8" "520 292"; do
         read -r cx cy <<<"$spot"
         cx=$((wx + cx * s)) cy=$((wy + cy * s))
-        if [ "$(convert "$work/alone.png" -format "%[pixel:p{$cx,$cy}]" info:)" = \
-            "$(convert "$work/box.png" -format "%[pixel:p{$cx,$cy}]" info:)" ]; then
+        if [ "$(convert "$work/alone.ppm" -format "%[pixel:p{$cx,$cy}]" info:)" = \
+            "$(convert "$work/box.ppm" -format "%[pixel:p{$cx,$cy}]" info:)" ]; then
             break
         fi
     done
-    xdotool mousemove "$cx" "$cy" click 1
+    # A click as a hand makes it: mutter lets a window take the keyboard only for a press it can
+    # still tell from the release.
+    xdotool mousemove "$cx" "$cy" mousedown 1
+    sleep 0.1
+    xdotool mouseup 1
     sleep 0.5
     park
     xdotool key Return
     t0=$(now_ms)
     while [ $(($(now_ms) - t0)) -lt 2000 ]; do
-        shot "$work/closed.png"
-        [ "$(color_count "$work/closed.png" "$stop_color")" -eq 0 ] && break
+        shot "$work/closed.ppm"
+        [ "$(color_count "$work/closed.ppm" "$stop_color")" -eq 0 ] && break
         sleep 0.1
     done
-    if [ "$(color_count "$work/closed.png" "$stop_color")" -eq 0 ]; then
+    if [ "$(color_count "$work/closed.ppm" "$stop_color")" -eq 0 ]; then
         report PASS "$1 keys: Return closed the error box after a click on the blocked window"
     else
         report FAIL "$1 keys: Return left the error box up after a click on the blocked window"
@@ -334,9 +338,9 @@ check_error_box() { # label scale
         xdotool key Return
         sleep 1
     fi
-    settle "$work/closed.png"
-    read -r box _ < <(differences "$work/closed.png" "$work/box.png" | head -n 1) || true
-    if [ -z "$box" ] || [ "$(color_count "$work/closed.png" "$stop_color")" -ne 0 ]; then
+    settle "$work/closed.ppm"
+    read -r box _ < <(differences "$work/closed.ppm" "$work/box.ppm" | head -n 1) || true
+    if [ -z "$box" ] || [ "$(color_count "$work/closed.ppm" "$stop_color")" -ne 0 ]; then
         report FAIL "$1 caption: the error box could not be closed to tell it from what lies under it"
         return
     fi
@@ -352,9 +356,9 @@ check_error_box() { # label scale
         report SKIP "$1 buttons: the error box at $bx,$by ${bw}x$bh has no title bar"
         return
     fi
-    convert "$work/box.png" -crop "${bw}x${band_h}+${bx}+${by}" +repage "$work/band.png"
+    convert "$work/box.ppm" -crop "${bw}x${band_h}+${bx}+${by}" +repage "$work/band.ppm"
     local runs widest_from=0 widest_to=-1 from to buttons=0 text
-    runs=$(ink_runs "$work/band.png" "$s")
+    runs=$(ink_runs "$work/band.ppm" "$s")
     while read -r from to; do
         [ -n "$from" ] || continue
         if [ $((to - from)) -gt $((widest_to - widest_from)) ]; then widest_from=$from widest_to=$to; fi
@@ -363,7 +367,7 @@ check_error_box() { # label scale
         [ -n "$from" ] || continue
         [ "$from" -gt "$widest_to" ] && buttons=$((buttons + 1))
     done <<<"$runs"
-    text=$(read_text "$work/band.png" "$((widest_to - widest_from + 8 * s))x${band_h}+$((widest_from - 4 * s))+0" "$s")
+    text=$(read_text "$work/band.ppm" "$((widest_to - widest_from + 8 * s))x${band_h}+$((widest_from - 4 * s))+0" "$s")
     local where="the box at $bx,$by ${bw}x$bh, the window at $wx,$wy"
     if [[ "$text" == *ORMEX* ]]; then
         report PASS "$1 caption: reads \"${text%% / *}\" ($where)"
@@ -398,6 +402,9 @@ start_session() { # name scale
     server_pid=$!
     for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
     start_bus
+    # Outside the nested output, so that the first move into it is an arrival: weston takes a
+    # pointer that was there before its window as never having come in.
+    xdotool mousemove 1670 1270
     socket=ormex-check
     local w=$((output_w / s)) h=$((output_h / s))
     case $name in
@@ -417,7 +424,7 @@ start_session() { # name scale
             --width "$w" --height "$h" --scale "$s" "${extra[@]}" >"$work/compositor.log" 2>&1 &
         ;;
     mutter)
-        MUTTER_DEBUG_DUMMY_MODE_SPECS=${w}x$h MUTTER_DEBUG_DUMMY_MONITOR_SCALES=$s \
+        MUTTER_DEBUG_DUMMY_MODE_SPECS=${w}x$h \
             mutter --nested --wayland --no-x11 --wayland-display "$socket" >"$work/compositor.log" 2>&1 &
         ;;
     weston)
@@ -441,7 +448,7 @@ start_session() { # name scale
     fi
     xdotool mousemove $((output_w - 40)) $((output_h - 40))
     sleep 1
-    settle "$work/desktop.png"
+    settle "$work/desktop.ppm"
 }
 
 stop_session() {

@@ -175,12 +175,14 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
     case QEvent::WindowActivate:
         // A click on a window that a modal one blocks activates it under some compositors (KWin,
         // mutter), and the keyboard goes with it to a window that takes no input: the modal window
-        // asks for it back, as a window manager does for its own on X11.
+        // asks for it back, as a window manager does for its own on X11. Once Qt has done with the
+        // activation, whose own requests would otherwise come last; and while the click's press
+        // still holds, as mutter grants the request only for a press that is not yet released.
         if (QWidget *modal = activeModalWidget(); blockedByModal(watched, modal))
             QMetaObject::invokeMethod(
                 modal,
                 [modal] {
-                    if (modal->isVisible() && !modal->isActiveWindow())
+                    if (modal->isVisible())
                         modal->activateWindow();
                 },
                 Qt::QueuedConnection);

@@ -236,9 +236,13 @@ void Hints::ActivateHint(QPoint cursorPos)
             m_hintWindow->setColor(info.HintColor);
             THintWindow *window = m_hintWindow.get();
             runGuarded([&] { window->ActivateHintData(r, info.HintStr, info.HintData); });
-            m_pointerHeard = true; // the first check only notes where the pointer is
-            m_pointerMovedOff = false;
-            m_pointerCheck.start();
+            // A Wayland compositor says nothing of the pointer beyond the events it delivers, and what
+            // Qt reports there in between is a guess of its own: nothing to check against.
+            if (platformPlacesWindows()) {
+                m_pointerHeard = true; // the first check only notes where the pointer is
+                m_pointerMovedOff = false;
+                m_pointerCheck.start();
+            }
             if (info.ReshowTimeout > 0)
                 startHintTimer(info.ReshowTimeout, true);
             else

@@ -9,7 +9,7 @@
 #   drag     a drag of the background by (100,60) in small steps moves the window by exactly that (away
 #            from the output's edges: by (-100,-60) where there is no room to the right or below)
 #   keys     with no g/readme.txt, Справка opens the error box; after a click on the blocked main window
-#            Return still closes it
+#            (held a tenth of a second, as a hand holds it) Return still closes it
 #   caption  the error box's title bar shows the caption "ORMEX" whole (read with gocr)
 #   buttons  the error box's title bar has one button (close) to the right of the caption
 # One PASS, FAIL or SKIP line per check; the exit status is 1 when any failed.

@@ -1,5 +1,6 @@
 #include "application.h"
 #include "datafolder.h"
+#include "language.h"
 #include "rununit1.h"
 #include "startup.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
     runModuleStartup();
     tk::Application app(argc, argv);
     initialiseApplication(app);
+    chooseProgramLanguage(app);
     new Tform1; // owned by nobody but the program: it lives until the process ends
     return app.Run();
 }

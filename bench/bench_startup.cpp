@@ -8,6 +8,7 @@
 // ends at once. The parent's clock stops when the report arrives. Peak memory comes from wait4.
 
 #include "application.h"
+#include "language.h"
 #include "rununit1.h"
 #include "startup.h"
 
@@ -149,6 +150,7 @@ private:
     tk::Application app(argc, argv);
     report.appCreated = monotonicNs();
     initialiseApplication(app);
+    chooseProgramLanguage(app);
     report.appInitialised = monotonicNs();
     new Tform1;
     report.windowCreated = monotonicNs();

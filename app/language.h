@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Language.h"
+#include "divination/Language.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "rununit1.h"
+#include "app/rununit1.h"
 
-#include "RuneCatalogue.h"
-#include "language.h"
+#include "app/language.h"
+#include "divination/RuneCatalogue.h"
 
 #include <QCoreApplication>
 

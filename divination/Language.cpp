@@ -1,4 +1,4 @@
-#include "Language.h"
+#include "divination/Language.h"
 
 std::string_view LanguageCode(Language language)
 {

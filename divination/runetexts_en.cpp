@@ -1,4 +1,4 @@
-#include "runetexts_p.h"
+#include "divination/runetexts_p.h"
 
 // The English readings are written for English readers: the same meaning, tone and shape as the Russian
 // ones, not word for word. Runes and readings are in the order of the Russian table.

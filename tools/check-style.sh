@@ -22,6 +22,44 @@ fi
 build="${1:-build/dev}"
 failed=0
 
+# The folders are layers: a folder's files include headers only from its own folder and from the
+# folders named after it here, so that nothing lower includes (or reaches) anything higher.
+declare -A may_include=(
+    [toolkit/base]=""
+    [toolkit/text]="toolkit/base"
+    [toolkit/sound]="toolkit/base"
+    [toolkit/desktop]="toolkit/base"
+    [toolkit/painting]="toolkit/base"
+    [toolkit/pictures]="toolkit/base toolkit/text"
+    [toolkit/widgets]="toolkit/base toolkit/text toolkit/painting toolkit/pictures"
+    [toolkit/application]="toolkit/base toolkit/text toolkit/painting toolkit/pictures toolkit/widgets"
+    [divination]=""
+    [controls/abc]="toolkit"
+    [controls/flat]="toolkit"
+    [app]="toolkit controls divination"
+)
+layering=""
+for folder in "${!may_include[@]}"; do
+    while IFS= read -r line; do
+        file="${line%%:*}"
+        header="$(sed -n 's/.*#include "\([^"]*\)".*/\1/p' <<<"$line")"
+        [[ "$header" == */* ]] || continue # a moc file of the folder's own
+        [[ "$header" == "$folder"/* ]] && continue
+        allowed=0
+        for lower in ${may_include[$folder]}; do
+            [[ "$header" == "$lower"/* ]] && allowed=1
+        done
+        [ "$allowed" = 1 ] || layering+="$file includes $header"$'\n'
+    done < <(git ls-files "$folder/*.cpp" "$folder/*.h" | xargs -r grep -H '^#include "' || true)
+done
+if [ -n "$layering" ]; then
+    echo "== a folder includes from a layer above it or beside it (see may_include in $0):"
+    printf '%s' "$layering"
+    failed=1
+else
+    echo "== layers: every folder includes only from itself and the layers below it"
+fi
+
 if [ "$(version_of clang-format)" = "$want" ]; then
     unformatted="$(git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run 2>&1 |
         sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: warning:.*/\1/p' | sort -u)"

@@ -1,4 +1,4 @@
-#include "translationfile.h"
+#include "tools/translationfile.h"
 
 #include <QFile>
 #include <QXmlStreamReader>

@@ -1,14 +1,14 @@
-#include "TFlatMemoUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
 
-#include "callout.h"
+#include "toolkit/base/callout.h"
 
-#include "TFlatPanelUnit.h"
-#include "application.h"
-#include "canvas.h"
-#include "errors.h"
-#include "events.h"
-#include "memotext.h"
-#include "properties.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/base/events.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/text/memotext.h"
+#include "toolkit/widgets/properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -265,7 +265,7 @@ void TFlatMemo::MouseLeave()
 
 bool TFlatMemo::pointerOver() const
 {
-    const QWidget *under = tk::Application::findControlAt(QCursor::pos());
+    const QWidget *under = tk::findControlAt(QCursor::pos());
     return under && (under == this || isAncestorOf(under));
 }
 

@@ -1,4 +1,4 @@
-#include "Language.h"
+#include "divination/Language.h"
 
 #include <QTest>
 

@@ -10,7 +10,7 @@
 //
 // Exit status: 0 flat, 1 not flat, 2 the run could not be completed.
 
-#include "soakverdict.h"
+#include "tests/soak/soakverdict.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>

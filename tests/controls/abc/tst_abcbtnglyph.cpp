@@ -1,12 +1,12 @@
-#include "abcbtnglyph.h"
+#include "controls/abc/abcbtnglyph.h"
 
-#include "../../support/bitmaps.h"
-#include "../../support/testcolors.h"
-#include "canvas.h"
-#include "colors.h"
-#include "errors.h"
-#include "graphics.h"
-#include "jpegimage.h"
+#include "tests/support/bitmaps.h"
+#include "tests/support/testcolors.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/pictures/graphics.h"
+#include "toolkit/pictures/jpegimage.h"
 
 #include <QBuffer>
 #include <QFont>

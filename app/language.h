@@ -1,6 +1,6 @@
 #pragma once
 
-#include "divination/Language.h"
+#include "divination/language.h"
 
 #include <QStringList>
 

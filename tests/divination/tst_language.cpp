@@ -1,4 +1,4 @@
-#include "divination/Language.h"
+#include "divination/language.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "divination/Language.h"
+#include "divination/language.h"
 
 std::string_view LanguageCode(Language language)
 {

@@ -442,6 +442,7 @@ int run(const Options &o)
 
 int main(int argc, char **argv)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Options options;
     try {
         options = parseOptions(argc, argv);

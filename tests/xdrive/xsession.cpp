@@ -1,11 +1,13 @@
 #include "xsession.h"
 
+#include <xcb/record.h>
 #include <xcb/xtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,7 +28,14 @@ namespace {
 constexpr milliseconds kSameKeyGap{2};
 constexpr milliseconds kReaderPoll{100};
 constexpr milliseconds kExitPoll{5};
+constexpr milliseconds kPingPoll{1};
+constexpr int kPingRoundsPerLook = 20;
 constexpr std::uint32_t kShiftL = 0xffe1;
+// Marks the driver's pings among those a window manager sends.
+constexpr std::uint32_t kPingMark = 0x4d4f4e4b;
+constexpr std::uint8_t kSendEventRequest = 25;
+// Categories of what a RECORD context reports.
+constexpr std::uint8_t kRecordFromClient = 1, kRecordEndOfData = 7;
 
 } // namespace
 
@@ -190,11 +199,75 @@ Display::Display()
     m_pingAtom = atom("_NET_WM_PING");
     m_activeAtom = atom("_NET_ACTIVE_WINDOW");
     loadKeyboard();
+    startRecording();
 }
 
 Display::~Display()
 {
+    if (m_recorder.joinable()) {
+        // Ends the recording's stream of replies, and with it the thread: a reader waiting for the
+        // stream's last reply is woken by the closed socket.
+        xcb_record_disable_context(m_c, m_recordContext);
+        sync();
+        shutdown(xcb_get_file_descriptor(m_recording), SHUT_RDWR);
+        m_recorder.join();
+        xcb_record_free_context(m_c, m_recordContext);
+        xcb_disconnect(m_recording);
+    }
     xcb_disconnect(m_c);
+}
+
+void Display::startRecording()
+{
+    if (!own(xcb_record_query_version_reply(m_c, xcb_record_query_version(m_c, 1, 13), nullptr)))
+        throw Failure("the X server has no RECORD extension");
+    // Every client's SendEvent requests, as the program makes them.
+    m_recordContext = xcb_generate_id(m_c);
+    xcb_record_range_t range{};
+    range.core_requests.first = range.core_requests.last = kSendEventRequest;
+    const xcb_record_client_spec_t clients = XCB_RECORD_CS_ALL_CLIENTS;
+    if (xcb_request_check(m_c, xcb_record_create_context_checked(m_c, m_recordContext, 0, 1, 1, &clients,
+                                                                 &range)))
+        throw Failure("cannot record the X clients' requests");
+    // The stream of recorded requests needs a connection of its own, read on a thread.
+    m_recording = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(m_recording))
+        throw Failure("cannot connect to the X server (DISPLAY)");
+    const unsigned sequence = xcb_record_enable_context(m_recording, m_recordContext).sequence;
+    m_recorder = std::thread([this, sequence] { record(m_recording, sequence); });
+}
+
+void Display::record(xcb_connection_t *c, unsigned sequence)
+{
+    for (;;) {
+        auto reply = own(xcb_record_enable_context_reply(c, xcb_record_enable_context_cookie_t{sequence},
+                                                         nullptr));
+        if (!reply)
+            return;
+        if (reply->category == kRecordEndOfData)
+            return;
+        if (reply->category != kRecordFromClient)
+            continue;
+        // A SendEvent request: opcode, propagate, length, destination, event mask, then the 32-byte event.
+        const std::uint8_t *data = xcb_record_enable_context_data(reply.get());
+        const int length = xcb_record_enable_context_data_length(reply.get());
+        for (int at = 0; at + 44 <= length;) {
+            const int size = 4 * (data[at + 2] | data[at + 3] << 8);
+            if (size <= 0)
+                break;
+            if (data[at] == kSendEventRequest && size >= 44) {
+                xcb_client_message_event_t m;
+                std::memcpy(&m, data + at + 12, sizeof m);
+                if ((m.response_type & 0x7f) == XCB_CLIENT_MESSAGE && m.type == m_protocolsAtom &&
+                    m.data.data32[0] == m_pingAtom && m.window == root() && m.data.data32[4] == kPingMark) {
+                    std::uint32_t seen = m_pingAnswered;
+                    while (m.data.data32[3] > seen && !m_pingAnswered.compare_exchange_weak(seen, m.data.data32[3]))
+                        ;
+                }
+            }
+            at += size;
+        }
+    }
 }
 
 xcb_window_t Display::root() const
@@ -254,12 +327,6 @@ void Display::handle(xcb_generic_event_t *event)
     case XCB_DESTROY_NOTIFY:
         m_mapped.erase(reinterpret_cast<xcb_destroy_notify_event_t *>(event)->window);
         break;
-    case XCB_CLIENT_MESSAGE: {
-        const auto *m = reinterpret_cast<xcb_client_message_event_t *>(event);
-        if (m->type == m_protocolsAtom && m->data.data32[0] == m_pingAtom && m->window == root())
-            m_pingAnswered = std::max(m_pingAnswered, m->data.data32[3]);
-        break;
-    }
     default:
         break;
     }
@@ -328,6 +395,11 @@ std::pair<int, int> Display::size(xcb_window_t w)
 {
     auto g = own(xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, w), nullptr));
     return g ? std::pair<int, int>{g->width, g->height} : std::pair<int, int>{0, 0};
+}
+
+bool Display::exists(xcb_window_t w)
+{
+    return own(xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, w), nullptr)) != nullptr;
 }
 
 std::pair<int, int> Display::origin(xcb_window_t w)
@@ -462,19 +534,18 @@ bool Display::ping(xcb_window_t w, milliseconds timeout)
     m.data.data32[1] = XCB_CURRENT_TIME;
     m.data.data32[2] = w;
     m.data.data32[3] = token; // echoed back with the rest of the message
+    m.data.data32[4] = kPingMark;
     // An empty mask sends the message to the client that made the window.
     xcb_send_event(m_c, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&m));
     xcb_flush(m_c);
     const auto deadline = Clock::now() + timeout;
-    for (;;) {
+    for (int round = 1;; ++round) {
         drainEvents(-1);
         if (m_pingAnswered >= token)
             return true;
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
+        if (Clock::now() > deadline || (round % kPingRoundsPerLook == 0 && !exists(w)))
             return false;
-        pollfd p{xcb_get_file_descriptor(m_c), POLLIN, 0};
-        poll(&p, 1, int(left));
+        std::this_thread::sleep_for(kPingPoll);
     }
 }
 

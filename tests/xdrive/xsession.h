@@ -6,6 +6,7 @@
 
 #include <xcb/xcb.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -101,6 +102,7 @@ public:
     void forgetWindows() { m_mapped.clear(); }
 
     std::pair<int, int> size(xcb_window_t w);
+    bool exists(xcb_window_t w);
     std::pair<int, int> origin(xcb_window_t w);
     // Device pixels of a window's rectangle, four bytes each (0x00RRGGBB little-endian words).
     std::vector<std::uint8_t> pixels(xcb_window_t w, Rect r);
@@ -115,7 +117,10 @@ public:
     // Makes sure the server has handled every request so far.
     void sync();
 
-    // Sends _NET_WM_PING to the window and waits for the program's answer to the root window.
+    // Sends _NET_WM_PING to the window and waits for the program's answer to the root window. The server
+    // gives that answer only to the client that redirects the root's children (a window manager, if any),
+    // so the driver sees it through the RECORD extension, as the request the program makes.
+    // Gives up early, with false, once the window no longer exists.
     bool ping(xcb_window_t w, milliseconds timeout);
 
     // A plain top-level window of the driver's own, for taking the activation away from the program.
@@ -133,6 +138,8 @@ private:
     void loadKeyboard();
     std::uint8_t keycode(std::uint32_t sym) const;
     void fake(std::uint8_t type, std::uint8_t detail);
+    void startRecording();
+    void record(xcb_connection_t *c, unsigned sequence);
 
     xcb_connection_t *m_c = nullptr;
     void *m_screen = nullptr;
@@ -143,7 +150,10 @@ private:
     std::uint8_t m_lastKey = 0;
     Clock::time_point m_lastRelease;
     std::uint32_t m_pingToken = 0;
-    std::uint32_t m_pingAnswered = 0;
+    std::atomic<std::uint32_t> m_pingAnswered{0};
+    xcb_connection_t *m_recording = nullptr;
+    std::uint32_t m_recordContext = 0;
+    std::thread m_recorder;
 };
 
 std::uint64_t fnv1a(const std::uint8_t *data, std::size_t size);

@@ -323,6 +323,18 @@ bool TFlatMemo::event(QEvent *event)
 
 bool TFlatMemo::viewportEvent(QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonPress) {
+        // A press on selected text starts a new selection, as in a plain edit box, rather than a drag of
+        // that text out of the box: Qt's text drag from here ends in a flood of warnings and a press
+        // state left behind when it is dropped outside the program's windows.
+        const auto *press = static_cast<QMouseEvent *>(event);
+        if (press->button() == Qt::LeftButton && !(press->modifiers() & Qt::ShiftModifier) &&
+            textCursor().hasSelection()) {
+            QTextCursor cursor = textCursor();
+            cursor.clearSelection();
+            setTextCursor(cursor);
+        }
+    }
     if (event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
         if (move->buttons() != Qt::NoButton && !trackPointerWhileHeld(move->globalPosition()))

@@ -52,18 +52,19 @@ constexpr milliseconds kStepPause{8};
 
 // The places a user aims at, in logical pixels of the window: the three commands, the three slots, the
 // link, the panel's text box and close button (where the panel is open), and bare background.
-constexpr Rect kTargets[] = {{12, 11, 170, 45},   {198, 11, 170, 45}, {387, 11, 170, 45}, {22, 72, 145, 177},
-                             {209, 72, 145, 177}, {401, 71, 145, 177}, {200, 262, 172, 22}, {8, 10, 397, 260},
-                             {411, 236, 73, 33},  {0, 250, 20, 49},   {552, 250, 20, 49}, {175, 60, 30, 190}};
+constexpr Rect kTargets[] = {{12, 11, 170, 45},   {198, 11, 170, 45},  {387, 11, 170, 45},
+                             {22, 72, 145, 177},  {209, 72, 145, 177}, {401, 71, 145, 177},
+                             {200, 262, 172, 22}, {8, 10, 397, 260},   {411, 236, 73, 33},
+                             {0, 250, 20, 49},    {552, 250, 20, 49},  {175, 60, 30, 190}};
 
 struct Key {
     const char *name;
     std::uint32_t sym;
 };
-constexpr Key kKeys[] = {{"Tab", 0xff09},   {"Return", 0xff0d}, {"space", 0x20},   {"Escape", 0xff1b},
-                         {"F1", 0xffbe},    {"Left", 0xff51},   {"Up", 0xff52},    {"Right", 0xff53},
-                         {"Down", 0xff54},  {"Home", 0xff50},   {"End", 0xff57},   {"Prior", 0xff55},
-                         {"Next", 0xff56},  {"Menu", 0xff67},   {"BackSpace", 0xff08}};
+constexpr Key kKeys[] = {{"Tab", 0xff09},  {"Return", 0xff0d}, {"space", 0x20},      {"Escape", 0xff1b},
+                         {"F1", 0xffbe},   {"Left", 0xff51},   {"Up", 0xff52},       {"Right", 0xff53},
+                         {"Down", 0xff54}, {"Home", 0xff50},   {"End", 0xff57},      {"Prior", 0xff55},
+                         {"Next", 0xff56}, {"Menu", 0xff67},   {"BackSpace", 0xff08}};
 constexpr std::uint32_t kShift = 0xffe1, kAlt = 0xffe9, kControl = 0xffe3;
 
 std::uint32_t keysym(const std::string &name)
@@ -312,6 +313,14 @@ public:
     {
         if (m_otherShown)
             toggleOtherWindow();
+        // A replayed log may have dragged the window partly off the screen, as no user would leave it.
+        const auto [sw, sh] = m_display.screenSize();
+        if (const auto [x, y] = origin(); x + (kExitX + 1) * m_scale > sw || y < 0) {
+            m_display.moveWindow(m_window, (sw - kFormWidth * m_scale) / 2, (sh - kFormHeight * m_scale) / 2);
+            const auto deadline = Clock::now() + kGoneTimeout;
+            while (origin().first + (kExitX + 1) * m_scale > sw && Clock::now() < deadline)
+                std::this_thread::sleep_for(milliseconds(10));
+        }
         // A menu the program opened takes the first press or two, as it would a user's.
         for (int press = 0; press < kExitPresses && m_program->alive(); ++press) {
             const auto [x, y] = origin();
@@ -478,7 +487,8 @@ int run(const Options &o)
         throw Failure("cannot write " + o.log);
     std::unique_ptr<std::FILE, decltype(&std::fclose)> closer(log, &std::fclose);
     if (replay) {
-        std::fprintf(log, "# replay of %s, %zu actions, scale %d\n", o.replay.c_str(), script.size(), o.scale);
+        std::fprintf(log, "# replay of %s, %zu actions, scale %d\n", o.replay.c_str(), script.size(),
+                     o.scale);
     } else {
         std::fprintf(log, "# seed %ld, %ld actions, scale %d\n", o.seed, o.actions, o.scale);
     }
@@ -507,13 +517,14 @@ int run(const Options &o)
                     replay ? ("replaying " + o.replay).c_str() : ("seed " + std::to_string(o.seed)).c_str(),
                     f.what());
         std::printf("replay: %s --replay %s --upto %ld\n",
-                    o.replayCommand.empty() ? "monkeydriver ..." : o.replayCommand.c_str(), o.log.c_str(), upto);
+                    o.replayCommand.empty() ? "monkeydriver ..." : o.replayCommand.c_str(), o.log.c_str(),
+                    upto);
         return 1;
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
     std::printf("PASS scale %d, %s: %ld actions, %d starts, %.0f s\n", o.scale,
-                replay ? ("replay of " + o.replay).c_str() : ("seed " + std::to_string(o.seed)).c_str(), total,
-                monkey.starts(), seconds);
+                replay ? ("replay of " + o.replay).c_str() : ("seed " + std::to_string(o.seed)).c_str(),
+                total, monkey.starts(), seconds);
     return 0;
 }
 

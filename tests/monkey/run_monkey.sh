@@ -12,7 +12,7 @@
 # and with action N instead of random actions. The program's standard error may hold only the lines of
 # tests/xdrive/allowed-errors.txt. A link it opens goes to a stand-in browser that records the address.
 # One PASS or FAIL line per run; a failure also prints the command that replays it. Exit status 1 when any
-# run failed, 2 when the set-up did (no such window manager, no X server).
+# run failed, 2 when the set-up did (no X server); a window manager that is not installed is skipped.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -40,8 +40,8 @@ program=$(realpath "$program")
 driver=$(realpath "$driver")
 case "$wm" in none | openbox | xfwm4 | kwin_x11) ;; *) echo "unknown window manager $wm" >&2; exit 2 ;; esac
 if [ "$wm" != none ] && ! command -v "$wm" >/dev/null; then
-    echo "SKIP $wm: not installed" >&2
-    exit 2
+    echo "SKIP $wm: not installed"
+    exit 0
 fi
 
 # kwin needs a session bus, and the program gets one as on a desktop. What the bus's services print goes

@@ -226,8 +226,8 @@ void Display::startRecording()
     xcb_record_range_t range{};
     range.core_requests.first = range.core_requests.last = kSendEventRequest;
     const xcb_record_client_spec_t clients = XCB_RECORD_CS_ALL_CLIENTS;
-    if (xcb_request_check(m_c, xcb_record_create_context_checked(m_c, m_recordContext, 0, 1, 1, &clients,
-                                                                 &range)))
+    if (xcb_request_check(m_c,
+                          xcb_record_create_context_checked(m_c, m_recordContext, 0, 1, 1, &clients, &range)))
         throw Failure("cannot record the X clients' requests");
     // The stream of recorded requests needs a connection of its own, read on a thread.
     m_recording = xcb_connect(nullptr, nullptr);
@@ -240,8 +240,8 @@ void Display::startRecording()
 void Display::record(xcb_connection_t *c, unsigned sequence)
 {
     for (;;) {
-        auto reply = own(xcb_record_enable_context_reply(c, xcb_record_enable_context_cookie_t{sequence},
-                                                         nullptr));
+        auto reply =
+            own(xcb_record_enable_context_reply(c, xcb_record_enable_context_cookie_t{sequence}, nullptr));
         if (!reply)
             return;
         if (reply->category == kRecordEndOfData)
@@ -261,7 +261,8 @@ void Display::record(xcb_connection_t *c, unsigned sequence)
                 if ((m.response_type & 0x7f) == XCB_CLIENT_MESSAGE && m.type == m_protocolsAtom &&
                     m.data.data32[0] == m_pingAtom && m.window == root() && m.data.data32[4] == kPingMark) {
                     std::uint32_t seen = m_pingAnswered;
-                    while (m.data.data32[3] > seen && !m_pingAnswered.compare_exchange_weak(seen, m.data.data32[3]))
+                    while (m.data.data32[3] > seen &&
+                           !m_pingAnswered.compare_exchange_weak(seen, m.data.data32[3]))
                         ;
                 }
             }
@@ -428,6 +429,13 @@ void Display::focus(xcb_window_t w)
 {
     xcb_set_input_focus(m_c, XCB_INPUT_FOCUS_POINTER_ROOT, w, XCB_CURRENT_TIME);
     xcb_flush(m_c);
+}
+
+void Display::moveWindow(xcb_window_t w, int x, int y)
+{
+    const std::uint32_t values[] = {std::uint32_t(x), std::uint32_t(y)};
+    xcb_configure_window(m_c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    sync();
 }
 
 void Display::loadKeyboard()

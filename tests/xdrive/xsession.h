@@ -108,6 +108,8 @@ public:
     std::vector<std::uint8_t> pixels(xcb_window_t w, Rect r);
 
     void focus(xcb_window_t w);
+    // Asks for the window's top-left corner to be there (through the window manager, if any).
+    void moveWindow(xcb_window_t w, int x, int y);
     void key(std::uint32_t keysym, bool shift = false);
     void keyDown(std::uint32_t keysym);
     void keyUp(std::uint32_t keysym);

@@ -1,7 +1,7 @@
-#include "application.h"
-#include "datafolder.h"
-#include "rununit1.h"
-#include "startup.h"
+#include "app/datafolder.h"
+#include "app/rununit1.h"
+#include "app/startup.h"
+#include "toolkit/application/application.h"
 
 int main(int argc, char *argv[])
 {

@@ -1,23 +1,23 @@
-#include "rununit1.h"
+#include "app/rununit1.h"
 
-#include "Spread.h"
-#include "TFlatButtonUnit.h"
-#include "TFlatHintUnit.h"
-#include "TFlatMemoUnit.h"
-#include "TFlatPanelUnit.h"
-#include "abcbtn.h"
-#include "abclabel.h"
-#include "application.h"
-#include "callout.h"
-#include "cp1251.h"
-#include "errors.h"
-#include "files.h"
-#include "fonts.h"
-#include "image.h"
-#include "label.h"
-#include "memotext.h"
-#include "windowdrag.h"
-#include "windowplacement.h"
+#include "controls/abc/abcbtn.h"
+#include "controls/abc/abclabel.h"
+#include "controls/flat/TFlatButtonUnit.h"
+#include "controls/flat/TFlatHintUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "divination/Spread.h"
+#include "toolkit/application/application.h"
+#include "toolkit/application/windowdrag.h"
+#include "toolkit/base/callout.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/fonts.h"
+#include "toolkit/text/cp1251.h"
+#include "toolkit/text/files.h"
+#include "toolkit/text/memotext.h"
+#include "toolkit/widgets/image.h"
+#include "toolkit/widgets/label.h"
+#include "toolkit/widgets/windowplacement.h"
 
 #include <QGuiApplication>
 #include <QResource>
@@ -227,7 +227,7 @@ void Tform1::showEvent(QShowEvent *event)
 
 void Tform1::initi(QObject *)
 {
-    tk::Application::instance()->setHintHidePause(kHintForever);
+    tk::Application::instance()->hints().setHintHidePause(kHintForever);
 }
 
 void Tform1::exitproc(QObject *)
@@ -237,7 +237,7 @@ void Tform1::exitproc(QObject *)
 
 void Tform1::guest(QObject *)
 {
-    tk::Application::instance()->setHintHidePause(kHintForever);
+    tk::Application::instance()->hints().setHintHidePause(kHintForever);
     Draw();
     tk::TImage *slotImages[] = {nullptr, run1, run2, run3};
     for (int p = SpreadLeft; p <= SpreadRight; ++p)

@@ -1,12 +1,12 @@
-#include "rununit1.h"
+#include "app/rununit1.h"
 
-#include "TFlatButtonUnit.h"
-#include "TFlatMemoUnit.h"
-#include "TFlatPanelUnit.h"
-#include "abcbtn.h"
-#include "abclabel.h"
-#include "image.h"
-#include "keyboard.h"
+#include "controls/abc/abcbtn.h"
+#include "controls/abc/abclabel.h"
+#include "controls/flat/TFlatButtonUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "toolkit/widgets/image.h"
+#include "toolkit/widgets/keyboard.h"
 
 #include <QAccessible>
 #include <QKeyEvent>

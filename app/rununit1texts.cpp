@@ -1,6 +1,6 @@
-#include "rununit1.h"
+#include "app/rununit1.h"
 
-#include "RuneCatalogue.h"
+#include "divination/RuneCatalogue.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,11 +1,11 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "accessibility.h"
-#include "application.h"
-#include "errors.h"
-#include "fonts.h"
-#include "graphics.h"
-#include "jpegimage.h"
+#include "toolkit/application/application.h"
+#include "toolkit/application/readerbus.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/fonts.h"
+#include "toolkit/pictures/graphics.h"
+#include "toolkit/pictures/jpegimage.h"
 
 #include <QFile>
 #include <QIcon>
@@ -57,9 +57,9 @@ void initialiseApplication(tk::Application &app)
     app.setStyle(QStyleFactory::create(u"Fusion"_s));
     app.setFont(tk::defaultFont());
     // The frameless window shows no icon itself; the task bar can wait for it.
-    app.afterFirstFrame([&app] { app.setWindowIcon(programIcon()); });
+    app.startupWork().afterFirstFrame([&app] { app.setWindowIcon(programIcon()); });
     app.Title = u"ORMEX"_s;
     // The window measures its texts as it is built.
     tk::finishLoadingFontConfiguration();
-    app.startBeside(tk::fillFontDatabase);
+    app.startupWork().startBeside(tk::fillFontDatabase);
 }

@@ -1,14 +1,14 @@
 // One divine command in a running program: the draw, the hints, three pictures read from disk and
 // parsed, and the slots painted, which is when the visible pixels of each JPEG are decoded.
 
-#include "Spread.h"
-#include "application.h"
-#include "errors.h"
-#include "graphics.h"
-#include "image.h"
-#include "jpegimage.h"
-#include "rununit1.h"
-#include "startup.h"
+#include "app/rununit1.h"
+#include "app/startup.h"
+#include "divination/Spread.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/pictures/graphics.h"
+#include "toolkit/pictures/jpegimage.h"
+#include "toolkit/widgets/image.h"
 
 #include <benchmark/benchmark.h>
 

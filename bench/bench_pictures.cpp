@@ -2,9 +2,9 @@
 // corner and stretched, at pixel ratios 1 and 2. Each iteration loads the file afresh (the header only)
 // and paints once, which is when pixels are decoded. The process runs under a 4 GiB address-space limit.
 
-#include "image.h"
-#include "jpegfiles.h"
-#include "jpegimage.h"
+#include "tests/support/jpegfiles.h"
+#include "toolkit/pictures/jpegimage.h"
+#include "toolkit/widgets/image.h"
 
 #include <benchmark/benchmark.h>
 

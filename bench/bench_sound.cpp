@@ -3,8 +3,8 @@
 // a moment. The images are the caller's (a wave component keeps its own) and are made before the
 // measure starts. The first play of the process, which loads SDL and opens the device, is not measured.
 
-#include "waveimage.h"
-#include "waveoutput.h"
+#include "tests/support/waveimage.h"
+#include "toolkit/sound/waveoutput.h"
 
 #include <benchmark/benchmark.h>
 

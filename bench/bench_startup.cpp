@@ -7,9 +7,9 @@
 // starts the way the program does, and once its window has painted it writes its report to a pipe and
 // ends at once. The parent's clock stops when the report arrives. Peak memory comes from wait4.
 
-#include "application.h"
-#include "rununit1.h"
-#include "startup.h"
+#include "app/rununit1.h"
+#include "app/startup.h"
+#include "toolkit/application/application.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
-#include "RuneCatalogue.h"
+#include "divination/RuneCatalogue.h"
 
-#include "runetexts_p.h"
+#include "divination/runetexts_p.h"
 
 #include <array>
 #include <cassert>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RuneCatalogue.h"
+#include "divination/RuneCatalogue.h"
 
 #include <array>
 #include <cstdint>

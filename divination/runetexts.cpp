@@ -1,4 +1,4 @@
-#include "runetexts_p.h"
+#include "divination/runetexts_p.h"
 
 // Texts are reproduced as they were written, odd blanks, marks and all: readers know them this way.
 namespace runetexts {

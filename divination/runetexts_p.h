@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RuneCatalogue.h"
+#include "divination/RuneCatalogue.h"
 
 // The catalogue's texts as stored: one entry per rune, one per reading, in index order.
 namespace runetexts {

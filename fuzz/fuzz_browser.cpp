@@ -6,7 +6,7 @@
 // exactly one argument of each command, must start nothing for an address a browser would take for an
 // option, and must fall back to Debian's browser alternative last.
 
-#include "browserlaunch.h"
+#include "toolkit/desktop/browserlaunch.h"
 
 #include <QByteArray>
 #include <QHash>

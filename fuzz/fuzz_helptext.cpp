@@ -1,10 +1,10 @@
 // Any bytes as the help text file: decoded from code page 1251 as the program decodes g\readme.txt, then
 // shown in the help panel's text box (line breaks brought to CR LF, laid out and painted).
 
-#include "TFlatMemoUnit.h"
-#include "cp1251.h"
-#include "errors.h"
-#include "memotext.h"
+#include "controls/flat/TFlatMemoUnit.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/text/cp1251.h"
+#include "toolkit/text/memotext.h"
 
 #include <QApplication>
 #include <QPainter>

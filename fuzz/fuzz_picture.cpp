@@ -5,9 +5,9 @@
 // undefined behaviour, a paint that runs away (the fuzzer's timeout and memory limit) or a repaint that
 // decodes again is a finding.
 
-#include "errors.h"
-#include "image.h"
-#include "jpegimage.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/pictures/jpegimage.h"
+#include "toolkit/widgets/image.h"
 
 #include <QApplication>
 #include <QPainter>

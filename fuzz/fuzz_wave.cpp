@@ -2,9 +2,9 @@
 // window by window, the conversion to the device's format and rate, and the start of the sound on SDL's
 // dummy driver (no sound card needed).
 
-#include "sdlaudio.h"
-#include "waveoutput.h"
-#include "wavestream.h"
+#include "toolkit/sound/sdlaudio.h"
+#include "toolkit/sound/waveoutput.h"
+#include "toolkit/sound/wavestream.h"
 
 #include <cstddef>
 #include <cstdint>

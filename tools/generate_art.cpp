@@ -1,10 +1,10 @@
 // Paints every picture the program ships and converts its help text, into the source tree given as the
 // only argument. The output is committed; run this (target regenerate-art) after changing the art.
 
-#include "ArtPainters.h"
-#include "HelpTextEncoding.h"
-#include "ImageFiles.h"
-#include "RuneCatalogue.h"
+#include "divination/RuneCatalogue.h"
+#include "tools/artpainters.h"
+#include "tools/helptextencoding.h"
+#include "tools/imagefiles.h"
 
 #include <QFile>
 #include <QGuiApplication>

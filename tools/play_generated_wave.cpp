@@ -3,9 +3,9 @@
 // in the current folder; SDL_AUDIODRIVER=pulse (or alsa, ...) plays it aloud, and an unknown driver shows
 // a failed play. Exit status 0 when every step behaved as the component promises.
 
-#include "abcwav.h"
-#include "waveimage.h"
-#include "waveoutput.h"
+#include "controls/abc/abcwav.h"
+#include "tests/support/waveimage.h"
+#include "toolkit/sound/waveoutput.h"
 
 #include <QFile>
 

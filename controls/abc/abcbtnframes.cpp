@@ -1,9 +1,9 @@
-#include "abcbtnframes.h"
+#include "controls/abc/abcbtnframes.h"
 
-#include "canvas.h"
-#include "colors.h"
-#include "edges.h"
-#include "errors.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/painting/edges.h"
 
 #include <QPainter>
 

@@ -1,15 +1,15 @@
-#include "abcbtnglyph.h"
+#include "controls/abc/abcbtnglyph.h"
 
-#include "abcglyphimages_p.h"
-#include "abcglyphlooks_p.h"
+#include "controls/abc/abcglyphimages_p.h"
+#include "controls/abc/abcglyphlooks_p.h"
 
-#include "application.h"
-#include "canvas.h"
-#include "colors.h"
-#include "edges.h"
-#include "errors.h"
-#include "glyphlayout.h"
-#include "pixels.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/painting/edges.h"
+#include "toolkit/painting/glyphlayout.h"
+#include "toolkit/painting/pixels.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -344,10 +344,10 @@ void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal r
 bool TabcButtonGlyph::waitsForFirstFrame()
 {
     tk::Application *app = tk::Application::instance();
-    if (!app || app->firstFrameShown())
+    if (!app || app->startupWork().firstFrameShown())
         return false;
     if (!std::exchange(m_repaintAfterFirstFrame, true)) {
-        app->afterFirstFrame([this, alive = std::weak_ptr<bool>(m_alive)] {
+        app->startupWork().afterFirstFrame([this, alive = std::weak_ptr<bool>(m_alive)] {
             if (alive.expired())
                 return;
             m_repaintAfterFirstFrame = false;

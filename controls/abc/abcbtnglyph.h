@@ -1,11 +1,11 @@
 #pragma once
 
-#include "abcglyphlist.h"
-#include "abcimagelist.h"
-#include "abcpicturestream.h"
-#include "canvas.h"
-#include "colors.h"
-#include "graphics.h"
+#include "controls/abc/abcglyphlist.h"
+#include "controls/abc/abcimagelist.h"
+#include "controls/abc/abcpicturestream.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/pictures/graphics.h"
 
 #include <QPoint>
 #include <QSize>

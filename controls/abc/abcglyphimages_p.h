@@ -2,7 +2,7 @@
 
 // Pixel helpers the glyph engine and the glyph lists share.
 
-#include "colors.h"
+#include "toolkit/painting/colors.h"
 
 #include <QImage>
 #include <QPainter>

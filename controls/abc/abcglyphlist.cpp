@@ -1,7 +1,7 @@
-#include "abcglyphlist.h"
+#include "controls/abc/abcglyphlist.h"
 
-#include "abcglyphimages_p.h"
-#include "errors.h"
+#include "controls/abc/abcglyphimages_p.h"
+#include "toolkit/base/errors.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
-#include "abcglyphlooks_p.h"
+#include "controls/abc/abcglyphlooks_p.h"
 
-#include "abcglyphimages_p.h"
-#include "colors.h"
-#include "pixels.h"
+#include "controls/abc/abcglyphimages_p.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/painting/pixels.h"
 
 namespace abcglyph {
 

@@ -1,6 +1,6 @@
-#include "abcimagelist.h"
+#include "controls/abc/abcimagelist.h"
 
-#include "abcglyphimages_p.h"
+#include "controls/abc/abcglyphimages_p.h"
 
 #include <QPainter>
 

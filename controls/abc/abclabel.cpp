@@ -1,8 +1,8 @@
-#include "abclabel.h"
+#include "controls/abc/abclabel.h"
 
-#include "application.h"
-#include "callout.h"
-#include "events.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/callout.h"
+#include "toolkit/base/events.h"
 
 #include <QCursor>
 #include <QMouseEvent>
@@ -179,7 +179,7 @@ void TabcCustomMouseLabel::UpdateMouseState()
     // A disabled label keeps its hover flag; it draws no effects anyway.
     if (!isEnabled())
         return;
-    const bool here = tk::Application::findControlAt(QCursor::pos()) == this;
+    const bool here = tk::findControlAt(QCursor::pos()) == this;
     m_pointerInside = here;
     // Set the flag against the notification, so that the notification runs in full.
     if (here) {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "abcmultilinelabel.h"
-#include "abcutils.h"
-#include "abcwav.h"
-#include "canvas.h"
-#include "colors.h"
-#include "control.h"
-#include "label.h"
+#include "controls/abc/abcmultilinelabel.h"
+#include "controls/abc/abcutils.h"
+#include "controls/abc/abcwav.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/control.h"
+#include "toolkit/widgets/label.h"
 
 #include <QPointer>
 

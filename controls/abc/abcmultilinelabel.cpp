@@ -1,6 +1,6 @@
-#include "abcmultilinelabel.h"
+#include "controls/abc/abcmultilinelabel.h"
 
-#include "callout.h"
+#include "toolkit/base/callout.h"
 
 using namespace Qt::StringLiterals;
 

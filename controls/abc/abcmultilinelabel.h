@@ -1,6 +1,6 @@
 #pragma once
 
-#include "label.h"
+#include "toolkit/widgets/label.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "abcpicturestream.h"
+#include "controls/abc/abcpicturestream.h"
 
-#include "errors.h"
+#include "toolkit/base/errors.h"
 
 #include <QBuffer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "graphics.h"
+#include "toolkit/pictures/graphics.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,15 +1,15 @@
-#include "abcspeedbtn.h"
+#include "controls/abc/abcspeedbtn.h"
 
-#include "abcwav.h"
-#include "application.h"
-#include "callout.h"
-#include "canvas.h"
-#include "colors.h"
-#include "edges.h"
-#include "errors.h"
-#include "events.h"
-#include "paintpolicy.h"
-#include "properties.h"
+#include "controls/abc/abcwav.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/callout.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/base/events.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/painting/edges.h"
+#include "toolkit/painting/paintpolicy.h"
+#include "toolkit/widgets/properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -307,7 +307,7 @@ bool TabcCustomPicSpeedBtn::syncMouseInside()
 {
     if (!m_popup)
         return true;
-    m_pointerOver = tk::Application::findControlAt(QCursor::pos()) == this;
+    m_pointerOver = tk::findControlAt(QCursor::pos()) == this;
     return m_pointerOver ? pointerEntered() : pointerLeft();
 }
 
@@ -456,7 +456,7 @@ void TabcCustomPicSpeedBtn::MouseUp(tk::TMouseButton button, tk::TShiftState shi
         if (!tk::callOut(this, [this] { Click(); }))
             return;
     }
-    m_pointerOver = tk::Application::findControlAt(QCursor::pos()) == this;
+    m_pointerOver = tk::findControlAt(QCursor::pos()) == this;
     if (m_pointerOver) {
         m_mouseInside = true;
         // An error box from the click may have taken the hot look away meanwhile.

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "abcbtnframes.h"
-#include "abcbtnglyph.h"
-#include "abcwav.h"
-#include "colors.h"
-#include "control.h"
-#include "events.h"
+#include "controls/abc/abcbtnframes.h"
+#include "controls/abc/abcbtnglyph.h"
+#include "controls/abc/abcwav.h"
+#include "toolkit/base/events.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/control.h"
 
 #include <QPointer>
 #include <QTimer>

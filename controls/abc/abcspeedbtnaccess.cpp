@@ -1,6 +1,6 @@
-#include "abcspeedbtn.h"
+#include "controls/abc/abcspeedbtn.h"
 
-#include "accessibility.h"
+#include "toolkit/widgets/accessibility.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
-#include "abcutils.h"
+#include "controls/abc/abcutils.h"
 
-#include "browserlaunch.h"
+#include "toolkit/desktop/browserlaunch.h"
 
 bool OpenURL(const QString &address, TabcShowWindowStyle show)
 {

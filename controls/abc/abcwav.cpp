@@ -1,7 +1,7 @@
-#include "abcwav.h"
+#include "controls/abc/abcwav.h"
 
-#include "errors.h"
-#include "waveoutput.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/sound/waveoutput.h"
 
 namespace {
 

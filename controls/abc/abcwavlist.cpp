@@ -1,7 +1,7 @@
-#include "abcwav.h"
+#include "controls/abc/abcwav.h"
 
-#include "errors.h"
-#include "files.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/text/files.h"
 
 #include <QFile>
 

@@ -2,8 +2,8 @@
 
 // The helpers the flat controls share, in one include.
 
-#include "flatbevel.h"            // DrawBevelFrame
-#include "flatcolors.h"           // AdjustLightness, the advanced colours
-#include "flatdisabledglyph.h"    // MakeDisabledGlyph
-#include "flatlayout.h"           // LayoutGlyphAndCaption
-#include "flatparentbackground.h" // PaintParentBackground, see-through faces
+#include "controls/flat/flatbevel.h"            // DrawBevelFrame
+#include "controls/flat/flatcolors.h"           // AdjustLightness, the advanced colours
+#include "controls/flat/flatdisabledglyph.h"    // MakeDisabledGlyph
+#include "controls/flat/flatlayout.h"           // LayoutGlyphAndCaption
+#include "controls/flat/flatparentbackground.h" // PaintParentBackground, see-through faces

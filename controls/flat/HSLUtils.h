@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colors.h"
+#include "toolkit/painting/colors.h"
 
 // Hue, saturation and lightness of a colour, as reals in 0..1 and on the integer scale of the colour
 // dialogs: saturation and lightness 0..HslScale, hue 0..HslScale - 1.

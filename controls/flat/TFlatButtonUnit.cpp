@@ -1,15 +1,15 @@
-#include "TFlatButtonUnit.h"
+#include "controls/flat/TFlatButtonUnit.h"
 
-#include "TFlatPanelUnit.h"
-#include "accessibility.h"
-#include "application.h"
-#include "callout.h"
-#include "deviceimage.h"
-#include "errors.h"
-#include "events.h"
-#include "keyboard.h"
-#include "pixels.h"
-#include "properties.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/callout.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/base/events.h"
+#include "toolkit/painting/deviceimage.h"
+#include "toolkit/painting/pixels.h"
+#include "toolkit/widgets/accessibility.h"
+#include "toolkit/widgets/keyboard.h"
+#include "toolkit/widgets/properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -375,7 +375,7 @@ void TFlatButton::pressLost()
 
 bool TFlatButton::underCursor(QPoint globalPos) const
 {
-    return tk::Application::findControlAt(globalPos) == this;
+    return tk::findControlAt(globalPos) == this;
 }
 
 void TFlatButton::enterHot()

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FlatUtilitys.h"
-#include "canvas.h"
-#include "colors.h"
-#include "control.h"
+#include "controls/flat/FlatUtilitys.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/control.h"
 
 #include <QImage>
 #include <QPoint>

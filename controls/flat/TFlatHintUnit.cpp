@@ -1,9 +1,9 @@
-#include "TFlatHintUnit.h"
+#include "controls/flat/TFlatHintUnit.h"
 
-#include "callout.h"
-#include "canvas.h"
-#include "fonts.h"
-#include "windowplacement.h"
+#include "toolkit/base/callout.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/fonts.h"
+#include "toolkit/widgets/windowplacement.h"
 
 #include <QCursor>
 #include <QPainter>
@@ -58,19 +58,19 @@ bool arrowAtTop(TFlatHintPlacement placement)
 TFlatHint::TFlatHint(QObject *owner) : QObject(owner)
 {
     if (tk::Application *app = tk::Application::instance()) {
-        app->setHintWindowClass<TFlatHintWindow>();
+        app->hints().setHintWindowClass<TFlatHintWindow>();
         // Off and on again: a hint window already made is replaced by one of the new class.
-        app->setShowHint(!app->ShowHint());
-        app->setShowHint(!app->ShowHint());
+        app->hints().setShowHint(!app->hints().ShowHint());
+        app->hints().setShowHint(!app->hints().ShowHint());
         // The application outlives this component; a handler left behind must not reach a dead one.
-        app->OnShowHint = [self = QPointer<TFlatHint>(this)](QString &hint, bool &canShow,
-                                                             tk::THintInfo &info) {
+        app->hints().OnShowHint = [self = QPointer<TFlatHint>(this)](QString &hint, bool &canShow,
+                                                                     tk::THintInfo &info) {
             if (self)
                 self->ForwardShowHint(hint, canShow, info);
         };
-        app->setHintShortPause(kHintShortPause);
-        app->setHintPause(kHintPause);
-        app->setHintHidePause(kHintHidePause);
+        app->hints().setHintShortPause(kHintShortPause);
+        app->hints().setHintPause(kHintPause);
+        app->hints().setHintHidePause(kHintHidePause);
     }
     FFont = tk::defaultFont();
 }

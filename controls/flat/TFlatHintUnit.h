@@ -1,8 +1,8 @@
 #pragma once
 
-#include "application.h"
-#include "colors.h"
-#include "hintwindow.h"
+#include "toolkit/application/application.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/hintwindow.h"
 
 #include <QFont>
 #include <QObject>

@@ -1,14 +1,14 @@
-#include "TFlatMemoUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
 
-#include "callout.h"
+#include "toolkit/base/callout.h"
 
-#include "TFlatPanelUnit.h"
-#include "application.h"
-#include "canvas.h"
-#include "errors.h"
-#include "events.h"
-#include "memotext.h"
-#include "properties.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/base/events.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/text/memotext.h"
+#include "toolkit/widgets/properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -265,7 +265,7 @@ void TFlatMemo::MouseLeave()
 
 bool TFlatMemo::pointerOver() const
 {
-    const QWidget *under = tk::Application::findControlAt(QCursor::pos());
+    const QWidget *under = tk::findControlAt(QCursor::pos());
     return under && (under == this || isAncestorOf(under));
 }
 
@@ -324,9 +324,8 @@ bool TFlatMemo::event(QEvent *event)
 bool TFlatMemo::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress) {
-        // A press on selected text starts a new selection, as in a plain edit box, rather than a drag of
-        // that text out of the box: Qt's text drag from here ends in a flood of warnings and a press
-        // state left behind when it is dropped outside the program's windows.
+        // The box has no drag and drop: a press on selected text starts a new selection there, as in a
+        // plain edit box, rather than Qt's drag of that text.
         const auto *press = static_cast<QMouseEvent *>(event);
         if (press->button() == Qt::LeftButton && !(press->modifiers() & Qt::ShiftModifier) &&
             textCursor().hasSelection()) {

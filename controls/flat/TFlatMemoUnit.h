@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FlatUtilitys.h"
-#include "colors.h"
-#include "control.h"
+#include "controls/flat/FlatUtilitys.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/control.h"
 
 #include <QPlainTextEdit>
 

@@ -1,13 +1,13 @@
-#include "TFlatPanelUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
 
-#include "callout.h"
-#include "deviceimage.h"
-#include "properties.h"
+#include "toolkit/base/callout.h"
+#include "toolkit/painting/deviceimage.h"
+#include "toolkit/widgets/properties.h"
 
-#include "FlatUtilitys.h"
-#include "application.h"
-#include "canvas.h"
-#include "events.h"
+#include "controls/flat/FlatUtilitys.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/events.h"
+#include "toolkit/painting/canvas.h"
 
 #include <QImage>
 #include <QMouseEvent>

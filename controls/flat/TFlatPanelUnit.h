@@ -1,10 +1,10 @@
 #pragma once
 
-#include "accessibility.h"
-#include "colors.h"
-#include "control.h"
-#include "flatcolors.h"
-#include "label.h"
+#include "controls/flat/flatcolors.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/accessibility.h"
+#include "toolkit/widgets/control.h"
+#include "toolkit/widgets/label.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "flatbevel.h"
+#include "controls/flat/flatbevel.h"
 
 #include <QPainter>
 

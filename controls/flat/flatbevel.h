@@ -1,7 +1,7 @@
 #pragma once
 
-#include "canvas.h"
-#include "colors.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
 
 class QPainter;
 

@@ -1,8 +1,8 @@
-#include "flatcolors.h"
+#include "controls/flat/flatcolors.h"
 
-#include "HSLUtils.h"
-#include "TFlatPanelUnit.h"
-#include "control.h"
+#include "controls/flat/HSLUtils.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "toolkit/widgets/control.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "flatdisabledglyph.h"
+#include "controls/flat/flatdisabledglyph.h"
 
-#include "errors.h"
-#include "pixels.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/pixels.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colors.h"
+#include "toolkit/painting/colors.h"
 
 #include <QImage>
 

@@ -1,6 +1,6 @@
-#include "flatlayout.h"
+#include "controls/flat/flatlayout.h"
 
-#include "glyphlayout.h"
+#include "toolkit/painting/glyphlayout.h"
 
 #include <algorithm>
 

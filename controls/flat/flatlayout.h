@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas.h"
+#include "toolkit/painting/canvas.h"
 
 #include <QFont>
 #include <QImage>

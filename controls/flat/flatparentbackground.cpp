@@ -1,6 +1,6 @@
-#include "flatparentbackground.h"
+#include "controls/flat/flatparentbackground.h"
 
-#include "control.h"
+#include "toolkit/widgets/control.h"
 
 #include <QPainter>
 #include <QRegion>

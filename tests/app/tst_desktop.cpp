@@ -1,15 +1,15 @@
-#include "TFlatHintUnit.h"
-#include "application.h"
-#include "control.h"
-#include "datafolder.h"
-#include "image.h"
-#include "rununit1.h"
-#include "startup.h"
-#include "systemmove.h"
-#include "windowdrag.h"
-#include "windowplacement.h"
+#include "app/datafolder.h"
+#include "app/rununit1.h"
+#include "app/startup.h"
+#include "controls/flat/TFlatHintUnit.h"
+#include "toolkit/application/application.h"
+#include "toolkit/application/systemmove.h"
+#include "toolkit/application/windowdrag.h"
+#include "toolkit/widgets/control.h"
+#include "toolkit/widgets/image.h"
+#include "toolkit/widgets/windowplacement.h"
 
-#include "abcbtn.h"
+#include "controls/abc/abcbtn.h"
 
 #include <QCursor>
 #include <QDir>
@@ -79,7 +79,7 @@ void TestDesktop::init()
 
 void TestDesktop::cleanup()
 {
-    app()->CancelHint();
+    app()->hints().CancelHint();
     m_form.reset();
     tk::clearPlatformPlacesWindowsOverride();
 }
@@ -324,14 +324,14 @@ void TestDesktop::controlUnderPointerFromEvent()
     moveCursorTo(global);
     QMouseEvent move(QEvent::MouseMove, local, local, global, Qt::NoButton, Qt::NoButton, {});
     QCoreApplication::sendEvent(m_form->windowHandle(), &move);
-    QCOMPARE(tk::Application::findControlAt(global), expected);
+    QCOMPARE(tk::findControlAt(global), expected);
     if (expected == m_form->Image1) {
-        QCOMPARE(app()->pendingHintDelay(), -1);
+        QCOMPARE(app()->hints().pendingHintDelay(), -1);
         return;
     }
-    QCOMPARE(app()->HintControl(), expected);
-    QTRY_VERIFY(app()->HintWindow()->isVisible());
-    QCOMPARE(app()->HintWindow()->Caption(), tk::asControl(expected)->Hint());
+    QCOMPARE(app()->hints().HintControl(), expected);
+    QTRY_VERIFY(app()->hints().HintWindow()->isVisible());
+    QCOMPARE(app()->hints().HintWindow()->Caption(), tk::asControl(expected)->Hint());
 }
 
 void TestDesktop::desktopEntryNamesTheProgram()
@@ -369,8 +369,8 @@ void TestDesktop::hintTurnsToWindowMiddle()
     showForm(false);
     const QPoint global = m_form->mapToGlobal(cursor);
     moveCursorTo(global);
-    app()->ActivateHint(global);
-    auto *hint = qobject_cast<TFlatHintWindow *>(app()->HintWindow());
+    app()->hints().ActivateHint(global);
+    auto *hint = qobject_cast<TFlatHintWindow *>(app()->hints().HintWindow());
     QVERIFY(hint);
     QVERIFY(hint->isVisible());
     QCOMPARE(int(hint->Placement()), placement);

@@ -1,17 +1,17 @@
 // The main window as a user of a high-density screen sees it. The process runs at one display scale, 2
 // unless the first argument names another (CTest runs it at 2 and at 1.5); the window and its pictures
 // are compared with the pictures the program ships, at 1x and at 2x.
-#include "Spread.h"
-#include "TFlatButtonUnit.h"
-#include "TFlatMemoUnit.h"
-#include "TFlatPanelUnit.h"
-#include "abcbtn.h"
-#include "application.h"
-#include "colors.h"
-#include "image.h"
-#include "jpegimage.h"
-#include "rununit1.h"
-#include "startup.h"
+#include "app/rununit1.h"
+#include "app/startup.h"
+#include "controls/abc/abcbtn.h"
+#include "controls/flat/TFlatButtonUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "divination/Spread.h"
+#include "toolkit/application/application.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/pictures/jpegimage.h"
+#include "toolkit/widgets/image.h"
 
 #include <QDir>
 #include <QPainter>

@@ -1,19 +1,19 @@
-#include "RuneCatalogue.h"
-#include "Spread.h"
-#include "TFlatButtonUnit.h"
-#include "TFlatHintUnit.h"
-#include "TFlatMemoUnit.h"
-#include "TFlatPanelUnit.h"
-#include "abcbtn.h"
-#include "abclabel.h"
-#include "application.h"
-#include "errorboxes.h"
-#include "image.h"
-#include "jpegimage.h"
-#include "label.h"
-#include "memotext.h"
-#include "rununit1.h"
-#include "startup.h"
+#include "app/rununit1.h"
+#include "app/startup.h"
+#include "controls/abc/abcbtn.h"
+#include "controls/abc/abclabel.h"
+#include "controls/flat/TFlatButtonUnit.h"
+#include "controls/flat/TFlatHintUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
+#include "divination/RuneCatalogue.h"
+#include "divination/Spread.h"
+#include "tests/support/errorboxes.h"
+#include "toolkit/application/application.h"
+#include "toolkit/pictures/jpegimage.h"
+#include "toolkit/text/memotext.h"
+#include "toolkit/widgets/image.h"
+#include "toolkit/widgets/label.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -302,10 +302,10 @@ void TestMainWindow::initialState()
     QCOMPARE(m_form->Label1->Caption(), QString());
     QCOMPARE(Spread.HasDrawn, 0);
     auto *app = tk::Application::instance();
-    QCOMPARE(app->HintHidePause(), 99999999);
-    QCOMPARE(app->HintPause(), 500);
-    QCOMPARE(app->HintShortPause(), 25);
-    QVERIFY(qobject_cast<TFlatHintWindow *>(app->HintWindow()));
+    QCOMPARE(app->hints().HintHidePause(), 99999999);
+    QCOMPARE(app->hints().HintPause(), 500);
+    QCOMPARE(app->hints().HintShortPause(), 25);
+    QVERIFY(qobject_cast<TFlatHintWindow *>(app->hints().HintWindow()));
     QCOMPARE(FindFlatHint(), m_form->FlatHint1);
     // The three slots show the stored placeholder card.
     for (tk::TImage *slot : {m_form->run1, m_form->run2, m_form->run3})
@@ -733,13 +733,13 @@ void TestMainWindow::slotHintIsShortMeaning()
     divine();
     QCursor::setPos(m_form->mapToGlobal(centreOf(m_form->run2)));
     auto *app = tk::Application::instance();
-    QTRY_VERIFY(app->HintWindow() && app->HintWindow()->isVisible());
-    auto *window = qobject_cast<TFlatHintWindow *>(app->HintWindow());
+    QTRY_VERIFY(app->hints().HintWindow() && app->hints().HintWindow()->isVisible());
+    auto *window = qobject_cast<TFlatHintWindow *>(app->hints().HintWindow());
     QVERIFY(window);
     QCOMPARE(window->Caption(), q(RuneCatalogue::ShortMeaning(2)));
     QVERIFY(window->width() <= 400);
     QCursor::setPos(m_form->mapToGlobal(QPoint(190, 150))); // background: no hint there
-    QTRY_VERIFY(!app->HintWindow()->isVisible());
+    QTRY_VERIFY(!app->hints().HintWindow()->isVisible());
 }
 
 void TestMainWindow::buttonLooks()

@@ -1,4 +1,4 @@
-#include "RuneCatalogue.h"
+#include "divination/RuneCatalogue.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "Spread.h"
+#include "divination/Spread.h"
 
 #include <QTest>
 

@@ -14,7 +14,7 @@
 // A replay runs the actions of a log written by an earlier run (or by hand) in order, up to and with
 // action N. Exit status: 0 passed, 1 failed, 2 the run could not be set up.
 
-#include "xsession.h"
+#include "tests/xdrive/xsession.h"
 
 #include <algorithm>
 #include <array>

@@ -13,8 +13,8 @@
 //
 // Exit status: 0 passed, 1 failed a check, 2 the run could not be completed.
 
-#include "soakverdict.h"
-#include "xsession.h"
+#include "tests/soak/soakverdict.h"
+#include "tests/xdrive/xsession.h"
 
 #include <dirent.h>
 

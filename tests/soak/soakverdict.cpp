@@ -1,4 +1,4 @@
-#include "soakverdict.h"
+#include "tests/soak/soakverdict.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control.h"
+#include "toolkit/widgets/control.h"
 
 #include <QPainter>
 #include <QWidget>

@@ -3,7 +3,7 @@
 // Colours in tests: a colour as a failing comparison names it, and the program's colour values made from
 // their channels.
 
-#include "colors.h"
+#include "toolkit/painting/colors.h"
 
 #include <QColor>
 #include <QString>

@@ -3,8 +3,8 @@
 // Sound lists for the controls that ask for sounds: one records what it was asked to play (or fails as a
 // missing sound device would), one does whatever the test wants, such as deleting the control that asked.
 
-#include "abcwav.h"
-#include "errors.h"
+#include "controls/abc/abcwav.h"
+#include "toolkit/base/errors.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "xsession.h"
+#include "tests/xdrive/xsession.h"
 
 #include <xcb/record.h>
 #include <xcb/xtest.h>

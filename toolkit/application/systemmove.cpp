@@ -1,4 +1,4 @@
-#include "systemmove.h"
+#include "toolkit/application/systemmove.h"
 
 #include <QGuiApplication>
 #include <QScreen>

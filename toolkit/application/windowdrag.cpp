@@ -1,7 +1,7 @@
-#include "windowdrag.h"
+#include "toolkit/application/windowdrag.h"
 
-#include "systemmove.h"
-#include "windowplacement.h"
+#include "toolkit/application/systemmove.h"
+#include "toolkit/widgets/windowplacement.h"
 
 #include <QApplication>
 #include <QMouseEvent>

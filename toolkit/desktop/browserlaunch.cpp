@@ -1,4 +1,4 @@
-#include "browserlaunch.h"
+#include "toolkit/desktop/browserlaunch.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "canvas.h"
+#include "toolkit/painting/canvas.h"
 
 #include <QFontMetrics>
 #include <QPainter>

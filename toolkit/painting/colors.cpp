@@ -1,6 +1,6 @@
-#include "colors.h"
+#include "toolkit/painting/colors.h"
 
-#include "events.h"
+#include "toolkit/base/events.h"
 
 #include <QApplication>
 #include <QWidget>

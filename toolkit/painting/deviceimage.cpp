@@ -1,4 +1,4 @@
-#include "deviceimage.h"
+#include "toolkit/painting/deviceimage.h"
 
 #include <QPaintDevice>
 #include <QPainter>

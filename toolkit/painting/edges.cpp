@@ -1,4 +1,4 @@
-#include "edges.h"
+#include "toolkit/painting/edges.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "glyphlayout.h"
+#include "toolkit/painting/glyphlayout.h"
 
 #include <algorithm>
 

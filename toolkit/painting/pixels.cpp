@@ -1,4 +1,4 @@
-#include "pixels.h"
+#include "toolkit/painting/pixels.h"
 
 namespace tk {
 

@@ -1,7 +1,7 @@
-#include "graphics.h"
+#include "toolkit/pictures/graphics.h"
 
-#include "errors.h"
-#include "files.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/text/files.h"
 
 #include <QBuffer>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "jpegimage.h"
+#include "toolkit/pictures/jpegimage.h"
 
-#include "errors.h"
+#include "toolkit/base/errors.h"
 
 #include <QPaintDevice>
 #include <QPaintEngine>

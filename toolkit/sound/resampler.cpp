@@ -1,7 +1,7 @@
-#include "resampler.h"
+#include "toolkit/sound/resampler.h"
 
-#include "librarysymbols.h"
-#include "soundlog.h"
+#include "toolkit/sound/librarysymbols.h"
+#include "toolkit/sound/soundlog.h"
 
 #include <samplerate.h>
 

@@ -1,6 +1,6 @@
-#include "sdlaudio.h"
+#include "toolkit/sound/sdlaudio.h"
 
-#include "librarysymbols.h"
+#include "toolkit/sound/librarysymbols.h"
 
 #include <dlfcn.h>
 

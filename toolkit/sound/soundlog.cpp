@@ -1,6 +1,6 @@
-#include "soundlog.h"
+#include "toolkit/sound/soundlog.h"
 
-#include "librarysymbols.h"
+#include "toolkit/sound/librarysymbols.h"
 
 #include <dlfcn.h>
 

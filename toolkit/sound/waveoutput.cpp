@@ -1,8 +1,8 @@
-#include "waveoutput.h"
+#include "toolkit/sound/waveoutput.h"
 
-#include "sdlaudio.h"
-#include "soundlog.h"
-#include "wavestream.h"
+#include "toolkit/sound/sdlaudio.h"
+#include "toolkit/sound/soundlog.h"
+#include "toolkit/sound/wavestream.h"
 
 #include <algorithm>
 #include <chrono>

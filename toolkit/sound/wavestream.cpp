@@ -1,7 +1,7 @@
-#include "wavestream.h"
+#include "toolkit/sound/wavestream.h"
 
-#include "resampler.h"
-#include "soundlog.h"
+#include "toolkit/sound/resampler.h"
+#include "toolkit/sound/soundlog.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sdlaudio.h"
+#include "toolkit/sound/sdlaudio.h"
 
 #include <cstddef>
 #include <cstdint>

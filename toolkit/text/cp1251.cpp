@@ -1,4 +1,4 @@
-#include "cp1251.h"
+#include "toolkit/text/cp1251.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
-#include "files.h"
+#include "toolkit/text/files.h"
 
-#include "errors.h"
+#include "toolkit/base/errors.h"
 
 #include <QFile>
 

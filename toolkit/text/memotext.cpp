@@ -1,4 +1,4 @@
-#include "memotext.h"
+#include "toolkit/text/memotext.h"
 
 using namespace Qt::StringLiterals;
 

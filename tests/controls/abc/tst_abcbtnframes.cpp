@@ -1,8 +1,8 @@
-#include "abcbtnframes.h"
+#include "controls/abc/abcbtnframes.h"
 
-#include "../../support/testcolors.h"
-#include "canvas.h"
-#include "colors.h"
+#include "tests/support/testcolors.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
 
 #include <QImage>
 #include <QMargins>

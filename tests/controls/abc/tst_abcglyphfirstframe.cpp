@@ -1,8 +1,8 @@
-#include "abcbtnglyph.h"
+#include "controls/abc/abcbtnglyph.h"
 
-#include "../../support/bitmaps.h"
-#include "application.h"
-#include "graphics.h"
+#include "tests/support/bitmaps.h"
+#include "toolkit/application/application.h"
+#include "toolkit/pictures/graphics.h"
 
 #include <QPainter>
 #include <QTest>
@@ -58,7 +58,7 @@ private Q_SLOTS:
 void TestGlyphFirstFrame::denseImageFollowsTheFirstFrame()
 {
     tk::Application *app = tk::Application::instance();
-    QVERIFY(app && !app->firstFrameShown());
+    QVERIFY(app && !app->startupWork().firstFrameShown());
     const auto makeGlyph = [](int &repaints) {
         auto glyph = std::make_unique<TabcButtonGlyph>();
         glyph->Picture().setGraphic(bitmapOf({8, 6}, kRed), bitmapOf({16, 12}, kBlue));
@@ -78,7 +78,7 @@ void TestGlyphFirstFrame::denseImageFollowsTheFirstFrame()
     window.resize(40, 30);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(app->firstFrameShown());
+    QTRY_VERIFY(app->startupWork().firstFrameShown());
     QCOMPARE(repaints, 1);
     QCOMPARE(repaintsOfGone, 0);
     QVERIFY(near(drawnMiddle(*glyph), kBlue));

@@ -1,15 +1,15 @@
-#include "abclabel.h"
+#include "controls/abc/abclabel.h"
 
-#include "../../support/errorboxes.h"
-#include "../../support/pointernotices.h"
-#include "../../support/testcolors.h"
-#include "../../support/wavelists.h"
-#include "../../support/xdgfolders.h"
-#include "application.h"
-#include "browserlaunch.h"
-#include "colors.h"
-#include "errors.h"
-#include "fonts.h"
+#include "tests/support/errorboxes.h"
+#include "tests/support/pointernotices.h"
+#include "tests/support/testcolors.h"
+#include "tests/support/wavelists.h"
+#include "tests/support/xdgfolders.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/desktop/browserlaunch.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/painting/fonts.h"
 
 #include <QCursor>
 #include <QDir>
@@ -742,7 +742,7 @@ void TestLinkLabel::mouseEvents()
     QTest::mousePress(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at);
     QTRY_VERIFY(menu.isVisible());
     QVERIFY(!label->pressed());
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
     QTest::mouseRelease(m_window->windowHandle(), Qt::RightButton, Qt::NoModifier, at - QPoint(5, 5));
     menu.hide();
     QVERIFY(!label->pressed());

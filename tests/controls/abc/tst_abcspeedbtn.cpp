@@ -1,13 +1,13 @@
-#include "abcspeedbtn.h"
+#include "controls/abc/abcspeedbtn.h"
 
-#include "../../support/bitmaps.h"
-#include "../../support/errorboxes.h"
-#include "../../support/pointernotices.h"
-#include "../../support/wavelists.h"
-#include "abcwav.h"
-#include "application.h"
-#include "colors.h"
-#include "errors.h"
+#include "controls/abc/abcwav.h"
+#include "tests/support/bitmaps.h"
+#include "tests/support/errorboxes.h"
+#include "tests/support/pointernotices.h"
+#include "tests/support/wavelists.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/colors.h"
 
 #include <QCursor>
 #include <QImage>
@@ -440,7 +440,7 @@ void TestSpeedButton::handlerExceptions()
     QCOMPARE(boxes.texts, QStringList{u"Cannot open file g\\readme.txt."_s});
     QCOMPARE(clicked, clicks);
     QVERIFY(!button->Pressing());
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
     QVERIFY(button->State() != abtDown);
 
     // Once the window is active again, the pointer moving on over the button brings the hot look back.
@@ -729,7 +729,7 @@ void TestSpeedButton::acceleratorClicks()
     if (clicks > 0)
         QCOMPARE(order, (QStringList{u"down 0,0"_s, u"click"_s}));
     QVERIFY(!button->Pressing());
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
 }
 
 int main(int argc, char *argv[])

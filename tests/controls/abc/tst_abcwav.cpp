@@ -1,8 +1,8 @@
-#include "abcwav.h"
-#include "errors.h"
-#include "files.h"
-#include "waveimage.h"
-#include "waveoutput.h"
+#include "controls/abc/abcwav.h"
+#include "tests/support/waveimage.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/sound/waveoutput.h"
+#include "toolkit/text/files.h"
 
 #include <QElapsedTimer>
 #include <QFile>

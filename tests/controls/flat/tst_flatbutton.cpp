@@ -1,17 +1,17 @@
-#include "TFlatButtonUnit.h"
-#include "TFlatMemoUnit.h"
-#include "TFlatPanelUnit.h"
+#include "controls/flat/TFlatButtonUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
 
-#include "../../support/activation.h"
-#include "../../support/blocks.h"
-#include "../../support/errorboxes.h"
-#include "../../support/pointernotices.h"
-#include "../../support/testcolors.h"
-#include "application.h"
-#include "control.h"
-#include "errors.h"
-#include "events.h"
-#include "fonts.h"
+#include "tests/support/activation.h"
+#include "tests/support/blocks.h"
+#include "tests/support/errorboxes.h"
+#include "tests/support/pointernotices.h"
+#include "tests/support/testcolors.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/base/events.h"
+#include "toolkit/painting/fonts.h"
+#include "toolkit/widgets/control.h"
 
 #include <QCursor>
 #include <QDialog>
@@ -229,7 +229,7 @@ void TestFlatButton::cleanup()
     m_host.reset();
     QCOMPARE(TFlatButton::FlatButtonCount(), 0);
     QCOMPARE(TFlatButton::HotTrackTimer(), nullptr);
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
 }
 
 void TestFlatButton::defaults()
@@ -643,7 +643,7 @@ void TestFlatButton::clicks()
     QCOMPARE(handlerSender, clicks);
     QVERIFY(!b->Tracking());
     QCOMPARE(b->State(), fbsUp);
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
     if (clicks == 0 && button == Qt::LeftButton) {
         // Back to the idle look although the press gave it the focus.
         QVERIFY(!b->Hot());
@@ -659,7 +659,7 @@ void TestFlatButton::dragOutAndBack()
     press(b, {36, 16});
     QCOMPARE(b->State(), fbsPressed);
     QVERIFY(b->Tracking());
-    QCOMPARE(tk::Application::captureControl(), b);
+    QCOMPARE(tk::captureControl(), b);
     drag(b, {36, 34});
     QCOMPARE(b->State(), fbsUp);
     QCOMPARE(b->grab().toImage().pixelColor(0, 0), kWhite); // raised: it still has the focus
@@ -994,7 +994,7 @@ void TestFlatButton::clickHandlerHidesParent()
     QVERIFY(!b->Hot());
     QCOMPARE(TFlatButton::HotButton(), nullptr);
     QVERIFY(!TFlatButton::HotTrackTimer()->isActive());
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
 
     // Shown again with the mouse elsewhere, it is idle.
     parkCursor();
@@ -1043,7 +1043,7 @@ void TestFlatButton::handlerErrors()
     QCOMPARE(m_clicks, 0);
     QVERIFY(!b->Tracking());
     QCOMPARE(b->State(), fbsUp);
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
     QVERIFY(b->grab().toImage().pixelColor(1, 1) != kDownFace); // not left sunken
 
     // The button works on: a click without the faulty handler.
@@ -1069,7 +1069,7 @@ void TestFlatButton::hiddenWhilePressed()
     QCOMPARE(b->State(), fbsUp);
     QVERIFY(!b->Hot());
     QCOMPARE(TFlatButton::HotButton(), nullptr);
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
     QTest::mouseRelease(m_host->windowHandle(), Qt::LeftButton, {}, QPoint(40, 40));
     QCOMPARE(m_clicks, 0);
     parkCursor();
@@ -1081,7 +1081,7 @@ void TestFlatButton::errorBoxWhilePressed()
 {
     TFlatButton *b = closeButton();
     press(b, {36, 16});
-    QCOMPARE(tk::Application::captureControl(), b);
+    QCOMPARE(tk::captureControl(), b);
     {
         ErrorBoxes boxes;
         tk::Application::instance()->ShowException(u"Что-то случилось"_s);
@@ -1439,7 +1439,7 @@ void TestFlatButton::handlerDeletesButton()
     }
     QVERIFY(!watch);
     QCOMPARE(TFlatButton::HotButton(), nullptr);
-    QCOMPARE(tk::Application::captureControl(), nullptr);
+    QCOMPARE(tk::captureControl(), nullptr);
     // The window goes on taking the mouse and the keys.
     QTest::mouseClick(window, Qt::LeftButton, {}, away);
     QTest::keyClick(window, Qt::Key_Space);

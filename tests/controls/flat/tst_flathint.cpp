@@ -1,10 +1,10 @@
-#include "TFlatHintUnit.h"
+#include "controls/flat/TFlatHintUnit.h"
 
-#include "../../support/testcolors.h"
-#include "application.h"
-#include "canvas.h"
-#include "control.h"
-#include "fonts.h"
+#include "tests/support/testcolors.h"
+#include "toolkit/application/application.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/fonts.h"
+#include "toolkit/widgets/control.h"
 
 #include <QCursor>
 #include <QFontMetrics>
@@ -29,7 +29,7 @@ tk::Application *app()
 
 TFlatHintWindow *flatWindow()
 {
-    return qobject_cast<TFlatHintWindow *>(app()->HintWindow());
+    return qobject_cast<TFlatHintWindow *>(app()->hints().HintWindow());
 }
 
 QSize screenSize()
@@ -166,10 +166,10 @@ private:
 
 void TestFlatHint::resetApplication()
 {
-    app()->setHintWindowClass<tk::THintWindow>();
-    app()->setShowHint(false);
-    app()->setShowHint(true);
-    app()->OnShowHint = {};
+    app()->hints().setHintWindowClass<tk::THintWindow>();
+    app()->hints().setShowHint(false);
+    app()->hints().setShowHint(true);
+    app()->hints().OnShowHint = {};
 }
 
 void TestFlatHint::init()
@@ -184,12 +184,12 @@ void TestFlatHint::init()
 
 void TestFlatHint::cleanup()
 {
-    app()->CancelHint();
-    app()->HideHint();
+    app()->hints().CancelHint();
+    app()->hints().HideHint();
     moveTo(kParking);
     app()->setMainForm(nullptr);
     m_form.reset();
-    app()->OnShowHint = {};
+    app()->hints().OnShowHint = {};
 }
 
 TFlatHintWindow *TestFlatHint::activateAt(QPoint cursor, const QString &text, QPoint givenCorner)
@@ -214,37 +214,37 @@ void TestFlatHint::installation()
 {
     QFETCH(bool, hintsOn);
     resetApplication();
-    app()->setShowHint(hintsOn);
-    app()->setHintPause(1);
-    app()->setHintShortPause(2);
-    app()->setHintHidePause(3);
+    app()->hints().setShowHint(hintsOn);
+    app()->hints().setHintPause(1);
+    app()->hints().setHintShortPause(2);
+    app()->hints().setHintHidePause(3);
     int oldHandlerCalls = 0, newHandlerCalls = 0;
-    app()->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++oldHandlerCalls; };
+    app()->hints().OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++oldHandlerCalls; };
 
     auto *installed = new TFlatHint(m_form.get());
     installed->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++newHandlerCalls; };
 
-    QVERIFY(app()->HintWindowClass().type);
-    QCOMPARE(*app()->HintWindowClass().type, typeid(TFlatHintWindow));
-    QCOMPARE(app()->ShowHint(), hintsOn);
+    QVERIFY(app()->hints().HintWindowClass().type);
+    QCOMPARE(*app()->hints().HintWindowClass().type, typeid(TFlatHintWindow));
+    QCOMPARE(app()->hints().ShowHint(), hintsOn);
     if (hintsOn) {
-        QVERIFY(app()->HintWindow());
-        QCOMPARE(typeid(*app()->HintWindow()), typeid(TFlatHintWindow));
+        QVERIFY(app()->hints().HintWindow());
+        QCOMPARE(typeid(*app()->hints().HintWindow()), typeid(TFlatHintWindow));
     } else {
-        QVERIFY(!app()->HintWindow());
-        app()->setShowHint(true);
-        QVERIFY(app()->HintWindow());
-        QCOMPARE(typeid(*app()->HintWindow()), typeid(TFlatHintWindow));
+        QVERIFY(!app()->hints().HintWindow());
+        app()->hints().setShowHint(true);
+        QVERIFY(app()->hints().HintWindow());
+        QCOMPARE(typeid(*app()->hints().HintWindow()), typeid(TFlatHintWindow));
     }
-    QCOMPARE(app()->HintShortPause(), 25);
-    QCOMPARE(app()->HintPause(), 500);
-    QCOMPARE(app()->HintHidePause(), 5000);
+    QCOMPARE(app()->hints().HintShortPause(), 25);
+    QCOMPARE(app()->hints().HintPause(), 500);
+    QCOMPARE(app()->hints().HintHidePause(), 5000);
 
-    QVERIFY(app()->OnShowHint);
+    QVERIFY(app()->hints().OnShowHint);
     QString text = u"x"_s;
     bool canShow = true;
     tk::THintInfo info;
-    app()->OnShowHint(text, canShow, info);
+    app()->hints().OnShowHint(text, canShow, info);
     QCOMPARE(oldHandlerCalls, 0);
     QCOMPARE(newHandlerCalls, 1);
 }
@@ -253,19 +253,19 @@ void TestFlatHint::destroyingLeavesApplicationAsIs()
 {
     int calls = 0;
     m_hint->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++calls; };
-    const tk::THintWindow *window = app()->HintWindow();
+    const tk::THintWindow *window = app()->hints().HintWindow();
     delete m_hint;
     m_hint = nullptr;
 
-    QCOMPARE(*app()->HintWindowClass().type, typeid(TFlatHintWindow));
-    QCOMPARE(app()->HintWindow(), window);
-    QCOMPARE(app()->HintPause(), 500);
+    QCOMPARE(*app()->hints().HintWindowClass().type, typeid(TFlatHintWindow));
+    QCOMPARE(app()->hints().HintWindow(), window);
+    QCOMPARE(app()->hints().HintPause(), 500);
     // The application's handler is still there, and calling it must not reach the gone component.
-    QVERIFY(app()->OnShowHint);
+    QVERIFY(app()->hints().OnShowHint);
     QString text = u"x"_s;
     bool canShow = true;
     tk::THintInfo info;
-    app()->OnShowHint(text, canShow, info);
+    app()->hints().OnShowHint(text, canShow, info);
     QCOMPARE(calls, 0);
     QCOMPARE(text, u"x"_s);
     QVERIFY(canShow);
@@ -307,7 +307,7 @@ void TestFlatHint::forwardShowHint()
                 i.HintMaxWidth = 123;
         };
     }
-    app()->OnShowHint(text, canShow, info);
+    app()->hints().OnShowHint(text, canShow, info);
     QVERIFY(sameObjects);
     QCOMPARE(text, expectedText);
     QCOMPARE(canShow, expectedCanShow);
@@ -404,7 +404,7 @@ void TestFlatHint::twoComponents()
     QString text = kLongHint;
     bool canShow = true;
     tk::THintInfo info;
-    app()->OnShowHint(text, canShow, info);
+    app()->hints().OnShowHint(text, canShow, info);
     QCOMPARE(firstCalls, 0);
     QCOMPARE(secondCalls, 1);
 
@@ -777,7 +777,7 @@ void TestFlatHint::showHintThroughApplication()
     };
     const QPoint cursor = slot->mapToGlobal(QPoint(70, 80));
     moveTo(cursor);
-    QCOMPARE(app()->pendingHintDelay(), 500);
+    QCOMPARE(app()->hints().pendingHintDelay(), 500);
     QTRY_COMPARE(received.size(), 1);
     QCOMPARE(received.first(), u"Руна Феу"_s);
     QCOMPARE(controls.first(), slot);
@@ -787,7 +787,7 @@ void TestFlatHint::showHintThroughApplication()
     if (shown.isEmpty()) {
         QCoreApplication::processEvents();
         QVERIFY(!window->isVisible());
-        QCOMPARE(app()->pendingHintDelay(), -1);
+        QCOMPARE(app()->hints().pendingHintDelay(), -1);
         return;
     }
     QTRY_VERIFY(window->isVisible());
@@ -846,7 +846,7 @@ void TestFlatHint::handlerDeletes()
     QVERIFY(window);
     if (victim == u"window") {
         QVERIFY(!window->isVisible());
-        QCOMPARE(app()->HintControl(), nullptr);
+        QCOMPARE(app()->hints().HintControl(), nullptr);
         return;
     }
     // Without its component the hint shows in the look of a fresh one; without its control, not at all.

@@ -1,14 +1,14 @@
-#include "TFlatMemoUnit.h"
-#include "TFlatPanelUnit.h"
+#include "controls/flat/TFlatMemoUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
 
-#include "../../support/activation.h"
-#include "../../support/pointernotices.h"
-#include "../../support/testcolors.h"
-#include "application.h"
-#include "colors.h"
-#include "errors.h"
-#include "fonts.h"
-#include "memotext.h"
+#include "tests/support/activation.h"
+#include "tests/support/pointernotices.h"
+#include "tests/support/testcolors.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/painting/fonts.h"
+#include "toolkit/text/memotext.h"
 
 #include <QApplication>
 #include <QCursor>

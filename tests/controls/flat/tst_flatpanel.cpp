@@ -1,13 +1,13 @@
-#include "TFlatPanelUnit.h"
+#include "controls/flat/TFlatPanelUnit.h"
 
-#include "../../support/errorboxes.h"
-#include "application.h"
-#include "colors.h"
-#include "control.h"
-#include "errors.h"
+#include "tests/support/errorboxes.h"
+#include "toolkit/application/application.h"
+#include "toolkit/base/errors.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/control.h"
 
-#include "blocks.h"
-#include "testcolors.h"
+#include "tests/support/blocks.h"
+#include "tests/support/testcolors.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,12 +1,12 @@
-#include "FlatUtilitys.h"
-#include "HSLUtils.h"
+#include "controls/flat/FlatUtilitys.h"
+#include "controls/flat/HSLUtils.h"
 
-#include "canvas.h"
-#include "colors.h"
-#include "control.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/control.h"
 
-#include "blocks.h"
-#include "testcolors.h"
+#include "tests/support/blocks.h"
+#include "tests/support/testcolors.h"
 
 #include <QApplication>
 #include <QFontMetrics>

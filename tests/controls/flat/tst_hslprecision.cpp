@@ -1,4 +1,4 @@
-#include "HSLUtils.h"
+#include "controls/flat/HSLUtils.h"
 
 #include <QTest>
 

@@ -1,0 +1,135 @@
+#include "toolkit/application/application.h"
+
+#include "tests/support/errorboxes.h"
+#include "toolkit/base/callout.h"
+#include "toolkit/base/errors.h"
+
+#include <QTest>
+#include <QWidget>
+
+#include <atomic>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+class TestApplication : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // First: it needs a process in which no window has painted yet.
+    void workAfterFirstFrame();
+    void fullStop_data();
+    void fullStop();
+    void handlerFailures_data();
+    void handlerFailures();
+    void workBeside();
+};
+
+void TestApplication::workAfterFirstFrame()
+{
+    auto *app = tk::Application::instance();
+    QStringList done;
+    app->startupWork().afterFirstFrame([&] {
+        done << u"first"_s;
+        app->startupWork().afterFirstFrame([&] { done << u"added by work"_s; });
+    });
+    QCoreApplication::processEvents();
+    QCOMPARE(done, QStringList()); // nothing painted yet
+
+    QWidget window;
+    window.resize(40, 30);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(done, (QStringList{u"first"_s, u"added by work"_s}));
+
+    // Once a frame is on the screen, work runs at the next turn of the loop, not at once.
+    app->startupWork().afterFirstFrame([&] { done << u"late"_s; });
+    QCOMPARE(done.size(), 2);
+    QTRY_COMPARE(done.size(), 3);
+    // A failing piece of work is reported like a failing handler; the rest still runs.
+    ErrorBoxes boxes;
+    app->startupWork().afterFirstFrame([] { throw tk::Error(u"No icon"_s); });
+    app->startupWork().afterFirstFrame([&] { done << u"after the failure"_s; });
+    QTRY_COMPARE(done.size(), 4);
+    QCOMPARE(boxes.texts, QStringList{u"No icon."_s});
+}
+
+void TestApplication::fullStop_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << u"Cannot open file g\\7.jpg"_s << u"Cannot open file g\\7.jpg."_s;
+    QTest::newRow("digit") << u"JPEG error #53"_s << u"JPEG error #53."_s;
+    QTest::newRow("Cyrillic") << u"Ошибка"_s << u"Ошибка."_s;
+    QTest::newRow("full stop already") << u"Done."_s << u"Done."_s;
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("exclamation sorts below") << u"Stop!"_s << u"Stop!"_s;
+    QTest::newRow("hyphen sorts below") << u"a -"_s << u"a -"_s;
+    QTest::newRow("blank sorts below") << u"a "_s << u"a "_s;
+    QTest::newRow("slash sorts above") << u"g/"_s << u"g/."_s;
+    QTest::newRow("closing parenthesis sorts below") << u"(x)"_s << u"(x)"_s;
+    QTest::newRow("colon sorts above") << u"x:"_s << u"x:."_s;
+}
+
+void TestApplication::fullStop()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(tk::Application::messageWithFullStop(message), shown);
+}
+
+void TestApplication::handlerFailures_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("our error") << 0 << u"Cannot open file g\\7.jpg."_s;
+    QTest::newRow("a library's exception") << 1 << u"vector too long."_s;
+    QTest::newRow("out of memory") << 2 << u"Out of memory."_s;
+}
+
+void TestApplication::handlerFailures()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, shown);
+    ErrorBoxes boxes;
+    bool after = false;
+    tk::runGuarded([&] {
+        if (kind == 0)
+            throw tk::Error(u"Cannot open file g\\7.jpg"_s);
+        if (kind == 1)
+            throw std::length_error("vector too long");
+        throw std::bad_alloc();
+    });
+    after = true; // the program goes on
+    QVERIFY(after);
+    QCOMPARE(boxes.texts, QStringList{shown});
+    QCOMPARE(boxes.captions, QStringList{tk::Application::instance()->Title});
+    QCOMPARE(boxes.icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
+}
+
+void TestApplication::workBeside()
+{
+    std::atomic<bool> ran = false;
+    std::thread::id where;
+    std::mutex mutex;
+    tk::Application::instance()->startupWork().startBeside([&] {
+        const std::lock_guard lock(mutex);
+        where = std::this_thread::get_id();
+        ran = true;
+    });
+    QTRY_VERIFY(ran);
+    const std::lock_guard lock(mutex);
+    QVERIFY(where != std::this_thread::get_id());
+}
+
+int main(int argc, char *argv[])
+{
+    tk::Application app(argc, argv);
+    app.Title = u"ORMEX"_s;
+    TestApplication test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_application.moc"

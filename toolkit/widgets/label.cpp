@@ -1,0 +1,346 @@
+#include "toolkit/widgets/label.h"
+
+#include "toolkit/base/callout.h"
+#include "toolkit/painting/canvas.h"
+#include "toolkit/widgets/accessibility.h"
+#include "toolkit/widgets/keyboard.h"
+#include "toolkit/widgets/properties.h"
+
+#include <QContextMenuEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+using namespace Qt::StringLiterals;
+
+namespace tk {
+
+TLabel::TLabel(QWidget *parent) : GraphicControl(parent)
+{
+    // OnMouseMove reports the pointer over the label, not only while a button is held.
+    setMouseTracking(true);
+    // Its text may fill it to the edges (sized to its caption): a mark inside would cross the letters.
+    markFocusAround(this);
+}
+
+void TLabel::setCaption(const QString &caption)
+{
+    if (m_caption == caption)
+        return;
+    m_caption = caption;
+    adjustSize();
+    updateShortcut();
+    update();
+}
+
+void TLabel::setAlignment(TAlignment alignment)
+{
+    if (tk::assignNew(m_alignment, alignment))
+        update();
+}
+
+void TLabel::setLayout(TTextLayout layout)
+{
+    if (tk::assignNew(m_layout, layout))
+        update();
+}
+
+void TLabel::setAutoSize(bool autoSize)
+{
+    if (m_autoSize == autoSize)
+        return;
+    m_autoSize = autoSize;
+    adjustSize();
+}
+
+void TLabel::setTransparent(bool transparent)
+{
+    if (tk::assignNew(m_transparent, transparent))
+        update();
+}
+
+void TLabel::setWordWrap(bool wrap)
+{
+    if (m_wordWrap == wrap)
+        return;
+    m_wordWrap = wrap;
+    adjustSize();
+    update();
+}
+
+void TLabel::setShowAccelChar(bool show)
+{
+    if (m_showAccelChar == show)
+        return;
+    m_showAccelChar = show;
+    // "&" turns from a prefix into a character of its own (or back): the text takes another width.
+    adjustSize();
+    updateShortcut();
+    update();
+}
+
+TColor TLabel::Color() const
+{
+    if (m_parentColor && parentWidget())
+        return fromQColor(parentWidget()->palette().color(parentWidget()->backgroundRole()));
+    return m_color;
+}
+
+void TLabel::setColor(TColor color)
+{
+    if (!m_parentColor && m_color == color)
+        return;
+    m_parentColor = false;
+    m_color = color;
+    update();
+}
+
+void TLabel::setParentColor(bool follow)
+{
+    if (tk::assignNew(m_parentColor, follow))
+        update();
+}
+
+void TLabel::setFontColor(TColor color)
+{
+    if (tk::assignNew(m_fontColor, color))
+        update();
+}
+
+void TLabel::setFont(const QFont &font)
+{
+    QWidget::setFont(font);
+    adjustSize();
+    update();
+}
+
+QString TLabel::AccessibleCaption() const
+{
+    return withoutAccelerators(m_caption);
+}
+
+bool TLabel::ParentFont() const
+{
+    return followsParentFont(this);
+}
+
+void TLabel::setParentFont(bool follow)
+{
+    setFollowsParentFont(this, follow);
+}
+
+void TLabel::setAlign(TAlign align)
+{
+    if (m_align == align)
+        return;
+    if (parentWidget()) {
+        if (align == alNone)
+            parentWidget()->removeEventFilter(this);
+        else if (m_align == alNone)
+            parentWidget()->installEventFilter(this);
+    }
+    m_align = align;
+    followParent();
+}
+
+void TLabel::followParent()
+{
+    if (m_align == alNone || !parentWidget())
+        return;
+    const QRect area = parentWidget()->contentsRect();
+    QRect r = geometry();
+    switch (m_align) {
+    case alTop:
+        r = QRect(area.left(), area.top(), area.width(), r.height());
+        break;
+    case alBottom:
+        r = QRect(area.left(), area.bottom() + 1 - r.height(), area.width(), r.height());
+        break;
+    case alLeft:
+        r = QRect(area.left(), area.top(), r.width(), area.height());
+        break;
+    case alRight:
+        r = QRect(area.right() + 1 - r.width(), area.top(), r.width(), area.height());
+        break;
+    case alClient:
+        r = area;
+        break;
+    case alNone:
+        return;
+    }
+    if (r != geometry())
+        SetBounds(r.x(), r.y(), r.width(), r.height());
+}
+
+QMenu *TLabel::PopupMenu() const
+{
+    return m_popupMenu;
+}
+
+void TLabel::setPopupMenu(QMenu *menu)
+{
+    m_popupMenu = menu;
+}
+
+void TLabel::setFocusControl(QWidget *control)
+{
+    m_focusControl = control;
+    updateShortcut();
+}
+
+void TLabel::updateShortcut()
+{
+    setAccelerator(m_showAccelChar && m_focusControl ? m_caption : QString());
+}
+
+void TLabel::SetBounds(int left, int top, int width, int height)
+{
+    setGeometry(left, top, width, height);
+}
+
+unsigned TLabel::textFlags() const
+{
+    unsigned flags = m_alignment == taCenter ? DT_CENTER : m_alignment == taRightJustify ? DT_RIGHT : DT_LEFT;
+    flags |= DT_EXPANDTABS;
+    if (m_wordWrap)
+        flags |= DT_WORDBREAK;
+    return flags;
+}
+
+QString TLabel::textToDraw(bool measuring) const
+{
+    if (measuring && (m_caption.isEmpty() || (m_showAccelChar && m_caption == u"&"_s)))
+        return m_caption + u' ';
+    return m_caption;
+}
+
+void TLabel::adjustSize()
+{
+    if (!m_autoSize)
+        return;
+    TRect r{0, 0, m_wordWrap ? width() : 0, 0};
+    DoDrawText(nullptr, r, textFlags() | DT_CALCRECT);
+    SetBounds(x(), y(), r.width(), r.height());
+}
+
+void TLabel::DoDrawText(QPainter *painter, TRect &r, unsigned flags)
+{
+    const bool measuring = !painter || (flags & DT_CALCRECT);
+    // No text draws nothing; measuring it anyway would load the font for nothing.
+    if (!measuring && m_caption.isEmpty())
+        return;
+    if (!m_showAccelChar)
+        flags |= DT_NOPREFIX;
+    DrawText(measuring ? nullptr : painter, font(),
+             isEnabled() ? toQColor(m_fontColor) : toQColor(clGrayText), textToDraw(measuring), r, flags);
+}
+
+void TLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (!m_transparent)
+        FillRect(painter, TRect::fromQRect(rect()), toQColor(Color()));
+    TRect r = TRect::fromQRect(rect());
+    const unsigned flags = textFlags();
+    if (m_layout != tlTop) {
+        TRect measured = r;
+        DoDrawText(nullptr, measured, flags | DT_CALCRECT);
+        const int spare = height() - measured.Bottom;
+        const int shift = m_layout == tlBottom ? spare : spare / 2;
+        r.Top += shift;
+        r.Bottom += shift;
+    }
+    DoDrawText(&painter, r, flags);
+}
+
+void TLabel::mousePressEvent(QMouseEvent *event)
+{
+    GraphicControl::mousePressEvent(event);
+    // Handled here: a handler may delete the label, and an ignored press would travel on to the parent
+    // through it.
+    event->accept();
+    const QPoint at = event->position().toPoint();
+    if (OnMouseDown)
+        callOut(this, [&] {
+            OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
+        });
+}
+
+void TLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    // The click comes first, then OnMouseUp.
+    if (!callOut(this, [&] { GraphicControl::mouseReleaseEvent(event); }))
+        return;
+    const QPoint at = event->position().toPoint();
+    if (OnMouseUp)
+        callOut(this, [&] {
+            OnMouseUp(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
+        });
+}
+
+void TLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept();
+    const QPoint at = event->position().toPoint();
+    if (OnMouseMove)
+        callOut(this, [&] { OnMouseMove(this, shiftStateOf(*event), at.x(), at.y()); });
+}
+
+void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press of a double click is no new click: its release must not click again.
+    event->accept();
+    if (!pressHeld())
+        beginPress();
+    forgetClick();
+    if (event->button() == Qt::LeftButton && OnDblClick && !callOut(this, [this] { OnDblClick(this); }))
+        return;
+    const QPoint at = event->position().toPoint();
+    if (OnMouseDown)
+        callOut(this, [&] {
+            OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
+        });
+}
+
+void TLabel::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!m_popupMenu) {
+        GraphicControl::contextMenuEvent(event);
+        return;
+    }
+    event->accept();
+    m_popupMenu->popup(event->globalPos());
+}
+
+bool TLabel::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Shortcut:
+        if (isAccelerator(event) && m_focusControl) {
+            m_focusControl->setFocus(Qt::ShortcutFocusReason);
+            return true;
+        }
+        break;
+    case QEvent::FontChange:
+        // A font taken from the parent changes without setFont.
+        adjustSize();
+        break;
+    case QEvent::ParentChange:
+        followParent();
+        break;
+    default:
+        break;
+    }
+    return GraphicControl::event(event);
+}
+
+bool TLabel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        followParent();
+    return GraphicControl::eventFilter(watched, event);
+}
+
+} // namespace tk

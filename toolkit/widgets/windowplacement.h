@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QRect>
+
+class QWidget;
+
+namespace tk {
+
+// The program's main window, the frame of reference for its pop-ups (the application sets it).
+QWidget *mainWindow();
+void setMainWindow(QWidget *window);
+
+// Whether this program may place its own top-level windows. A Wayland compositor places them itself
+// and ignores moves, while Qt goes on believing in the position it was given: a moved window would
+// then map every global position to the wrong place.
+bool platformPlacesWindows();
+// Tests and start-up code may settle the question instead of the platform's name.
+void overridePlatformPlacesWindows(bool places);
+void clearPlatformPlacesWindowsOverride();
+
+// The area whose middle a hint turns towards: the primary screen where windows have known places,
+// else the main window, the one frame of reference a compositor shares with the program.
+QRect hintPlacementArea();
+
+// Pop-ups are placed relative to the window they belong to; where the platform places them that
+// way, a hint window must name the main window as its transient parent before it is shown.
+void attachToMainWindow(QWidget *popup);
+
+} // namespace tk

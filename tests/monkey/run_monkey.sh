@@ -53,7 +53,8 @@ exec 1>&3 2>&4 3>&- 4>&-
 
 mkdir -p "$logs"
 logs=$(realpath "$logs")
-work=$(mktemp -d)
+# Beside the logs rather than in /tmp, where a clean-up of other programs' folders could take it away.
+work=$(mktemp -d "$logs/run.XXXXXX")
 server_pid='' wm_pid=''
 cleanup() {
     for p in "$wm_pid" "$server_pid"; do

@@ -29,7 +29,8 @@ if [ -z "${ORMEX_SOAK_INNER:-}" ]; then
 fi
 exec 1>&3 2>&4 3>&- 4>&-
 
-work=$(mktemp -d)
+# Beside the table rather than in /tmp, where a clean-up of other programs' folders could take it away.
+work=$(mktemp -d "$(dirname "$csv")/run.XXXXXX")
 server_pid=''
 cleanup() {
     if [ -n "$server_pid" ]; then

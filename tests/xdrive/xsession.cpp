@@ -30,6 +30,8 @@ constexpr milliseconds kReaderPoll{100};
 constexpr milliseconds kExitPoll{5};
 constexpr milliseconds kPingPoll{1};
 constexpr int kPingRoundsPerLook = 20;
+// How deep below the root a window manager may put a client's window.
+constexpr int kFrameDepth = 3;
 constexpr std::uint32_t kShiftL = 0xffe1;
 // Marks the driver's pings among those a window manager sends.
 constexpr std::uint32_t kPingMark = 0x4d4f4e4b;
@@ -353,24 +355,26 @@ const std::set<xcb_window_t> &Display::mappedOf(pid_t pid)
 
 std::set<xcb_window_t> Display::mappedNow(pid_t pid)
 {
+    // A window manager's frame holds the program's window a level or two down.
     std::set<xcb_window_t> found;
-    auto tree = own(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, root()), nullptr));
-    if (!tree)
-        return found;
-    const xcb_window_t *children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-        // A window manager's frame holds the program's window one level down.
-        std::vector<xcb_window_t> candidates{children[i]};
-        auto inner = own(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, children[i]), nullptr));
-        if (inner) {
-            const xcb_window_t *grand = xcb_query_tree_children(inner.get());
-            candidates.insert(candidates.end(), grand, grand + xcb_query_tree_children_length(inner.get()));
-        }
-        for (xcb_window_t w : candidates) {
+    std::vector<std::pair<xcb_window_t, int>> pending{{root(), 0}};
+    while (!pending.empty()) {
+        const auto [parent, depth] = pending.back();
+        pending.pop_back();
+        auto tree = own(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, parent), nullptr));
+        if (!tree)
+            continue;
+        const xcb_window_t *children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t w = children[i];
             auto attributes =
                 own(xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, w), nullptr));
-            if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE && pidOf(w) == pid)
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+            if (pidOf(w) == pid)
                 found.insert(w);
+            else if (depth < kFrameDepth)
+                pending.emplace_back(w, depth + 1);
         }
     }
     return found;

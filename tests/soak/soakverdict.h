@@ -36,8 +36,9 @@ struct SoakVerdict {
 // Judges the samples after the settling actions. Resident and anonymous memory each: the least-squares
 // slope against actions must stay under the limit, and where the run varies the mix of kinds enough to
 // tell them apart, so must the growth each kind accounts for (its own slope, less twice its standard
-// error, times its actions) against the run's whole allowance. Open files and threads must not change at all.
-// Fewer than three samples after settling prove nothing and fail.
+// error, times its actions) against the run's whole allowance. Open files and threads must never rise
+// above the most that the samples up to and with the settling one saw. Fewer than three samples after
+// settling prove nothing and fail.
 SoakVerdict judgeSoak(const std::vector<SoakSample> &samples, const SoakLimits &limits = {});
 
 // The growth per action of a kind that the samples show, in bytes, for each memory measure; empty when

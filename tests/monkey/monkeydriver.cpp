@@ -65,7 +65,7 @@ constexpr Key kKeys[] = {{"Tab", 0xff09},  {"Return", 0xff0d}, {"space", 0x20}, 
                          {"F1", 0xffbe},   {"Left", 0xff51},   {"Up", 0xff52},       {"Right", 0xff53},
                          {"Down", 0xff54}, {"Home", 0xff50},   {"End", 0xff57},      {"Prior", 0xff55},
                          {"Next", 0xff56}, {"Menu", 0xff67},   {"BackSpace", 0xff08}};
-constexpr std::uint32_t kShift = 0xffe1, kAlt = 0xffe9, kControl = 0xffe3;
+constexpr std::uint32_t kAlt = 0xffe9, kEscapeKey = 0xff1b;
 
 std::uint32_t keysym(const std::string &name)
 {
@@ -321,9 +321,13 @@ public:
             while (origin().first + (kExitX + 1) * m_scale > sw && Clock::now() < deadline)
                 std::this_thread::sleep_for(milliseconds(10));
         }
-        // A menu the program opened takes the first press or two, as it would a user's.
+        // A menu or box the program opened takes Escape, and a press or two, as it would a user's.
+        m_display.key(kEscapeKey);
+        const pid_t pid = m_program->pid();
         for (int press = 0; press < kExitPresses && m_program->alive(); ++press) {
-            const auto [x, y] = origin();
+            if (!m_display.exists(m_window))
+                break;
+            const auto [x, y] = m_display.origin(m_window);
             m_display.movePointer(x + kExitX * m_scale, y + kExitY * m_scale);
             m_display.button(1, true);
             m_display.button(1, false);
@@ -331,6 +335,8 @@ public:
         }
         if (!m_program->waitForExit(kExitTimeout))
             throw Fault("the program did not end after the exit button");
+        if (m_program->pid() != pid)
+            throw Failure("the program was started again during its exit");
         checkEnd();
         if (again)
             start();
@@ -345,7 +351,13 @@ private:
     {
         if (!m_display.exists(m_window))
             restartAfterExit();
-        return m_display.origin(m_window);
+        try {
+            return m_display.origin(m_window);
+        } catch (const Failure &) {
+            // Closed between the look and the question.
+            restartAfterExit();
+            return m_display.origin(m_window);
+        }
     }
 
     void restartAfterExit()

@@ -351,13 +351,28 @@ private:
     std::map<std::uint64_t, std::uint64_t> m_textOfCard, m_cardOfText;
 };
 
-// The kind whose share of its total is furthest behind; on a tie hints before panels before draws, so
-// that the first block of the run fills every cache.
+// The kind whose share of its total is furthest behind; on a tie hints before panels before draws.
 int nextKind(const std::array<long, SoakKindCount> &done, const std::array<long, SoakKindCount> &total)
 {
     int best = -1;
     double bestShare = 2;
     for (const int k : {SoakHint, SoakPanel, SoakDraw}) {
+        if (done[k] >= total[k])
+            continue;
+        const double share = double(done[k]) / double(total[k]);
+        if (share < bestShare)
+            best = k, bestShare = share;
+    }
+    return best;
+}
+
+// The kind furthest behind its share, draws first on a tie: the kinds spread evenly (five draws, a
+// panel, five draws, a hint, ...).
+int nextMixedKind(const std::array<long, SoakKindCount> &done, const std::array<long, SoakKindCount> &total)
+{
+    int best = -1;
+    double bestShare = 2;
+    for (const int k : {SoakDraw, SoakPanel, SoakHint}) {
         if (done[k] >= total[k])
             continue;
         const double share = double(done[k]) / double(total[k]);
@@ -401,8 +416,11 @@ int run(const Options &o)
     record(0);
     int kind = -1;
     for (long action = 1; action <= all; ++action) {
-        // A block of one kind lasts from one sample to the next.
-        if ((action - 1) % o.every == 0 || done[kind] >= total[kind])
+        // While the caches fill the kinds come mixed, so that the panel shows many cards' texts; after
+        // that a block of one kind lasts from one sample to the next.
+        if (action <= o.settle)
+            kind = nextMixedKind(done, total);
+        else if ((action - 1) % o.every == 0 || done[kind] >= total[kind])
             kind = nextKind(done, total);
         switch (kind) {
         case SoakDraw:

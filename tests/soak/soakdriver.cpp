@@ -56,6 +56,8 @@ constexpr milliseconds kStartTimeout{30000};
 constexpr milliseconds kAnswerTimeout{10000};
 constexpr milliseconds kExitTimeout{30000};
 constexpr milliseconds kPollInterval{2};
+constexpr milliseconds kFrame{20};
+constexpr int kSettleRounds = 250;
 // A draw may give the same three cards in the same places again (about once in 64,000 draws); the
 // slots then do not change and the wait ends unanswered. One such draw is allowed in every 10,000 (or
 // fewer); more than three in a row is a hang.
@@ -164,7 +166,7 @@ public:
         } else {
             ++m_unansweredDraws;
         }
-        m_slotsAtRest = hash(scaled(kSlotsBand));
+        m_slotsAtRest = settledHash(scaled(kSlotsBand));
     }
 
     // Opens the panel through a slot or the help key, checks that it shows the text asked for, closes it
@@ -172,7 +174,7 @@ public:
     void openAndClosePanel(int kind)
     {
         const int tabs = kind < 3 ? kFirstSlotTab + kind : 0;
-        const std::uint64_t card = kind < 3 ? hash(scaled(cardInside(kSlots[kind]))) : 0;
+        const std::uint64_t card = kind < 3 ? settledHash(scaled(cardInside(kSlots[kind]))) : 0;
         for (int i = 0; i < tabs; ++i)
             m_display.key(kTab);
         m_display.key(kind < 3 ? kSpace : kF1);
@@ -245,6 +247,25 @@ private:
         return fnv1a(p.data(), p.size());
     }
 
+    // The three slots are painted one by one, and may reach the screen in more than one frame: a value
+    // counts once two looks a frame apart agree.
+    template <class Look> std::uint64_t settled(Look look)
+    {
+        std::uint64_t last = look();
+        for (int round = 0; round < kSettleRounds; ++round) {
+            std::this_thread::sleep_for(kFrame);
+            const std::uint64_t now = look();
+            if (now == last)
+                return now;
+            last = now;
+        }
+        throw Failure("the window kept changing");
+    }
+    std::uint64_t settledHash(Rect r)
+    {
+        return settled([&] { return hash(r); });
+    }
+
     bool panelOpen()
     {
         const auto p = m_display.pixels(m_window, scaled(kPanelFacePatch));
@@ -276,9 +297,8 @@ private:
     // driver cannot read the text, but it can hold the program to that.
     void checkPanelText(int kind, std::uint64_t card)
     {
-        std::uint64_t text = 0;
         // The text is set before the panel is painted; a frame may still be on its way.
-        waitFor([&] { return (text = panelText()) != 0; });
+        const std::uint64_t text = settled([&] { return panelText(); });
         if (text == 0)
             throw Failure("the panel shows no text");
         if (kind == 3) {

@@ -133,29 +133,17 @@ struct Options {
 Options parseOptions(int argc, char **argv)
 {
     Options o;
-    std::map<std::string, std::string> values;
-    if (argc % 2 == 0)
-        throw Failure("options come in pairs: --name value");
-    for (int i = 1; i + 1 < argc; i += 2)
-        values[argv[i]] = argv[i + 1];
-    const auto text = [&values](const char *name, std::string &to) {
-        if (auto it = values.find(name); it != values.end())
-            to = it->second;
-    };
-    const auto number = [&values](const char *name, auto &to) {
-        if (auto it = values.find(name); it != values.end())
-            to = std::stol(it->second);
-    };
-    text("--program", o.program);
-    text("--folder", o.folder);
-    text("--allowed-errors", o.allowedErrors);
-    text("--log", o.log);
-    text("--replay", o.replay);
-    text("--replay-command", o.replayCommand);
-    number("--scale", o.scale);
-    number("--seed", o.seed);
-    number("--actions", o.actions);
-    number("--upto", o.upto);
+    const OptionPairs options(argc, argv);
+    options.text("--program", o.program);
+    options.text("--folder", o.folder);
+    options.text("--allowed-errors", o.allowedErrors);
+    options.text("--log", o.log);
+    options.text("--replay", o.replay);
+    options.text("--replay-command", o.replayCommand);
+    options.number("--scale", o.scale);
+    options.number("--seed", o.seed);
+    options.number("--actions", o.actions);
+    options.number("--upto", o.upto);
     if (o.program.empty() || o.folder.empty() || o.allowedErrors.empty() || o.log.empty() || o.scale < 1)
         throw Failure("usage: monkeydriver --program PATH --folder DIR --scale N --allowed-errors FILE --log "
                       "FILE (--seed N --actions N | --replay LOG [--upto N]) [--replay-command TEXT]");

@@ -77,29 +77,17 @@ struct Options {
 Options parseOptions(int argc, char **argv)
 {
     Options o;
-    std::map<std::string, std::string> values;
-    for (int i = 1; i + 1 < argc; i += 2)
-        values[argv[i]] = argv[i + 1];
-    if (argc % 2 == 0)
-        throw Failure("options come in pairs: --name value");
-    const auto text = [&values](const char *name, std::string &to) {
-        if (auto it = values.find(name); it != values.end())
-            to = it->second;
-    };
-    const auto number = [&values](const char *name, auto &to) {
-        if (auto it = values.find(name); it != values.end())
-            to = std::stol(it->second);
-    };
-    text("--program", o.program);
-    text("--folder", o.folder);
-    text("--csv", o.csv);
-    text("--allowed-errors", o.allowedErrors);
-    number("--scale", o.scale);
-    number("--draws", o.draws);
-    number("--panels", o.panels);
-    number("--hints", o.hints);
-    number("--every", o.every);
-    number("--settle", o.settle);
+    const OptionPairs options(argc, argv);
+    options.text("--program", o.program);
+    options.text("--folder", o.folder);
+    options.text("--csv", o.csv);
+    options.text("--allowed-errors", o.allowedErrors);
+    options.number("--scale", o.scale);
+    options.number("--draws", o.draws);
+    options.number("--panels", o.panels);
+    options.number("--hints", o.hints);
+    options.number("--every", o.every);
+    options.number("--settle", o.settle);
     if (o.program.empty() || o.folder.empty() || o.csv.empty() || o.allowedErrors.empty() || o.scale < 1 ||
         o.every < 1)
         throw Failure("usage: soakdriver --program PATH --folder DIR --scale N --csv FILE --allowed-errors "
@@ -371,12 +359,13 @@ private:
     std::map<std::uint64_t, std::uint64_t> m_textOfCard, m_cardOfText;
 };
 
-// The kind whose share of its total is furthest behind; on a tie hints before panels before draws.
-int nextKind(const std::array<long, SoakKindCount> &done, const std::array<long, SoakKindCount> &total)
+// The kind whose share of its total is furthest behind, the first of order on a tie.
+int nextKind(const std::array<long, SoakKindCount> &done, const std::array<long, SoakKindCount> &total,
+             const std::array<int, SoakKindCount> &order)
 {
     int best = -1;
     double bestShare = 2;
-    for (const int k : {SoakHint, SoakPanel, SoakDraw}) {
+    for (const int k : order) {
         if (done[k] >= total[k])
             continue;
         const double share = double(done[k]) / double(total[k]);
@@ -386,21 +375,10 @@ int nextKind(const std::array<long, SoakKindCount> &done, const std::array<long,
     return best;
 }
 
-// The kind furthest behind its share, draws first on a tie: the kinds spread evenly (five draws, a
-// panel, five draws, a hint, ...).
-int nextMixedKind(const std::array<long, SoakKindCount> &done, const std::array<long, SoakKindCount> &total)
-{
-    int best = -1;
-    double bestShare = 2;
-    for (const int k : {SoakDraw, SoakPanel, SoakHint}) {
-        if (done[k] >= total[k])
-            continue;
-        const double share = double(done[k]) / double(total[k]);
-        if (share < bestShare)
-            best = k, bestShare = share;
-    }
-    return best;
-}
+// Hints before panels before draws, so that a block of one kind starts with the rarest.
+constexpr std::array<int, SoakKindCount> kBlockOrder{SoakHint, SoakPanel, SoakDraw};
+// Draws first: the kinds spread evenly (five draws, a panel, five draws, a hint, ...).
+constexpr std::array<int, SoakKindCount> kMixedOrder{SoakDraw, SoakPanel, SoakHint};
 
 int run(const Options &o)
 {
@@ -439,9 +417,9 @@ int run(const Options &o)
         // While the caches fill the kinds come mixed, so that the panel shows many cards' texts; after
         // that a block of one kind lasts from one sample to the next.
         if (action <= o.settle)
-            kind = nextMixedKind(done, total);
+            kind = nextKind(done, total, kMixedOrder);
         else if ((action - 1) % o.every == 0 || done[kind] >= total[kind])
-            kind = nextKind(done, total);
+            kind = nextKind(done, total, kBlockOrder);
         switch (kind) {
         case SoakDraw:
             soak.draw();

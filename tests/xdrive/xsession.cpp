@@ -21,6 +21,20 @@ extern char **environ;
 
 namespace xdrive {
 
+OptionPairs::OptionPairs(int argc, char **argv)
+{
+    if (argc % 2 == 0)
+        throw Failure("options come in pairs: --name value");
+    for (int i = 1; i + 1 < argc; i += 2)
+        m_values[argv[i]] = argv[i + 1];
+}
+
+void OptionPairs::text(const char *name, std::string &to) const
+{
+    if (auto it = m_values.find(name); it != m_values.end())
+        to = it->second;
+}
+
 namespace {
 
 // X11 delivers a key held down as a release and a press with the same server time; two taps of one key

@@ -18,6 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include <map>
+#include <string>
+
 #include <sys/types.h>
 
 namespace xdrive {
@@ -31,6 +34,22 @@ struct Failure : std::runtime_error {
 
 struct Rect {
     int x, y, w, h;
+};
+
+// A driver's command line: "--name value" pairs. text and number set their target only where the name
+// was given, so that a driver's defaults stand otherwise.
+class OptionPairs {
+public:
+    OptionPairs(int argc, char **argv);
+    void text(const char *name, std::string &to) const;
+    template <class Number> void number(const char *name, Number &to) const
+    {
+        if (auto it = m_values.find(name); it != m_values.end())
+            to = Number(std::stol(it->second));
+    }
+
+private:
+    std::map<std::string, std::string> m_values;
 };
 
 // The program under test, started in a folder with its display scale; what it writes on standard error

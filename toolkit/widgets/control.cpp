@@ -1,6 +1,7 @@
 #include "toolkit/widgets/control.h"
 
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 #include "toolkit/base/events.h"
 #include "toolkit/widgets/accessibility.h"
 #include "toolkit/widgets/keyboard.h"
@@ -20,6 +21,8 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
+        if (holdBackInput(m_control->m_self, event))
+            return true;
         if (m_control->m_pressHeld && endsPress(*event))
             m_control->losePress();
         return false;

@@ -86,21 +86,21 @@ public:
     int fatalLeave = 0;
 
 protected:
-    void MouseEnter() override
+    void mouseEntered() override
     {
         if (++m_enters == fatalEnter) {
             delete this;
             return;
         }
-        TFlatMemo::MouseEnter();
+        TFlatMemo::mouseEntered();
     }
-    void MouseLeave() override
+    void mouseLeft() override
     {
         if (++m_leaves == fatalLeave) {
             delete this;
             return;
         }
-        TFlatMemo::MouseLeave();
+        TFlatMemo::mouseLeft();
     }
 
 private:

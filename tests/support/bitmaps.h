@@ -6,12 +6,14 @@
 #include <QByteArray>
 #include <QImage>
 
+// A two-colour image is stored as a two-colour (1-bit) bitmap, every other one as a 32-bit one.
 inline QByteArray bmpBytes(const QImage &image)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.convertToFormat(QImage::Format_RGB32).save(&buffer, "BMP");
+    const bool twoColours = image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB;
+    (twoColours ? image : image.convertToFormat(QImage::Format_RGB32)).save(&buffer, "BMP");
     return bytes;
 }
 

@@ -170,7 +170,8 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     m_startupWork.noteEvent(watched, event);
-    m_hints->noteEvent(watched, event);
+    if (m_hints) // not yet while its own window is being made
+        m_hints->noteEvent(watched, event);
     return QApplication::eventFilter(watched, event);
 }
 

@@ -22,7 +22,7 @@ void StartupWork::afterFirstFrame(std::function<void()> work)
         QMetaObject::invokeMethod(this, &StartupWork::runAfterFirstFrame, Qt::QueuedConnection);
 }
 
-void StartupWork::startBeside(std::function<void()> work)
+void StartupWork::startBeside(const std::function<void()> &work)
 {
     try {
         m_besideWork.emplace_back(work);

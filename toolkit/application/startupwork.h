@@ -27,7 +27,7 @@ public:
     // Runs work on a thread of its own while the main thread goes on, for start-up work that needs the
     // application object and may run beside it (fonts, the session bus). Where no thread can be had,
     // work runs here and now.
-    void startBeside(std::function<void()> work);
+    void startBeside(const std::function<void()> &work);
     // Waits for the work started beside.
     void joinBeside();
 

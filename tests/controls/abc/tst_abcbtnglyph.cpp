@@ -152,6 +152,8 @@ private Q_SLOTS:
     void disabledSlice();
     void transparentPixelsPerState_data();
     void transparentPixelsPerState();
+    void twoColourBitmap_data();
+    void twoColourBitmap();
     void highlightModes_data();
     void highlightModes();
     void transparentColorFollowsPicture();
@@ -452,6 +454,65 @@ void TestButtonGlyph::transparentPixelsPerState()
     CHECK_PIXEL(canvas, QPoint(1, 4), expected);
     if (state != abtDisabled)
         CHECK_PIXEL(canvas, QPoint(2, 2), red);
+}
+
+void TestButtonGlyph::twoColourBitmap_data()
+{
+    QTest::addColumn<bool>("twoColours");
+    QTest::addColumn<bool>("whiteSet");
+    QTest::addColumn<TabcButtonState>("state");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QColor>("expected");
+
+    // A 4x4 picture, white with a black lower row. A two-colour bitmap names white as its transparent
+    // colour when it is loaded; building a state image takes the lower-left colour of the picture as
+    // drawn, black, unless a colour was set.
+    const QPoint white(1, 1), black(1, 3);
+    const QColor blackColour(0, 0, 0), whiteColour(255, 255, 255);
+    QTest::newRow("1-bit, built: black left out") << true << false << abtUp << black << kFace;
+    QTest::newRow("1-bit, built: white drawn") << true << false << abtUp << white << whiteColour;
+    QTest::newRow("1-bit, white set: white left out") << true << true << abtUp << white << kFace;
+    QTest::newRow("1-bit, white set: black drawn") << true << true << abtUp << black << blackColour;
+    QTest::newRow("1-bit, white set, hot") << true << true << abtHot << white << kFace;
+    QTest::newRow("1-bit, white set, exclusive: the background")
+        << true << true << abtExclusive << white << kBackground;
+    QTest::newRow("1-bit, white set, disabled: face") << true << true << abtDisabled << white << kFace;
+    QTest::newRow("1-bit, white set, disabled: shadow") << true << true << abtDisabled << black << kShadow;
+    QTest::newRow("32-bit: black left out") << false << false << abtUp << black << kFace;
+    QTest::newRow("32-bit: white drawn") << false << false << abtUp << white << whiteColour;
+}
+
+void TestButtonGlyph::twoColourBitmap()
+{
+    QFETCH(bool, twoColours);
+    QFETCH(bool, whiteSet);
+    QFETCH(TabcButtonState, state);
+    QFETCH(QPoint, at);
+    QFETCH(QColor, expected);
+
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int x = 0; x < 4; ++x)
+        image.setPixelColor(x, 3, Qt::black);
+    if (twoColours)
+        image = image.convertToFormat(QImage::Format_Mono);
+
+    auto bitmap = bitmapOf(image);
+    const auto *loaded = dynamic_cast<const tk::BitmapImage *>(bitmap.get());
+    QVERIFY(loaded);
+    const bool loadedTwoColours =
+        loaded->image().format() == QImage::Format_Mono || loaded->image().format() == QImage::Format_MonoLSB;
+    QCOMPARE(loadedTwoColours, twoColours);
+
+    constexpr tk::TColor kPaletteRelative = 0x02000000u;
+    TabcButtonGlyph glyph;
+    glyph.setColor(kFaceColor);
+    glyph.setPicture(std::move(bitmap));
+    QCOMPARE(glyph.TransparentColor(), (twoColours ? tk::clWhite : tk::clBlack) | kPaletteRelative);
+    if (whiteSet)
+        glyph.setTransparentColor(tk::clWhite);
+    CHECK_PIXEL(drawn(glyph, state, 4, 4), at, expected);
+    QCOMPARE(glyph.TransparentColor(), whiteSet ? tk::clWhite : tk::clBlack | kPaletteRelative);
 }
 
 void TestButtonGlyph::highlightModes_data()

@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 // Mouse-sensitive label
 
-TabcCustomMouseLabel::TabcCustomMouseLabel(QWidget *parent) : tk::TLabel(parent)
+TabcCustomMouseLabel::TabcCustomMouseLabel(QWidget *parent) : tk::TLabel(parent), tk::PointerEvents(this)
 {
 }
 
@@ -66,18 +66,6 @@ void TabcCustomMouseLabel::setMouseOverEffects(TabcLabelMouseEffects effects)
     m_mouseOverEffects = settleEffects(effects, m_mouseOverEffects);
     if (m_mouseInside && !pressed())
         update();
-}
-
-void TabcCustomMouseLabel::FireMouseEnter()
-{
-    if (OnMouseEnter)
-        OnMouseEnter(this);
-}
-
-void TabcCustomMouseLabel::FireMouseLeave()
-{
-    if (OnMouseLeave)
-        OnMouseLeave(this);
 }
 
 bool TabcCustomMouseLabel::playSound(TabcLabelMouseEffects effects, std::uint16_t index)

@@ -49,7 +49,7 @@ private:
 using tk::TTextLayout;
 using enum tk::TTextLayout;
 
-class TabcCustomMouseLabel : public tk::TLabel {
+class TabcCustomMouseLabel : public tk::TLabel, public tk::PointerEvents {
     Q_OBJECT
 public:
     explicit TabcCustomMouseLabel(QWidget *parent);
@@ -76,13 +76,7 @@ public:
     // FMouseInside: the mouse is over the label.
     bool mouseInside() const { return m_mouseInside; }
 
-    tk::TNotifyEvent OnMouseEnter;
-    tk::TNotifyEvent OnMouseLeave;
-
 protected:
-    virtual void FireMouseEnter();
-    virtual void FireMouseLeave();
-
     // Draws or measures the caption with the look of the state the label is in.
     void DoDrawText(QPainter *painter, tk::TRect &r, unsigned flags) override;
 

@@ -47,7 +47,7 @@ tk::TShiftState ownFlag(tk::TMouseButton button)
 } // namespace
 
 TabcCustomPicSpeedBtn::TabcCustomPicSpeedBtn(QWidget *parent)
-    : tk::GraphicControl(parent, tk::ButtonBehaviour::Inside::RowBelowToo),
+    : tk::GraphicControl(parent, tk::ButtonBehaviour::Inside::RowBelowToo), tk::PointerEvents(this),
       m_latch(this, staticMetaObject, [this] {
           assignState(abtUp);
           update();
@@ -267,18 +267,6 @@ bool TabcCustomPicSpeedBtn::playSound(int index)
     return tk::callOut(this, [list, index] { list->PlayIndex(index); });
 }
 
-void TabcCustomPicSpeedBtn::FireMouseEnter()
-{
-    if (OnMouseEnter)
-        OnMouseEnter(this);
-}
-
-void TabcCustomPicSpeedBtn::FireMouseLeave()
-{
-    if (OnMouseLeave)
-        OnMouseLeave(this);
-}
-
 bool TabcCustomPicSpeedBtn::pointerEntered()
 {
     if (!QApplication::activeWindow() || m_mouseInside || !isEnabled() || pressHeld())
@@ -394,17 +382,8 @@ void TabcCustomPicSpeedBtn::MouseMove(tk::TShiftState shift, int x, int y)
     if (OnMouseMove && !tk::callOut(this, [&] { OnMouseMove(this, shift, x, y); }))
         return;
     if (Pressing()) {
-        TabcButtonState state = abtHot;
-        switch (m_button.trackedFace(QPoint(x, y), Down())) {
-        case tk::ButtonBehaviour::Face::Latched:
-            state = abtExclusive;
-            break;
-        case tk::ButtonBehaviour::Face::Pressed:
-            state = abtDown;
-            break;
-        case tk::ButtonBehaviour::Face::Up:
-            break;
-        }
+        const TabcButtonState state =
+            m_button.trackedState(QPoint(x, y), Down(), abtHot, abtDown, abtExclusive);
         if (state != m_state) {
             assignState(state);
             repaint();

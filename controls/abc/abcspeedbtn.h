@@ -24,7 +24,7 @@ using TabcMouseCancelEvent = std::function<void(QObject *Sender, tk::TMouseButto
                                                 tk::TShiftState Shift, int X, int Y, bool &Cancel)>;
 
 // All behaviour of the picture speed buttons.
-class TabcCustomPicSpeedBtn : public tk::GraphicControl {
+class TabcCustomPicSpeedBtn : public tk::GraphicControl, public tk::PointerEvents {
     Q_OBJECT
 public:
     explicit TabcCustomPicSpeedBtn(QWidget *parent);
@@ -103,14 +103,10 @@ public:
     tk::TMouseEvent OnMouseDown;
     tk::TMouseEvent OnMouseUp;
     tk::TMouseMoveEvent OnMouseMove;
-    tk::TNotifyEvent OnMouseEnter;
-    tk::TNotifyEvent OnMouseLeave;
 
 protected:
     // A click without the mouse: a group button toggles as under a release inside, then Click.
     void PressAction() override;
-    virtual void FireMouseEnter();
-    virtual void FireMouseLeave();
     virtual void ClickHook() {}
 
     // The press, move and release steps, after the veto and the capture bookkeeping.

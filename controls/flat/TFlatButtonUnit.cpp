@@ -83,7 +83,7 @@ void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &ima
 } // namespace
 
 TFlatButton::TFlatButton(QWidget *parent)
-    : QWidget(parent), tk::Control(this), m_latch(this, staticMetaObject, [this] {
+    : QWidget(parent), tk::Control(this), tk::PointerEvents(this), m_latch(this, staticMetaObject, [this] {
           assignState(fbsUp);
           update();
       })
@@ -404,18 +404,6 @@ void TFlatButton::HoverTimerTick()
         LeaveHot();
 }
 
-void TFlatButton::FireMouseEnter()
-{
-    if (OnMouseEnter)
-        OnMouseEnter(this);
-}
-
-void TFlatButton::FireMouseLeave()
-{
-    if (OnMouseLeave)
-        OnMouseLeave(this);
-}
-
 // Mouse and keyboard
 
 void TFlatButton::Click()
@@ -509,17 +497,7 @@ void TFlatButton::mouseMoveEvent(QMouseEvent *event)
     }
 
     if (Tracking()) {
-        FlatButtonState next = fbsUp;
-        switch (m_button.trackedFace(pos, Down())) {
-        case tk::ButtonBehaviour::Face::Latched:
-            next = fbsLatched;
-            break;
-        case tk::ButtonBehaviour::Face::Pressed:
-            next = fbsPressed;
-            break;
-        case tk::ButtonBehaviour::Face::Up:
-            break;
-        }
+        const FlatButtonState next = m_button.trackedState(pos, Down(), fbsUp, fbsPressed, fbsLatched);
         if (next != m_state) {
             assignState(next);
             update();

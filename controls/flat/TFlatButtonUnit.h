@@ -26,7 +26,7 @@ enum FlatButtonState { fbsUp, fbsDisabled, fbsPressed, fbsLatched };
 //
 // All flat buttons share one hover timer: only the button the mouse last came onto polls the cursor,
 // ten times a second, to notice that the mouse has gone.
-class TFlatButton : public QWidget, public tk::Control {
+class TFlatButton : public QWidget, public tk::Control, public tk::PointerEvents {
     Q_OBJECT
 public:
     explicit TFlatButton(QWidget *parent = nullptr);
@@ -143,8 +143,6 @@ public:
     tk::TNotifyEvent OnClick;
     // A left double click while Down; the double click also presses and clicks as usual.
     tk::TNotifyEvent OnDblClick;
-    tk::TNotifyEvent OnMouseEnter;
-    tk::TNotifyEvent OnMouseLeave;
     tk::TMouseEvent OnMouseDown;
     tk::TMouseEvent OnMouseUp;
     tk::TMouseMoveEvent OnMouseMove;
@@ -154,8 +152,6 @@ protected:
     virtual void Click();
     // A click without the mouse: a group button toggles as under a release inside, then Click.
     void PressAction() override;
-    virtual void FireMouseEnter();
-    virtual void FireMouseLeave();
 
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -38,6 +38,20 @@ bool PointerPresence::moved(const QWidget *control, QPoint pos, Qt::MouseButtons
     return held != Qt::NoButton && change(control->rect().contains(pos));
 }
 
+// Pointer events
+
+void PointerEvents::FireMouseEnter()
+{
+    if (OnMouseEnter)
+        OnMouseEnter(m_sender);
+}
+
+void PointerEvents::FireMouseLeave()
+{
+    if (OnMouseLeave)
+        OnMouseLeave(m_sender);
+}
+
 // Group latch
 
 GroupLatch::GroupLatch(QWidget *button, const QMetaObject &family, std::function<void()> releasedByGroup)
@@ -131,13 +145,6 @@ bool ButtonBehaviour::releaseClicks(const QMouseEvent &event)
     if (event.buttons() == Qt::NoButton)
         m_control.endPress();
     return click;
-}
-
-ButtonBehaviour::Face ButtonBehaviour::trackedFace(QPoint pos, bool down) const
-{
-    if (down)
-        return Face::Latched;
-    return inside(pos) ? Face::Pressed : Face::Up;
 }
 
 bool ButtonBehaviour::callOutDuringPress(const std::function<void()> &handler, bool *completed)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/base/events.h"
+
 #include <QMetaObject>
 #include <QPoint>
 
@@ -31,6 +33,26 @@ private:
     bool change(bool over);
 
     bool m_over = false;
+};
+
+// OnMouseEnter and OnMouseLeave, for a control that has them: each is fired through an overridable
+// step, with the control as sender.
+class PointerEvents {
+public:
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+
+protected:
+    explicit PointerEvents(QObject *sender) : m_sender(sender) {}
+    virtual ~PointerEvents() = default;
+    PointerEvents(const PointerEvents &) = delete;
+    PointerEvents &operator=(const PointerEvents &) = delete;
+
+    virtual void FireMouseEnter();
+    virtual void FireMouseLeave();
+
+private:
+    QObject *m_sender;
 };
 
 // Latching in a group: the buttons of one family under one parent with the same nonzero GroupIndex, of
@@ -80,9 +102,6 @@ public:
         Rect,        // the control's rectangle
         RowBelowToo, // and the row of pixels just below it, as the picture and the flat buttons have it
     };
-    // What the face of a button shows while a press is tracked.
-    enum class Face { Up, Pressed, Latched };
-
     ButtonBehaviour(Control &control, Inside rule);
 
     bool inside(QPoint pos) const;
@@ -99,8 +118,13 @@ public:
     // A tracked press: from a left press on the control to the release, the face follows the pointer.
     bool tracking() const { return m_tracking; }
     void setTracking(bool tracking) { m_tracking = tracking; }
-    // Latched when down; else pressed over the control, up elsewhere.
-    Face trackedFace(QPoint pos, bool down) const;
+    // The state a tracked press shows, in the control's own states: latched when down, else pressed
+    // where a release would count as inside, up elsewhere.
+    template <class State>
+    State trackedState(QPoint pos, bool down, State up, State pressed, State latched) const
+    {
+        return down ? latched : inside(pos) ? pressed : up;
+    }
 
     // Calls out while a press is begun: true when the control still exists and the press still stands.
     // An error box, a modal window, hiding, disabling or moving the control elsewhere ends the press,

@@ -20,8 +20,10 @@ struct THintInfo;
 // Where a control places itself in its parent, following the parent's size.
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
-// What every control of the program carries beside its Qt widget: its hint and the hint switches.
-// A widget that is no Control (a scroll bar inside a text box, say) takes both from its parent.
+// What every control of the program carries beside its Qt widget: its hint and the hint switches, its
+// press, ParentColor, and the watch over its own events that holds its input back until Qt has
+// delivered the event around it (tk::holdBackInput). A widget that is no Control (a scroll bar inside a
+// text box, say) takes the hint and its switches from its parent.
 class Control {
 public:
     explicit Control(QWidget *self);
@@ -73,9 +75,10 @@ protected:
 
     // A mouse press lasts from a button going down on the control to the release of the last button
     // held; meanwhile the control holds the mouse (tk::captureControl). Qt drops a widget's
-    // grab when the widget is hidden or disabled and never delivers that release, and an error box, any
-    // modal window over the control's own or a menu takes the mouse from it: each ends the press here,
-    // through pressLost, the same way for every control.
+    // grab when the widget is hidden or disabled and never delivers that release, the release of a
+    // control moved to another parent goes astray, and an error box, any modal window over the control's
+    // own or a menu takes the mouse from it: each ends the press here, through pressLost, the same way
+    // for every control.
     void beginPress();
     // The release: ends the press and lets go of the mouse; false when no press was held.
     bool endPress();

@@ -783,11 +783,16 @@ void TestFlatMemo::stepDeletesMemo()
 
     switch (route) {
     case MemoRoute::Arrive:
-        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
+        QCursor::setPos(scene.window->mapToGlobal(inMemo));
+        QTest::mouseMove(window, inMemo);
         break;
     case MemoRoute::ArriveAndLeave:
-        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
-        sendPointerLeave(memo, scene.window->mapToGlobal(outside));
+        QCursor::setPos(scene.window->mapToGlobal(inMemo));
+        QTest::mouseMove(window, inMemo);
+        if (watch) {
+            QCursor::setPos(scene.window->mapToGlobal(outside));
+            QTest::mouseMove(window, outside);
+        }
         break;
     case MemoRoute::ArriveWhileInactive:
         if (const auto foreign = activateForeignWindow()) {

@@ -98,6 +98,7 @@ private Q_SLOTS:
     void parentColorAndFont();
     void alignFollowsParent_data();
     void alignFollowsParent();
+    void alignFollowsNewParent();
     void focusControlTakesAccelerator();
 
 private:
@@ -722,6 +723,26 @@ void TestLinkLabel::alignFollowsParent()
              expected.translated(align == tk::alRight ? 100 : 0, align == tk::alBottom ? 20 : 0)
                  .adjusted(0, 0, align == tk::alRight || align == tk::alLeft ? 0 : 100,
                            align == tk::alTop || align == tk::alBottom ? 0 : 20));
+}
+
+// Moved to another parent, an aligned label fills that one and follows its resizing, no longer the old
+// one's.
+void TestLinkLabel::alignFollowsNewParent()
+{
+    QWidget other;
+    other.resize(300, 50);
+    other.show();
+    m_window->show();
+    auto *label = new TabcMouseLabel(m_window.get());
+    label->setAutoSize(false);
+    label->setAlign(tk::alClient);
+    QCOMPARE(label->geometry(), QRect(QPoint(0, 0), m_window->size()));
+    label->setParent(&other);
+    QCOMPARE(label->geometry(), QRect(0, 0, 300, 50));
+    m_window->resize(m_window->width() + 30, m_window->height());
+    QCOMPARE(label->geometry(), QRect(0, 0, 300, 50));
+    other.resize(320, 60);
+    QCOMPARE(label->geometry(), QRect(0, 0, 320, 60));
 }
 
 void TestLinkLabel::focusControlTakesAccelerator()

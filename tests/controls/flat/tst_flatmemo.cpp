@@ -165,6 +165,7 @@ private Q_SLOTS:
 
     void stepDeletesMemo_data();
     void stepDeletesMemo();
+    void deletedWhileFocusedAndHot();
 };
 
 void TestFlatMemo::init()
@@ -822,6 +823,23 @@ void TestFlatMemo::stepDeletesMemo()
     QVERIFY(!watch);
     // The window goes on taking the mouse.
     QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, inMemo);
+}
+
+// A focused box gives up the focus as its widget goes: the focus change must not reach the box that is no
+// longer one (UBSan), nor repaint it.
+void TestFlatMemo::deletedWhileFocusedAndHot()
+{
+    ProgramScene scene;
+    QVERIFY(scene.show());
+    const QPoint inMemo = scene.memo->mapTo(scene.window.get(), QPoint(150, 130));
+    QCursor::setPos(scene.window->mapToGlobal(inMemo));
+    QTest::mouseMove(scene.window->windowHandle(), inMemo);
+    scene.memo->setFocus();
+    QTRY_VERIFY(scene.memo->Hot() && scene.memo->hasFocus());
+    delete scene.memo;
+    scene.memo = nullptr;
+    QCoreApplication::processEvents();
+    QVERIFY(scene.window->focusWidget() != nullptr || QApplication::focusWidget() == nullptr);
 }
 
 int main(int argc, char *argv[])

@@ -1,5 +1,6 @@
 #include "app/rununit1.h"
 
+#include "app/language.h"
 #include "controls/abc/abcbtn.h"
 #include "controls/abc/abclabel.h"
 #include "controls/flat/TFlatButtonUnit.h"
@@ -19,6 +20,7 @@
 #include "toolkit/widgets/label.h"
 #include "toolkit/widgets/windowplacement.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QResource>
 #include <QScreen>
@@ -41,6 +43,20 @@ QString fromStd(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// The path of the program's language's own version of a file (LanguageFilePath).
+QString ownPath(const QString &programPath)
+{
+    return QString::fromStdString(LanguageFilePath(programPath.toStdString(), programLanguage()));
+}
+
+// A picture that carries words in the program's language where it has one of its own; where that is
+// missing, the Russian one, whose words are the program's own.
+QString ownPictureOrRussian(const QString &programPath)
+{
+    const QString own = ownPath(programPath);
+    return own != programPath && QFileInfo::exists(tk::nativePath(own)) ? own : programPath;
+}
+
 // The pictures stored with the window come with the program itself: a view of the program's own image
 // where they are stored uncompressed, so that a companion nobody draws is never even touched. Null when
 // there is none.
@@ -57,8 +73,12 @@ QByteArray storedBytes(const QString &path)
 
 void loadStoredPicture(tk::Picture &picture, const QString &name)
 {
-    const QString path = u":/assets/"_s + name;
-    const QByteArray data = storedBytes(path);
+    QString path = ownPath(u":/assets/"_s + name);
+    QByteArray data = storedBytes(path);
+    if (data.isNull()) {
+        path = u":/assets/"_s + name;
+        data = storedBytes(path);
+    }
     if (data.isNull())
         throw tk::Error(tk::cannotOpenMessage(name));
     picture.LoadFromData(name.section(u'.', -1), data, storedBytes(tk::highDensityPath(path)));
@@ -150,7 +170,7 @@ void Tform1::createLayout()
     abcURLLabel1->setMouseOverColor(tk::clLime);
     abcURLLabel1->setMouseDownColor(tk::clBlue);
     abcURLLabel1->setMouseDownEffects({almColorShadow, almSound});
-    abcURLLabel1->setCaption(kLinkCaption);
+    abcURLLabel1->setCaption(linkCaption());
     abcURLLabel1->setURL(kMakerUrl);
     abcURLLabel1->setHint(kLinkHint);
     abcURLLabel1->setShowHint(true);
@@ -238,12 +258,13 @@ void Tform1::exitproc(QObject *)
 void Tform1::guest(QObject *)
 {
     tk::Application::instance()->hints().setHintHidePause(kHintForever);
-    Draw();
+    Draw(programLanguage());
     tk::TImage *slotImages[] = {nullptr, run1, run2, run3};
     for (int p = SpreadLeft; p <= SpreadRight; ++p)
-        slotImages[p]->setHint(fromStd(RuneCatalogue::ShortMeaning(Spread.SpreadIndexes[p])));
+        slotImages[p]->setHint(
+            fromStd(RuneCatalogue::ShortMeaning(Spread.SpreadIndexes[p], programLanguage())));
     for (int p = SpreadLeft; p <= SpreadRight; ++p) {
-        slotImages[p]->Picture().LoadFromFile(fromStd(Spread.SpreadPictures[p]));
+        slotImages[p]->Picture().LoadFromFile(ownPictureOrRussian(fromStd(Spread.SpreadPictures[p])));
         // Named after the card it now shows; a slot whose picture failed keeps the name of the old one.
         slotImages[p]->setAccessibleName(readingTitle(Spread.SpreadIndexes[p]));
     }
@@ -280,8 +301,8 @@ void Tform1::HELPER(QObject *, bool &)
     FlatPanel1->setVisible(true);
     FlatButton1->setHint(kCloseHintHelp);
     // The file is read afresh on every click; one longer than the box can hold is refused unread.
-    const QByteArray bytes =
-        tk::readWholeFile(kHelpFile, tk::kMemoCapacity, QString::fromUtf16(tk::kMemoCapacityMessage));
+    const QByteArray bytes = tk::readWholeFile(ownPath(kHelpFile), tk::kMemoCapacity,
+                                               QString::fromUtf16(tk::kMemoCapacityMessage));
     FlatMemo1->setText(tk::decodeCp1251(bytes));
 }
 

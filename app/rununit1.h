@@ -77,28 +77,36 @@ extern Tform1 *form1;
 
 // The texts the window shows, as its users know them (rununit1texts.cpp).
 namespace rununit1 {
-extern const QString kSlotHint; // on the slots until the first draw
-extern const QString kDivineHint;
-extern const QString kHelpHint;
-extern const QString kExitHint;
-extern const QString kPanelCaption;
-extern const QString kCloseHintInitial; // until a command shows the panel
-extern const QString kCloseHintRune;
-extern const QString kCloseHintHelp;
-extern const QString kNotYetDrawn;
-extern const QString kCloseCaption;
-extern const QString kMemoInitialText;
-extern const QString kHelpFile;
+// One of them: its Russian words, which are also its source in the translation files, shown in the
+// program's language (Russian needs no translator, so there it is the source itself).
+struct WindowText {
+    const char *source;
+    QString text() const;
+    operator QString() const { return text(); }
+};
+
+extern const WindowText kSlotHint; // on the slots until the first draw
+extern const WindowText kDivineHint;
+extern const WindowText kHelpHint;
+extern const WindowText kExitHint;
+extern const WindowText kPanelCaption;
+extern const WindowText kCloseHintInitial; // until a command shows the panel
+extern const WindowText kCloseHintRune;
+extern const WindowText kCloseHintHelp;
+extern const WindowText kNotYetDrawn;
+extern const WindowText kCloseCaption;
+extern const WindowText kMemoInitialText;
+extern const QString kHelpFile; // as Russian names it; other languages name theirs by LanguageFilePath
 extern const QString kMakerUrl;
-extern const QString kLinkCaption;
-extern const QString kLinkHint;
+QString linkCaption();
+extern const WindowText kLinkHint;
 inline constexpr int kHintForever = 99999999; // ms: in practice until the mouse leaves the control
 
 // What a screen reader calls the controls whose words are pictures, and the slots before a draw.
-extern const QString kDivineName;
-extern const QString kHelpName;
-extern const QString kExitName;
-extern const QString kSlotNames[3]; // left, middle, right
+extern const WindowText kDivineName;
+extern const WindowText kHelpName;
+extern const WindowText kExitName;
+extern const WindowText kSlotNames[3]; // left, middle, right
 // A drawn reading as its card names it: the rune, and "перевёрнута" under a reversed one.
 QString readingTitle(int reading);
 } // namespace rununit1

@@ -7,6 +7,7 @@
 // starts the way the program does, and once its window has painted it writes its report to a pipe and
 // ends at once. The parent's clock stops when the report arrives. Peak memory comes from wait4.
 
+#include "app/language.h"
 #include "app/rununit1.h"
 #include "app/startup.h"
 #include "toolkit/application/application.h"
@@ -149,6 +150,7 @@ private:
     tk::Application app(argc, argv);
     report.appCreated = monotonicNs();
     initialiseApplication(app);
+    chooseProgramLanguage(app);
     report.appInitialised = monotonicNs();
     new Tform1;
     report.windowCreated = monotonicNs();

@@ -7,31 +7,57 @@
 
 namespace RuneCatalogue {
 
-const RuneReading &Reading(ReadingIndex index)
+namespace {
+
+using Table = std::array<RuneReading, LastReading>;
+
+std::string_view optional(const char *text)
+{
+    return text ? std::string_view(text) : std::string_view();
+}
+
+Table russianTable()
+{
+    Table all{};
+    for (int i = 0; i < LastReading; ++i) {
+        const runetexts::Reading &r = runetexts::kReadings[i];
+        const runetexts::Rune &rune = runetexts::kRunes[r.rune];
+        all[i] = RuneReading{rune.name, r.position, r.shortMeaning, rune.description, optional(rune.magic)};
+    }
+    return all;
+}
+
+Table englishTable()
+{
+    Table all{};
+    for (int i = 0; i < LastReading; ++i) {
+        const runetexts::Reading &r = runetexts::kReadings[i];
+        const runetexts::RuneText &rune = runetexts::kEnglishRunes[r.rune];
+        all[i] = RuneReading{runetexts::kRunes[r.rune].name, r.position, runetexts::kEnglishShortMeanings[i],
+                             rune.description, optional(rune.magic)};
+    }
+    return all;
+}
+
+} // namespace
+
+const RuneReading &Reading(ReadingIndex index, Language language)
 {
     assert(index >= FirstReading && index <= LastReading);
-    // Built once from the stored texts; the table is constant for the life of the program.
-    static const auto readings = [] {
-        std::array<RuneReading, LastReading> all{};
-        for (int i = 0; i < LastReading; ++i) {
-            const runetexts::Reading &r = runetexts::kReadings[i];
-            const runetexts::Rune &rune = runetexts::kRunes[r.rune];
-            all[i] = RuneReading{rune.name, r.position, r.shortMeaning, rune.description,
-                                 rune.magic ? std::string_view(rune.magic) : std::string_view()};
-        }
-        return all;
-    }();
-    return readings[index - 1];
+    // Built once from the stored texts; the tables are constant for the life of the program.
+    static const Table russian = russianTable();
+    static const Table english = englishTable();
+    return (language == Language::English ? english : russian)[index - 1];
 }
 
-std::string_view ShortMeaning(ReadingIndex index)
+std::string_view ShortMeaning(ReadingIndex index, Language language)
 {
-    return Reading(index).ShortMeaning;
+    return Reading(index, language).ShortMeaning;
 }
 
-std::string Interpretation(ReadingIndex index)
+std::string Interpretation(ReadingIndex index, Language language)
 {
-    const RuneReading &r = Reading(index);
+    const RuneReading &r = Reading(index, language);
     std::string text;
     text.reserve(r.ShortMeaning.size() + r.Description.size() + r.MagicSection.size() + 4);
     text.append(r.ShortMeaning).append("\n\n").append(r.Description);

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "divination/language.h"
+
 #include <string>
 #include <string_view>
 
 // The fixed content of a divination: 41 readings of the 24 runes of the elder row and the blank rune.
-// Texts are UTF-8; a caller that needs code page 1251 converts at its own boundary.
+// Texts are UTF-8; a caller that needs code page 1251 converts at its own boundary. Every text exists in
+// each Language with the same shape; the caller chooses, and Russian is what a caller that does not gets.
 
 using ReadingIndex = int;
 
@@ -25,9 +28,9 @@ struct RuneReading {
 namespace RuneCatalogue {
 
 // Each lookup takes an index in FirstReading..LastReading; anything else is a programming error.
-const RuneReading &Reading(ReadingIndex index);
-std::string_view ShortMeaning(ReadingIndex index);
-std::string Interpretation(ReadingIndex index);
+const RuneReading &Reading(ReadingIndex index, Language language = Language::Russian);
+std::string_view ShortMeaning(ReadingIndex index, Language language = Language::Russian);
+std::string Interpretation(ReadingIndex index, Language language = Language::Russian);
 std::string PicturePath(ReadingIndex index);
 
 } // namespace RuneCatalogue

@@ -27,7 +27,7 @@ ReadingIndex DrawReading()
     return static_cast<ReadingIndex>(1 + ((RandSeed * kReadingCount) >> 32));
 }
 
-void DrawFromSeed(std::uint32_t seed)
+void DrawFromSeed(std::uint32_t seed, Language language)
 {
     RandSeed = seed;
     const ReadingIndex i1 = DrawReading();
@@ -41,12 +41,12 @@ void DrawFromSeed(std::uint32_t seed)
     const std::array<ReadingIndex, 4> indexes{0, i1, i2, i3};
     Spread.SpreadIndexes = indexes;
     for (int p = SpreadLeft; p <= SpreadRight; ++p) {
-        Spread.SpreadTexts[p] = RuneCatalogue::Interpretation(indexes[p]);
+        Spread.SpreadTexts[p] = RuneCatalogue::Interpretation(indexes[p], language);
         Spread.SpreadPictures[p] = RuneCatalogue::PicturePath(indexes[p]);
     }
 }
 
-void Draw()
+void Draw(Language language)
 {
-    DrawFromSeed(SeedClock());
+    DrawFromSeed(SeedClock(), language);
 }

@@ -30,8 +30,9 @@ extern std::uint32_t (*SeedClock)();
 // Advances the generator and maps its value onto 1..41.
 ReadingIndex DrawReading();
 
-// The draw of the divine command: seeds from SeedClock, then DrawFromSeed.
-void Draw();
+// The draw of the divine command: seeds from SeedClock, then DrawFromSeed. The interpretations are kept in
+// the language given; the readings drawn do not depend on it.
+void Draw(Language language = Language::Russian);
 
 // The same draw from a given seed, so that any time of day can be replayed.
-void DrawFromSeed(std::uint32_t seed);
+void DrawFromSeed(std::uint32_t seed, Language language = Language::Russian);

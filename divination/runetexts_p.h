@@ -17,7 +17,17 @@ struct Reading {
     const char *shortMeaning;
 };
 
+// The Russian tables also give every language its runes' names, its readings' runes and positions.
 extern const Rune kRunes[RuneCount];
 extern const Reading kReadings[LastReading];
+
+// Another language's texts, in the order of the Russian tables.
+struct RuneText {
+    const char *description;
+    const char *magic; // nullptr for the blank rune
+};
+
+extern const RuneText kEnglishRunes[RuneCount];
+extern const char *const kEnglishShortMeanings[LastReading];
 
 } // namespace runetexts

@@ -335,7 +335,7 @@ void RequireFonts()
     }
 }
 
-QImage PaintCard(std::string_view runeName, ReadingPosition position, int scale)
+QImage PaintCard(std::string_view runeName, ReadingPosition position, const QString &reversedWord, int scale)
 {
     const RuneGlyph *found = FindGlyph(runeName);
     if (!found)
@@ -365,10 +365,9 @@ QImage PaintCard(std::string_view runeName, ReadingPosition position, int scale)
 
     if (turned) {
         const QFont markFont = LetterFont(ItalicFamily, 11, QFont::Normal, true);
-        const QString word = u"перевёрнута"_s;
         const QRectF markBox(8, 155, card.width() - 16, 14);
-        DrawShadowedText(p, markBox, word, markFont, QColor(214, 170, 112));
-        const double half = QFontMetricsF(markFont).horizontalAdvance(word) / 2;
+        DrawShadowedText(p, markBox, reversedWord, markFont, QColor(214, 170, 112));
+        const double half = QFontMetricsF(markFont).horizontalAdvance(reversedWord) / 2;
         const QColor markColor(196, 120, 70);
         DrawDownMark(p, QPointF(card.width() / 2 - half - 8, markBox.center().y()), 3.2, markColor);
         DrawDownMark(p, QPointF(card.width() / 2 + half + 8, markBox.center().y()), 3.2, markColor);

@@ -34,8 +34,10 @@ inline constexpr int ButtonVisibleHeight = 45;
 void RequireFonts();
 
 // The card of one reading: the rune's stone with its sign cut in, turned over for a reversed reading, and
-// the rune's name. Throws std::runtime_error for a name without a glyph.
-QImage PaintCard(std::string_view runeName, ReadingPosition position, int scale = 1);
+// the rune's name; a reversed card says so below the name in the word given. Throws std::runtime_error for
+// a name without a glyph.
+QImage PaintCard(std::string_view runeName, ReadingPosition position, const QString &reversedWord,
+                 int scale = 1);
 
 QImage PaintBackground(int scale = 1);
 QImage PaintPlaceholder(int scale = 1);

@@ -5,6 +5,7 @@
 #include "tools/artpainters.h"
 #include "tools/helptextencoding.h"
 #include "tools/imagefiles.h"
+#include "tools/translationfile.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -59,30 +60,75 @@ QString ReadUtf8(const QString &path)
     return text;
 }
 
-void WriteCards(const QString &folder, const Scale &scale)
+// The words painted into pictures, as the program's own Russian texts; other languages letter their
+// pictures with the translations of these texts from their translation files.
+const QString WordsContext = u"rununit1"_s;
+const QString ReversedWord = u"перевёрнута"_s;
+const QStringList ButtonCaptions{u"Гадание на Рунах"_s, u"Справка"_s, u"Выход"_s};
+const QStringList ButtonFiles{u"divine"_s, u"help"_s, u"exit"_s};
+
+struct LanguageArt {
+    Language language;
+    QString reversedWord;
+    QStringList buttonCaptions;
+};
+
+LanguageArt ArtOf(Language language, const QString &root)
+{
+    if (language == Language::Russian)
+        return {language, ReversedWord, ButtonCaptions};
+    const translationfile::Translations ts(root + u"/translations/ormex_"_s +
+                                           QString::fromLatin1(LanguageCode(language).data()) + u".ts"_s);
+    LanguageArt words{language, ts.translate(WordsContext, ReversedWord), {}};
+    for (const QString &caption : ButtonCaptions)
+        words.buttonCaptions << ts.translate(WordsContext, caption);
+    return words;
+}
+
+// The file a language keeps its own version of a picture in, at a scale.
+QString FileFor(const QString &folder, const QString &name, const QString &extension, Language language,
+                const Scale &scale)
+{
+    const std::string plain = (name + extension).toStdString();
+    const QString own = QString::fromStdString(LanguageFilePath(plain, language));
+    return folder + own.left(own.size() - extension.size()) + scale.suffix + extension;
+}
+
+void WriteCards(const QString &folder, const LanguageArt &words, const Scale &scale)
 {
     for (ReadingIndex i = FirstReading; i <= LastReading; ++i) {
         const RuneReading &reading = RuneCatalogue::Reading(i);
-        const QImage card = art::PaintCard(reading.RuneName, reading.Position, scale.factor);
-        imagefiles::WriteFile(folder + QString::number(i) + scale.suffix + u".jpg"_s,
+        // Only a reversed card carries a word; the others serve every language as they are.
+        if (words.language != Language::Russian && reading.Position != ReadingPosition::Reversed)
+            continue;
+        const QImage card =
+            art::PaintCard(reading.RuneName, reading.Position, words.reversedWord, scale.factor);
+        imagefiles::WriteFile(FileFor(folder, QString::number(i), u".jpg"_s, words.language, scale),
                               imagefiles::EncodeJpeg(card, CardQuality, imagefiles::Chroma::Full));
     }
 }
 
-void WriteButtons(const QString &folder, const Scale &scale)
+void WriteButtons(const QString &folder, const LanguageArt &words, const Scale &scale)
 {
-    const QStringList captions{u"Гадание на Рунах"_s, u"Справка"_s, u"Выход"_s};
-    const QStringList files{u"divine"_s, u"help"_s, u"exit"_s};
     // Measured once, in logical pixels, so that both scales letter the buttons alike.
-    const int letterSize = art::ButtonLetterSize(captions);
-    for (qsizetype i = 0; i < captions.size(); ++i) {
-        const QImage face = art::PaintButtonFace(captions[i], letterSize, scale.factor);
+    const int letterSize = art::ButtonLetterSize(words.buttonCaptions);
+    for (qsizetype i = 0; i < words.buttonCaptions.size(); ++i) {
+        const QImage face = art::PaintButtonFace(words.buttonCaptions[i], letterSize, scale.factor);
         std::vector<std::uint16_t> pixels = imagefiles::ToRgb565(face);
         imagefiles::PlaceKeyColor(pixels, face.width(), ButtonKeyColor,
                                   ScaledPixels(ButtonKeyPixels, scale.factor));
-        imagefiles::WriteFile(folder + files[i] + scale.suffix + u".bmp"_s,
+        imagefiles::WriteFile(FileFor(folder, ButtonFiles[i], u".bmp"_s, words.language, scale),
                               imagefiles::EncodeBmp565(face.width(), face.height(), pixels));
     }
+}
+
+// The help text of each language, from its UTF-8 source beside this program.
+void WriteHelpText(const QString &root, Language language)
+{
+    const QString code = QString::fromLatin1(LanguageCode(language).data());
+    const QString file = QString::fromStdString(LanguageFilePath("readme.txt", language));
+    imagefiles::WriteFile(root + u"/data/g/"_s + file,
+                          cp1251::EncodeText(ReadUtf8(root + u"/tools/readme."_s + code + u".txt"_s)));
 }
 
 void WriteThemeIcons(const QString &folder)
@@ -99,17 +145,20 @@ void Generate(const QString &root)
     const QString data = root + u"/data/g/"_s;
     const QString assets = root + u"/assets/"_s;
 
-    imagefiles::WriteFile(data + u"readme.txt"_s,
-                          cp1251::EncodeText(ReadUtf8(root + u"/tools/readme.ru.txt"_s)));
+    const LanguageArt languages[] = {ArtOf(Language::Russian, root), ArtOf(Language::English, root)};
+    for (const LanguageArt &words : languages)
+        WriteHelpText(root, words.language);
     for (const Scale &scale : Scales) {
-        WriteCards(data, scale);
+        for (const LanguageArt &words : languages) {
+            WriteCards(data, words, scale);
+            WriteButtons(assets, words, scale);
+        }
         imagefiles::WriteFile(assets + u"background"_s + scale.suffix + u".jpg"_s,
                               imagefiles::EncodeJpeg(art::PaintBackground(scale.factor), TextureQuality,
                                                      imagefiles::Chroma::Subsampled));
         imagefiles::WriteFile(assets + u"placeholder"_s + scale.suffix + u".jpg"_s,
                               imagefiles::EncodeJpeg(art::PaintPlaceholder(scale.factor), TextureQuality,
                                                      imagefiles::Chroma::Subsampled));
-        WriteButtons(assets, scale);
         imagefiles::WriteFile(assets + u"icon"_s + scale.suffix + u".bmp"_s,
                               imagefiles::EncodeBmp24(art::PaintIcon(scale.factor)));
     }

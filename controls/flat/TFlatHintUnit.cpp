@@ -159,7 +159,9 @@ void TFlatHintWindow::ActivateHint(tk::TRect, const QString &hint)
     const int d = FPlacement == hpBelowRight ? kDistanceBelowRight : kDistance;
     const int left = stripOnLeft(FPlacement) ? p.x() + d : p.x() - d - w;
     const int top = arrowAtTop(FPlacement) ? p.y() + d : p.y() - d - h;
-    showAt({left, top, left + w, top + h});
+    // Where the quarters leave the window crossing an edge of a small screen, it comes inside by the
+    // least distance, whole and readable; its placement, and so the arrow's corner, stays the quarter's.
+    showAt(tk::TRect::fromQRect(tk::keepOnScreen(QRect(left, top, w, h), p)));
 }
 
 void TFlatHintWindow::Paint(QPainter &painter)

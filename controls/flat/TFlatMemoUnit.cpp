@@ -324,6 +324,17 @@ bool TFlatMemo::event(QEvent *event)
 
 bool TFlatMemo::viewportEvent(QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonPress) {
+        // The box has no drag and drop: a press on selected text starts a new selection there, as in a
+        // plain edit box, rather than Qt's drag of that text.
+        const auto *press = static_cast<QMouseEvent *>(event);
+        if (press->button() == Qt::LeftButton && !(press->modifiers() & Qt::ShiftModifier) &&
+            textCursor().hasSelection()) {
+            QTextCursor cursor = textCursor();
+            cursor.clearSelection();
+            setTextCursor(cursor);
+        }
+    }
     if (event->type() == QEvent::MouseMove)
         heldMove(viewport(), *static_cast<QMouseEvent *>(event));
     return QPlainTextEdit::viewportEvent(event);

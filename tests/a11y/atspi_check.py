@@ -2,7 +2,8 @@
 """Reads the running program through AT-SPI, as a screen reader does, and drives it by its actions.
 
 Run by run_atspi_check.sh, which starts a private session bus, the accessibility bus, a display and the
-program. Usage: atspi_check.py PID. Exits with 0 when every check passed."""
+program. Usage: atspi_check.py PID [ru|en], the language the program was started in (Russian unless
+given). Exits with 0 when every check passed."""
 
 import re
 import sys
@@ -11,9 +12,16 @@ import time
 import pyatspi
 from gi.repository import GLib
 
-COMMANDS = ["Гадание на Рунах", "Справка", "Выход"]
-PLAIN_SLOTS = ["Левая руна", "Средняя руна", "Правая руна"]
-RUNE_TITLE = re.compile(r"^[A-Z]+(, перевёрнута)?$")
+# What the reader should hear in each language.
+NAMES = {
+    "ru": (["Гадание на Рунах", "Справка", "Выход"], ["Левая руна", "Средняя руна", "Правая руна"],
+           re.compile(r"^[A-Z]+(, перевёрнута)?$")),
+    "en": (["Cast the Runes", "Help", "Exit"], ["Left rune", "Middle rune", "Right rune"],
+           re.compile(r"^[A-Z]+(, reversed)?$")),
+}
+LANGUAGE = sys.argv[2] if len(sys.argv) > 2 else "ru"
+COMMANDS, PLAIN_SLOTS, RUNE_TITLE = NAMES[LANGUAGE]
+CYRILLIC = re.compile("[\u0400-\u04FF]")
 
 failures = []
 
@@ -148,6 +156,11 @@ def main():
           "the focus move to the text was announced")
     check(text.startswith(slots[0].description), "the text is the left rune's interpretation")
     print("     " + text[:160].replace("\n", " / ") + " ...")
+    if LANGUAGE == "en":
+        heard = [(n.name, n.description) for n in walk(app)] + [("text", text)]
+        russian = [words for pair in heard for words in pair if CYRILLIC.search(words or "")]
+        if not check(not russian, "nothing the reader hears is in Cyrillic letters"):
+            print("     " + "\n     ".join(r[:60] for r in russian))
     return 1 if failures else 0
 
 

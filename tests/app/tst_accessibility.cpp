@@ -149,16 +149,17 @@ void TestAccessibility::readerView_data()
     QTest::addColumn<bool>("press");
     using namespace rununit1;
     const auto button = int(QAccessible::Button), graphic = int(QAccessible::Graphic);
-    QTest::newRow("divine") << u"divine"_s << button << u"Гадание на Рунах"_s << kDivineHint << true;
-    QTest::newRow("help") << u"help"_s << button << u"Справка"_s << kHelpHint << true;
-    QTest::newRow("exit") << u"exit"_s << button << u"Выход"_s << kExitHint << true;
-    QTest::newRow("left slot") << u"run1"_s << graphic << u"Левая руна"_s << kSlotHint << true;
-    QTest::newRow("right slot") << u"run3"_s << graphic << u"Правая руна"_s << kSlotHint << true;
+    QTest::newRow("divine") << u"divine"_s << button << u"Гадание на Рунах"_s << kDivineHint.text() << true;
+    QTest::newRow("help") << u"help"_s << button << u"Справка"_s << kHelpHint.text() << true;
+    QTest::newRow("exit") << u"exit"_s << button << u"Выход"_s << kExitHint.text() << true;
+    QTest::newRow("left slot") << u"run1"_s << graphic << u"Левая руна"_s << kSlotHint.text() << true;
+    QTest::newRow("right slot") << u"run3"_s << graphic << u"Правая руна"_s << kSlotHint.text() << true;
     QTest::newRow("background") << u"Image1"_s << graphic << QString() << QString() << false;
-    QTest::newRow("link") << u"link"_s << int(QAccessible::Link) << u"(С) "_s + kMakerUrl << kLinkHint
+    QTest::newRow("link") << u"link"_s << int(QAccessible::Link) << u"(С) "_s + kMakerUrl << kLinkHint.text()
                           << true;
-    QTest::newRow("panel") << u"panel"_s << int(QAccessible::Grouping) << kPanelCaption << QString() << false;
-    QTest::newRow("close") << u"close"_s << button << u"Закрыть"_s << kCloseHintInitial << true;
+    QTest::newRow("panel") << u"panel"_s << int(QAccessible::Grouping) << kPanelCaption.text() << QString()
+                           << false;
+    QTest::newRow("close") << u"close"_s << button << u"Закрыть"_s << kCloseHintInitial.text() << true;
 }
 
 void TestAccessibility::readerView()
@@ -406,7 +407,7 @@ void TestAccessibility::helpKeyUnderOpenPanel()
     const QString shown = m_form->FlatMemo1->Text();
     key(Qt::Key_F1);
     QCOMPARE(m_form->FlatMemo1->Text(), shown);
-    QCOMPARE(m_form->FlatButton1->Hint(), rununit1::kCloseHintRune);
+    QCOMPARE(m_form->FlatButton1->Hint(), rununit1::kCloseHintRune.text());
     QCOMPARE(QApplication::focusWidget(), m_form->FlatMemo1);
 }
 

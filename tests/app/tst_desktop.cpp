@@ -56,6 +56,8 @@ private Q_SLOTS:
     void clickWithoutDragStaysAClick();
     void dragHoldsThePressedPoint_data();
     void dragHoldsThePressedPoint();
+    void compositorTakesThePress_data();
+    void compositorTakesThePress();
     void nativeScreenPoint_data();
     void nativeScreenPoint();
     void controlUnderPointerFromEvent_data();
@@ -268,6 +270,37 @@ void TestDesktop::dragHoldsThePressedPoint()
     QCOMPARE(grabs, QList<QPointF>{QPointF(pressGlobal)});
     QCOMPARE(m_form->pos() - before, systemMoves ? QPoint() : moveBy);
     QTest::mouseRelease(window, Qt::LeftButton, {}, m_form->mapFromGlobal(pressGlobal + moveBy));
+}
+
+void TestDesktop::compositorTakesThePress_data()
+{
+    QTest::addColumn<bool>("compositorMoves"); // whether the compositor takes the move over
+    QTest::newRow("compositor moves the window") << true;
+    QTest::newRow("compositor refuses") << false;
+}
+
+// A compositor holds the window by wherever the pointer is when it is asked to move it: it is asked
+// at the press, before the pointer has gone anywhere, and the press is then its own, no click.
+void TestDesktop::compositorTakesThePress()
+{
+    QFETCH(bool, compositorMoves);
+    showForm(false);
+    auto *dragger = m_form->findChild<tk::WindowDragger *>();
+    QList<QPointF> grabs;
+    dragger->setSystemMove([&grabs, compositorMoves, this](QWindow *window, QPointF pressGlobal) {
+        if (window == m_form->windowHandle())
+            grabs.append(pressGlobal);
+        return compositorMoves;
+    });
+    int clicks = 0;
+    m_form->Image1->OnClick = [&clicks](QObject *) { ++clicks; };
+    QWindow *window = m_form->windowHandle();
+    const QPoint pressAt(5, 280);
+    QTest::mousePress(window, Qt::LeftButton, {}, pressAt);
+    QCOMPARE(grabs, QList<QPointF>{QPointF(m_form->mapToGlobal(pressAt))});
+    QTest::mouseRelease(window, Qt::LeftButton, {}, pressAt);
+    QCOMPARE(clicks, compositorMoves ? 0 : 1);
+    QCOMPARE(grabs.size(), 1);
 }
 
 void TestDesktop::nativeScreenPoint_data()

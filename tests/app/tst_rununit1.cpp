@@ -580,7 +580,7 @@ void TestMainWindow::folderMissing()
     QCOMPARE(m_form->run1->Picture().graphic(), placeholder);
     QCOMPARE(Spread.HasDrawn, 0);
     click(centreOf(m_form->run1));
-    QCOMPARE(m_form->FlatMemo1->Text(), rununit1::kNotYetDrawn);
+    QCOMPARE(m_form->FlatMemo1->Text(), rununit1::kNotYetDrawn.text());
 }
 
 void TestMainWindow::badPicture_data()

@@ -118,7 +118,11 @@ private Q_SLOTS:
     void examplesWordForWord();
     void marks_data();
     void marks();
+    void englishReading_data();
+    void englishReading();
+    void runesShareTheirTexts_data();
     void runesShareTheirTexts();
+    void readingsAreDistinct_data();
     void readingsAreDistinct();
     void picturePath_data();
     void picturePath();
@@ -228,35 +232,122 @@ void TestRuneCatalogue::marks()
     }
 }
 
+void TestRuneCatalogue::englishReading_data()
+{
+    QTest::addColumn<int>("index");
+    for (int index = FirstReading; index <= LastReading; ++index)
+        QTest::addRow("%d %s", index, RuneCatalogue::Reading(index).RuneName.data()) << index;
+}
+
+// Every English reading has the shape of its Russian one: the same rune and position, the same opening
+// (name, the title of the first fourteen, the position mark where the Russian has one), the same entry in
+// the magic section, paragraphs of like length, and not one Cyrillic letter.
+void TestRuneCatalogue::englishReading()
+{
+    QFETCH(int, index);
+    const RuneReading &ru = RuneCatalogue::Reading(index);
+    const RuneReading &en = RuneCatalogue::Reading(index, Language::English);
+    const QString rune = q(ru.RuneName);
+
+    QCOMPARE(q(en.RuneName), rune);
+    QCOMPARE(en.Position, ru.Position);
+    for (std::string_view text : {en.ShortMeaning, en.Description, en.MagicSection}) {
+        static const QRegularExpression cyrillic(u"\\p{Cyrillic}"_s);
+        const auto m = cyrillic.match(q(text));
+        QVERIFY2(!m.hasMatch(), qPrintable(q(text).mid(m.capturedStart() - 20, 40)));
+        QVERIFY(text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos);
+    }
+
+    const QString shortMeaning = q(en.ShortMeaning);
+    QVERIFY(shortMeaning.startsWith(rune + (index <= 14 ? u" - "_s : u" "_s)));
+    const QString ruOpening = q(ru.ShortMeaning).left(60).toLower();
+    const QString mark = ruOpening.contains(u"(перевернуто)"_s) ? u"(Reversed)"_s
+                         : ruOpening.contains(u"(прямо)"_s) || ruOpening.contains(u"(прмо)"_s)
+                             ? u"(Upright)"_s
+                             : QString();
+    if (mark.isEmpty())
+        QVERIFY(!shortMeaning.left(60).contains(u"(Upright)"_s) &&
+                !shortMeaning.left(60).contains(u"(Reversed)"_s));
+    else
+        QVERIFY2(shortMeaning.left(80).contains(mark), qPrintable(shortMeaning.left(80)));
+    QVERIFY2(chars(en.ShortMeaning) >= 168 && chars(en.ShortMeaning) <= 347,
+             qPrintable(QString::number(chars(en.ShortMeaning))));
+
+    QVERIFY(q(en.Description).startsWith(rune + u' '));
+    QVERIFY2(chars(en.Description) >= 132 && chars(en.Description) <= 339,
+             qPrintable(QString::number(chars(en.Description))));
+
+    QCOMPARE(en.MagicSection.empty(), ru.MagicSection.empty());
+    if (!en.MagicSection.empty()) {
+        QVERIFY2(chars(en.MagicSection) >= 314 && chars(en.MagicSection) <= 809,
+                 qPrintable(QString::number(chars(en.MagicSection))));
+        // The Russian entry names the rune in Cyrillic, the English one as the rune is called everywhere.
+        static const QRegularExpression ruEntry(u"\\$ *([a-z]{1,2}) *: *[А-ЯЁ]{2,}[ .,]"_s);
+        const QRegularExpression enEntry(u"\\$ *([a-z]{1,2}) *: *"_s + rune + u"[ .,]"_s);
+        const auto ruMatch = ruEntry.match(q(ru.MagicSection));
+        const auto enMatch = enEntry.match(q(en.MagicSection));
+        QVERIFY2(enMatch.hasMatch(), qPrintable(q(en.MagicSection)));
+        QVERIFY2(enMatch.capturedStart() > 40, "the entry follows the opening sentences");
+        QCOMPARE(enMatch.captured(1), ruMatch.captured(1));
+    }
+
+    const std::string interpretation = RuneCatalogue::Interpretation(index, Language::English);
+    const qsizetype length = chars(interpretation);
+    QVERIFY2(length >= 634 && length <= 1389, qPrintable(QString::number(length)));
+    std::string expected = std::string(en.ShortMeaning) + "\n\n" + std::string(en.Description);
+    if (!en.MagicSection.empty())
+        expected += "\n\n" + std::string(en.MagicSection);
+    QCOMPARE(interpretation, expected);
+}
+
+void TestRuneCatalogue::runesShareTheirTexts_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::newRow("Russian") << int(Language::Russian);
+    QTest::newRow("English") << int(Language::English);
+}
+
 void TestRuneCatalogue::runesShareTheirTexts()
 {
+    QFETCH(int, column);
+    const auto language = Language(column);
     // Both readings of a rune differ only in their first paragraph.
     for (int i = FirstReading; i < LastReading; ++i) {
-        const RuneReading &a = RuneCatalogue::Reading(i);
-        const RuneReading &b = RuneCatalogue::Reading(i + 1);
+        const RuneReading &a = RuneCatalogue::Reading(i, language);
+        const RuneReading &b = RuneCatalogue::Reading(i + 1, language);
         if (a.RuneName != b.RuneName)
             continue;
         QCOMPARE(a.Position, ReadingPosition::Upright);
         QCOMPARE(b.Position, ReadingPosition::Reversed);
-        const std::string ia = RuneCatalogue::Interpretation(i);
-        const std::string ib = RuneCatalogue::Interpretation(i + 1);
+        const std::string ia = RuneCatalogue::Interpretation(i, language);
+        const std::string ib = RuneCatalogue::Interpretation(i + 1, language);
         QCOMPARE(ia.substr(ia.find('\n')), ib.substr(ib.find('\n')));
         QVERIFY(ia.substr(0, ia.find('\n')) != ib.substr(0, ib.find('\n')));
     }
 }
 
+void TestRuneCatalogue::readingsAreDistinct_data()
+{
+    runesShareTheirTexts_data();
+}
+
 void TestRuneCatalogue::readingsAreDistinct()
 {
-    std::set<std::string_view> meanings, descriptions;
+    QFETCH(int, column);
+    const auto language = Language(column);
+    std::set<std::string_view> meanings, descriptions, magic;
     std::set<std::string_view> names;
     for (int i = FirstReading; i <= LastReading; ++i) {
-        meanings.insert(RuneCatalogue::ShortMeaning(i));
-        descriptions.insert(RuneCatalogue::Reading(i).Description);
-        names.insert(RuneCatalogue::Reading(i).RuneName);
+        const RuneReading &r = RuneCatalogue::Reading(i, language);
+        meanings.insert(r.ShortMeaning);
+        descriptions.insert(r.Description);
+        magic.insert(r.MagicSection);
+        names.insert(r.RuneName);
     }
     QCOMPARE(meanings.size(), size_t(LastReading));
     QCOMPARE(names.size(), size_t(RuneCount));
     QCOMPARE(descriptions.size(), size_t(RuneCount));
+    QCOMPARE(magic.size(), size_t(RuneCount)); // 24 sections and the blank rune's empty one
 }
 
 void TestRuneCatalogue::picturePath_data()

@@ -112,6 +112,15 @@ void TestSpread::spreadCarriesTextsAndPaths()
     QCOMPARE(Spread.SpreadPictures[SpreadRight], std::string("g\\33.jpg"));
     QCOMPARE(Spread.SpreadTexts[SpreadMiddle], RuneCatalogue::Interpretation(15));
     QCOMPARE(Spread.HasDrawn, 7); // the draw leaves the flag to the command that loads the pictures
+
+    // The language chooses the texts, never the readings or their pictures.
+    const SpreadState russian = Spread;
+    DrawFromSeed(833, Language::English);
+    QCOMPARE(Spread.SpreadIndexes, russian.SpreadIndexes);
+    QCOMPARE(Spread.SpreadPictures, russian.SpreadPictures);
+    for (int p = SpreadLeft; p <= SpreadRight; ++p)
+        QCOMPARE(Spread.SpreadTexts[p],
+                 RuneCatalogue::Interpretation(Spread.SpreadIndexes[p], Language::English));
 }
 
 void TestSpread::clockSeedIsTimeOfDay()

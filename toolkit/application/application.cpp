@@ -6,8 +6,11 @@
 #include "toolkit/widgets/accessibility.h"
 #include "toolkit/widgets/windowplacement.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QSpacerItem>
 #include <QWidget>
 #include <QWindow>
 
@@ -46,6 +49,37 @@ QPalette classicPalette()
 bool isPopup(const QObject *o)
 {
     return o->isWidgetType() && static_cast<const QWidget *>(o)->windowType() == Qt::Popup;
+}
+
+// Room in a title bar beside its caption: the window icon on one side and up to three buttons on the
+// other, mirrored, as title bars centre their caption.
+constexpr int kTitleBarRoom = 180;
+// What window managers append to the caption of a second window with the same title.
+constexpr QStringView kSecondWindowMark = u" <2>";
+
+// A message box is a dialog: a title bar with its caption and a close button, and neither minimise nor
+// maximise. Its width is that of its message, unless the title bar needs more to show the caption whole.
+void makeDialog(QMessageBox &box)
+{
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowCloseButtonHint);
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int captionWidth =
+        QFontMetrics(titleFont).horizontalAdvance(box.windowTitle() + kSecondWindowMark.toString());
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(captionWidth + kTitleBarRoom, 0, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+// The blocked window under a modal one, if window is such.
+bool blockedByModal(const QObject *window, const QWidget *modal)
+{
+    if (!modal || !window->isWidgetType())
+        return false;
+    const auto *w = static_cast<const QWidget *>(window);
+    return w->isWindow() && w != modal && !modal->isAncestorOf(w) && w->windowType() != Qt::ToolTip &&
+           w->windowType() != Qt::Popup;
 }
 
 } // namespace
@@ -108,6 +142,7 @@ void Application::ShowException(const QString &message)
         grabber->releaseMouse();
     m_hints->CancelHint();
     QMessageBox box(QMessageBox::Critical, Title, messageWithFullStop(message), QMessageBox::Ok, MainForm());
+    makeDialog(box);
     box.exec();
 }
 
@@ -140,6 +175,21 @@ bool Application::eventFilter(QObject *watched, QEvent *event)
         // A modal window over the one the press was held in: Qt forgets the press there.
         if (holdsCapture(watched))
             cancelCapture();
+        break;
+    case QEvent::WindowActivate:
+        // A click on a window that a modal one blocks activates it under some compositors (KWin,
+        // mutter), and the keyboard goes with it to a window that takes no input: the modal window
+        // asks for it back, as a window manager does for its own on X11. Once Qt has done with the
+        // activation, whose own requests would otherwise come last; and while the click's press
+        // still holds, as mutter grants the request only for a press that is not yet released.
+        if (QWidget *modal = activeModalWidget(); blockedByModal(watched, modal))
+            QMetaObject::invokeMethod(
+                modal,
+                [modal] {
+                    if (modal->isVisible())
+                        modal->activateWindow();
+                },
+                Qt::QueuedConnection);
         break;
     case QEvent::ToolTip:
         return true; // hints are ours; Qt's own tooltip would come on its own delays

@@ -4,6 +4,7 @@
 #include "toolkit/widgets/control.h"
 #include "toolkit/widgets/hintwindow.h"
 #include "toolkit/widgets/pointer.h"
+#include "toolkit/widgets/windowplacement.h"
 
 #include <QCursor>
 #include <QEnterEvent>
@@ -17,6 +18,8 @@ namespace {
 
 // Where a hint window's top edge goes below the cursor's hot spot: the height of the arrow cursor.
 constexpr int kCursorHeightMargin = 20;
+// How often the platform is asked where the pointer is while a hint is up.
+constexpr int kPointerCheckInterval = 250;
 
 } // namespace
 
@@ -25,6 +28,8 @@ Hints::Hints()
     m_hintTimer.setSingleShot(true);
     m_hintTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_hintTimer, &QTimer::timeout, this, &Hints::hintTimerExpired);
+    m_pointerCheck.setInterval(kPointerCheckInterval);
+    connect(&m_pointerCheck, &QTimer::timeout, this, &Hints::checkPointer);
     setHintWindowClass<THintWindow>();
     // Hints start switched on, so their window exists from the start, as switching on would make it.
     createHintWindow();
@@ -61,8 +66,20 @@ void Hints::noteEvent(QObject *watched, const QEvent *event)
         return;
     switch (event->type()) {
     case QEvent::MouseMove:
+    case QEvent::Enter:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        m_pointerSeenAt = static_cast<const QSinglePointEvent *>(event)->globalPosition().toPoint();
+        m_pointerHeard = true;
+        break;
+    default:
+        break;
+    }
+    switch (event->type()) {
+    case QEvent::MouseMove:
         m_pointerAway = false;
-        mouseMoved(static_cast<const QMouseEvent *>(event)->globalPosition().toPoint());
+        mouseMoved(m_pointerSeenAt);
         break;
     case QEvent::Enter:
         // A pointer that comes back to exactly the pixel it left from makes no move: its arrival starts
@@ -70,14 +87,16 @@ void Hints::noteEvent(QObject *watched, const QEvent *event)
         // above the pointer (the hint itself) goes away, and a click's cancel must hold until a move.
         if (m_pointerAway) {
             m_pointerAway = false;
-            mouseMoved(static_cast<const QEnterEvent *>(event)->globalPosition().toPoint());
+            mouseMoved(m_pointerSeenAt);
         }
         break;
     case QEvent::Leave:
-        if (!findControlAt(QCursor::pos())) {
-            m_pointerAway = true;
-            CancelHint();
-        }
+        // Whatever window it left, the hint's control's or the hint's own, the pointer is no longer
+        // known to be over the control. Where it went is not asked of the platform: a Wayland
+        // compositor does not say, and Xwayland goes on reporting the last place it saw over its own
+        // windows. Should it have gone to another of our windows, its arrival there starts over.
+        m_pointerAway = true;
+        CancelHint();
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -121,7 +140,7 @@ void Hints::hintTimerExpired()
 {
     m_hintTimer.stop();
     if (m_hintTimerShows) {
-        ActivateHint(QCursor::pos());
+        ActivateHint(pointerPos());
     } else {
         HideHint();
         // Gone by itself, the hint is no longer up: the next control waits the full pause. The control
@@ -130,8 +149,36 @@ void Hints::hintTimerExpired()
     }
 }
 
+QPoint Hints::pointerPos() const
+{
+    // Where the program cannot place its windows the platform knows the pointer only from the events
+    // it delivers, and may report a place none of them had (the corner of the screen just after an
+    // arrival).
+    return platformPlacesWindows() ? QCursor::pos() : m_pointerSeenAt;
+}
+
+void Hints::checkPointer()
+{
+    // The position is compared only with what the platform itself said before, never mapped through
+    // where Qt believes a window lies: a window manager may not have told it.
+    const QPoint at = QCursor::pos();
+    if (m_pointerHeard) {
+        m_pointerHeard = false;
+        m_pointerMovedOff = false;
+    } else if (m_pointerMovedOff) {
+        // A whole interval has passed for the move to be reported by one of our windows, and none was.
+        m_pointerAway = true;
+        CancelHint();
+        return;
+    } else {
+        m_pointerMovedOff = at != m_pointerCheckedAt;
+    }
+    m_pointerCheckedAt = at;
+}
+
 void Hints::HideHint()
 {
+    m_pointerCheck.stop();
     if (m_hintWindow && m_hintWindow->isVisible())
         m_hintWindow->hide();
 }
@@ -192,6 +239,13 @@ void Hints::ActivateHint(QPoint cursorPos)
             // A descendant's step, which may switch the hints off and so destroy the window.
             if (!callOut(window, [&] { window->ActivateHintData(r, info.HintStr, info.HintData); }))
                 return;
+            // A Wayland compositor says nothing of the pointer beyond the events it delivers, and what
+            // Qt reports there in between is a guess of its own: nothing to check against.
+            if (platformPlacesWindows()) {
+                m_pointerHeard = true; // the first check only notes where the pointer is
+                m_pointerMovedOff = false;
+                m_pointerCheck.start();
+            }
             if (info.ReshowTimeout > 0)
                 startHintTimer(info.ReshowTimeout, true);
             else

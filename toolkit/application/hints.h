@@ -83,6 +83,9 @@ public:
     int pendingHintDelay() const { return m_hintTimer.isActive() ? m_hintTimer.interval() : -1; }
     bool pendingHintShows() const { return m_hintTimerShows; }
 
+    // How often the platform is asked where the pointer is while a hint is up; for tests.
+    void setPointerCheckInterval(int ms) { m_pointerCheck.setInterval(ms); }
+
     // Hides the hint and forgets its control; the next mouse move starts over.
     void CancelHint();
     void HideHint();
@@ -95,6 +98,8 @@ private:
     void mouseMoved(QPoint globalPos);
     void startHintTimer(int ms, bool show);
     void hintTimerExpired();
+    void checkPointer();
+    QPoint pointerPos() const;
     void createHintWindow();
 
     int m_hintPause = 500;
@@ -110,6 +115,13 @@ private:
     QTimer m_hintTimer;
     bool m_hintTimerShows = false;
     bool m_pointerAway = false; // the pointer left our windows and has not come back
+    QPoint m_pointerSeenAt;     // where the last pointer event in one of our windows put it
+    // While a hint is up the platform is asked now and then where the pointer is: a pointer that moves
+    // and is not heard of in our windows has left them, whether or not a leave was reported.
+    QTimer m_pointerCheck;
+    QPoint m_pointerCheckedAt;
+    bool m_pointerHeard = false;    // a pointer event came since the last check
+    bool m_pointerMovedOff = false; // the last check found it moved with nothing heard
 };
 
 } // namespace tk

@@ -31,6 +31,11 @@ bool WindowDragger::eventFilter(QObject *watched, QEvent *event)
         m_movingByHand = m_handedOver = false;
         m_pressGlobal = press->globalPosition();
         m_windowAtPress = m_surface->window()->pos();
+        if (m_armed && !platformPlacesWindows()) {
+            m_armed = false;
+            beginMove(m_pressGlobal);
+            return m_handedOver;
+        }
         break;
     }
     case QEvent::MouseMove: {

@@ -15,7 +15,10 @@ namespace tk {
 // Lets the user move a frameless window by pressing on one of its surfaces and dragging: once the
 // pointer has gone the drag distance with the left button held, the window system takes over the
 // move, holding the window by the point that was pressed. A press and release without that drag
-// reaches the surface as before, untouched.
+// reaches the surface as before, untouched. Where the program cannot place its windows (Wayland) the
+// compositor takes the move over at the press itself: it holds the window by wherever the pointer is
+// when asked, and is told nothing of the press point. The press is then the compositor's and never
+// reaches the surface.
 class WindowDragger : public QObject {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 #include "toolkit/widgets/accessibility.h"
 #include "toolkit/widgets/windowplacement.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -75,15 +76,7 @@ void THintWindow::ActivateHint(TRect rect, const QString &hint)
     const int border = m_params.border ? 2 : 0;
     const int w = rect.width() + border, h = rect.height() + border;
     // The plain hint stays on the screen under the cursor.
-    const QRect screen = QGuiApplication::primaryScreen()->virtualGeometry();
-    int left = rect.Left, top = rect.Top;
-    if (top + h > screen.bottom() + 1)
-        top = screen.bottom() + 1 - h;
-    if (left + w > screen.right() + 1)
-        left = screen.right() + 1 - w;
-    left = std::max(left, screen.left());
-    top = std::max(top, screen.top());
-    showAt({left, top, left + w, top + h});
+    showAt(TRect::fromQRect(keepOnScreen(QRect(rect.Left, rect.Top, w, h), QCursor::pos())));
 }
 
 void THintWindow::showAt(const TRect &bounds)

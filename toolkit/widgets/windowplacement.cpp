@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +16,18 @@ namespace tk {
 namespace {
 
 std::optional<bool> g_placesOverride;
+struct ScreenOverride {
+    QRect geometry, available;
+};
+std::optional<ScreenOverride> g_screenOverride;
+
+// The start of a span of length size moved inside [low, low + extent) by the least distance.
+int inside(int start, int size, int low, int extent)
+{
+    if (size >= extent)
+        return low;
+    return std::clamp(start, low, low + extent - size);
+}
 QPointer<QWidget> g_mainWindow;
 
 } // namespace
@@ -53,8 +66,41 @@ QRect hintPlacementArea()
         if (const QWidget *form = mainWindow())
             return {form->mapToGlobal(QPoint(0, 0)), form->size()};
     }
+    if (g_screenOverride)
+        return g_screenOverride->geometry;
     const QScreen *screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry() : QRect();
+}
+
+QRect keepOnScreen(const QRect &bounds, QPoint pointer)
+{
+    if (!platformPlacesWindows())
+        return bounds;
+    QRect area;
+    if (g_screenOverride) {
+        area = g_screenOverride->available;
+    } else {
+        const QScreen *screen = QGuiApplication::screenAt(pointer);
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (!screen)
+            return bounds;
+        area = screen->availableGeometry();
+    }
+    QRect kept = bounds;
+    kept.moveLeft(inside(bounds.left(), bounds.width(), area.left(), area.width()));
+    kept.moveTop(inside(bounds.top(), bounds.height(), area.top(), area.height()));
+    return kept;
+}
+
+void overrideScreen(const QRect &geometry, const QRect &available)
+{
+    g_screenOverride = ScreenOverride{geometry, available};
+}
+
+void clearScreenOverride()
+{
+    g_screenOverride.reset();
 }
 
 void attachToMainWindow(QWidget *popup)

@@ -22,6 +22,17 @@ void clearPlatformPlacesWindowsOverride();
 // else the main window, the one frame of reference a compositor shares with the program.
 QRect hintPlacementArea();
 
+// A pop-up's bounds moved inside the available geometry of the screen under the pointer (the primary
+// one when the pointer is on none) by the least distance along each axis: bounds that fit stay exactly
+// as they are, and a pop-up larger than the area keeps its top or left edge on it. Where the platform
+// places windows itself the bounds are returned as given.
+QRect keepOnScreen(const QRect &bounds, QPoint pointer);
+
+// Tests may stand a screen of another size in for every screen: its geometry for the hint's quarters,
+// its available geometry for keeping pop-ups on it.
+void overrideScreen(const QRect &geometry, const QRect &available);
+void clearScreenOverride();
+
 // Pop-ups are placed relative to the window they belong to; where the platform places them that
 // way, a hint window must name the main window as its transient parent before it is shown.
 void attachToMainWindow(QWidget *popup);

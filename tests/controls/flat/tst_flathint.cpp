@@ -5,6 +5,7 @@
 #include "toolkit/painting/canvas.h"
 #include "toolkit/painting/fonts.h"
 #include "toolkit/widgets/control.h"
+#include "toolkit/widgets/windowplacement.h"
 
 #include <QCursor>
 #include <QFontMetrics>
@@ -143,6 +144,8 @@ private Q_SLOTS:
     void withoutComponent();
     void placement_data();
     void placement();
+    void staysOnScreen_data();
+    void staysOnScreen();
     void windowSize_data();
     void windowSize();
     void settingsReadOnEveryActivation();
@@ -185,6 +188,7 @@ void TestFlatHint::init()
 
 void TestFlatHint::cleanup()
 {
+    tk::clearScreenOverride();
     app()->hints().CancelHint();
     app()->hints().HideHint();
     moveTo(kParking);
@@ -452,29 +456,39 @@ void TestFlatHint::placement_data()
     QTest::addColumn<QPoint>("cursor");
     QTest::addColumn<QPoint>("givenCorner"); // of the rectangle handed to the activation: it cancels out
     QTest::addColumn<int>("placement");
+    // "left" or "top": the window the quarter places there would cross that edge of the screen and lies
+    // on it instead, by the least move; otherwise the quarter's position holds.
+    QTest::addColumn<QString>("flushWith");
 
     const QPoint corner{37, 91};
-    QTest::newRow("top-left quarter") << screenPoint(0, 100, 0, 100) << corner << int(hpBelowRight);
+    QTest::newRow("top-left quarter")
+        << screenPoint(0, 100, 0, 100) << corner << int(hpBelowRight) << QString();
     QTest::newRow("top-left quarter, other given rectangle")
-        << screenPoint(0, 100, 0, 100) << QPoint(-400, 650) << int(hpBelowRight);
-    QTest::newRow("top-right quarter") << screenPoint(1, 150, 0, 100) << corner << int(hpBelowLeft);
-    QTest::newRow("bottom-left quarter") << screenPoint(0, 100, 1, 150) << corner << int(hpAboveRight);
-    QTest::newRow("bottom-right quarter") << screenPoint(1, 150, 1, 150) << corner << int(hpAboveLeft);
-    QTest::newRow("screen origin") << screenPoint(0, 0, 0, 0) << corner << int(hpBelowRight);
+        << screenPoint(0, 100, 0, 100) << QPoint(-400, 650) << int(hpBelowRight) << QString();
+    QTest::newRow("top-right quarter")
+        << screenPoint(1, 150, 0, 100) << corner << int(hpBelowLeft) << QString();
+    QTest::newRow("bottom-left quarter")
+        << screenPoint(0, 100, 1, 150) << corner << int(hpAboveRight) << QString();
+    QTest::newRow("bottom-right quarter")
+        << screenPoint(1, 150, 1, 150) << corner << int(hpAboveLeft) << QString();
+    QTest::newRow("screen origin") << screenPoint(0, 0, 0, 0) << corner << int(hpBelowRight) << QString();
     QTest::newRow("last pixel left of and above the middle")
-        << screenPoint(1, -1, 1, -1) << corner << int(hpBelowRight);
+        << screenPoint(1, -1, 1, -1) << corner << int(hpBelowRight) << QString();
     QTest::newRow("vertical middle line, upper half")
-        << screenPoint(1, 0, 0, 100) << corner << int(hpBelowLeft);
+        << screenPoint(1, 0, 0, 100) << corner << int(hpBelowLeft) << QString();
     QTest::newRow("horizontal middle line, left half")
-        << screenPoint(0, 100, 1, 0) << corner << int(hpAboveRight);
-    QTest::newRow("both middle lines") << screenPoint(1, 0, 1, 0) << corner << int(hpAboveLeft);
-    QTest::newRow("last pixel of the screen") << screenPoint(2, -1, 2, -1) << corner << int(hpAboveLeft);
+        << screenPoint(0, 100, 1, 0) << corner << int(hpAboveRight) << QString();
+    QTest::newRow("both middle lines") << screenPoint(1, 0, 1, 0) << corner << int(hpAboveLeft) << QString();
+    QTest::newRow("last pixel of the screen")
+        << screenPoint(2, -1, 2, -1) << corner << int(hpAboveLeft) << QString();
     QTest::newRow("right of the screen, upper half")
-        << screenPoint(2, 0, 0, 100) << corner << int(hpAboveLeft);
-    QTest::newRow("below the screen, left half") << screenPoint(0, 100, 2, 0) << corner << int(hpAboveLeft);
+        << screenPoint(2, 0, 0, 100) << corner << int(hpAboveLeft) << QString();
+    QTest::newRow("below the screen, left half")
+        << screenPoint(0, 100, 2, 0) << corner << int(hpAboveLeft) << QString();
     QTest::newRow("left of the screen, upper half")
-        << screenPoint(0, -40, 0, 100) << corner << int(hpAboveLeft);
-    QTest::newRow("above the screen, left half") << screenPoint(0, 100, 0, -30) << corner << int(hpAboveLeft);
+        << screenPoint(0, -40, 0, 100) << corner << int(hpAboveLeft) << u"left"_s;
+    QTest::newRow("above the screen, left half")
+        << screenPoint(0, 100, 0, -30) << corner << int(hpAboveLeft) << u"top"_s;
 }
 
 void TestFlatHint::placement()
@@ -482,6 +496,7 @@ void TestFlatHint::placement()
     QFETCH(QPoint, cursor);
     QFETCH(QPoint, givenCorner);
     QFETCH(int, placement);
+    QFETCH(QString, flushWith);
     applyProgramSettings(m_hint);
     const QString text = u"Выход"_s;
     TFlatHintWindow *window = activateAt(cursor, text, givenCorner);
@@ -508,7 +523,106 @@ void TestFlatHint::placement()
         expected = {x - 5 - w, y - 5 - h, x - 5, y - 5};
         break;
     }
-    QCOMPARE(window->geometry(), expected.toQRect());
+    QRect bounds = expected.toQRect();
+    if (flushWith == u"left"_s)
+        bounds.moveLeft(0);
+    else if (flushWith == u"top"_s)
+        bounds.moveTop(0);
+    QCOMPARE(window->geometry(), bounds);
+}
+
+namespace {
+// Where a side of the window ends up: as the quarter puts it, or flush with the low (left, top) or high
+// (right, bottom) edge of the screen's available area.
+enum class Side { Quarter, Low, High };
+} // namespace
+
+void TestFlatHint::staysOnScreen_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("placement");
+    QTest::addColumn<int>("horizontal"); // Side
+    QTest::addColumn<int>("vertical");
+
+    const QString shortHint = u"Выход"_s;
+    // Scale 2 on 1280 x 1024: a logical screen of 640 x 512, where the 400-pixel hint of the program
+    // crosses the side edge from every quarter near the middle.
+    const QRect small(0, 0, 640, 512);
+    const auto row = [](const char *name, QRect screen, QRect available, QPoint cursor, const QString &text,
+                        TFlatHintPlacement placement, Side h, Side v) {
+        QTest::newRow(name) << screen << available << cursor << text << int(placement) << int(h) << int(v);
+    };
+    row("640 x 512, top-left quarter: in from the right edge", small, small, {300, 100}, kLongHint,
+        hpBelowRight, Side::High, Side::Quarter);
+    row("640 x 512, top-right quarter: in from the left edge", small, small, {340, 100}, kLongHint,
+        hpBelowLeft, Side::Low, Side::Quarter);
+    row("640 x 512, bottom-left quarter: in from the right edge", small, small, {300, 400}, kLongHint,
+        hpAboveRight, Side::High, Side::Quarter);
+    row("640 x 512, bottom-right quarter: in from the left edge", small, small, {340, 400}, kLongHint,
+        hpAboveLeft, Side::Low, Side::Quarter);
+    row("640 x 512, a short hint that fits keeps the quarter's place", small, small, {300, 100}, shortHint,
+        hpBelowRight, Side::Quarter, Side::Quarter);
+    // Scale 2 on 1366 x 768, less a panel of 30 pixels along the top.
+    const QRect wide(0, 0, 683, 384), belowPanel(0, 30, 683, 354);
+    row("683 x 384 less a panel, the middle slot's place: in from the left edge", wide, belowPanel,
+        {350, 200}, kLongHint, hpAboveLeft, Side::Low, Side::Quarter);
+    // A screen lower than the hint is tall: above the pointer it would cross the top, here the panel.
+    const QRect low(0, 0, 640, 120), lowBelowPanel(0, 30, 640, 90);
+    row("640 x 120 less a panel, bottom-left quarter: down to the panel's edge", low, lowBelowPanel, {20, 70},
+        kLongHint, hpAboveRight, Side::Quarter, Side::Low);
+    row("640 x 120, top-right quarter: up from the bottom edge", low, low, {620, 59}, kLongHint, hpBelowLeft,
+        Side::Quarter, Side::High);
+    // A large screen: every quarter's place holds.
+    const QRect large(0, 0, 1920, 1080);
+    row("1920 x 1080, top-left quarter", large, large, {700, 300}, kLongHint, hpBelowRight, Side::Quarter,
+        Side::Quarter);
+    row("1920 x 1080, top-right quarter", large, large, {1000, 300}, kLongHint, hpBelowLeft, Side::Quarter,
+        Side::Quarter);
+    row("1920 x 1080, bottom-left quarter", large, large, {700, 600}, kLongHint, hpAboveRight, Side::Quarter,
+        Side::Quarter);
+    row("1920 x 1080, bottom-right quarter", large, large, {1000, 600}, kLongHint, hpAboveLeft, Side::Quarter,
+        Side::Quarter);
+}
+
+void TestFlatHint::staysOnScreen()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QRect, available);
+    QFETCH(QPoint, cursor);
+    QFETCH(QString, text);
+    QFETCH(int, placement);
+    QFETCH(int, horizontal);
+    QFETCH(int, vertical);
+    tk::overrideScreen(screen, available);
+    applyProgramSettings(m_hint);
+    TFlatHintWindow *window = activateAt(cursor, text);
+    QVERIFY(window);
+    QCOMPARE(QCursor::pos(), cursor);
+    QCOMPARE(int(window->Placement()), placement);
+
+    const QSize size = textExtent(programHintFont(), text, 400 - 22) + QSize(22, 6);
+    const int w = size.width(), h = size.height(), x = cursor.x(), y = cursor.y();
+    const int d = placement == hpBelowRight ? 12 : 5;
+    const bool right = placement == hpBelowRight || placement == hpAboveRight;
+    const bool below = placement == hpBelowRight || placement == hpBelowLeft;
+    const int quarterLeft = right ? x + d : x - d - w, quarterTop = below ? y + d : y - d - h;
+    const auto place = [](int side, int quarter, int low, int extent, int size) {
+        switch (Side(side)) {
+        case Side::Low:
+            return low;
+        case Side::High:
+            return low + extent - size;
+        default:
+            return quarter;
+        }
+    };
+    const QRect expected(place(horizontal, quarterLeft, available.left(), available.width(), w),
+                         place(vertical, quarterTop, available.top(), available.height(), h), w, h);
+    QCOMPARE(window->geometry(), expected);
+    QVERIFY(available.contains(window->geometry()));
 }
 
 void TestFlatHint::windowSize_data()

@@ -10,6 +10,7 @@
 #include "toolkit/painting/fonts.h"
 #include "toolkit/text/memotext.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QLineEdit>
 #include <QPainter>
@@ -18,6 +19,7 @@
 #include <QSignalSpy>
 #include <QStyleFactory>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include <memory>
@@ -141,6 +143,8 @@ private Q_SLOTS:
     void hoverFollowsPointerOnActivation_data();
     void hoverFollowsPointerOnActivation();
     void pointerLeavingWhileButtonHeld();
+    void pressOnSelectedText_data();
+    void pressOnSelectedText();
     void disabledKeepsItsFace();
 
     void scrollBarBand_data();
@@ -406,6 +410,70 @@ void TestFlatMemo::pointerLeavingWhileButtonHeld()
     QTest::mouseMove(window, outside);
     QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, outside);
     QVERIFY(!scene.memo->Hot());
+}
+
+void TestFlatMemo::pressOnSelectedText_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("moveOut");
+    // The selection's anchor afterwards, -1 where it is kept: a drag of the selected text keeps it, a new
+    // selection is anchored where the press was.
+    QTest::addColumn<int>("anchor");
+    // "alpha beta gamma", "beta" selected (6 to 10), the press on its 't' (8).
+    QTest::newRow("press starts a new selection there, the drag out of the window takes no text")
+        << int(Qt::LeftButton) << int(Qt::NoModifier) << true << 8;
+    QTest::newRow("press and release in place leaves no selection")
+        << int(Qt::LeftButton) << int(Qt::NoModifier) << false << 8;
+    QTest::newRow("shift and press extend the selection from its anchor")
+        << int(Qt::LeftButton) << int(Qt::ShiftModifier) << false << 6;
+    QTest::newRow("right press keeps the selection for the menu")
+        << int(Qt::RightButton) << int(Qt::NoModifier) << false << -1;
+}
+
+void TestFlatMemo::pressOnSelectedText()
+{
+    QFETCH(int, button);
+    QFETCH(int, modifiers);
+    QFETCH(bool, moveOut);
+    QFETCH(int, anchor);
+    ProgramScene scene;
+    scene.memo->setText(u"alpha beta gamma"_s);
+    QVERIFY(scene.show());
+    QTextCursor selection = scene.memo->textCursor();
+    selection.setPosition(6);
+    selection.setPosition(10, QTextCursor::KeepAnchor);
+    scene.memo->setTextCursor(selection);
+
+    QTextCursor at = scene.memo->textCursor();
+    at.setPosition(8);
+    const QRect caret = scene.memo->cursorRect(at);
+    const QPoint press = scene.memo->viewport()->mapTo(scene.window.get(), caret.center() + QPoint(1, 0));
+    QWindow *window = scene.window->windowHandle();
+    const auto b = Qt::MouseButton(button);
+    const auto m = Qt::KeyboardModifiers(modifiers);
+    QTest::mousePress(window, b, m, press);
+    const QPoint end = moveOut ? QPoint(700, 150) : press;
+    if (moveOut) {
+        // Should a drag start, Escape ends it rather than leaving the test waiting for the drop.
+        QTimer::singleShot(0, window, [window] { QTest::keyClick(window, Qt::Key_Escape); });
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(window, press + (end - press) * step / 4);
+    }
+    QTest::mouseRelease(window, b, m, end);
+    if (QWidget *menu = QApplication::activePopupWidget())
+        menu->close();
+    const QTextCursor after = scene.memo->textCursor();
+    if (anchor < 0) {
+        QCOMPARE(after.anchor(), 6);
+        QCOMPARE(after.position(), 10);
+    } else {
+        QCOMPARE(after.anchor(), anchor);
+        if (!moveOut && !(m & Qt::ShiftModifier))
+            QVERIFY(!after.hasSelection());
+        if (moveOut)
+            QVERIFY(after.position() > anchor);
+    }
 }
 
 void TestFlatMemo::disabledKeepsItsFace()

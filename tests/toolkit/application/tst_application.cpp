@@ -4,7 +4,10 @@
 #include "toolkit/base/callout.h"
 #include "toolkit/base/errors.h"
 
+#include <QFontMetrics>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -24,6 +27,9 @@ private Q_SLOTS:
     void fullStop();
     void handlerFailures_data();
     void handlerFailures();
+    void errorBoxIsADialog_data();
+    void errorBoxIsADialog();
+    void errorBoxTakesKeyboardBack();
     void workBeside();
 };
 
@@ -107,6 +113,80 @@ void TestApplication::handlerFailures()
     QCOMPARE(boxes.texts, QStringList{shown});
     QCOMPARE(boxes.captions, QStringList{tk::Application::instance()->Title});
     QCOMPARE(boxes.icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
+}
+
+void TestApplication::errorBoxIsADialog_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("short message") << u"ORMEX"_s << u"x"_s;
+    QTest::newRow("long caption") << u"ORMEX, the runes, their readings and their help"_s << u"x"_s;
+    QTest::newRow("long message") << u"ORMEX"_s << u"Cannot open file g\\readme.txt, nor any other one"_s;
+}
+
+// Title and close only, as a message box has; and a title bar wide enough for the whole caption, the
+// close button and the icon beside it, however short the message.
+void TestApplication::errorBoxIsADialog()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    auto *app = tk::Application::instance();
+    const QString programTitle = app->Title;
+    app->Title = title;
+    Qt::WindowFlags flags;
+    int width = 0;
+    QFont font;
+    QTimer::singleShot(0, app, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        flags = box->windowFlags();
+        width = box->width();
+        font = box->font();
+        box->button(QMessageBox::Ok)->click();
+    });
+    app->ShowException(message);
+    app->Title = programTitle;
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    QVERIFY(flags.testFlags(Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    font.setBold(true); // as title bars draw their caption
+    QVERIFY(width >= QFontMetrics(font).horizontalAdvance(title) + 100);
+}
+
+// A click on the window that the error box blocks activates that window under some compositors: the
+// box must take the keyboard back, so that Return still answers it.
+void TestApplication::errorBoxTakesKeyboardBack()
+{
+    auto *app = tk::Application::instance();
+    QWidget form;
+    form.resize(300, 200);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    app->setMainForm(&form);
+    bool formActivated = false;
+    bool boxTookItBack = false;
+    int polls = 0;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, app, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        ++polls;
+        if (!formActivated && box->isActiveWindow()) {
+            formActivated = true;
+            form.activateWindow();
+        } else if (formActivated && box->isActiveWindow()) {
+            boxTookItBack = true;
+        }
+        if (boxTookItBack || polls > 200)
+            box->button(QMessageBox::Ok)->click();
+    });
+    poll.start();
+    app->ShowException(u"Cannot open file g\\readme.txt"_s);
+    app->setMainForm(nullptr);
+    QVERIFY(formActivated);
+    QVERIFY(boxTookItBack);
 }
 
 void TestApplication::workBeside()

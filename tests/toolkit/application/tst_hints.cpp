@@ -63,6 +63,35 @@ tk::Application *app()
     return tk::Application::instance();
 }
 
+// Swallows the pointer events of one window before the application sees them, as a platform that
+// does not report them would.
+class PointerSilencer : public QObject {
+public:
+    explicit PointerSilencer(QWindow *window) : m_window(window)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~PointerSilencer() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (watched != m_window)
+            return false;
+        switch (e->type()) {
+        case QEvent::Enter:
+        case QEvent::Leave:
+        case QEvent::MouseMove:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWindow *m_window;
+};
+
 // Moves the mouse and lets the application see the move before the test looks at the hint state.
 void moveTo(QPoint global)
 {
@@ -109,6 +138,10 @@ private Q_SLOTS:
     void leavingControlHides();
     void arrivingStartsHint_data();
     void arrivingStartsHint();
+    void leaveHidesWherePointerSeemsToStay_data();
+    void leaveHidesWherePointerSeemsToStay();
+    void pointerFoundElsewhere_data();
+    void pointerFoundElsewhere();
     void pressOrKeyCancels_data();
     void pressOrKeyCancels();
     void hidePauseHides();
@@ -351,6 +384,74 @@ void TestHints::arrivingStartsHint()
     QCoreApplication::sendEvent(m_form->windowHandle(), &arrival);
     QCOMPARE(app()->hints().HintControl(), hinted ? static_cast<QWidget *>(m_alpha) : nullptr);
     QCOMPARE(app()->hints().pendingHintDelay(), hinted ? app()->hints().HintPause() : -1);
+}
+
+void TestHints::leaveHidesWherePointerSeemsToStay_data()
+{
+    QTest::addColumn<bool>("ofHintWindow"); // the leave is the hint window's own, not the form's
+    QTest::newRow("leave of the control's window") << false;
+    QTest::newRow("leave of the hint window") << true;
+}
+
+// Xwayland and a Wayland compositor report the last place they saw the pointer over the program's
+// windows after it has left them: the leave alone must take the hint away, and the pointer's arrival
+// at that same place must start the wait again, as after any return.
+void TestHints::leaveHidesWherePointerSeemsToStay()
+{
+    QFETCH(bool, ofHintWindow);
+    showHintOn(m_alpha);
+    QWindow *left = ofHintWindow ? app()->hints().HintWindow()->windowHandle() : m_form->windowHandle();
+    QVERIFY(left);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(left, &leave);
+    QVERIFY(!hintShown());
+    QCOMPARE(app()->hints().HintControl(), nullptr);
+    QCOMPARE(app()->hints().pendingHintDelay(), -1);
+
+    const QPoint local = m_alpha->mapTo(m_form.get(), m_alpha->rect().center());
+    QEnterEvent arrival{QPointF(local), QPointF(local), QPointF(m_form->mapToGlobal(local))};
+    QCoreApplication::sendEvent(m_form->windowHandle(), &arrival);
+    QCOMPARE(app()->hints().HintControl(), m_alpha);
+    QCOMPARE(app()->hints().pendingHintDelay(), app()->hints().HintPause());
+}
+
+void TestHints::pointerFoundElsewhere_data()
+{
+    QTest::addColumn<QPoint>("by");  // how far the pointer goes from the middle of alpha
+    QTest::addColumn<bool>("heard"); // whether the form's window reports the move
+    QTest::addColumn<bool>("stays");
+    QTest::newRow("out of every window, unreported") << QPoint(-170, -140) << false << false;
+    QTest::newRow("onto the form's background, unreported") << QPoint(300, 250) << false << false;
+    QTest::newRow("within the control, reported") << QPoint(5, 5) << true << true;
+    QTest::newRow("resting, nothing reported") << QPoint() << false << true;
+}
+
+// Where the platform loses a leave, the periodic question where the pointer is finds it gone: it
+// moved and none of the program's windows heard of it.
+void TestHints::pointerFoundElsewhere()
+{
+    QFETCH(QPoint, by);
+    QFETCH(bool, heard);
+    QFETCH(bool, stays);
+    constexpr int kInterval = 10;
+    app()->hints().setPointerCheckInterval(kInterval);
+    showHintOn(m_alpha);
+    {
+        std::unique_ptr<PointerSilencer> silencer;
+        if (!heard)
+            silencer = std::make_unique<PointerSilencer>(m_form->windowHandle());
+        moveTo(centreOf(m_alpha) + by);
+        if (stays) {
+            // Nothing to wait for but time: several checks must pass and leave the hint up.
+            QTest::qWait(kInterval * 8);
+            QVERIFY(hintShown());
+            QCOMPARE(app()->hints().HintControl(), m_alpha);
+        } else {
+            QTRY_VERIFY(!hintShown());
+            QCOMPARE(app()->hints().HintControl(), nullptr);
+        }
+    }
+    app()->hints().setPointerCheckInterval(250);
 }
 
 void TestHints::pressOrKeyCancels_data()

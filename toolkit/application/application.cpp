@@ -151,7 +151,7 @@ bool Application::notify(QObject *receiver, QEvent *event)
     // Around the whole delivery, Qt's own work after the receiver's handler included: what the controls
     // keep for its end runs once Qt is done with every widget the event concerned.
     const DeliveryScope delivery;
-    // The last net: handlers are run through runGuarded, so nothing should arrive here.
+    // The last net: user code is reached through callOut, so nothing should arrive here.
     try {
         return QApplication::notify(receiver, event);
     } catch (const Error &e) {

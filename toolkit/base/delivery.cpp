@@ -2,8 +2,6 @@
 
 #include "toolkit/base/callout.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QPointer>
 
 #include <algorithm>
@@ -24,24 +22,6 @@ struct KeptStep {
 // Per thread: events are delivered on the thread their receiver lives in.
 thread_local int t_depth = 0;
 thread_local std::deque<KeptStep> t_kept;
-// The copy of an input event being handed on after the delivery it was held back from.
-thread_local const QEvent *t_handingOn = nullptr;
-
-bool isInput(const QEvent &event)
-{
-    switch (event.type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Enter:
-    case QEvent::Leave:
-    case QEvent::ContextMenu:
-        return true;
-    default:
-        return false;
-    }
-}
 
 } // namespace
 
@@ -78,20 +58,6 @@ DeliveryScope::~DeliveryScope()
             runGuarded(kept.step);
     }
     --t_depth;
-}
-
-bool holdBackInput(QObject *receiver, QEvent *event)
-{
-    if (!isInput(*event) || event == t_handingOn || !deliveryEnclosed())
-        return false;
-    std::shared_ptr<QEvent> copy(event->clone());
-    event->accept();
-    afterDelivery(receiver, [receiver, copy] {
-        const QEvent *outer = std::exchange(t_handingOn, copy.get());
-        QCoreApplication::sendEvent(receiver, copy.get());
-        t_handingOn = outer;
-    });
-    return true;
 }
 
 } // namespace tk

@@ -4,8 +4,6 @@
 
 #include <functional>
 
-class QEvent;
-
 namespace tk {
 
 // Qt goes on with an event after a widget's handler has returned, and not all of what follows asks
@@ -35,11 +33,5 @@ public:
     DeliveryScope(const DeliveryScope &) = delete;
     DeliveryScope &operator=(const DeliveryScope &) = delete;
 };
-
-// For a control that takes input events only once the delivery around them is over: true when event is
-// a mouse event, an enter, a leave or a context menu request that arrived inside another delivery. The event
-// is then taken (Qt looks no further for a receiver) and a copy of it goes to receiver once that delivery has
-// ended, as a fresh event through the application; that copy is not held back again.
-bool holdBackInput(QObject *receiver, QEvent *event);
 
 } // namespace tk

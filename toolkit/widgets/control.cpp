@@ -2,6 +2,7 @@
 
 #include "toolkit/base/callout.h"
 #include "toolkit/base/delivery.h"
+#include "toolkit/widgets/heldinput.h"
 #include "toolkit/base/events.h"
 #include "toolkit/widgets/accessibility.h"
 #include "toolkit/widgets/keyboard.h"

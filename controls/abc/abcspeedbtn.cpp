@@ -182,9 +182,8 @@ void TabcCustomPicSpeedBtn::setNumGlyphs(int value)
 
 void TabcCustomPicSpeedBtn::setTransparentColor(tk::TColor value)
 {
-    // Acts on every call: setting it is what makes the colour explicit rather than the picture's.
+    // The glyph compares, stores and tells the button (OnChange), which asks for the paint.
     m_glyph.setTransparentColor(value);
-    update();
 }
 
 void TabcCustomPicSpeedBtn::setImages(TabcImageList *images)
@@ -358,7 +357,8 @@ void TabcCustomPicSpeedBtn::MouseDown(tk::TMouseButton button, tk::TShiftState s
     if (!Down()) {
         assignState(abtDown);
         repaint();
-        if (!m_button.callOutDuringPress([this] { playSound(SoundDown); }))
+        // The sound, too, may end the press (a failing device's error box, a modal window).
+        if (!playSound(SoundDown) || !pressHeld())
             return;
     }
     m_button.setTracking(true);

@@ -106,8 +106,9 @@ public:
 
     bool inside(QPoint pos) const;
 
-    // The press that makes a click with its release: a left press (or the second press of a double
-    // click, which makes none) begins the control's press; the release of that button inside clicks.
+    // The press that makes a click with its release: any press begins the control's press, and a left
+    // one (but the second press of a double click) makes a click pending, which the release of that
+    // button inside makes.
     void pressForClick(const QMouseEvent &event);
     // True when the release clicks. The press ends with the last button released.
     bool releaseClicks(const QMouseEvent &event);
@@ -115,7 +116,8 @@ public:
     // The press went without its release: nothing clicks.
     void forgetClick() { m_clickPending = false; }
 
-    // A tracked press: from a left press on the control to the release, the face follows the pointer.
+    // A tracked press: one that the control shows from its press to its release (Pressing, Tracking,
+    // FPressed); losing the press ends it too.
     bool tracking() const { return m_tracking; }
     void setTracking(bool tracking) { m_tracking = tracking; }
     // The state a tracked press shows, in the control's own states: latched when down, else pressed

@@ -2,9 +2,9 @@
 
 #include "toolkit/base/callout.h"
 #include "toolkit/base/delivery.h"
-#include "toolkit/widgets/heldinput.h"
 #include "toolkit/base/events.h"
 #include "toolkit/widgets/accessibility.h"
+#include "toolkit/widgets/heldinput.h"
 #include "toolkit/widgets/keyboard.h"
 #include "toolkit/widgets/pointer.h"
 

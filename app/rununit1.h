@@ -107,6 +107,7 @@ extern const WindowText kDivineName;
 extern const WindowText kHelpName;
 extern const WindowText kExitName;
 extern const WindowText kSlotNames[3]; // left, middle, right
-// A drawn reading as its card names it: the rune, and "перевёрнута" under a reversed one.
+// A drawn reading as its card names it: the rune, and the word for "reversed" under a reversed one, in
+// the program's language.
 QString readingTitle(int reading);
 } // namespace rununit1

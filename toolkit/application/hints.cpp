@@ -242,7 +242,8 @@ void Hints::ActivateHint(QPoint cursorPos)
             // A Wayland compositor says nothing of the pointer beyond the events it delivers, and what
             // Qt reports there in between is a guess of its own: nothing to check against.
             if (platformPlacesWindows()) {
-                m_pointerHeard = true; // the first check only notes where the pointer is
+                m_pointerCheckedAt = QCursor::pos(); // where it rests as the hint comes
+                m_pointerHeard = false;
                 m_pointerMovedOff = false;
                 m_pointerCheck.start();
             }

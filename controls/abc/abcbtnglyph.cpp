@@ -147,9 +147,13 @@ void TabcButtonGlyph::setTransparentColor(tk::TColor color)
 
 void TabcButtonGlyph::setNumGlyphs(int count)
 {
-    ReleaseStateImages();
     // An image-list entry is one image, never a strip.
-    m_numGlyphs = (imageEntrySelected() || count < 1 || count > kMaxGlyphs) ? 1 : TabcNumGlyphs(count);
+    const TabcNumGlyphs numGlyphs =
+        (imageEntrySelected() || count < 1 || count > kMaxGlyphs) ? 1 : TabcNumGlyphs(count);
+    if (numGlyphs == m_numGlyphs)
+        return;
+    ReleaseStateImages();
+    m_numGlyphs = numGlyphs;
     PictureChanged(nullptr);
 }
 

@@ -2,6 +2,7 @@
 
 #include "toolkit/application/application.h"
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 #include "toolkit/base/events.h"
 
 #include <QCursor>
@@ -12,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 // Mouse-sensitive label
 
-TabcCustomMouseLabel::TabcCustomMouseLabel(QWidget *parent) : tk::TLabel(parent)
+TabcCustomMouseLabel::TabcCustomMouseLabel(QWidget *parent) : tk::TLabel(parent), tk::PointerEvents(this)
 {
 }
 
@@ -21,7 +22,7 @@ void TabcCustomMouseLabel::setMouseDownColor(tk::TColor color)
     if (m_mouseDownColor == color)
         return;
     m_mouseDownColor = color;
-    if (m_pressed)
+    if (pressed())
         update();
 }
 
@@ -30,7 +31,7 @@ void TabcCustomMouseLabel::setMouseOverColor(tk::TColor color)
     if (m_mouseOverColor == color)
         return;
     m_mouseOverColor = color;
-    if (m_mouseInside && !m_pressed)
+    if (m_mouseInside && !pressed())
         update();
 }
 
@@ -54,7 +55,7 @@ void TabcCustomMouseLabel::setMouseDownEffects(TabcLabelMouseEffects effects)
     if (effects == m_mouseDownEffects)
         return;
     m_mouseDownEffects = settleEffects(effects, m_mouseDownEffects);
-    if (m_pressed)
+    if (pressed())
         update();
 }
 
@@ -63,20 +64,8 @@ void TabcCustomMouseLabel::setMouseOverEffects(TabcLabelMouseEffects effects)
     if (effects == m_mouseOverEffects)
         return;
     m_mouseOverEffects = settleEffects(effects, m_mouseOverEffects);
-    if (m_mouseInside && !m_pressed)
+    if (m_mouseInside && !pressed())
         update();
-}
-
-void TabcCustomMouseLabel::DoMouseEnter()
-{
-    if (OnMouseEnter)
-        OnMouseEnter(this);
-}
-
-void TabcCustomMouseLabel::DoMouseLeave()
-{
-    if (OnMouseLeave)
-        OnMouseLeave(this);
 }
 
 bool TabcCustomMouseLabel::playSound(TabcLabelMouseEffects effects, std::uint16_t index)
@@ -107,16 +96,16 @@ void TabcCustomMouseLabel::DoDrawText(QPainter *painter, tk::TRect &r, unsigned 
         return;
     }
     QColor color = tk::toQColor(FontColor());
-    if (m_pressed)
-        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseDownEffects,
+    if (pressed())
+        ApplyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseDownEffects,
                           m_mouseDownColor, text, r, flags);
     else if (m_mouseInside)
-        applyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseOverEffects,
+        ApplyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseOverEffects,
                           m_mouseOverColor, text, r, flags);
     tk::DrawText(measuring ? nullptr : painter, canvasFont, color, text, r, flags);
 }
 
-void TabcCustomMouseLabel::applyMouseEffects(QPainter *painter, QFont &font, QColor &color,
+void TabcCustomMouseLabel::ApplyMouseEffects(QPainter *painter, QFont &font, QColor &color,
                                              TabcLabelMouseEffects effects, tk::TColor effectColor,
                                              const QString &text, const tk::TRect &r, unsigned flags)
 {
@@ -144,7 +133,7 @@ bool TabcCustomMouseLabel::mouseEntered()
         if (!playSound(m_mouseOverEffects, m_soundOver))
             return false;
     }
-    return tk::callOut(this, [this] { DoMouseEnter(); });
+    return tk::callOut(this, [this] { FireMouseEnter(); });
 }
 
 bool TabcCustomMouseLabel::mouseLeft()
@@ -154,33 +143,17 @@ bool TabcCustomMouseLabel::mouseLeft()
         m_mouseInside = false;
         repaint();
     }
-    return tk::callOut(this, [this] { DoMouseLeave(); });
-}
-
-bool TabcCustomMouseLabel::pointerArrived()
-{
-    if (m_pointerInside)
-        return true;
-    m_pointerInside = true;
-    return mouseEntered();
-}
-
-bool TabcCustomMouseLabel::pointerGone()
-{
-    if (!m_pointerInside)
-        return true;
-    m_pointerInside = false;
-    return mouseLeft();
+    return tk::callOut(this, [this] { FireMouseLeave(); });
 }
 
 void TabcCustomMouseLabel::UpdateMouseState()
 {
-    m_pressed = false;
+    m_button.setTracking(false);
     // A disabled label keeps its hover flag; it draws no effects anyway.
     if (!isEnabled())
         return;
     const bool here = tk::findControlAt(QCursor::pos()) == this;
-    m_pointerInside = here;
+    m_presence.setOver(here);
     // Set the flag against the notification, so that the notification runs in full.
     if (here) {
         m_mouseInside = false;
@@ -191,54 +164,50 @@ void TabcCustomMouseLabel::UpdateMouseState()
     }
 }
 
-bool TabcCustomMouseLabel::buttonDown()
+void TabcCustomMouseLabel::buttonDown()
 {
-    if (m_pressed || !isEnabled())
-        return true;
-    m_pressed = true;
+    // After the base's handling of the press, which may have ended it (a handler's error box, modal
+    // window, hiding or disabling): only a press that stands shows.
+    if (pressed() || !pressHeld() || !isEnabled())
+        return;
+    m_button.setTracking(true);
     repaint();
-    return playSound(m_mouseDownEffects, m_soundDown);
+    playSound(m_mouseDownEffects, m_soundDown);
 }
 
 void TabcCustomMouseLabel::mousePressEvent(QMouseEvent *event)
 {
-    // Accepted before anything is called: were the label deleted meanwhile, an ignored press would
-    // travel on to the parent through it.
-    event->accept();
-    if (tk::callOut(this, [&] { tk::TLabel::mousePressEvent(event); }))
+    const QPointer<TabcCustomMouseLabel> alive(this);
+    tk::TLabel::mousePressEvent(event);
+    if (alive)
         buttonDown();
 }
 
 void TabcCustomMouseLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    event->accept();
-    if (tk::callOut(this, [&] { tk::TLabel::mouseDoubleClickEvent(event); }))
+    const QPointer<TabcCustomMouseLabel> alive(this);
+    tk::TLabel::mouseDoubleClickEvent(event);
+    if (alive)
         buttonDown();
 }
 
 void TabcCustomMouseLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     // The base clicks first: the caption still shows the press while the click runs.
-    event->accept();
-    if (!tk::callOut(this, [&] { tk::TLabel::mouseReleaseEvent(event); }))
+    const QPointer<TabcCustomMouseLabel> alive(this);
+    tk::TLabel::mouseReleaseEvent(event);
+    if (!alive || !pressed() || !isEnabled())
         return;
-    if (m_pressed && isEnabled()) {
-        m_pressed = false;
-        repaint();
-    }
+    m_button.setTracking(false);
+    repaint();
 }
 
 void TabcCustomMouseLabel::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!tk::callOut(this, [&] { tk::TLabel::mouseMoveEvent(event); }))
-        return;
-    // Qt reports neither leave nor enter while a button holds the mouse; the moves tell where it is.
-    if (event->buttons() == Qt::NoButton)
-        return;
-    if (rect().contains(event->position().toPoint()))
-        pointerArrived();
-    else
-        pointerGone();
+    const QPointer<TabcCustomMouseLabel> alive(this);
+    tk::TLabel::mouseMoveEvent(event);
+    if (alive && m_presence.moved(this, event->position().toPoint(), event->buttons()))
+        m_presence.over() ? mouseEntered() : mouseLeft();
 }
 
 void TabcCustomMouseLabel::changeEvent(QEvent *event)
@@ -246,7 +215,9 @@ void TabcCustomMouseLabel::changeEvent(QEvent *event)
     tk::TLabel::changeEvent(event);
     if (event->type() == QEvent::EnabledChange) {
         update();
-        tk::runGuarded([this] { UpdateMouseState(); });
+        // Once Qt has done with the change, which goes on to the label's siblings: the notifications
+        // reach user code.
+        tk::afterDelivery(this, [this] { UpdateMouseState(); });
     }
 }
 
@@ -255,11 +226,11 @@ bool TabcCustomMouseLabel::event(QEvent *event)
     switch (event->type()) {
     case QEvent::Enter:
         // Gone in a handler, the label must not go on into the base's handling.
-        if (!pointerArrived())
+        if (m_presence.arrived() && !mouseEntered())
             return true;
         break;
     case QEvent::Leave:
-        if (!pointerGone())
+        if (m_presence.departed() && !mouseLeft())
             return true;
         break;
     default:
@@ -271,7 +242,6 @@ bool TabcCustomMouseLabel::event(QEvent *event)
 void TabcCustomMouseLabel::pressLost()
 {
     tk::TLabel::pressLost();
-    m_pressed = false;
     update();
 }
 

@@ -49,7 +49,7 @@ private:
 using tk::TTextLayout;
 using enum tk::TTextLayout;
 
-class TabcCustomMouseLabel : public tk::TLabel {
+class TabcCustomMouseLabel : public tk::TLabel, public tk::PointerEvents {
     Q_OBJECT
 public:
     explicit TabcCustomMouseLabel(QWidget *parent);
@@ -71,16 +71,12 @@ public:
     std::uint16_t SoundOver() const { return m_soundOver; }
     void setSoundOver(std::uint16_t index) { m_soundOver = index; }
 
-    bool pressed() const { return m_pressed; }
+    // FPressed: a mouse button went down on the label and has not come up.
+    bool pressed() const { return m_button.tracking(); }
+    // FMouseInside: the mouse is over the label.
     bool mouseInside() const { return m_mouseInside; }
 
-    tk::TNotifyEvent OnMouseEnter;
-    tk::TNotifyEvent OnMouseLeave;
-
 protected:
-    virtual void DoMouseEnter();
-    virtual void DoMouseLeave();
-
     // Draws or measures the caption with the look of the state the label is in.
     void DoDrawText(QPainter *painter, tk::TRect &r, unsigned flags) override;
 
@@ -100,14 +96,11 @@ protected:
     void pressLost() override;
 
 private:
-    void applyMouseEffects(QPainter *painter, QFont &font, QColor &color, TabcLabelMouseEffects effects,
+    void ApplyMouseEffects(QPainter *painter, QFont &font, QColor &color, TabcLabelMouseEffects effects,
                            tk::TColor effectColor, const QString &text, const tk::TRect &r, unsigned flags);
     bool playSound(TabcLabelMouseEffects effects, std::uint16_t index);
-    bool pointerArrived();
-    bool pointerGone();
-    bool buttonDown();
+    void buttonDown();
 
-    bool m_pressed = false;
     bool m_mouseInside = false;
     tk::TColor m_mouseDownColor = tk::clAqua;
     TabcLabelMouseEffects m_mouseDownEffects{almUnderline, almSound};
@@ -116,9 +109,7 @@ private:
     QPointer<TabcCustomWaveList> m_soundList;
     std::uint16_t m_soundDown = 0;
     std::uint16_t m_soundOver = 0;
-    // Where the pointer was last reported or seen: Qt's enter and leave, and the moves while a button
-    // holds the mouse, can tell the same thing twice.
-    bool m_pointerInside = false;
+    tk::PointerPresence m_presence;
 };
 
 class TabcMouseLabel : public TabcCustomMouseLabel {

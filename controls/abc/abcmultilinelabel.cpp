@@ -10,6 +10,8 @@ TabcMultilineLabel::TabcMultilineLabel(QWidget *parent) : tk::TLabel(parent)
 
 void TabcMultilineLabel::setLines(const QStringList &lines)
 {
+    if (m_lines == lines)
+        return;
     m_lines = lines;
     // The text of a list of lines ends every line with a break; the caption goes without the last ones.
     QString text = lines.join(u"\r\n"_s);

@@ -3,13 +3,13 @@
 #include "controls/abc/abcwav.h"
 #include "toolkit/application/application.h"
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 #include "toolkit/base/errors.h"
 #include "toolkit/base/events.h"
 #include "toolkit/painting/canvas.h"
 #include "toolkit/painting/colors.h"
 #include "toolkit/painting/edges.h"
 #include "toolkit/painting/paintpolicy.h"
-#include "toolkit/widgets/properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -46,7 +46,12 @@ tk::TShiftState ownFlag(tk::TMouseButton button)
 
 } // namespace
 
-TabcCustomPicSpeedBtn::TabcCustomPicSpeedBtn(QWidget *parent) : tk::GraphicControl(parent)
+TabcCustomPicSpeedBtn::TabcCustomPicSpeedBtn(QWidget *parent)
+    : tk::GraphicControl(parent, tk::ButtonBehaviour::Inside::RowBelowToo), tk::PointerEvents(this),
+      m_latch(this, staticMetaObject, [this] {
+          assignState(abtUp);
+          update();
+      })
 {
     m_glyph.setColor(m_color);
     m_glyph.OnChange = [this] {
@@ -75,62 +80,37 @@ void TabcCustomPicSpeedBtn::setPicture(std::unique_ptr<tk::Graphic> graphic)
 
 void TabcCustomPicSpeedBtn::setDown(bool value)
 {
-    if (m_groupIndex == 0)
-        value = false; // outside a group a button never latches
-    // A latched button of a group without all-up is released only by another button of its group.
-    if (value == m_down || (m_down && !m_allowAllUp))
+    if (!m_latch.takeDown(value))
         return;
-    m_down = value;
     if (value) {
         if (m_state == abtUp || m_state == abtHot)
             update();
         assignState(abtExclusive);
+        m_latch.notifyGroup();
     } else {
         assignState(m_mouseInside ? abtHot : abtUp);
         update();
     }
-    if (value)
-        notifyGroup();
 }
 
 void TabcCustomPicSpeedBtn::setAllowAllUp(bool value)
 {
-    m_allowAllUp = value;
-    notifyGroup();
+    // Acts on every call, as the group may have taken another value from a button of its own since.
+    m_latch.setAllowAllUp(value);
 }
 
 void TabcCustomPicSpeedBtn::setGroupIndex(int value)
 {
-    m_groupIndex = value;
-    notifyGroup();
-}
-
-void TabcCustomPicSpeedBtn::notifyGroup()
-{
-    if (m_groupIndex == 0 || !parentWidget())
-        return;
-    const QObjectList siblings = parentWidget()->children();
-    for (QObject *child : siblings)
-        if (auto *button = qobject_cast<TabcCustomPicSpeedBtn *>(child))
-            button->buttonPressed(m_groupIndex, this);
-}
-
-void TabcCustomPicSpeedBtn::buttonPressed(int groupIndex, TabcCustomPicSpeedBtn *sender)
-{
-    if (groupIndex != m_groupIndex || sender == this)
-        return;
-    if (sender->m_down && m_down) {
-        m_down = false;
-        assignState(abtUp);
-        update();
-    }
-    m_allowAllUp = sender->m_allowAllUp;
+    // Acts on every call: the group learns of the button, and it of the group's AllowAllUp.
+    m_latch.setGroupIndex(value);
 }
 
 void TabcCustomPicSpeedBtn::setLayout(TabcButtonLayout value)
 {
-    if (tk::assignNew(m_layout, value))
-        update();
+    if (m_layout == value)
+        return;
+    m_layout = value;
+    update();
 }
 
 void TabcCustomPicSpeedBtn::setMargin(int value)
@@ -143,32 +123,43 @@ void TabcCustomPicSpeedBtn::setMargin(int value)
 
 void TabcCustomPicSpeedBtn::setSpacing(int value)
 {
-    if (tk::assignNew(m_spacing, value))
-        update();
+    if (m_spacing == value)
+        return;
+    m_spacing = value;
+    update();
 }
 
 void TabcCustomPicSpeedBtn::setStyle(TabcButtonStyle value)
 {
-    if (tk::assignNew(m_style, value))
-        update();
+    if (m_style == value)
+        return;
+    m_style = value;
+    update();
 }
 
 void TabcCustomPicSpeedBtn::setTextStyle(TabcTextStyle value)
 {
-    if (tk::assignNew(m_textStyle, value))
-        update();
+    if (m_textStyle == value)
+        return;
+    m_textStyle = value;
+    update();
 }
 
 void TabcCustomPicSpeedBtn::setPictureHighlight(TabcGlyphHighlight value)
 {
+    if (m_glyph.PictureHighlight() == value)
+        return;
     m_glyph.setPictureHighlight(value);
+    // At once, as the button's look under the pointer is the highlight's whole point.
     repaint();
 }
 
 void TabcCustomPicSpeedBtn::setPopup(bool value)
 {
-    if (tk::assignNew(m_popup, value))
-        update();
+    if (m_popup == value)
+        return;
+    m_popup = value;
+    update();
 }
 
 void TabcCustomPicSpeedBtn::setDisabledShadow(bool value)
@@ -191,6 +182,7 @@ void TabcCustomPicSpeedBtn::setNumGlyphs(int value)
 
 void TabcCustomPicSpeedBtn::setTransparentColor(tk::TColor value)
 {
+    // The glyph compares, stores and tells the button (OnChange), which asks for the paint.
     m_glyph.setTransparentColor(value);
 }
 
@@ -212,6 +204,18 @@ void TabcCustomPicSpeedBtn::setImageIndex(int index)
 
 void TabcCustomPicSpeedBtn::setColor(tk::TColor color)
 {
+    clearParentColor();
+    applyColor(color);
+}
+
+void TabcCustomPicSpeedBtn::ParentColorChanged(tk::TColor parentColor)
+{
+    if (ParentColor())
+        applyColor(parentColor);
+}
+
+void TabcCustomPicSpeedBtn::applyColor(tk::TColor color)
+{
     if (color == m_color)
         return;
     m_color = color;
@@ -221,14 +225,18 @@ void TabcCustomPicSpeedBtn::setColor(tk::TColor color)
         assignState(abtUp);
     assignState(m_state); // a latched face takes the new colour's checkerboard
     m_glyph.ReleaseStateImages();
-    tk::runGuarded([this] { m_glyph.BuildStateImage(m_state); });
+    // The image of the state shown is built now; a failure shows at the paint, which leaves it out.
+    tk::paintOrLeaveOut([this] { m_glyph.BuildStateImage(m_state); });
+    // At once: the whole face changes colour together.
     repaint();
 }
 
 void TabcCustomPicSpeedBtn::setFontColor(tk::TColor color)
 {
-    if (tk::assignNew(m_fontColor, color))
-        update();
+    if (m_fontColor == color)
+        return;
+    m_fontColor = color;
+    update();
 }
 
 void TabcCustomPicSpeedBtn::setCaption(const QString &caption)
@@ -245,12 +253,6 @@ bool TabcCustomPicSpeedBtn::NeedsTrackRepaint() const
     return m_popup || m_glyph.PictureHighlight() != aghNormal || isTrackingStyle(m_style);
 }
 
-bool TabcCustomPicSpeedBtn::inside(int x, int y) const
-{
-    // The row just below the bottom edge still counts, as it always has for these buttons.
-    return x >= 0 && x < width() && y >= 0 && y <= height();
-}
-
 unsigned TabcCustomPicSpeedBtn::biDiFlags() const
 {
     return layoutDirection() == Qt::RightToLeft ? unsigned(tk::DT_RIGHT) : 0u;
@@ -264,24 +266,12 @@ bool TabcCustomPicSpeedBtn::playSound(int index)
     return tk::callOut(this, [list, index] { list->PlayIndex(index); });
 }
 
-void TabcCustomPicSpeedBtn::FireMouseEnter()
-{
-    if (OnMouseEnter)
-        OnMouseEnter(this);
-}
-
-void TabcCustomPicSpeedBtn::FireMouseLeave()
-{
-    if (OnMouseLeave)
-        OnMouseLeave(this);
-}
-
 bool TabcCustomPicSpeedBtn::pointerEntered()
 {
     if (!QApplication::activeWindow() || m_mouseInside || !isEnabled() || pressHeld())
         return true;
     m_mouseInside = true;
-    if (!m_down)
+    if (!Down())
         assignState(abtHot);
     if (NeedsTrackRepaint())
         repaint();
@@ -296,19 +286,19 @@ bool TabcCustomPicSpeedBtn::pointerLeft()
         update();
         return true;
     }
-    if (!m_down)
+    if (!Down())
         assignState(abtUp);
     if (NeedsTrackRepaint())
         repaint();
     return tk::callOut(this, [this] { FireMouseLeave(); });
 }
 
-bool TabcCustomPicSpeedBtn::syncMouseInside()
+bool TabcCustomPicSpeedBtn::SyncMouseInside()
 {
     if (!m_popup)
         return true;
-    m_pointerOver = tk::findControlAt(QCursor::pos()) == this;
-    return m_pointerOver ? pointerEntered() : pointerLeft();
+    m_presence.setOver(tk::findControlAt(QCursor::pos()) == this);
+    return m_presence.over() ? pointerEntered() : pointerLeft();
 }
 
 void TabcCustomPicSpeedBtn::Click()
@@ -338,35 +328,40 @@ bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
         shift |= tk::ssDouble;
     const QPoint at = event->position().toPoint();
     const int x = qint16(at.x()), y = qint16(at.y());
+    // The press holds the mouse before the first handler runs: whatever a handler does to it (an error
+    // box, a modal window, hiding, disabling, moving the button elsewhere) ends it, and each step after
+    // a handler asks whether it still stands.
+    beginPress();
     if (BeforeMouseDown) {
         bool cancel = false, completed = false;
-        if (!tk::callOut(
-                this, [&] { BeforeMouseDown(this, button, shift, x, y, cancel); }, &completed))
+        if (!m_button.callOutDuringPress([&] { BeforeMouseDown(this, button, shift, x, y, cancel); },
+                                         &completed)) {
+            // Gone, or ended by what the handler did: its release went elsewhere or never comes.
             return false;
+        }
         if (cancel || !completed) {
+            endPress();
             m_skipNextMouseUp = true;
             return false;
         }
     }
-    beginPress();
-    return tk::callOut(this, [&] { MouseDown(button, shift, x, y); });
+    return m_button.callOutDuringPress([&] { MouseDown(button, shift, x, y); });
 }
 
 void TabcCustomPicSpeedBtn::MouseDown(tk::TMouseButton button, tk::TShiftState shift, int x, int y)
 {
-    if (OnMouseDown) {
-        if (!tk::callOut(this, [&] { OnMouseDown(this, button, shift, x, y); }) || !pressHeld())
-            return; // gone, or the press ended meanwhile (an error box, hidden, disabled)
-    }
+    if (OnMouseDown && !m_button.callOutDuringPress([&] { OnMouseDown(this, button, shift, x, y); }))
+        return;
     if (button != tk::mbLeft || !isEnabled())
         return;
-    if (!m_down) {
+    if (!Down()) {
         assignState(abtDown);
         repaint();
-        if (!playSound(SoundDown))
+        // The sound, too, may end the press (a failing device's error box, a modal window).
+        if (!playSound(SoundDown) || !pressHeld())
             return;
     }
-    m_pressing = true;
+    m_button.setTracking(true);
 }
 
 void TabcCustomPicSpeedBtn::mousePressEvent(QMouseEvent *event)
@@ -378,7 +373,7 @@ void TabcCustomPicSpeedBtn::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (!press(event, true))
         return;
-    if (event->button() == Qt::LeftButton && m_down && OnDblClick)
+    if (event->button() == Qt::LeftButton && Down() && OnDblClick)
         tk::callOut(this, [this] { OnDblClick(this); });
 }
 
@@ -386,14 +381,15 @@ void TabcCustomPicSpeedBtn::MouseMove(tk::TShiftState shift, int x, int y)
 {
     if (OnMouseMove && !tk::callOut(this, [&] { OnMouseMove(this, shift, x, y); }))
         return;
-    if (m_pressing) {
-        const TabcButtonState state = m_down ? abtExclusive : (inside(x, y) ? abtDown : abtHot);
+    if (Pressing()) {
+        const TabcButtonState state =
+            m_button.trackedState(QPoint(x, y), Down(), abtHot, abtDown, abtExclusive);
         if (state != m_state) {
             assignState(state);
             repaint();
         }
     } else if (!m_mouseInside) {
-        syncMouseInside();
+        SyncMouseInside();
     }
 }
 
@@ -404,15 +400,8 @@ void TabcCustomPicSpeedBtn::mouseMoveEvent(QMouseEvent *event)
     if (!tk::callOut(this, [&] { MouseMove(tk::shiftStateOf(*event), qint16(at.x()), qint16(at.y())); }) ||
         !pressHeld())
         return;
-    // Qt sends neither leave nor enter while a press holds the mouse: the moves tell where it is.
-    const bool over = rect().contains(at);
-    if (over == m_pointerOver)
-        return;
-    m_pointerOver = over;
-    if (over)
-        pointerEntered();
-    else
-        pointerLeft();
+    if (m_presence.moved(this, at, event->buttons()))
+        m_presence.over() ? pointerEntered() : pointerLeft();
 }
 
 void TabcCustomPicSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
@@ -435,19 +424,19 @@ void TabcCustomPicSpeedBtn::MouseUp(tk::TMouseButton button, tk::TShiftState shi
 {
     if (OnMouseUp && !tk::callOut(this, [&] { OnMouseUp(this, button, shift, x, y); }))
         return;
-    if (!m_pressing)
+    if (!Pressing())
         return;
-    m_pressing = false;
-    const bool in = inside(x, y);
-    if (m_groupIndex == 0) {
+    m_button.setTracking(false);
+    const bool in = m_button.inside(QPoint(x, y));
+    if (GroupIndex() == 0) {
         if (in)
             assignState(abtHot);
         m_mouseInside = false;
         if (m_state != abtDown && m_state != abtExclusive)
             repaint();
     } else if (in) {
-        setDown(!m_down);
-    } else if (m_down) {
+        setDown(!Down());
+    } else if (Down()) {
         assignState(abtExclusive);
         repaint();
     }
@@ -456,8 +445,8 @@ void TabcCustomPicSpeedBtn::MouseUp(tk::TMouseButton button, tk::TShiftState shi
         if (!tk::callOut(this, [this] { Click(); }))
             return;
     }
-    m_pointerOver = tk::findControlAt(QCursor::pos()) == this;
-    if (m_pointerOver) {
+    m_presence.setOver(tk::findControlAt(QCursor::pos()) == this);
+    if (m_presence.over()) {
         m_mouseInside = true;
         // An error box from the click may have taken the hot look away meanwhile.
         if (m_state == abtUp)
@@ -473,7 +462,7 @@ void TabcCustomPicSpeedBtn::acceleratorTyped()
     // A whole press and release at the top-left corner, which clicks.
     const tk::TShiftState shift = tk::ssAlt;
     beginPress();
-    if (!tk::callOut(this, [&] { MouseDown(tk::mbLeft, shift, 0, 0); }))
+    if (!m_button.callOutDuringPress([&] { MouseDown(tk::mbLeft, shift, 0, 0); }))
         return;
     endPress();
     tk::callOut(this, [&] { MouseUp(tk::mbLeft, shift, 0, 0); });
@@ -481,11 +470,10 @@ void TabcCustomPicSpeedBtn::acceleratorTyped()
 
 void TabcCustomPicSpeedBtn::pressLost()
 {
-    m_pressing = false;
     m_skipNextMouseUp = false;
-    m_pointerOver = false;
+    m_presence.setOver(false);
     m_mouseInside = false;
-    assignState(m_down ? abtExclusive : abtUp);
+    assignState(Down() ? abtExclusive : abtUp);
     PressCancelled();
     update();
 }
@@ -495,7 +483,7 @@ void TabcCustomPicSpeedBtn::syncEnabledState()
     if (!isEnabled())
         m_state = abtDisabled;
     else if (m_state == abtDisabled)
-        assignState(m_down && m_groupIndex != 0 ? abtExclusive : abtUp);
+        assignState(Down() && GroupIndex() != 0 ? abtExclusive : abtUp);
 }
 
 void TabcCustomPicSpeedBtn::assignState(TabcButtonState state)
@@ -515,10 +503,11 @@ void TabcCustomPicSpeedBtn::changeEvent(QEvent *event)
         if (m_destroying)
             break;
         syncEnabledState();
-        tk::runGuarded([this] { m_glyph.BuildStateImage(isEnabled() ? abtUp : abtDisabled); });
-        if (!syncMouseInside())
-            return;
+        tk::paintOrLeaveOut([this] { m_glyph.BuildStateImage(isEnabled() ? abtUp : abtDisabled); });
         update();
+        // Once Qt has done with the change, which goes on to the button's siblings: finding the pointer
+        // again may reach user code.
+        tk::afterDelivery(this, [this] { SyncMouseInside(); });
         break;
     case QEvent::FontChange:
         update();
@@ -532,18 +521,14 @@ bool TabcCustomPicSpeedBtn::event(QEvent *event)
 {
     switch (int(event->type())) {
     case QEvent::Enter:
-        m_pointerOver = true;
-        if (!pointerEntered())
+        if (m_presence.arrived() && !pointerEntered())
             return true;
         break;
     case QEvent::Leave:
         // After a press that left the button, Qt reports the leave once the mouse is released; the
         // moves have told it already.
-        if (m_pointerOver || m_mouseInside) {
-            m_pointerOver = false;
-            if (!pointerLeft())
-                return true;
-        }
+        if ((m_presence.departed() || m_mouseInside) && !pointerLeft())
+            return true;
         break;
     case QEvent::Shortcut:
         if (isAccelerator(event) && isEnabled()) {
@@ -555,7 +540,7 @@ bool TabcCustomPicSpeedBtn::event(QEvent *event)
         ReleaseBrushPattern(std::exchange(m_pattern, nullptr));
         assignState(m_state);
         m_glyph.ReleaseStateImages();
-        tk::runGuarded([this] { m_glyph.BuildStateImage(m_state); });
+        tk::paintOrLeaveOut([this] { m_glyph.BuildStateImage(m_state); });
         break;
     default:
         break;
@@ -606,8 +591,10 @@ TabcRepSpeedBtn::~TabcRepSpeedBtn()
 
 void TabcRepSpeedBtn::MouseDown(tk::TMouseButton button, tk::TShiftState shift, int x, int y)
 {
-    if (!tk::callOut(this, [&] { TabcPicSpeedBtn::MouseDown(button, shift, x, y); }) || !pressHeld() ||
-        !RepeatEnabled || !OnTimer)
+    const QPointer<TabcRepSpeedBtn> alive(this);
+    TabcPicSpeedBtn::MouseDown(button, shift, x, y);
+    // Gone, or the press ended meanwhile (an error box, a modal window, hidden, disabled): nothing repeats.
+    if (!alive || !pressHeld() || !RepeatEnabled || !OnTimer)
         return;
     if (!m_repeatTimer) {
         m_repeatTimer = std::make_unique<QTimer>();
@@ -631,7 +618,9 @@ void TabcRepSpeedBtn::TimerExpired()
 
 void TabcRepSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (tk::callOut(this, [&] { TabcPicSpeedBtn::mouseReleaseEvent(event); }))
+    const QPointer<TabcRepSpeedBtn> alive(this);
+    TabcPicSpeedBtn::mouseReleaseEvent(event);
+    if (alive)
         stopRepeat();
 }
 

@@ -24,7 +24,7 @@ using TabcMouseCancelEvent = std::function<void(QObject *Sender, tk::TMouseButto
                                                 tk::TShiftState Shift, int X, int Y, bool &Cancel)>;
 
 // All behaviour of the picture speed buttons.
-class TabcCustomPicSpeedBtn : public tk::GraphicControl {
+class TabcCustomPicSpeedBtn : public tk::GraphicControl, public tk::PointerEvents {
     Q_OBJECT
 public:
     explicit TabcCustomPicSpeedBtn(QWidget *parent);
@@ -36,11 +36,11 @@ public:
     void setPicture(std::unique_ptr<tk::Graphic> graphic);
 
     TabcButtonState State() const { return m_state; }
-    bool Down() const { return m_down; }
+    bool Down() const { return m_latch.down(); }
     void setDown(bool value);
-    bool AllowAllUp() const { return m_allowAllUp; }
+    bool AllowAllUp() const { return m_latch.allowAllUp(); }
     void setAllowAllUp(bool value);
-    int GroupIndex() const { return m_groupIndex; }
+    int GroupIndex() const { return m_latch.groupIndex(); }
     void setGroupIndex(int value);
 
     TabcButtonLayout Layout() const { return m_layout; }
@@ -82,9 +82,8 @@ public:
     int SoundDown = -1;
     int SoundOver = -1;
 
-    bool Pressing() const { return m_pressing; }
-    // Pressing under the name the main window's tests know it by.
-    bool Pressed() const { return m_pressing; }
+    // A left press on the button is in progress.
+    bool Pressing() const { return m_button.tracking(); }
     bool MouseInside() const { return m_mouseInside; }
     bool NeedsTrackRepaint() const;
     const TabcButtonGlyph &Glyph() const { return m_glyph; }
@@ -104,14 +103,10 @@ public:
     tk::TMouseEvent OnMouseDown;
     tk::TMouseEvent OnMouseUp;
     tk::TMouseMoveEvent OnMouseMove;
-    tk::TNotifyEvent OnMouseEnter;
-    tk::TNotifyEvent OnMouseLeave;
 
 protected:
     // A click without the mouse: a group button toggles as under a release inside, then Click.
     void PressAction() override;
-    virtual void FireMouseEnter();
-    virtual void FireMouseLeave();
     virtual void ClickHook() {}
 
     // The press, move and release steps, after the veto and the capture bookkeeping.
@@ -128,6 +123,7 @@ protected:
     bool event(QEvent *event) override;
 
     void pressLost() override;
+    void ParentColorChanged(tk::TColor parentColor) override;
     // Called when a press ends without its release here, for what a descendant started with it.
     virtual void PressCancelled() {}
 
@@ -136,22 +132,18 @@ private:
     // exists afterwards, and the caller returns at once when it does not.
     bool pointerEntered();
     bool pointerLeft();
-    bool syncMouseInside();
+    bool SyncMouseInside();
     bool playSound(int index);
-    void notifyGroup();
-    void buttonPressed(int groupIndex, TabcCustomPicSpeedBtn *sender);
     bool press(QMouseEvent *event, bool doubleClick);
+    void applyColor(tk::TColor color);
     void acceleratorTyped();
-    bool inside(int x, int y) const;
     unsigned biDiFlags() const;
     void syncEnabledState();
     void assignState(TabcButtonState state);
 
     TabcButtonGlyph m_glyph;
     TabcButtonState m_state = abtUp;
-    bool m_down = false;
-    bool m_allowAllUp = false;
-    int m_groupIndex = 0;
+    tk::GroupLatch m_latch;
     TabcButtonLayout m_layout = ablGlyphLeft;
     int m_margin = -1;
     int m_spacing = 4;
@@ -164,10 +156,9 @@ private:
     QString m_caption;
     QPointer<TabcCustomWaveList> m_soundList;
     TabcBrushPattern *m_pattern = nullptr;
-    bool m_pressing = false;
     bool m_mouseInside = false;
     bool m_skipNextMouseUp = false;
-    bool m_pointerOver = false; // where the pointer is, as enter, leave and the moves tell
+    tk::PointerPresence m_presence; // where the pointer is, as enter, leave and the moves tell
     bool m_destroying = false;
 };
 

@@ -13,17 +13,15 @@ QString TabcCustomPicSpeedBtn::AccessibleCaption() const
 
 void TabcCustomPicSpeedBtn::AccessibleState(QAccessible::State &state) const
 {
-    if (m_groupIndex == 0)
+    if (GroupIndex() == 0)
         return;
     state.checkable = true;
-    state.checked = m_down;
+    state.checked = Down();
 }
 
 void TabcCustomPicSpeedBtn::PressAction()
 {
-    QPointer<TabcCustomPicSpeedBtn> self(this);
-    if (m_groupIndex != 0)
-        setDown(!m_down); // refused for the last one down of a group unless AllowAllUp, as under the mouse
-    if (self)
-        Click();
+    if (GroupIndex() != 0)
+        setDown(!Down()); // refused for the last one down of a group unless AllowAllUp, as under the mouse
+    Click();
 }

@@ -6,10 +6,10 @@
 #include "toolkit/base/errors.h"
 #include "toolkit/base/events.h"
 #include "toolkit/painting/deviceimage.h"
+#include "toolkit/painting/paintpolicy.h"
 #include "toolkit/painting/pixels.h"
 #include "toolkit/widgets/accessibility.h"
 #include "toolkit/widgets/keyboard.h"
-#include "toolkit/widgets/properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -59,11 +59,11 @@ int glyphCell(TNumGlyphs cells, FlatButtonState state)
     return kCell[std::clamp<int>(cells, 1, kMaxGlyphs) - 1][state];
 }
 
-// The colour the button takes from its parent, by the rule every flat control follows.
+// The colour of the parent's face, which a see-through face shows where the parent paints nothing.
 tk::TColor colorOfParent(const QWidget *control)
 {
     const QWidget *parent = control->isWindow() ? nullptr : control->parentWidget();
-    return parent ? FaceColorOf(parent) : tk::clBtnFace;
+    return parent ? tk::faceColorOf(parent) : tk::clBtnFace;
 }
 
 // Draws image at origin leaving out every pixel of exactly the key colour. On a device of another pixel
@@ -82,7 +82,11 @@ void drawWithTransparentColor(QPainter &canvas, QPoint origin, const QImage &ima
 
 } // namespace
 
-TFlatButton::TFlatButton(QWidget *parent) : QWidget(parent), tk::Control(this)
+TFlatButton::TFlatButton(QWidget *parent)
+    : QWidget(parent), tk::Control(this), tk::PointerEvents(this), m_latch(this, staticMetaObject, [this] {
+          assignState(fbsUp);
+          update();
+      })
 {
     if (!g_hotTrackTimer) {
         g_hotTrackTimer = new QTimer;
@@ -101,13 +105,14 @@ TFlatButton::TFlatButton(QWidget *parent) : QWidget(parent), tk::Control(this)
     m_spacing = kDefaultSpacing;
     m_margin = kComputedMargin;
     m_color = colorOfParent(this);
+    setParentColor(true);
     settleState();
     ++g_flatButtonCount;
 }
 
 TFlatButton::~TFlatButton()
 {
-    releaseHoverTimer();
+    ReleaseHoverTimer();
     if (--g_flatButtonCount == 0) {
         delete g_hotTrackTimer;
         g_hotTrackTimer = nullptr;
@@ -144,23 +149,14 @@ void TFlatButton::setColor(tk::TColor color)
     if (m_color == color)
         return;
     m_color = color;
-    m_parentColor = false;
+    clearParentColor();
     update();
 }
 
-void TFlatButton::setParentColor(bool parentColor)
+void TFlatButton::ParentColorChanged(tk::TColor parentColor)
 {
-    if (m_parentColor == parentColor)
-        return;
-    m_parentColor = parentColor;
-    if (parentColor)
-        ParentColorChanged();
-}
-
-void TFlatButton::ParentColorChanged()
-{
-    if (m_parentColor)
-        m_color = colorOfParent(this);
+    if (ParentColor())
+        m_color = parentColor;
     systemColorsChanged();
 }
 
@@ -182,7 +178,7 @@ void TFlatButton::setFontColor(tk::TColor color)
 
 void TFlatButton::SetColors(int index, tk::TColor color)
 {
-    if (index < 0 || index >= int(m_colors.size()))
+    if (index < 0 || index >= int(m_colors.size()) || m_colors[size_t(index)] == color)
         return;
     m_colors[size_t(index)] = color;
     update();
@@ -192,21 +188,23 @@ void TFlatButton::SetAdvColors(int index, TAdvColors step)
 {
     if (index < 0 || index >= int(m_advColors.size()))
         return;
+    // Acts on every call: setting a step is how the advanced colours are worked out anew.
     m_advColors[size_t(index)] = std::min(step, kMaxAdvStep);
-    applyAdvColors();
+    ApplyAdvColors();
     update();
 }
 
 void TFlatButton::setUseAdvColors(bool use)
 {
-    if (!tk::assignNew(m_useAdvColors, use))
+    if (m_useAdvColors == use)
         return;
+    m_useAdvColors = use;
     setParentColor(use);
-    applyAdvColors();
+    ApplyAdvColors();
     update();
 }
 
-void TFlatButton::applyAdvColors()
+void TFlatButton::ApplyAdvColors()
 {
     if (!m_useAdvColors)
         return;
@@ -219,85 +217,58 @@ void TFlatButton::systemColorsChanged()
 {
     if (m_useAdvColors) {
         setParentColor(true);
-        applyAdvColors();
+        ApplyAdvColors();
     }
     update();
 }
 
 void TFlatButton::setTransparentMode(TTransparentMode mode)
 {
+    if (m_transparentMode == mode)
+        return;
     m_transparentMode = mode;
     update();
 }
 
 void TFlatButton::setDefault(bool isDefault)
 {
+    if (m_default == isDefault)
+        return;
     m_default = isDefault;
     update();
 }
 
 void TFlatButton::setGroupIndex(int index)
 {
-    if (m_groupIndex == index)
-        return;
-    m_groupIndex = index;
-    notifyGroup();
+    if (GroupIndex() != index)
+        m_latch.setGroupIndex(index);
 }
 
 void TFlatButton::setAllowAllUp(bool allow)
 {
-    if (m_allowAllUp == allow)
-        return;
-    m_allowAllUp = allow;
-    notifyGroup();
+    if (AllowAllUp() != allow)
+        m_latch.setAllowAllUp(allow);
 }
 
 void TFlatButton::setDown(bool down)
 {
-    if (m_groupIndex == 0)
-        down = false;
-    if (down == m_down)
+    if (!m_latch.takeDown(down))
         return;
-    // A latched button of a group comes up only when another of the group goes down.
-    if (m_down && !m_allowAllUp)
-        return;
-    m_down = down;
     if (down) {
         if (m_state == fbsUp)
             update();
         assignState(fbsLatched);
-        notifyGroup();
+        m_latch.notifyGroup();
     } else {
         assignState(fbsUp);
+        // At once: the button comes up under the release that raised it.
         repaint();
     }
 }
 
-void TFlatButton::notifyGroup()
-{
-    if (m_groupIndex == 0 || !parentWidget())
-        return;
-    const QObjectList siblings = parentWidget()->children();
-    for (QObject *sibling : siblings) {
-        if (auto *button = qobject_cast<TFlatButton *>(sibling))
-            button->groupNotice(m_groupIndex, this);
-    }
-}
-
-void TFlatButton::groupNotice(int groupIndex, TFlatButton *sender)
-{
-    if (groupIndex != m_groupIndex || sender == this)
-        return;
-    if (sender->m_down && m_down) {
-        m_down = false;
-        assignState(fbsUp);
-        update();
-    }
-    m_allowAllUp = sender->m_allowAllUp;
-}
-
 void TFlatButton::setGlyph(const QImage &glyph)
 {
+    // Acts on every call but with its own strip: a picture given is copied afresh, its count detected.
     if (&glyph == &m_glyph)
         return;
     m_glyph = glyph;
@@ -319,8 +290,10 @@ void TFlatButton::setNumGlyphs(TNumGlyphs count)
 
 void TFlatButton::setLayout(TButtonLayout layout)
 {
-    if (tk::assignNew(m_layout, layout))
-        update();
+    if (m_layout == layout)
+        return;
+    m_layout = layout;
+    update();
 }
 
 void TFlatButton::setMargin(int margin)
@@ -333,12 +306,16 @@ void TFlatButton::setMargin(int margin)
 
 void TFlatButton::setSpacing(int spacing)
 {
-    if (tk::assignNew(m_spacing, spacing))
-        update();
+    if (m_spacing == spacing)
+        return;
+    m_spacing = spacing;
+    update();
 }
 
 void TFlatButton::setTabStop(bool tabStop)
 {
+    if (m_tabStop == tabStop)
+        return;
     m_tabStop = tabStop;
     // A click focuses the button itself (press), so the policy only decides about the tab key.
     setFocusPolicy(tabStop ? Qt::TabFocus : Qt::NoFocus);
@@ -356,18 +333,17 @@ void TFlatButton::settleState()
 {
     if (!isEnabled()) {
         m_state = fbsDisabled;
-        m_tracking = false;
+        m_button.setTracking(false);
     } else if (m_state == fbsDisabled) {
-        m_state = m_down && m_groupIndex != 0 ? fbsLatched : fbsUp;
+        m_state = Down() && GroupIndex() != 0 ? fbsLatched : fbsUp;
     }
 }
 
 void TFlatButton::pressLost()
 {
-    m_tracking = false;
     if (m_state == fbsPressed && !m_spaceHeld)
         assignState(fbsUp);
-    leaveHot();
+    LeaveHot();
     update();
 }
 
@@ -378,7 +354,7 @@ bool TFlatButton::underCursor(QPoint globalPos) const
     return tk::findControlAt(globalPos) == this;
 }
 
-void TFlatButton::enterHot()
+void TFlatButton::EnterHot()
 {
     if (isEnabled() && !m_hot) {
         m_hot = true;
@@ -386,16 +362,16 @@ void TFlatButton::enterHot()
     }
 }
 
-void TFlatButton::leaveHot()
+void TFlatButton::LeaveHot()
 {
-    if (isEnabled() && m_hot && !m_tracking) {
+    if (isEnabled() && m_hot && !Tracking()) {
         m_hot = false;
-        releaseHoverTimer();
+        ReleaseHoverTimer();
         update();
     }
 }
 
-void TFlatButton::releaseHoverTimer()
+void TFlatButton::ReleaseHoverTimer()
 {
     if (g_hotButton == this) {
         g_hotTrackTimer->stop();
@@ -403,48 +379,29 @@ void TFlatButton::releaseHoverTimer()
     }
 }
 
-void TFlatButton::recheckHover()
+void TFlatButton::RecheckHover()
 {
     if (!isEnabled())
         return;
     if (underCursor(QCursor::pos())) {
         m_hot = true;
         update();
-    } else if (m_tracking) {
+        // Lit without a move over it, the button is watched as after one: the timer sees the pointer go.
+        if (g_hotButton != this && QApplication::activeWindow())
+            watchHover();
+    } else if (Tracking()) {
         m_hot = true;
     } else {
         m_hot = false;
-        releaseHoverTimer();
+        ReleaseHoverTimer();
         update();
     }
 }
 
-void TFlatButton::hoverTimerTick()
+void TFlatButton::HoverTimerTick()
 {
     if (!underCursor(QCursor::pos()))
-        leaveHot();
-}
-
-void TFlatButton::MouseEnter()
-{
-    if (OnMouseEnter)
-        OnMouseEnter(this);
-}
-
-void TFlatButton::MouseLeave()
-{
-    if (OnMouseLeave)
-        OnMouseLeave(this);
-}
-
-bool TFlatButton::trackPointerDuringCapture(QPoint pos)
-{
-    // Qt holds enter and leave back while a mouse button is down; the moves tell where the pointer is.
-    const bool inside = rect().contains(pos);
-    if (inside == m_mouseInside)
-        return true;
-    m_mouseInside = inside;
-    return tk::callOut(this, [this, inside] { inside ? MouseEnter() : MouseLeave(); });
+        LeaveHot();
 }
 
 // Mouse and keyboard
@@ -463,8 +420,8 @@ void TFlatButton::Click()
 
 void TFlatButton::PressAction()
 {
-    if (m_groupIndex != 0)
-        setDown(!m_down);
+    if (GroupIndex() != 0)
+        setDown(!Down());
     Click();
 }
 
@@ -475,16 +432,10 @@ QString TFlatButton::AccessibleCaption() const
 
 void TFlatButton::AccessibleState(QAccessible::State &state) const
 {
-    if (m_groupIndex == 0)
+    if (GroupIndex() == 0)
         return;
     state.checkable = true;
-    state.checked = m_down;
-}
-
-bool TFlatButton::insideForTracking(QPoint pos) const
-{
-    // The row just below the face still counts; the column just right of it does not.
-    return pos.x() >= 0 && pos.x() < width() && pos.y() >= 0 && pos.y() <= height();
+    state.checked = Down();
 }
 
 bool TFlatButton::press(QMouseEvent *event)
@@ -493,22 +444,22 @@ bool TFlatButton::press(QMouseEvent *event)
         beginPress();
     const QPoint pos = event->position().toPoint();
     bool completed = true;
-    if (OnMouseDown && !tk::callOut(
-                           this,
-                           [&] {
-                               OnMouseDown(this, tk::mouseButtonOf(event->button()), tk::shiftStateOf(*event),
-                                           pos.x(), pos.y());
-                           },
-                           &completed))
+    // A handler that failed, hid, disabled or moved the button, or ran a modal window, has ended the press.
+    if (OnMouseDown && (!m_button.callOutDuringPress(
+                            [&] {
+                                OnMouseDown(this, tk::mouseButtonOf(event->button()),
+                                            tk::shiftStateOf(*event), pos.x(), pos.y());
+                            },
+                            &completed) ||
+                        !completed))
         return false;
-    // A handler that failed, hid or disabled the button has ended the press.
-    if (!completed || !pressHeld() || event->button() != Qt::LeftButton || !isEnabled())
+    if (event->button() != Qt::LeftButton || !isEnabled())
         return true;
-    if (!m_down) {
+    if (!Down()) {
         assignState(fbsPressed);
         update();
     }
-    m_tracking = true;
+    m_button.setTracking(true);
     setFocus(Qt::MouseFocusReason);
     return true;
 }
@@ -520,8 +471,13 @@ void TFlatButton::mousePressEvent(QMouseEvent *event)
 
 void TFlatButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (press(event) && event->button() == Qt::LeftButton && m_down && OnDblClick)
+    if (press(event) && event->button() == Qt::LeftButton && Down() && OnDblClick)
         tk::callOut(this, [this] { OnDblClick(this); });
+}
+
+void TFlatButton::pointerMoved(bool entered)
+{
+    tk::callOut(this, [this, entered] { entered ? FireMouseEnter() : FireMouseLeave(); });
 }
 
 void TFlatButton::mouseMoveEvent(QMouseEvent *event)
@@ -533,11 +489,15 @@ void TFlatButton::mouseMoveEvent(QMouseEvent *event)
              this, [&] { OnMouseMove(this, tk::shiftStateOf(*event), pos.x(), pos.y()); }, &completed) ||
          !completed))
         return;
-    if (event->buttons() != Qt::NoButton && !trackPointerDuringCapture(pos))
-        return;
+    if (m_presence.moved(this, pos, event->buttons())) {
+        const QPointer<TFlatButton> alive(this);
+        pointerMoved(m_presence.over());
+        if (!alive)
+            return;
+    }
 
-    if (m_tracking) {
-        const FlatButtonState next = m_down ? fbsLatched : insideForTracking(pos) ? fbsPressed : fbsUp;
+    if (Tracking()) {
+        const FlatButtonState next = m_button.trackedState(pos, Down(), fbsUp, fbsPressed, fbsLatched);
         if (next != m_state) {
             assignState(next);
             update();
@@ -547,15 +507,22 @@ void TFlatButton::mouseMoveEvent(QMouseEvent *event)
     if (g_hotButton == this || !underCursor(mapToGlobal(pos)))
         return;
     if (g_hotButton)
-        g_hotButton->leaveHot();
+        g_hotButton->LeaveHot();
     if (!QApplication::activeWindow())
         return;
+    watchHover();
+    EnterHot();
+}
+
+void TFlatButton::watchHover()
+{
+    if (g_hotButton && g_hotButton != this)
+        g_hotButton->LeaveHot();
     g_hotTrackTimer->stop();
     g_hotButton = this;
     QObject::disconnect(g_hoverTick);
-    g_hoverTick = connect(g_hotTrackTimer, &QTimer::timeout, this, &TFlatButton::hoverTimerTick);
+    g_hoverTick = connect(g_hotTrackTimer, &QTimer::timeout, this, &TFlatButton::HoverTimerTick);
     g_hotTrackTimer->start();
-    enterHot();
 }
 
 void TFlatButton::mouseReleaseEvent(QMouseEvent *event)
@@ -573,21 +540,21 @@ void TFlatButton::mouseReleaseEvent(QMouseEvent *event)
     if (event->buttons() == Qt::NoButton)
         endPress();
     // A handler that failed has had its error box, which ended the press.
-    if (!completed || !m_tracking)
+    if (!completed || !Tracking())
         return;
-    m_tracking = false;
-    const bool inside = insideForTracking(pos);
-    if (m_groupIndex == 0) {
+    m_button.setTracking(false);
+    const bool inside = m_button.inside(pos);
+    if (GroupIndex() == 0) {
         assignState(fbsUp);
         m_hot = false;
         if (inside)
             update();
     } else if (inside) {
-        setDown(!m_down);
-        if (m_down)
+        setDown(!Down());
+        if (Down())
             repaint();
     } else {
-        if (m_down)
+        if (Down())
             assignState(fbsLatched);
         repaint();
     }
@@ -595,9 +562,9 @@ void TFlatButton::mouseReleaseEvent(QMouseEvent *event)
         if (!tk::callOut(this, [this] { Click(); }))
             return;
     } else {
-        leaveHot();
+        LeaveHot();
     }
-    recheckHover();
+    RecheckHover();
 }
 
 void TFlatButton::keyPressEvent(QKeyEvent *event)
@@ -607,7 +574,7 @@ void TFlatButton::keyPressEvent(QKeyEvent *event)
         return;
     }
     m_spaceHeld = true;
-    if (m_groupIndex == 0)
+    if (GroupIndex() == 0)
         assignState(fbsPressed);
     else
         setDown(true);
@@ -625,7 +592,7 @@ void TFlatButton::keyReleaseEvent(QKeyEvent *event)
     if (event->isAutoRepeat() || !m_spaceHeld)
         return;
     m_spaceHeld = false;
-    if (m_groupIndex == 0)
+    if (GroupIndex() == 0)
         assignState(fbsUp);
     else
         setDown(false);
@@ -654,7 +621,7 @@ void TFlatButton::focusOutEvent(QFocusEvent *event)
             assignState(fbsUp);
         update();
     }
-    leaveHot();
+    LeaveHot();
 }
 
 void TFlatButton::moveEvent(QMoveEvent *event)
@@ -679,17 +646,14 @@ void TFlatButton::changeEvent(QEvent *event)
         if (!isEnabled()) {
             m_hot = false;
             m_spaceHeld = false;
-            releaseHoverTimer();
+            ReleaseHoverTimer();
         }
         settleState();
-        recheckHover();
+        RecheckHover();
         update();
         break;
     case QEvent::FontChange:
         update();
-        break;
-    case QEvent::PaletteChange:
-        ParentColorChanged();
         break;
     default:
         break;
@@ -700,44 +664,35 @@ bool TFlatButton::event(QEvent *event)
 {
     switch (int(event->type())) {
     case QEvent::Enter:
-        if (!m_mouseInside) {
-            m_mouseInside = true;
-            if (!tk::callOut(this, [this] { MouseEnter(); }))
+    case QEvent::Leave: {
+        const bool entered = event->type() == QEvent::Enter;
+        if (entered ? m_presence.arrived() : m_presence.departed()) {
+            const QPointer<TFlatButton> alive(this);
+            pointerMoved(entered);
+            if (!alive)
                 return true;
         }
         break;
-    case QEvent::Leave:
-        if (m_mouseInside) {
-            m_mouseInside = false;
-            if (!tk::callOut(this, [this] { MouseLeave(); }))
-                return true;
-        }
-        break;
+    }
     case QEvent::Hide:
         // Out of sight neither a key nor the mouse can be on it: nothing of either may outlive the hiding.
         m_spaceHeld = false;
         if (m_state == fbsPressed)
             assignState(fbsUp);
         m_hot = false;
-        releaseHoverTimer();
+        ReleaseHoverTimer();
         update();
-        break;
-    case QEvent::ParentChange:
-        ParentColorChanged();
         break;
     case QEvent::Shortcut:
         if (isAccelerator(event)) {
             if (isEnabled()) {
-                if (m_groupIndex != 0)
+                if (GroupIndex() != 0)
                     setDown(true);
                 tk::callOut(this, [this] { Click(); });
             }
             return true;
         }
         break;
-    case tk::ParentColorChangedType:
-        ParentColorChanged();
-        return true;
     case tk::SystemColorsChangedType:
         systemColorsChanged();
         return true;
@@ -785,7 +740,7 @@ void TFlatButton::paintEvent(QPaintEvent *)
         canvas.translate(face.origin);
         drawFace(canvas);
         drawBorder(canvas);
-        drawGlyph(canvas, layout.glyphOrigin);
+        tk::paintOrLeaveOut([&] { drawGlyph(canvas, layout.glyphOrigin); });
         drawCaption(canvas, layout.captionRect);
     }
     onScreen.drawImage(-face.origin, face.image);
@@ -861,13 +816,7 @@ void TFlatButton::drawGlyph(QPainter &canvas, QPoint origin) const
     }
     QRgb transparent = m_glyph.pixel(0, height - 1);
     if (cells == 1 && m_state == fbsDisabled) {
-        try {
-            cell = MakeDisabledGlyph(cell, tk::clBlack, tk::clBtnFace, tk::clBtnHighlight, tk::clBtnShadow,
-                                     true);
-        } catch (const tk::Error &) {
-            // No error box out of a paint: it would come back with every repaint. The face goes without.
-            return;
-        }
+        cell = MakeDisabledGlyph(cell, tk::clBlack, tk::clBtnFace, tk::clBtnHighlight, tk::clBtnShadow, true);
         transparent = cell.pixel(0, height - 1);
     }
     drawWithTransparentColor(canvas, origin, cell, transparent);

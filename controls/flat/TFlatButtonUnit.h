@@ -26,7 +26,7 @@ enum FlatButtonState { fbsUp, fbsDisabled, fbsPressed, fbsLatched };
 //
 // All flat buttons share one hover timer: only the button the mouse last came onto polls the cursor,
 // ten times a second, to notice that the mouse has gone.
-class TFlatButton : public QWidget, public tk::Control {
+class TFlatButton : public QWidget, public tk::Control, public tk::PointerEvents {
     Q_OBJECT
 public:
     explicit TFlatButton(QWidget *parent = nullptr);
@@ -42,8 +42,6 @@ public:
     // button takes its parent's colour whenever that changes.
     tk::TColor Color() const { return m_color; }
     void setColor(tk::TColor color);
-    bool ParentColor() const { return m_parentColor; }
-    void setParentColor(bool parentColor);
 
     // The caption's font is the widget's font (ParentFont: the parent's); Qt fonts carry no colour, so
     // while ParentFont is set the colour too is the parent's (FontColorOf). Setting a colour clears it.
@@ -87,14 +85,14 @@ public:
 
     // 0: an ordinary push button. Buttons with the same nonzero index under one parent form a group
     // of which at most one is Down.
-    int GroupIndex() const { return m_groupIndex; }
+    int GroupIndex() const { return m_latch.groupIndex(); }
     void setGroupIndex(int index);
     // In a group, the Down button may be released so that none is down. The buttons of a group share it.
-    bool AllowAllUp() const { return m_allowAllUp; }
+    bool AllowAllUp() const { return m_latch.allowAllUp(); }
     void setAllowAllUp(bool allow);
     // Latched down; stays false while GroupIndex is 0. A Down button is released only by another of
     // its group unless AllowAllUp is set.
-    bool Down() const { return m_down; }
+    bool Down() const { return m_latch.down(); }
     void setDown(bool down);
 
     // A strip of NumGlyphs equal cells: idle, disabled, pressed, latched. The button keeps its own
@@ -125,7 +123,7 @@ public:
     // Run-time state, as the last event left it.
     FlatButtonState State() const { return m_state; }
     bool Hot() const { return m_hot; }
-    bool Tracking() const { return m_tracking; }
+    bool Tracking() const { return m_button.tracking(); }
     // Where a paint puts the caption and the glyph cell, as the button stands.
     tk::TRect CaptionRect() const;
     QPoint GlyphOrigin() const;
@@ -145,8 +143,6 @@ public:
     tk::TNotifyEvent OnClick;
     // A left double click while Down; the double click also presses and clicks as usual.
     tk::TNotifyEvent OnDblClick;
-    tk::TNotifyEvent OnMouseEnter;
-    tk::TNotifyEvent OnMouseLeave;
     tk::TMouseEvent OnMouseDown;
     tk::TMouseEvent OnMouseUp;
     tk::TMouseMoveEvent OnMouseMove;
@@ -156,8 +152,6 @@ protected:
     virtual void Click();
     // A click without the mouse: a group button toggles as under a release inside, then Click.
     void PressAction() override;
-    virtual void MouseEnter();
-    virtual void MouseLeave();
 
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -173,6 +167,8 @@ protected:
     void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
     void pressLost() override;
+    // Takes the parent's colour while ParentColor is set, then recomputes as for system colours.
+    void ParentColorChanged(tk::TColor parentColor) override;
 
 private:
     enum : int { kFocused, kDown, kBorder, kHighLight, kShadow };
@@ -183,25 +179,21 @@ private:
         QPoint glyphOrigin;
     };
 
-    // The reaction to the parent's colour having changed (tk::ParentColorChangedEvent, a change of
-    // the parent's palette, a new parent).
-    void ParentColorChanged();
-    // These call out to user code: each returns whether the button still exists afterwards.
+    // Calls out to user code: returns whether the press still stands afterwards.
     bool press(QMouseEvent *event);
-    bool trackPointerDuringCapture(QPoint pos);
-    bool insideForTracking(QPoint pos) const;
+    void pointerMoved(bool entered);
     void assignState(FlatButtonState state);
     void settleState();
-    void enterHot();
-    void leaveHot();
-    void releaseHoverTimer();
-    void recheckHover();
-    void hoverTimerTick();
+    void EnterHot();
+    void LeaveHot();
+    void ReleaseHoverTimer();
+    // Makes this button the one the shared timer polls for.
+    void watchHover();
+    void RecheckHover();
+    void HoverTimerTick();
     bool underCursor(QPoint globalPos) const;
-    void applyAdvColors();
+    void ApplyAdvColors();
     void systemColorsChanged();
-    void notifyGroup();
-    void groupNotice(int groupIndex, TFlatButton *sender);
 
     tk::TColor stateColor() const;
     FaceLayout layoutFace(const QFont &font) const;
@@ -215,13 +207,10 @@ private:
     std::array<tk::TColor, 5> m_colors{};
     std::array<TAdvColors, 3> m_advColors{};
     ParentFontColor m_fontColor{this};
-    bool m_parentColor = true;
     bool m_useAdvColors = false;
     TTransparentMode m_transparentMode = tmNone;
     bool m_default = false;
-    int m_groupIndex = 0;
-    bool m_allowAllUp = false;
-    bool m_down = false;
+    tk::GroupLatch m_latch;
     QImage m_glyph;
     TNumGlyphs m_numGlyphs = 1;
     TButtonLayout m_layout = blGlyphTop;
@@ -232,7 +221,8 @@ private:
 
     FlatButtonState m_state = fbsUp;
     bool m_hot = false;
-    bool m_tracking = false;
     bool m_spaceHeld = false;
-    bool m_mouseInside = false;
+    tk::ButtonBehaviour m_button{*this, tk::ButtonBehaviour::Inside::RowBelowToo};
+    // Where the pointer is, as Qt's enter and leave and the moves while a button is held tell it.
+    tk::PointerPresence m_presence;
 };

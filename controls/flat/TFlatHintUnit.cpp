@@ -8,7 +8,9 @@
 #include <QCursor>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -115,9 +117,8 @@ void TFlatHintWindow::CreateParams(tk::HintWindowParams &params)
     params.border = false;
 }
 
-void TFlatHintWindow::ActivateHint(tk::TRect rect, const QString &hint)
+void TFlatHintWindow::ActivateHint(tk::TRect, const QString &hint)
 {
-    tk::TRect r = rect;
     setCaption(hint);
     FFlatHint = FindFlatHint();
     if (FFlatHint) {
@@ -130,7 +131,11 @@ void TFlatHintWindow::ActivateHint(tk::TRect rect, const QString &hint)
     }
     const int maxWidth = FFlatHint ? FFlatHint->MaxHintWidth() : TFlatHint::kDefaultMaxHintWidth;
 
-    r.Right = r.Left + maxWidth - kExtraWidth;
+    // Measured from the origin: the corner the application gave cancels out of the result. Any width
+    // from none up to what leaves room for the extra stays as it is; beyond, it is that much.
+    const qint64 wrapWidth =
+        std::clamp<qint64>(qint64(maxWidth) - kExtraWidth, 0, std::numeric_limits<int>::max() - kExtraWidth);
+    tk::TRect r{0, 0, int(wrapWidth), 0};
     const unsigned measure = tk::DT_CALCRECT | tk::DT_WORDBREAK | tk::DT_NOPREFIX;
     tk::DrawText(nullptr, CanvasFont(), Qt::black, hint, r, measure);
     tk::DrawText(nullptr, CanvasFont(), Qt::black, hint, r, measure);

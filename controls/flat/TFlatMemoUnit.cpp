@@ -1,6 +1,7 @@
 #include "controls/flat/TFlatMemoUnit.h"
 
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 
 #include "controls/flat/TFlatPanelUnit.h"
 #include "toolkit/application/application.h"
@@ -8,7 +9,6 @@
 #include "toolkit/base/events.h"
 #include "toolkit/painting/canvas.h"
 #include "toolkit/text/memotext.h"
-#include "toolkit/widgets/properties.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -45,20 +45,26 @@ TFlatMemo::TFlatMemo(QWidget *parent) : QPlainTextEdit(parent), tk::Control(this
     setFrameStyle(QFrame::Panel | QFrame::Plain);
     setLineWidth(kFrameWidth);
     setTabChangesFocus(true);
-    setScrollBars(ssNone);
+    applyScrollBars();
     setWordWrap(true);
     setGeometry(QRect(QPoint(0, 0), kDefaultSize));
     for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()})
         bar->installEventFilter(this);
     connect(document(), &QTextDocument::contentsChanged, this, &TFlatMemo::documentEdited);
     // Another control taking the focus decides whether the hot look still applies.
-    connect(qApp, &QApplication::focusChanged, this, [this] {
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this] {
         if (m_hot)
             PaintFlatFrame();
     });
-    if (m_parentColor && hasParentColor())
-        m_colorFlat = parentColor();
+    tk::Control::setParentColor(true);
     PaintFlatFrame();
+}
+
+TFlatMemo::~TFlatMemo()
+{
+    // A focused box gives the focus up as its widget goes, after this: no word of that may reach a box
+    // that is no longer one.
+    disconnect(m_focusWatch);
 }
 
 void TFlatMemo::setText(const QString &text)
@@ -87,14 +93,19 @@ void TFlatMemo::documentEdited()
 
 void TFlatMemo::setScrollBars(TScrollStyle style)
 {
-    const bool changed = m_scrollBars != style;
+    if (m_scrollBars == style)
+        return;
     m_scrollBars = style;
-    const bool vertical = style == ssVertical || style == ssBoth;
-    const bool horizontal = style == ssHorizontal || style == ssBoth;
+    applyScrollBars();
+    update(); // the corner between the scroll bars comes or goes
+}
+
+void TFlatMemo::applyScrollBars()
+{
+    const bool vertical = m_scrollBars == ssVertical || m_scrollBars == ssBoth;
+    const bool horizontal = m_scrollBars == ssHorizontal || m_scrollBars == ssBoth;
     setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    if (changed)
-        update(); // the corner between the scroll bars comes or goes
 }
 
 void TFlatMemo::setWordWrap(bool wrap)
@@ -118,30 +129,27 @@ tk::TColor TFlatMemo::Colors(int index) const
 
 void TFlatMemo::SetColors(int index, tk::TColor color)
 {
-    switch (index) {
-    case 0:
-        m_colorFocused = color;
-        break;
-    case 1:
-        m_colorBorder = color;
-        break;
-    case 2:
-        m_colorFlat = color;
-        m_parentColor = false;
-        break;
-    default:
+    tk::TColor *target = index == 0   ? &m_colorFocused
+                         : index == 1 ? &m_colorBorder
+                         : index == 2 ? &m_colorFlat
+                                      : nullptr;
+    if (!target)
         return;
-    }
+    // Setting ColorFlat makes it the box's own, even when it is the colour it had.
+    if (target == &m_colorFlat)
+        clearParentColor();
+    if (*target == color)
+        return;
+    *target = color;
     PaintFlatFrame();
 }
 
 void TFlatMemo::setParentColor(bool follow)
 {
-    if (m_parentColor == follow)
+    if (ParentColor() == follow)
         return;
-    m_parentColor = follow;
-    if (follow && hasParentColor())
-        m_colorFlat = parentColor();
+    // Switched on, the parent's colour comes with it (ParentColorChanged).
+    tk::Control::setParentColor(follow);
     PaintFlatFrame();
 }
 
@@ -170,6 +178,7 @@ void TFlatMemo::SetAdvColors(int index, TAdvColors step)
     default:
         return;
     }
+    // Acts on every call: setting a step is how the advanced colours are worked out anew.
     if (!m_useAdvColors)
         return;
     ApplyAdvColors();
@@ -178,8 +187,9 @@ void TFlatMemo::SetAdvColors(int index, TAdvColors step)
 
 void TFlatMemo::setUseAdvColors(bool use)
 {
-    if (!tk::assignNew(m_useAdvColors, use))
+    if (m_useAdvColors == use)
         return;
+    m_useAdvColors = use;
     setParentColor(use);
     ApplyAdvColors();
     PaintFlatFrame();
@@ -231,25 +241,15 @@ void TFlatMemo::drawFlatFrame(QPainter &painter) const
     }
 }
 
-bool TFlatMemo::hasParentColor() const
+void TFlatMemo::ParentColorChanged(tk::TColor parentColor)
 {
-    return parentWidget() != nullptr;
-}
-
-tk::TColor TFlatMemo::parentColor() const
-{
-    return FaceColorOf(parentWidget());
-}
-
-void TFlatMemo::parentColorChanged()
-{
-    if ((m_useAdvColors || m_parentColor) && hasParentColor())
-        m_colorFlat = parentColor();
+    if (m_useAdvColors || ParentColor())
+        m_colorFlat = parentColor;
     ApplyAdvColors();
     PaintFlatFrame();
 }
 
-void TFlatMemo::MouseEnter()
+void TFlatMemo::mouseEntered()
 {
     if (!QApplication::activeWindow())
         return;
@@ -257,7 +257,7 @@ void TFlatMemo::MouseEnter()
     PaintFlatFrame();
 }
 
-void TFlatMemo::MouseLeave()
+void TFlatMemo::mouseLeft()
 {
     m_hot = false;
     PaintFlatFrame();
@@ -269,15 +269,17 @@ bool TFlatMemo::pointerOver() const
     return under && (under == this || isAncestorOf(under));
 }
 
-bool TFlatMemo::trackPointerWhileHeld(const QPointF &globalPos)
+void TFlatMemo::heldMove(const QWidget *part, const QMouseEvent &move)
 {
-    // While a button is held Qt reports neither leave nor enter; the moves tell where the pointer is.
-    const bool inside = rect().contains(mapFromGlobal(globalPos).toPoint());
-    if (inside && !m_hot)
-        return tk::callOut(this, [this] { MouseEnter(); });
-    if (!inside && m_hot)
-        return tk::callOut(this, [this] { MouseLeave(); });
-    return true;
+    if (m_presence.moved(this, part->mapTo(this, move.position().toPoint()), move.buttons()))
+        pointerMoved(m_presence.over());
+}
+
+void TFlatMemo::pointerMoved(bool over)
+{
+    // The steps may be a descendant's, which may delete the box: once Qt has done with the event.
+    tk::afterDelivery(
+        this, [this, over] { tk::callOut(this, [this, over] { over ? mouseEntered() : mouseLeft(); }); });
 }
 
 bool TFlatMemo::event(QEvent *event)
@@ -289,33 +291,32 @@ bool TFlatMemo::event(QEvent *event)
         drawFlatFrame(painter);
         return true;
     }
-    case QEvent::Enter: {
-        const bool result = QPlainTextEdit::event(event);
-        tk::callOut(this, [this] { MouseEnter(); });
-        return result;
-    }
+    case QEvent::Enter:
     case QEvent::Leave: {
+        const bool entered = event->type() == QEvent::Enter;
         const bool result = QPlainTextEdit::event(event);
-        tk::callOut(this, [this] { MouseLeave(); });
+        // Qt tells the box of each enter and leave, its parts' aside.
+        m_presence.setOver(entered);
+        pointerMoved(entered);
         return result;
     }
     case QEvent::WindowActivate: {
         // An enter that came while another window was active lit nothing, and Qt sends none again:
         // the box looks for the pointer where it really is.
         const bool result = QPlainTextEdit::event(event);
-        if (!m_hot && pointerOver())
-            tk::callOut(this, [this] { MouseEnter(); });
+        if (!m_hot && pointerOver()) {
+            m_presence.setOver(true);
+            pointerMoved(true);
+        }
         return result;
     }
     case tk::SystemColorsChangedType:
-    case tk::ParentColorChangedType:
-        parentColorChanged();
+        // ColorFlat may be the parent's, a system colour by value.
+        if (parentWidget())
+            ParentColorChanged(tk::faceColorOf(parentWidget()));
+        else
+            PaintFlatFrame();
         return true;
-    case QEvent::ParentChange: {
-        const bool result = QPlainTextEdit::event(event);
-        parentColorChanged();
-        return result;
-    }
     default:
         return QPlainTextEdit::event(event);
     }
@@ -334,22 +335,16 @@ bool TFlatMemo::viewportEvent(QEvent *event)
             setTextCursor(cursor);
         }
     }
-    if (event->type() == QEvent::MouseMove) {
-        const auto *move = static_cast<QMouseEvent *>(event);
-        if (move->buttons() != Qt::NoButton && !trackPointerWhileHeld(move->globalPosition()))
-            return true;
-    }
+    if (event->type() == QEvent::MouseMove)
+        heldMove(viewport(), *static_cast<QMouseEvent *>(event));
     return QPlainTextEdit::viewportEvent(event);
 }
 
 bool TFlatMemo::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseMove &&
-        (watched == verticalScrollBar() || watched == horizontalScrollBar())) {
-        const auto *move = static_cast<QMouseEvent *>(event);
-        if (move->buttons() != Qt::NoButton && !trackPointerWhileHeld(move->globalPosition()))
-            return true;
-    }
+        (watched == verticalScrollBar() || watched == horizontalScrollBar()))
+        heldMove(static_cast<QWidget *>(watched), *static_cast<QMouseEvent *>(event));
     return QPlainTextEdit::eventFilter(watched, event);
 }
 
@@ -359,10 +354,6 @@ void TFlatMemo::changeEvent(QEvent *event)
     switch (event->type()) {
     case QEvent::EnabledChange:
         PaintFlatFrame();
-        break;
-    case QEvent::PaletteChange:
-        // The parent's palette reached us: its colour may have changed.
-        parentColorChanged();
         break;
     default:
         break;

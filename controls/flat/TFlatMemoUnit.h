@@ -19,6 +19,7 @@ class TFlatMemo : public QPlainTextEdit, public tk::Control {
 public:
     // 185 x 89 at (0, 0); when created inside a parent it rests in the parent's colour (ParentColor).
     explicit TFlatMemo(QWidget *parent);
+    ~TFlatMemo() override;
 
     // The whole text, every line break brought to CR LF. A text above the box's capacity raises
     // "Text exceeds memo capacity" and leaves the text as it was; an identical text changes nothing.
@@ -44,7 +45,6 @@ public:
     void setColorFlat(tk::TColor color) { SetColors(2, color); }
 
     // ColorFlat follows the parent's colour: a flat panel's Color, any other parent's background colour.
-    bool ParentColor() const { return m_parentColor; }
     void setParentColor(bool follow);
 
     // The lightness steps by index: 0 AdvColorFocused, 1 AdvColorBorder. A step above 100 counts as 100.
@@ -67,8 +67,8 @@ public:
 
 protected:
     // The mouse came over the box or left it; the hot look follows.
-    virtual void MouseEnter();
-    virtual void MouseLeave();
+    virtual void mouseEntered();
+    virtual void mouseLeft();
 
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
@@ -76,20 +76,24 @@ protected:
     void changeEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    // Takes the parent's colour into ColorFlat while ParentColor or UseAdvColors is set.
+    void ParentColorChanged(tk::TColor parentColor) override;
 
 private:
     void ApplyAdvColors();
+    // The scroll bar policies ScrollBars asks for.
+    void applyScrollBars();
     // Brings the text background to the current face and repaints the frame.
     void PaintFlatFrame();
     void drawFlatFrame(QPainter &painter) const;
-    bool hasParentColor() const;
-    tk::TColor parentColor() const;
-    void parentColorChanged();
     // The pointer is over the box, its text or its scroll bars (the control under it, seen as the
     // hints see it).
     bool pointerOver() const;
-    // Returns whether the box still exists after the enter or leave steps it ran.
-    bool trackPointerWhileHeld(const QPointF &globalPos);
+    // A move over a part of the box (part: the box, its text or a scroll bar) with a button held, which
+    // holds enter and leave back: the hot look follows the pointer across the box's edge.
+    void heldMove(const QWidget *part, const QMouseEvent &move);
+    // The hot look's step, run once Qt has delivered the event that told of the pointer.
+    void pointerMoved(bool over);
     void documentEdited();
 
     QString m_text;
@@ -98,9 +102,10 @@ private:
     tk::TColor m_colorFocused = tk::clWhite;
     tk::TColor m_colorBorder = 0x8396A0;
     tk::TColor m_colorFlat = 0xE1EAEB;
-    bool m_parentColor = true;
     TAdvColors m_advColorFocused = 10;
     TAdvColors m_advColorBorder = 50;
     bool m_useAdvColors = false;
     bool m_hot = false;
+    tk::PointerPresence m_presence;
+    QMetaObject::Connection m_focusWatch;
 };

@@ -1,8 +1,9 @@
 #include "controls/flat/TFlatPanelUnit.h"
 
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 #include "toolkit/painting/deviceimage.h"
-#include "toolkit/widgets/properties.h"
+#include "toolkit/painting/paintpolicy.h"
 
 #include "controls/flat/FlatUtilitys.h"
 #include "toolkit/application/application.h"
@@ -42,13 +43,6 @@ tk::TRect moved(tk::TRect r, QPoint by)
 
 } // namespace
 
-tk::TColor FaceColorOf(const QWidget *widget)
-{
-    if (const auto *panel = qobject_cast<const TFlatPanel *>(widget))
-        return panel->Color();
-    return tk::fromQColor(widget->palette().color(widget->backgroundRole()));
-}
-
 tk::TColor FontColorOf(const QWidget *widget)
 {
     if (const auto *panel = qobject_cast<const TFlatPanel *>(widget))
@@ -64,12 +58,14 @@ TFlatPanel::TFlatPanel(QWidget *parent)
     // Every pixel is painted here; Qt need not clear the face first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(QRect(QPoint(0, 0), kDefaultSize));
-    adoptParentColor();
+    setParentColor(true);
 }
+
+// The setters repaint at once (see the class).
 
 void TFlatPanel::setTransparent(bool transparent)
 {
-    // Repaints even when unchanged: setting it again is how a caller asks for the see-through face anew.
+    // Acts on every call: setting it again is how a caller asks for the see-through face anew.
     m_transparent = transparent;
     repaint();
 }
@@ -79,23 +75,21 @@ void TFlatPanel::SetColors(int index, tk::TColor color)
     tk::TColor *target = index == 0 ? &m_colorHighLight : index == 1 ? &m_colorShadow : nullptr;
     if (!target)
         return;
-    // Repaints even when unchanged, as setting Transparent does.
+    // Acts on every call, as setting Transparent does.
     *target = color;
     repaint();
 }
 
 void TFlatPanel::setColor(tk::TColor color)
 {
-    m_parentColor = false;
+    clearParentColor();
     storeColor(color);
 }
 
-void TFlatPanel::setParentColor(bool parentColor)
+void TFlatPanel::ParentColorChanged(tk::TColor parentColor)
 {
-    if (m_parentColor == parentColor)
-        return;
-    m_parentColor = parentColor;
-    adoptParentColor();
+    if (ParentColor())
+        storeColor(parentColor);
 }
 
 void TFlatPanel::storeColor(tk::TColor color)
@@ -103,21 +97,8 @@ void TFlatPanel::storeColor(tk::TColor color)
     if (m_color == color)
         return;
     m_color = color;
-    // Children that take their parent's colour learn of it from their parent, as Qt gives them no word
-    // of a colour that is not in the palette.
-    for (QObject *child : children()) {
-        if (child->isWidgetType()) {
-            tk::ParentColorChangedEvent changed;
-            QCoreApplication::sendEvent(child, &changed);
-        }
-    }
+    passFaceColorOn();
     repaint();
-}
-
-void TFlatPanel::adoptParentColor()
-{
-    if (m_parentColor && parentWidget())
-        storeColor(FaceColorOf(parentWidget()));
 }
 
 bool TFlatPanel::ParentFont() const
@@ -149,8 +130,10 @@ void TFlatPanel::setAlignment(tk::TAlignment alignment)
 
 void TFlatPanel::setCaption(const QString &caption)
 {
-    if (tk::assignNew(m_caption, caption))
-        repaint();
+    if (m_caption == caption)
+        return;
+    m_caption = caption;
+    repaint();
 }
 
 void TFlatPanel::paintEvent(QPaintEvent *)
@@ -166,7 +149,7 @@ void TFlatPanel::paintEvent(QPaintEvent *)
         painter.translate(face.origin);
         drawBackground(painter);
         drawFrame(painter);
-        drawCaption(painter);
+        tk::paintOrLeaveOut([&] { drawCaption(painter); });
     }
     onScreen.drawImage(-face.origin, face.image);
 }
@@ -210,19 +193,23 @@ void TFlatPanel::drawCaption(QPainter &painter)
 void TFlatPanel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    // Once Qt has done with the resizing, which repaints the panel after this.
     if (OnResize)
-        tk::callOut(this, [this] { OnResize(this); });
+        tk::afterDelivery(this, [this] {
+            if (OnResize)
+                tk::callOut(this, [this] { OnResize(this); });
+        });
 }
 
 void TFlatPanel::mousePressEvent(QMouseEvent *event)
 {
-    pressForClick(*event);
+    m_button.pressForClick(*event);
     QWidget::mousePressEvent(event);
 }
 
 void TFlatPanel::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = releaseClicks(*event);
+    const bool click = m_button.releaseClicks(*event);
     // Taken before the handler: were the panel gone afterwards, an ignored release would travel on to
     // the parent through it.
     event->accept();
@@ -233,20 +220,17 @@ void TFlatPanel::mouseReleaseEvent(QMouseEvent *event)
 
 void TFlatPanel::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    // The second press of a double click holds the mouse as any press does, before the handler: what
+    // the handler does to the panel ends it. It makes no click of its own.
     event->accept();
-    if (event->button() == Qt::LeftButton && OnDblClick && !tk::callOut(this, [this] { OnDblClick(this); }))
-        return;
-    QWidget::mouseDoubleClickEvent(event);
+    m_button.pressForClick(*event);
+    if (event->button() == Qt::LeftButton && OnDblClick)
+        m_button.callOutDuringPress([this] { OnDblClick(this); });
 }
 
 bool TFlatPanel::event(QEvent *event)
 {
     switch (int(event->type())) {
-    case QEvent::ParentChange:
-    case QEvent::PaletteChange:
-    case tk::ParentColorChangedType:
-        adoptParentColor();
-        break;
     case QEvent::EnabledChange:
     case QEvent::FontChange:
         // The caption changes its look at once, with the state it shows.

@@ -13,7 +13,8 @@ class QImage;
 
 // A container with a window of its own and a flat face: one colour (or the parent's picture showing
 // through), a one-pixel two-colour frame and a single-line caption. Children cover the caption where they
-// lie. Every paint composes the whole face off screen and copies it in one go, so it never flickers.
+// lie. Every paint composes the whole face off screen and copies it in one go, so it never flickers; a
+// setter repaints it at once, so that the change shows before anything else the caller does.
 class TFlatPanel : public QWidget, public tk::Control {
     Q_OBJECT
 public:
@@ -36,8 +37,7 @@ public:
     // explicitly clears ParentColor.
     tk::TColor Color() const { return m_color; }
     void setColor(tk::TColor color);
-    bool ParentColor() const { return m_parentColor; }
-    void setParentColor(bool parentColor);
+    tk::TColor FaceColor() const override { return m_color; }
 
     // The caption font is the widget's font; while ParentFont is set it and its colour follow the parent.
     // Setting a font or a font colour clears ParentFont.
@@ -72,14 +72,14 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
+    void ParentColorChanged(tk::TColor parentColor) override;
 
 private:
     void drawBackground(QPainter &painter);
     void drawFrame(QPainter &painter);
     void drawCaption(QPainter &painter);
-    // Stores a new face colour and passes it on to the child panels that take their parent's.
+    // Stores a new face colour and passes it on to the children that take their parent's.
     void storeColor(tk::TColor color);
-    void adoptParentColor();
 
     QString m_caption;
     tk::TColor m_color = tk::clBtnFace;
@@ -88,13 +88,10 @@ private:
     ParentFontColor m_fontColor{this};
     tk::TAlignment m_alignment = tk::taCenter;
     bool m_transparent = false;
-    bool m_parentColor = true;
     bool m_useDockManager = false;
+    tk::ButtonBehaviour m_button{*this, tk::ButtonBehaviour::Inside::Rect};
 };
 
-// What a widget paints its face in: a panel's own colour value (which may name a system colour), for any
-// other widget the colour its palette fills it with. Controls that follow their parent's colour take this.
-tk::TColor FaceColorOf(const QWidget *widget);
 // The colour of the text a widget draws, which controls with ParentFont take along with its font: a
 // panel's font colour, for any other widget the system's window text colour.
 tk::TColor FontColorOf(const QWidget *widget);

@@ -1,8 +1,9 @@
 #pragma once
 
-// The pointer's arrival and departure sent to a control as the notifications themselves. Qt's own
-// dispatch of enter and leave reads the widget once more after delivering them, which no handling of a
-// control can prevent, so a test whose handler deletes its control there sends them this way.
+// The pointer's arrival and departure sent to a control as the notifications themselves, for a state that
+// a real move through the window cannot make (the pointer over a window that is not active). Where the
+// real path can be taken, a test moves the pointer through the window: Qt then finds the control itself
+// and goes on with the event after the control's handlers.
 
 #include <QCoreApplication>
 #include <QCursor>

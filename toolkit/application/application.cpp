@@ -1,6 +1,7 @@
 #include "toolkit/application/application.h"
 
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 #include "toolkit/base/errors.h"
 #include "toolkit/widgets/accessibility.h"
 #include "toolkit/widgets/windowplacement.h"
@@ -147,7 +148,10 @@ void Application::ShowException(const QString &message)
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {
-    // The last net: handlers are run through runGuarded, so nothing should arrive here.
+    // Around the whole delivery, Qt's own work after the receiver's handler included: what the controls
+    // keep for its end runs once Qt is done with every widget the event concerned.
+    const DeliveryScope delivery;
+    // The last net: user code is reached through callOut, so nothing should arrive here.
     try {
         return QApplication::notify(receiver, event);
     } catch (const Error &e) {

@@ -212,14 +212,15 @@ void Hints::ActivateHint(QPoint cursorPos)
         info.HintStr = hintFor(control);
 
         bool canShow = true;
-        runGuarded([&] {
+        // Both the control's step and the show-hint event are user code; either may destroy the control.
+        const bool controlLeft = callOut(control, [&] {
             if (Control *c = asControl(control))
                 canShow = c->HintShowing(info);
             if (canShow && OnShowHint)
                 OnShowHint(info.HintStr, canShow, info);
         });
-        // A handler may have destroyed or hidden the control.
-        m_hintActive = canShow && m_hintControl;
+        // A handler may have hidden the control or moved the hint on to another.
+        m_hintActive = canShow && controlLeft && m_hintControl == control;
         if (m_hintActive && !info.HintStr.isEmpty()) {
             const THintWindow *shown = m_hintWindow.get();
             if (!shown || !info.HintWindowClass.sameClass(m_hintWindowClass) ||
@@ -235,7 +236,9 @@ void Hints::ActivateHint(QPoint cursorPos)
             m_hintCursorRect = info.CursorRect;
             m_hintWindow->setColor(info.HintColor);
             THintWindow *window = m_hintWindow.get();
-            runGuarded([&] { window->ActivateHintData(r, info.HintStr, info.HintData); });
+            // A descendant's step, which may switch the hints off and so destroy the window.
+            if (!callOut(window, [&] { window->ActivateHintData(r, info.HintStr, info.HintData); }))
+                return;
             // A Wayland compositor says nothing of the pointer beyond the events it delivers, and what
             // Qt reports there in between is a guess of its own: nothing to check against.
             if (platformPlacesWindows()) {

@@ -13,7 +13,10 @@ namespace tk {
 using ErrorReporter = std::function<void(const QString &message)>;
 void setErrorReporter(ErrorReporter reporter);
 
-// Runs user code; an exception that escapes it is shown in the error box and the program goes on.
+// Runs code that may fail; an exception that escapes it is shown in the error box and the program goes
+// on. User code is reached through callOut, which also answers whether its caller survived; runGuarded
+// alone serves callers that outlive anything user code can do (the application's start-up work) and
+// code that is no user code but may fail.
 void runGuarded(const std::function<void()> &handler);
 
 // Calls out to user code (an event handler, a sound list, a virtual step a descendant may override)

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 
+#include <algorithm>
+#include <limits>
 #include <span>
 
 class QPainter;
@@ -16,8 +18,9 @@ namespace tk {
 struct TRect {
     int Left = 0, Top = 0, Right = 0, Bottom = 0;
 
-    int width() const { return Right - Left; }
-    int height() const { return Bottom - Top; }
+    // Saturated: a rectangle may span more than an int can tell.
+    int width() const { return saturated(qint64(Right) - Left); }
+    int height() const { return saturated(qint64(Bottom) - Top); }
     bool contains(QPoint p) const { return p.x() >= Left && p.x() < Right && p.y() >= Top && p.y() < Bottom; }
     QRect toQRect() const { return QRect(Left, Top, Right - Left, Bottom - Top); }
     static TRect fromQRect(const QRect &r)
@@ -25,6 +28,12 @@ struct TRect {
         return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     }
     friend bool operator==(const TRect &, const TRect &) = default;
+
+private:
+    static int saturated(qint64 v)
+    {
+        return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    }
 };
 
 // Text drawing options, after the platform's text drawing.

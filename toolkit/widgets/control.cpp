@@ -1,27 +1,36 @@
 #include "toolkit/widgets/control.h"
 
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 #include "toolkit/base/events.h"
 #include "toolkit/widgets/accessibility.h"
+#include "toolkit/widgets/heldinput.h"
 #include "toolkit/widgets/keyboard.h"
 #include "toolkit/widgets/pointer.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
 
 namespace tk {
 
-// Watches the control's own events for those after which its press cannot end with a release.
-class Control::PressWatch : public QObject {
+// Watches the control's own events: for those after which its press cannot end with a release, for
+// those after which its parent's colour may be another, and for the input it takes only once Qt has
+// delivered the event around it (holdBackInput).
+class Control::EventWatch : public QObject {
 public:
-    explicit PressWatch(Control *control) : m_control(control) {}
+    explicit EventWatch(Control *control) : m_control(control) {}
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
+        if (holdBackInput(m_control->m_self, event))
+            return true;
         if (m_control->m_pressHeld && endsPress(*event))
             m_control->losePress();
+        if (changesParentColor(*event))
+            m_control->followParentColor();
         return false;
     }
 
@@ -30,6 +39,7 @@ private:
     {
         switch (int(event.type())) {
         case QEvent::Hide:
+        case QEvent::ParentChange: // moved elsewhere, perhaps to another window: the release goes astray
         case CancelModeType:
             return true;
         case QEvent::EnabledChange:
@@ -39,12 +49,24 @@ private:
         }
     }
 
+    static bool changesParentColor(const QEvent &event)
+    {
+        switch (int(event.type())) {
+        case QEvent::ParentChange:
+        case QEvent::PaletteChange: // the parent's palette reached the control
+        case ParentColorChangedType:
+            return true;
+        default:
+            return false;
+        }
+    }
+
     Control *m_control;
 };
 
-Control::Control(QWidget *self) : m_self(self), m_pressWatch(std::make_unique<PressWatch>(this))
+Control::Control(QWidget *self) : m_self(self), m_eventWatch(std::make_unique<EventWatch>(this))
 {
-    m_self->installEventFilter(m_pressWatch.get());
+    m_self->installEventFilter(m_eventWatch.get());
 }
 
 Control::~Control()
@@ -77,8 +99,11 @@ void Control::setAccelerator(const QString &caption)
         m_acceleratorId = 0;
     }
     const QKeySequence key = QKeySequence::mnemonic(caption);
-    if (!key.isEmpty())
-        m_acceleratorId = m_self->grabShortcut(key);
+    if (key.isEmpty())
+        return;
+    m_acceleratorId = m_self->grabShortcut(key);
+    // One press of the key is one command, however long it is held.
+    m_self->setShortcutAutoRepeat(m_acceleratorId, false);
 }
 
 bool Control::isAccelerator(const QEvent *event) const
@@ -90,27 +115,42 @@ bool Control::isAccelerator(const QEvent *event) const
 void Control::losePress()
 {
     endPress();
-    m_clickPending = false;
+    if (m_behaviour) {
+        m_behaviour->forgetClick();
+        m_behaviour->setTracking(false);
+    }
     pressLost();
 }
 
-void Control::pressForClick(const QMouseEvent &event)
+void Control::setParentColor(bool follow)
 {
-    if (!m_pressHeld)
-        beginPress();
-    if (event.button() == Qt::LeftButton)
-        m_clickPending = true;
+    if (m_parentColor == follow)
+        return;
+    m_parentColor = follow;
+    if (follow)
+        followParentColor();
 }
 
-bool Control::releaseClicks(const QMouseEvent &event)
+void Control::followParentColor()
 {
-    const bool click = m_clickPending && event.button() == Qt::LeftButton &&
-                       m_self->rect().contains(event.position().toPoint());
-    if (event.button() == Qt::LeftButton)
-        m_clickPending = false;
-    if (event.buttons() == Qt::NoButton)
-        endPress();
-    return click;
+    if (const QWidget *parent = m_self->isWindow() ? nullptr : m_self->parentWidget())
+        ParentColorChanged(faceColorOf(parent));
+}
+
+TColor Control::FaceColor() const
+{
+    return fromQColor(m_self->palette().color(m_self->backgroundRole()));
+}
+
+void Control::passFaceColorOn()
+{
+    // A colour that is not in the palette reaches the children no other way.
+    for (QObject *child : m_self->children()) {
+        if (child->isWidgetType()) {
+            ParentColorChangedEvent changed;
+            QCoreApplication::sendEvent(child, &changed);
+        }
+    }
 }
 
 void Control::setHint(const QString &hint)
@@ -125,7 +165,7 @@ bool Control::Press()
 {
     if (!HasPress() || !m_self->isVisible() || !m_self->isEnabled() || commandsBlocked(m_self))
         return false;
-    runGuarded([this] { PressAction(); });
+    callOut(m_self, [this] { PressAction(); });
     return true;
 }
 
@@ -150,6 +190,13 @@ bool Control::HintShowing(THintInfo &)
 Control *asControl(const QWidget *widget)
 {
     return dynamic_cast<Control *>(const_cast<QWidget *>(widget));
+}
+
+TColor faceColorOf(const QWidget *widget)
+{
+    if (const Control *control = asControl(widget))
+        return control->FaceColor();
+    return fromQColor(widget->palette().color(widget->backgroundRole()));
 }
 
 bool showHintInForce(const QWidget *widget)
@@ -210,7 +257,8 @@ bool coveredByWindowedSibling(const QWidget *widget)
     return false;
 }
 
-GraphicControl::GraphicControl(QWidget *parent) : QWidget(parent), Control(this)
+GraphicControl::GraphicControl(QWidget *parent, ButtonBehaviour::Inside inside)
+    : QWidget(parent), Control(this), m_button(*this, inside)
 {
     if (!parent)
         return;
@@ -238,13 +286,13 @@ void GraphicControl::Click()
 
 void GraphicControl::mousePressEvent(QMouseEvent *event)
 {
-    pressForClick(*event);
+    m_button.pressForClick(*event);
     QWidget::mousePressEvent(event);
 }
 
 void GraphicControl::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (releaseClicks(*event))
+    if (m_button.releaseClicks(*event))
         callOut(this, [this] { Click(); });
 }
 
@@ -266,8 +314,76 @@ void GraphicControl::focusInEvent(QFocusEvent *event)
     QWidget::focusInEvent(event);
 }
 
+void GraphicControl::setAlign(TAlign align)
+{
+    if (m_align == align)
+        return;
+    m_align = align;
+    watchParent(align == alNone ? nullptr : parentWidget());
+    followParent();
+}
+
+void GraphicControl::watchParent(QWidget *parent)
+{
+    if (m_watchedParent == parent)
+        return;
+    if (m_watchedParent)
+        m_watchedParent->removeEventFilter(this);
+    m_watchedParent = parent;
+    if (parent)
+        parent->installEventFilter(this);
+}
+
+void GraphicControl::followParent()
+{
+    if (m_align == alNone || !parentWidget())
+        return;
+    const QRect area = parentWidget()->contentsRect();
+    QRect r = geometry();
+    switch (m_align) {
+    case alTop:
+        r = QRect(area.left(), area.top(), area.width(), r.height());
+        break;
+    case alBottom:
+        r = QRect(area.left(), area.bottom() + 1 - r.height(), area.width(), r.height());
+        break;
+    case alLeft:
+        r = QRect(area.left(), area.top(), r.width(), area.height());
+        break;
+    case alRight:
+        r = QRect(area.right() + 1 - r.width(), area.top(), r.width(), area.height());
+        break;
+    case alClient:
+        r = area;
+        break;
+    case alNone:
+        return;
+    }
+    if (r != geometry())
+        SetBounds(r.x(), r.y(), r.width(), r.height());
+}
+
+void GraphicControl::SetBounds(int left, int top, int width, int height)
+{
+    setGeometry(left, top, width, height);
+}
+
+bool GraphicControl::eventFilter(QObject *watched, QEvent *event)
+{
+    // Once Qt has done with the parent's resizing, which goes on after this: placing the control may
+    // reach user code (a descendant's SetBounds), which may delete the parent.
+    if (watched == m_watchedParent && event->type() == QEvent::Resize)
+        afterDelivery(this, [this] { followParent(); });
+    return QWidget::eventFilter(watched, event);
+}
+
 bool GraphicControl::event(QEvent *event)
 {
+    if (event->type() == QEvent::ParentChange) {
+        watchParent(m_align == alNone ? nullptr : parentWidget());
+        // Once Qt has done with the move, for the same reason.
+        afterDelivery(this, [this] { followParent(); });
+    }
     if (event->type() != QEvent::Paint)
         return QWidget::event(event);
     // After the control's own painting, so that the mark lies on top of whatever it drew.

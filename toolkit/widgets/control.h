@@ -1,9 +1,12 @@
 #pragma once
 
 #include "toolkit/base/events.h"
+#include "toolkit/painting/colors.h"
+#include "toolkit/widgets/buttonbehaviour.h"
 
 #include <QAccessible>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -17,8 +20,10 @@ struct THintInfo;
 // Where a control places itself in its parent, following the parent's size.
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
-// What every control of the program carries beside its Qt widget: its hint and the hint switches.
-// A widget that is no Control (a scroll bar inside a text box, say) takes both from its parent.
+// What every control of the program carries beside its Qt widget: its hint and the hint switches, its
+// press, ParentColor, and the watch over its own events that holds its input back until Qt has
+// delivered the event around it (tk::holdBackInput). A widget that is no Control (a scroll bar inside a
+// text box, say) takes the hint and its switches from its parent.
 class Control {
 public:
     explicit Control(QWidget *self);
@@ -37,6 +42,14 @@ public:
     void setShowHint(bool show);
     bool ParentShowHint() const { return m_parentShowHint; }
     void setParentShowHint(bool follow) { m_parentShowHint = follow; }
+
+    // ParentColor, as every control has it beside ParentFont: while set, the control's colour is its
+    // parent's face colour (faceColorOf) and follows it; setting the colour itself clears it.
+    bool ParentColor() const { return m_parentColor; }
+    void setParentColor(bool follow);
+    // The colour the control's face shows, which child controls with ParentColor take: the background of
+    // its palette unless the control paints a colour of its own.
+    virtual TColor FaceColor() const;
 
     // Called before this control's hint is shown; false cancels it. The hint information may be changed.
     virtual bool HintShowing(THintInfo &info);
@@ -62,9 +75,10 @@ protected:
 
     // A mouse press lasts from a button going down on the control to the release of the last button
     // held; meanwhile the control holds the mouse (tk::captureControl). Qt drops a widget's
-    // grab when the widget is hidden or disabled and never delivers that release, and an error box, any
-    // modal window over the control's own or a menu takes the mouse from it: each ends the press here,
-    // through pressLost, the same way for every control.
+    // grab when the widget is hidden or disabled and never delivers that release, the release of a
+    // control moved to another parent goes astray, and an error box, any modal window over the control's
+    // own or a menu takes the mouse from it: each ends the press here, through pressLost, the same way
+    // for every control.
     void beginPress();
     // The release: ends the press and lets go of the mouse; false when no press was held.
     bool endPress();
@@ -73,35 +87,42 @@ protected:
     // or disabled) and stops whatever the press started. It never clicks.
     virtual void pressLost() {}
 
-    // The platform's click, a left press and the release of that button inside the control, for the
-    // controls that take no other part in the press: pressForClick on every press (it begins the press),
-    // releaseClicks on every release (it ends the press with the last button) says whether it clicks.
-    void pressForClick(const QMouseEvent &event);
-    bool releaseClicks(const QMouseEvent &event);
-    // The second press of a double click is no new click: its release must not click again.
-    void forgetClick() { m_clickPending = false; }
-    bool clickPending() const { return m_clickPending; }
-
     // "&x" in caption makes Alt+x the control's accelerator ("&&" is a plain "&"); an empty caption or
     // one without it leaves the control none. isAccelerator tells the event that it was typed.
     void setAccelerator(const QString &caption);
     bool isAccelerator(const QEvent *event) const;
 
+    // Called when the parent's face colour may have changed (a new parent, a change of the parent's
+    // palette or of its own colour) and when ParentColor is switched on, with that colour; a control
+    // takes it while ParentColor is set.
+    virtual void ParentColorChanged(TColor parentColor) { (void)parentColor; }
+    // For a control whose face colour changed: the child controls that follow their parent's colour
+    // take the new one.
+    void passFaceColorOn();
+    // The control's colour was set: it no longer follows its parent's.
+    void clearParentColor() { m_parentColor = false; }
+
 private:
-    class PressWatch;
+    friend class ButtonBehaviour;
+    class EventWatch;
     void losePress();
+    void followParentColor();
 
     QWidget *m_self;
     QString m_hint;
     bool m_showHint = false;
     bool m_parentShowHint = true;
     bool m_pressHeld = false;
-    bool m_clickPending = false;
-    std::unique_ptr<PressWatch> m_pressWatch;
+    bool m_parentColor = false;
+    ButtonBehaviour *m_behaviour = nullptr; // the control's button behaviour, when it has one
+    std::unique_ptr<EventWatch> m_eventWatch;
     int m_acceleratorId = 0;
 };
 
 Control *asControl(const QWidget *widget);
+
+// The colour a widget's face shows: a control's FaceColor, any other widget's palette background.
+TColor faceColorOf(const QWidget *widget);
 
 // ShowHint in force for any widget: a non-control follows its parent; a window without a parent shows
 // no hints unless it is a control that says so.
@@ -129,15 +150,24 @@ bool coveredByWindowedSibling(const QWidget *widget);
 class GraphicControl : public QWidget, public Control {
     Q_OBJECT
 public:
-    explicit GraphicControl(QWidget *parent);
+    // inside: where a release counts as inside the control.
+    explicit GraphicControl(QWidget *parent, ButtonBehaviour::Inside inside = ButtonBehaviour::Inside::Rect);
     bool Windowed() const override { return false; }
 
     TNotifyEvent OnClick;
 
     bool HasPress() const override { return bool(OnClick); }
 
+    // Where the control places itself in its parent, following the parent's size.
+    TAlign Align() const { return m_align; }
+    void setAlign(TAlign align);
+    // Places and sizes the control; every setting of its bounds by the control comes through here.
+    virtual void SetBounds(int left, int top, int width, int height);
+
 protected:
     void PressAction() override { Click(); }
+
+    ButtonBehaviour m_button;
     // Space and Enter run the focused control once, on the press: a release may belong to a key that
     // closed an error box.
     void keyPressEvent(QKeyEvent *event) override;
@@ -149,6 +179,14 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void followParent();
+    void watchParent(QWidget *parent);
+
+    TAlign m_align = alNone;
+    QPointer<QWidget> m_watchedParent; // the parent whose resizing the control follows while aligned
 };
 
 } // namespace tk

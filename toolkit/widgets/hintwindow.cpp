@@ -1,8 +1,8 @@
 #include "toolkit/widgets/hintwindow.h"
 
 #include "toolkit/painting/fonts.h"
+#include "toolkit/painting/paintpolicy.h"
 #include "toolkit/widgets/accessibility.h"
-#include "toolkit/widgets/properties.h"
 #include "toolkit/widgets/windowplacement.h"
 
 #include <QCursor>
@@ -48,8 +48,10 @@ void THintWindow::setCaption(const QString &caption)
 
 void THintWindow::setColor(TColor color)
 {
-    if (tk::assignNew(m_color, color))
-        update();
+    if (m_color == color)
+        return;
+    m_color = color;
+    update();
 }
 
 TRect THintWindow::CalcHintRect(int maxWidth, const QString &hint, void *)
@@ -116,7 +118,7 @@ void THintWindow::paintEvent(QPaintEvent *)
         painter.translate(1, 1);
         painter.setClipRect(QRect(0, 0, width() - 2, height() - 2));
     }
-    Paint(painter);
+    paintOrLeaveOut([&] { Paint(painter); });
 }
 
 } // namespace tk

@@ -1,6 +1,6 @@
 #include "toolkit/widgets/image.h"
 
-#include "toolkit/widgets/properties.h"
+#include "toolkit/painting/paintpolicy.h"
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -16,41 +16,18 @@ TImage::TImage(QWidget *parent) : GraphicControl(parent)
 
 void TImage::setCenter(bool center)
 {
-    if (tk::assignNew(m_center, center))
-        update();
+    if (m_center == center)
+        return;
+    m_center = center;
+    update();
 }
 
 void TImage::setStretch(bool stretch)
 {
-    if (tk::assignNew(m_stretch, stretch))
-        update();
-}
-
-void TImage::setAlign(TAlign align)
-{
-    if (m_align == align)
+    if (m_stretch == stretch)
         return;
-    if (parentWidget()) {
-        if (align == alClient)
-            parentWidget()->installEventFilter(this);
-        else
-            parentWidget()->removeEventFilter(this);
-    }
-    m_align = align;
-    followParent();
-}
-
-void TImage::followParent()
-{
-    if (m_align == alClient && parentWidget())
-        setGeometry(parentWidget()->contentsRect());
-}
-
-bool TImage::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
-        followParent();
-    return GraphicControl::eventFilter(watched, event);
+    m_stretch = stretch;
+    update();
 }
 
 QPoint TImage::pictureOrigin() const
@@ -117,12 +94,14 @@ void TImage::paintEvent(QPaintEvent *event)
     const QRect visible = event->rect() & rect();
     if (m_picture.companionHeld())
         QMetaObject::invokeMethod(this, &TImage::releaseCompanion, Qt::QueuedConnection);
-    if (m_stretch) {
-        painter.setTransform(stretching());
-        m_picture.draw(painter, {0, 0}, painter.transform().inverted().mapRect(visible));
-        return;
-    }
-    m_picture.draw(painter, pictureOrigin(), visible);
+    paintOrLeaveOut([&] {
+        if (m_stretch) {
+            painter.setTransform(stretching());
+            m_picture.draw(painter, {0, 0}, painter.transform().inverted().mapRect(visible));
+            return;
+        }
+        m_picture.draw(painter, pictureOrigin(), visible);
+    });
 }
 
 } // namespace tk

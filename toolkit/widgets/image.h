@@ -20,8 +20,6 @@ public:
     void setCenter(bool center);
     bool Stretch() const { return m_stretch; }
     void setStretch(bool stretch);
-    TAlign Align() const { return m_align; }
-    void setAlign(TAlign align);
 
     // Where the picture's top-left corner lies in the control (natural size only).
     QPoint pictureOrigin() const;
@@ -34,10 +32,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void followParent();
     void decodeWholeAhead();
     void releaseCompanion();
     // Picture coordinates to the control's, when stretched.
@@ -46,7 +42,6 @@ private:
     ::tk::Picture m_picture;
     bool m_center = false;
     bool m_stretch = false;
-    TAlign m_align = alNone;
 };
 
 } // namespace tk

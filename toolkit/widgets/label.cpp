@@ -1,10 +1,11 @@
 #include "toolkit/widgets/label.h"
 
 #include "toolkit/base/callout.h"
+#include "toolkit/base/delivery.h"
 #include "toolkit/painting/canvas.h"
+#include "toolkit/painting/paintpolicy.h"
 #include "toolkit/widgets/accessibility.h"
 #include "toolkit/widgets/keyboard.h"
-#include "toolkit/widgets/properties.h"
 
 #include <QContextMenuEvent>
 #include <QKeySequence>
@@ -29,21 +30,26 @@ void TLabel::setCaption(const QString &caption)
     if (m_caption == caption)
         return;
     m_caption = caption;
-    adjustSize();
+    if (!adjustSize())
+        return;
     updateShortcut();
     update();
 }
 
 void TLabel::setAlignment(TAlignment alignment)
 {
-    if (tk::assignNew(m_alignment, alignment))
-        update();
+    if (m_alignment == alignment)
+        return;
+    m_alignment = alignment;
+    update();
 }
 
 void TLabel::setLayout(TTextLayout layout)
 {
-    if (tk::assignNew(m_layout, layout))
-        update();
+    if (m_layout == layout)
+        return;
+    m_layout = layout;
+    update();
 }
 
 void TLabel::setAutoSize(bool autoSize)
@@ -51,13 +57,16 @@ void TLabel::setAutoSize(bool autoSize)
     if (m_autoSize == autoSize)
         return;
     m_autoSize = autoSize;
-    adjustSize();
+    if (adjustSize())
+        update();
 }
 
 void TLabel::setTransparent(bool transparent)
 {
-    if (tk::assignNew(m_transparent, transparent))
-        update();
+    if (m_transparent == transparent)
+        return;
+    m_transparent = transparent;
+    update();
 }
 
 void TLabel::setWordWrap(bool wrap)
@@ -65,8 +74,8 @@ void TLabel::setWordWrap(bool wrap)
     if (m_wordWrap == wrap)
         return;
     m_wordWrap = wrap;
-    adjustSize();
-    update();
+    if (adjustSize())
+        update();
 }
 
 void TLabel::setShowAccelChar(bool show)
@@ -75,44 +84,56 @@ void TLabel::setShowAccelChar(bool show)
         return;
     m_showAccelChar = show;
     // "&" turns from a prefix into a character of its own (or back): the text takes another width.
-    adjustSize();
+    if (!adjustSize())
+        return;
     updateShortcut();
     update();
 }
 
 TColor TLabel::Color() const
 {
-    if (m_parentColor && parentWidget())
-        return fromQColor(parentWidget()->palette().color(parentWidget()->backgroundRole()));
+    if (ParentColor() && parentWidget())
+        return faceColorOf(parentWidget());
     return m_color;
 }
 
 void TLabel::setColor(TColor color)
 {
-    if (!m_parentColor && m_color == color)
+    if (!ParentColor() && m_color == color)
         return;
-    m_parentColor = false;
+    clearParentColor();
     m_color = color;
     update();
 }
 
 void TLabel::setParentColor(bool follow)
 {
-    if (tk::assignNew(m_parentColor, follow))
+    if (ParentColor() == follow)
+        return;
+    Control::setParentColor(follow);
+    update();
+}
+
+void TLabel::ParentColorChanged(TColor)
+{
+    // Color() reads the parent's colour as it is painted.
+    if (ParentColor())
         update();
 }
 
 void TLabel::setFontColor(TColor color)
 {
-    if (tk::assignNew(m_fontColor, color))
-        update();
+    if (m_fontColor == color)
+        return;
+    m_fontColor = color;
+    update();
 }
 
 void TLabel::setFont(const QFont &font)
 {
     QWidget::setFont(font);
-    adjustSize();
-    update();
+    if (adjustSize())
+        update();
 }
 
 QString TLabel::AccessibleCaption() const
@@ -130,49 +151,6 @@ void TLabel::setParentFont(bool follow)
     setFollowsParentFont(this, follow);
 }
 
-void TLabel::setAlign(TAlign align)
-{
-    if (m_align == align)
-        return;
-    if (parentWidget()) {
-        if (align == alNone)
-            parentWidget()->removeEventFilter(this);
-        else if (m_align == alNone)
-            parentWidget()->installEventFilter(this);
-    }
-    m_align = align;
-    followParent();
-}
-
-void TLabel::followParent()
-{
-    if (m_align == alNone || !parentWidget())
-        return;
-    const QRect area = parentWidget()->contentsRect();
-    QRect r = geometry();
-    switch (m_align) {
-    case alTop:
-        r = QRect(area.left(), area.top(), area.width(), r.height());
-        break;
-    case alBottom:
-        r = QRect(area.left(), area.bottom() + 1 - r.height(), area.width(), r.height());
-        break;
-    case alLeft:
-        r = QRect(area.left(), area.top(), r.width(), area.height());
-        break;
-    case alRight:
-        r = QRect(area.right() + 1 - r.width(), area.top(), r.width(), area.height());
-        break;
-    case alClient:
-        r = area;
-        break;
-    case alNone:
-        return;
-    }
-    if (r != geometry())
-        SetBounds(r.x(), r.y(), r.width(), r.height());
-}
-
 QMenu *TLabel::PopupMenu() const
 {
     return m_popupMenu;
@@ -185,6 +163,8 @@ void TLabel::setPopupMenu(QMenu *menu)
 
 void TLabel::setFocusControl(QWidget *control)
 {
+    if (m_focusControl == control)
+        return;
     m_focusControl = control;
     updateShortcut();
 }
@@ -192,11 +172,6 @@ void TLabel::setFocusControl(QWidget *control)
 void TLabel::updateShortcut()
 {
     setAccelerator(m_showAccelChar && m_focusControl ? m_caption : QString());
-}
-
-void TLabel::SetBounds(int left, int top, int width, int height)
-{
-    setGeometry(left, top, width, height);
 }
 
 unsigned TLabel::textFlags() const
@@ -215,13 +190,16 @@ QString TLabel::textToDraw(bool measuring) const
     return m_caption;
 }
 
-void TLabel::adjustSize()
+bool TLabel::adjustSize()
 {
     if (!m_autoSize)
-        return;
+        return true;
     TRect r{0, 0, m_wordWrap ? width() : 0, 0};
     DoDrawText(nullptr, r, textFlags() | DT_CALCRECT);
+    // A descendant's SetBounds may tell user code, which may delete the label.
+    const QPointer<TLabel> alive(this);
     SetBounds(x(), y(), r.width(), r.height());
+    return !alive.isNull();
 }
 
 void TLabel::DoDrawText(QPainter *painter, TRect &r, unsigned flags)
@@ -251,7 +229,7 @@ void TLabel::paintEvent(QPaintEvent *)
         r.Top += shift;
         r.Bottom += shift;
     }
-    DoDrawText(&painter, r, flags);
+    paintOrLeaveOut([&] { DoDrawText(&painter, r, flags); });
 }
 
 void TLabel::mousePressEvent(QMouseEvent *event)
@@ -262,16 +240,17 @@ void TLabel::mousePressEvent(QMouseEvent *event)
     event->accept();
     const QPoint at = event->position().toPoint();
     if (OnMouseDown)
-        callOut(this, [&] {
-            OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
-        });
+        m_button.callOutDuringPress(
+            [&] { OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
 }
 
 void TLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     event->accept();
     // The click comes first, then OnMouseUp.
-    if (!callOut(this, [&] { GraphicControl::mouseReleaseEvent(event); }))
+    const QPointer<TLabel> alive(this);
+    GraphicControl::mouseReleaseEvent(event);
+    if (!alive)
         return;
     const QPoint at = event->position().toPoint();
     if (OnMouseUp)
@@ -290,18 +269,15 @@ void TLabel::mouseMoveEvent(QMouseEvent *event)
 
 void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    // The second press of a double click is no new click: its release must not click again.
     event->accept();
-    if (!pressHeld())
-        beginPress();
-    forgetClick();
-    if (event->button() == Qt::LeftButton && OnDblClick && !callOut(this, [this] { OnDblClick(this); }))
+    m_button.pressForClick(*event);
+    if (event->button() == Qt::LeftButton && OnDblClick &&
+        !m_button.callOutDuringPress([this] { OnDblClick(this); }))
         return;
     const QPoint at = event->position().toPoint();
     if (OnMouseDown)
-        callOut(this, [&] {
-            OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y());
-        });
+        m_button.callOutDuringPress(
+            [&] { OnMouseDown(this, mouseButtonOf(event->button()), shiftStateOf(*event), at.x(), at.y()); });
 }
 
 void TLabel::contextMenuEvent(QContextMenuEvent *event)
@@ -324,23 +300,14 @@ bool TLabel::event(QEvent *event)
         }
         break;
     case QEvent::FontChange:
-        // A font taken from the parent changes without setFont.
-        adjustSize();
-        break;
-    case QEvent::ParentChange:
-        followParent();
+        // A font taken from the parent changes without setFont. Sizing may reach user code (SetBounds):
+        // once Qt has done with the change, which goes on to the label's siblings.
+        afterDelivery(this, [this] { adjustSize(); });
         break;
     default:
         break;
     }
     return GraphicControl::event(event);
-}
-
-bool TLabel::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
-        followParent();
-    return GraphicControl::eventFilter(watched, event);
 }
 
 } // namespace tk

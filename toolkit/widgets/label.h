@@ -42,7 +42,6 @@ public:
     // While ParentColor is set the colour is the parent's face colour; setting a colour clears it.
     TColor Color() const;
     void setColor(TColor color);
-    bool ParentColor() const { return m_parentColor; }
     void setParentColor(bool follow);
     TColor FontColor() const { return m_fontColor; }
     void setFontColor(TColor color);
@@ -51,17 +50,12 @@ public:
     bool ParentFont() const;
     void setParentFont(bool follow);
 
-    TAlign Align() const { return m_align; }
-    void setAlign(TAlign align);
     // Not owned: shown at the pointer on a right click; forgotten when it is destroyed.
     QMenu *PopupMenu() const;
     void setPopupMenu(QMenu *menu);
     // Not owned: takes the focus when the caption's accelerator is typed.
     QWidget *FocusControl() const { return m_focusControl; }
     void setFocusControl(QWidget *control);
-
-    // Places and sizes the label; every setting of its bounds comes through here, AutoSize included.
-    virtual void SetBounds(int left, int top, int width, int height);
 
     TNotifyEvent OnDblClick;
     TMouseEvent OnMouseDown;
@@ -79,7 +73,9 @@ protected:
     // takes one blank so that the label keeps a line's height.
     QString textToDraw(bool measuring) const;
     unsigned textFlags() const;
-    void adjustSize();
+    // Sizes the label to its caption when AutoSize is set; false when the label is gone afterwards (a
+    // descendant's SetBounds may tell user code).
+    bool adjustSize();
 
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -88,10 +84,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool event(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void ParentColorChanged(TColor parentColor) override;
 
 private:
-    void followParent();
     void updateShortcut();
 
     QString m_caption;
@@ -101,10 +96,8 @@ private:
     bool m_transparent = false;
     bool m_wordWrap = false;
     bool m_showAccelChar = true;
-    bool m_parentColor = false;
     TColor m_color = clBtnFace;
     TColor m_fontColor = clWindowText;
-    TAlign m_align = alNone;
     QPointer<QMenu> m_popupMenu;
     QPointer<QWidget> m_focusControl;
 };

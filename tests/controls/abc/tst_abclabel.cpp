@@ -1,7 +1,6 @@
 #include "controls/abc/abclabel.h"
 
 #include "tests/support/errorboxes.h"
-#include "tests/support/pointernotices.h"
 #include "tests/support/testcolors.h"
 #include "tests/support/wavelists.h"
 #include "tests/support/xdgfolders.h"
@@ -46,8 +45,6 @@ struct StartedProcess {
 };
 QList<StartedProcess> g_started;
 QPointer<TabcCustomMouseLabel> g_watched;
-
-enum class LabelHook { Enter, Leave, Down, Up, Move, Click, DblClick, SoundDown, SoundOver };
 
 // The first and the last pixel of colour c in reading order, inside r.
 std::pair<QPoint, QPoint> extremes(const QImage &image, QRect r, QColor c)
@@ -94,8 +91,6 @@ private Q_SLOTS:
     void multilineCaption();
     void multilineResizeOncePerBounds_data();
     void multilineResizeOncePerBounds();
-    void handlerDeletesLabel_data();
-    void handlerDeletesLabel();
     void doubleClickClicksOnce();
     void autoSizeMeasuresOwnText_data();
     void autoSizeMeasuresOwnText();
@@ -103,6 +98,7 @@ private Q_SLOTS:
     void parentColorAndFont();
     void alignFollowsParent_data();
     void alignFollowsParent();
+    void alignFollowsNewParent();
     void focusControlTakesAccelerator();
 
 private:
@@ -493,8 +489,14 @@ void TestLinkLabel::failingHandlers()
     m_label->setMouseOverEffects({almUnderline});
     if (failing == u"click"_s)
         m_label->OnClick = [](QObject *) { throw tk::Error(u"Handler failed"_s); };
+    // Once: the error box takes the pointer from the label and gives it back as it goes, which is a new
+    // arrival.
+    bool enterFailed = false;
     if (failing == u"enter"_s)
-        m_label->OnMouseEnter = [](QObject *) { throw tk::Error(u"Handler failed"_s); };
+        m_label->OnMouseEnter = [&enterFailed](QObject *) {
+            if (!std::exchange(enterFailed, true))
+                throw tk::Error(u"Handler failed"_s);
+        };
     ErrorBoxes boxes;
     QWindow *window = m_window->windowHandle();
     moveCursorTo(centre());
@@ -544,8 +546,6 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-Q_DECLARE_METATYPE(LabelHook)
-
 void TestLinkLabel::multilineResizeOncePerBounds_data()
 {
     QTest::addColumn<bool>("shown");
@@ -578,82 +578,6 @@ void TestLinkLabel::multilineResizeOncePerBounds()
     label->setLayout(tlBottom);
     label->setShowAccelChar(false);
     QCOMPARE(label->Layout(), tlBottom);
-}
-
-void TestLinkLabel::handlerDeletesLabel_data()
-{
-    QTest::addColumn<LabelHook>("hook");
-    QTest::newRow("OnMouseEnter") << LabelHook::Enter;
-    QTest::newRow("OnMouseLeave") << LabelHook::Leave;
-    QTest::newRow("OnMouseDown") << LabelHook::Down;
-    QTest::newRow("OnMouseUp") << LabelHook::Up;
-    QTest::newRow("OnMouseMove") << LabelHook::Move;
-    QTest::newRow("OnClick") << LabelHook::Click;
-    QTest::newRow("OnDblClick") << LabelHook::DblClick;
-    QTest::newRow("press sound") << LabelHook::SoundDown;
-    QTest::newRow("hover sound") << LabelHook::SoundOver;
-}
-
-// Any handler, and the sound list, may delete the label; it must touch nothing of itself afterwards,
-// and no event may travel on through it (ASan).
-void TestLinkLabel::handlerDeletesLabel()
-{
-    QFETCH(LabelHook, hook);
-    TabcURLLabel *label = makeProgramLabel();
-    QPointer<TabcURLLabel> watch(label);
-    ActingWaveList sounds;
-    auto kill = [label](QObject *) { delete label; };
-    auto killMouse = [label](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { delete label; };
-    switch (hook) {
-    case LabelHook::Enter:
-        label->OnMouseEnter = kill;
-        break;
-    case LabelHook::Leave:
-        label->OnMouseLeave = kill;
-        break;
-    case LabelHook::Down:
-        label->OnMouseDown = killMouse;
-        break;
-    case LabelHook::Up:
-        label->OnMouseUp = killMouse;
-        break;
-    case LabelHook::Move:
-        label->OnMouseMove = [label](QObject *, tk::TShiftState, int, int) { delete label; };
-        break;
-    case LabelHook::Click:
-        label->OnClick = kill;
-        break;
-    case LabelHook::DblClick:
-        label->OnDblClick = kill;
-        break;
-    case LabelHook::SoundDown:
-    case LabelHook::SoundOver:
-        label->setSoundList(&sounds);
-        sounds.action = [label, &sounds] {
-            sounds.action = nullptr;
-            delete label;
-        };
-        if (hook == LabelHook::SoundDown)
-            label->setMouseOverEffects({almUnderline});
-        break;
-    }
-    const QPoint at = centre();
-    if (hook != LabelHook::SoundDown)
-        sendPointerEnter(label, m_window->mapToGlobal(at));
-    if (watch && hook == LabelHook::Leave)
-        sendPointerLeave(label, m_window->mapToGlobal(QPoint(m_window->width() - 1, m_window->height() - 1)));
-    if (watch && hook == LabelHook::Move)
-        QTest::mouseMove(m_window->windowHandle(), at + QPoint(1, 0));
-    if (watch && hook == LabelHook::DblClick)
-        QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    if (watch)
-        QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    if (watch)
-        QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    QVERIFY(!watch);
-    m_label = nullptr;
-    // The window goes on taking the mouse.
-    QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 void TestLinkLabel::doubleClickClicksOnce()
@@ -799,6 +723,26 @@ void TestLinkLabel::alignFollowsParent()
              expected.translated(align == tk::alRight ? 100 : 0, align == tk::alBottom ? 20 : 0)
                  .adjusted(0, 0, align == tk::alRight || align == tk::alLeft ? 0 : 100,
                            align == tk::alTop || align == tk::alBottom ? 0 : 20));
+}
+
+// Moved to another parent, an aligned label fills that one and follows its resizing, no longer the old
+// one's.
+void TestLinkLabel::alignFollowsNewParent()
+{
+    QWidget other;
+    other.resize(300, 50);
+    other.show();
+    m_window->show();
+    auto *label = new TabcMouseLabel(m_window.get());
+    label->setAutoSize(false);
+    label->setAlign(tk::alClient);
+    QCOMPARE(label->geometry(), QRect(QPoint(0, 0), m_window->size()));
+    label->setParent(&other);
+    QCOMPARE(label->geometry(), QRect(0, 0, 300, 50));
+    m_window->resize(m_window->width() + 30, m_window->height());
+    QCOMPARE(label->geometry(), QRect(0, 0, 300, 50));
+    other.resize(320, 60);
+    QCOMPARE(label->geometry(), QRect(0, 0, 320, 60));
 }
 
 void TestLinkLabel::focusControlTakesAccelerator()

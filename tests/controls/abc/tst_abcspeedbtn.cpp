@@ -3,7 +3,6 @@
 #include "controls/abc/abcwav.h"
 #include "tests/support/bitmaps.h"
 #include "tests/support/errorboxes.h"
-#include "tests/support/pointernotices.h"
 #include "tests/support/wavelists.h"
 #include "toolkit/application/application.h"
 #include "toolkit/base/errors.h"
@@ -51,37 +50,9 @@ QByteArray programPicture()
 
 enum class Stage { Rest, Hot, Pressed, DraggedOutside, ReleasedInside };
 
-// The user code that deletes the button, and the mouse route that reaches it.
-enum class Hook {
-    Enter,
-    Leave,
-    Down,
-    Up,
-    Move,
-    BeforeDown,
-    BeforeClick,
-    Click,
-    DblClick,
-    Timer,
-    SoundDown,
-    SoundOver
-};
-enum class Route {
-    HoverIn,
-    HoverOut,
-    DragOutAndRelease,
-    PressRelease,
-    DoubleClick,
-    Hold,
-    EnableAway,
-    EnableOver
-};
-
 } // namespace
 
 Q_DECLARE_METATYPE(Stage)
-Q_DECLARE_METATYPE(Hook)
-Q_DECLARE_METATYPE(Route)
 Q_DECLARE_METATYPE(TabcButtonState)
 Q_DECLARE_METATYPE(Qt::MouseButton)
 
@@ -118,8 +89,6 @@ private Q_SLOTS:
     void sounds();
     void soundListDestroyed();
     void colorChange();
-    void handlerDeletesButton_data();
-    void handlerDeletesButton();
     void disabledLookWins_data();
     void disabledLookWins();
 
@@ -740,135 +709,6 @@ int main(int argc, char *argv[])
     app.Title = u"ORMEX"_s;
     TestSpeedButton test;
     return QTest::qExec(&test, argc, argv);
-}
-
-void TestSpeedButton::handlerDeletesButton_data()
-{
-    QTest::addColumn<Hook>("hook");
-    QTest::addColumn<Route>("route");
-
-    QTest::newRow("OnMouseEnter on arrival") << Hook::Enter << Route::HoverIn;
-    QTest::newRow("OnMouseEnter when enabled under the pointer") << Hook::Enter << Route::EnableOver;
-    QTest::newRow("OnMouseLeave on leaving") << Hook::Leave << Route::HoverOut;
-    QTest::newRow("OnMouseLeave on a release outside") << Hook::Leave << Route::DragOutAndRelease;
-    QTest::newRow("OnMouseLeave when enabled away from the pointer") << Hook::Leave << Route::EnableAway;
-    QTest::newRow("OnMouseDown") << Hook::Down << Route::PressRelease;
-    QTest::newRow("OnMouseUp") << Hook::Up << Route::PressRelease;
-    QTest::newRow("OnMouseMove") << Hook::Move << Route::HoverIn;
-    QTest::newRow("OnMouseMove while held") << Hook::Move << Route::DragOutAndRelease;
-    QTest::newRow("BeforeMouseDown") << Hook::BeforeDown << Route::PressRelease;
-    QTest::newRow("BeforeClick") << Hook::BeforeClick << Route::PressRelease;
-    QTest::newRow("OnClick") << Hook::Click << Route::PressRelease;
-    QTest::newRow("OnDblClick") << Hook::DblClick << Route::DoubleClick;
-    QTest::newRow("OnTimer") << Hook::Timer << Route::Hold;
-    QTest::newRow("press sound") << Hook::SoundDown << Route::PressRelease;
-    QTest::newRow("hover sound") << Hook::SoundOver << Route::HoverIn;
-}
-
-// Any handler may destroy its button; the button must touch nothing of itself afterwards (ASan).
-void TestSpeedButton::handlerDeletesButton()
-{
-    QFETCH(Hook, hook);
-    QFETCH(Route, route);
-
-    TabcRepSpeedBtn *button = makeButton();
-    button->setGroupIndex(1);
-    button->setAllowAllUp(true);
-    QPointer<TabcRepSpeedBtn> watch(button);
-    ActingWaveList sounds;
-    auto kill = [button](QObject *) { delete button; };
-    auto killMouse = [button](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { delete button; };
-    switch (hook) {
-    case Hook::Enter:
-        button->OnMouseEnter = kill;
-        break;
-    case Hook::Leave:
-        button->OnMouseLeave = kill;
-        break;
-    case Hook::Down:
-        button->OnMouseDown = killMouse;
-        break;
-    case Hook::Up:
-        button->OnMouseUp = killMouse;
-        break;
-    case Hook::Move:
-        button->OnMouseMove = [button](QObject *, tk::TShiftState, int, int) { delete button; };
-        break;
-    case Hook::BeforeDown:
-        button->BeforeMouseDown = [button](QObject *, tk::TMouseButton, tk::TShiftState, int, int, bool &) {
-            delete button;
-        };
-        break;
-    case Hook::BeforeClick:
-        button->BeforeClick = [button](QObject *, bool &) { delete button; };
-        break;
-    case Hook::Click:
-        button->OnClick = kill;
-        break;
-    case Hook::DblClick:
-        button->setDown(true); // only a latched button fires OnDblClick, and the first click keeps it so
-        button->setAllowAllUp(false);
-        button->OnDblClick = kill;
-        break;
-    case Hook::Timer:
-        button->RepeatInitialpause = 1;
-        button->OnTimer = kill;
-        break;
-    case Hook::SoundDown:
-    case Hook::SoundOver:
-        button->setSoundList(&sounds);
-        button->SoundDown = hook == Hook::SoundDown ? 0 : -1;
-        button->SoundOver = hook == Hook::SoundOver ? 0 : -1;
-        sounds.action = [button] { delete button; };
-        break;
-    }
-
-    const QPoint at = centre(button), away(390, 190);
-    switch (route) {
-    case Route::HoverIn:
-        sendPointerEnter(button, m_host->mapToGlobal(at));
-        if (watch)
-            QTest::mouseMove(window(), at + QPoint(1, 1));
-        break;
-    case Route::HoverOut:
-        sendPointerEnter(button, m_host->mapToGlobal(at));
-        if (watch)
-            sendPointerLeave(button, m_host->mapToGlobal(away));
-        break;
-    case Route::DragOutAndRelease:
-        moveTo(at);
-        press(at);
-        QTest::mouseMove(window(), away);
-        QCursor::setPos(m_host->mapToGlobal(away));
-        if (watch)
-            release(away);
-        break;
-    case Route::PressRelease:
-        moveTo(at);
-        press(at);
-        if (watch)
-            release(at);
-        break;
-    case Route::DoubleClick:
-        moveTo(at);
-        QTest::mouseDClick(window(), Qt::LeftButton, Qt::NoModifier, at);
-        break;
-    case Route::Hold:
-        moveTo(at);
-        press(at);
-        QTRY_VERIFY(!watch);
-        break;
-    case Route::EnableAway:
-    case Route::EnableOver:
-        button->setEnabled(false);
-        if (route == Route::EnableOver)
-            QCursor::setPos(m_host->mapToGlobal(at));
-        button->setEnabled(true);
-        break;
-    }
-    QVERIFY(!watch);
-    // The host goes on working with the mouse afterwards.
-    QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, away);
 }
 
 void TestSpeedButton::disabledLookWins_data()

@@ -5,7 +5,6 @@
 #include "tests/support/activation.h"
 #include "tests/support/blocks.h"
 #include "tests/support/errorboxes.h"
-#include "tests/support/pointernotices.h"
 #include "tests/support/testcolors.h"
 #include "toolkit/application/application.h"
 #include "toolkit/base/errors.h"
@@ -59,22 +58,6 @@ Q_DECLARE_METATYPE(Reach)
 
 enum class Thrower { MouseDown, MouseUp, Click };
 Q_DECLARE_METATYPE(Thrower)
-
-// The handler that deletes the button, and the way the user reaches it.
-enum class ButtonHook { Enter, Leave, Down, Up, Move, Click, DblClick };
-enum class ButtonRoute {
-    HoverIn,
-    HoverOut,
-    DragOut,
-    DragOutAndBack,
-    PressRelease,
-    DoubleClick,
-    SpaceKey,
-    Accelerator,
-    ReaderPress
-};
-Q_DECLARE_METATYPE(ButtonHook)
-Q_DECLARE_METATYPE(ButtonRoute)
 
 class TestFlatButton : public QObject {
     Q_OBJECT
@@ -130,8 +113,6 @@ private Q_SLOTS:
     void transparentModes_data();
     void transparentModes();
     void destroyedWhileHot();
-    void handlerDeletesButton_data();
-    void handlerDeletesButton();
 
 private:
     TFlatButton *makeButton(QWidget *parent, QPoint at, QSize size = kCloseSize);
@@ -1324,125 +1305,6 @@ void TestFlatButton::destroyedWhileHot()
     QCOMPARE(TFlatButton::FlatButtonCount(), 1);
     hoverOver(keep);
     QCOMPARE(TFlatButton::HotButton(), keep);
-}
-
-void TestFlatButton::handlerDeletesButton_data()
-{
-    QTest::addColumn<ButtonHook>("hook");
-    QTest::addColumn<ButtonRoute>("route");
-    QTest::addColumn<int>("fatalCall"); // the call of the handler that deletes
-
-    QTest::newRow("OnMouseEnter on arrival") << ButtonHook::Enter << ButtonRoute::HoverIn << 1;
-    // The first enter comes with the hover before the press, from Qt's own dispatch.
-    QTest::newRow("OnMouseEnter when dragged back in")
-        << ButtonHook::Enter << ButtonRoute::DragOutAndBack << 2;
-    QTest::newRow("OnMouseLeave on leaving") << ButtonHook::Leave << ButtonRoute::HoverOut << 1;
-    QTest::newRow("OnMouseLeave when dragged out") << ButtonHook::Leave << ButtonRoute::DragOut << 1;
-    QTest::newRow("OnMouseDown") << ButtonHook::Down << ButtonRoute::PressRelease << 1;
-    QTest::newRow("OnMouseDown on a double click's second press")
-        << ButtonHook::Down << ButtonRoute::DoubleClick << 2;
-    QTest::newRow("OnMouseUp") << ButtonHook::Up << ButtonRoute::PressRelease << 1;
-    QTest::newRow("OnMouseMove") << ButtonHook::Move << ButtonRoute::HoverIn << 1;
-    QTest::newRow("OnMouseMove while held") << ButtonHook::Move << ButtonRoute::DragOut << 2;
-    QTest::newRow("OnClick by mouse") << ButtonHook::Click << ButtonRoute::PressRelease << 1;
-    QTest::newRow("OnClick by space key") << ButtonHook::Click << ButtonRoute::SpaceKey << 1;
-    QTest::newRow("OnClick by accelerator") << ButtonHook::Click << ButtonRoute::Accelerator << 1;
-    QTest::newRow("OnClick by a screen reader's press") << ButtonHook::Click << ButtonRoute::ReaderPress << 1;
-    QTest::newRow("OnDblClick") << ButtonHook::DblClick << ButtonRoute::DoubleClick << 1;
-}
-
-// Any handler may delete its button; the button must touch nothing of itself afterwards (ASan).
-void TestFlatButton::handlerDeletesButton()
-{
-    QFETCH(ButtonHook, hook);
-    QFETCH(ButtonRoute, route);
-    QFETCH(int, fatalCall);
-
-    TFlatButton *b = closeButton();
-    b->setCaption(u"&Close"_s);
-    const QPointer<TFlatButton> watch(b);
-    int calls = 0;
-    const auto kill = [b, &calls, fatalCall] {
-        if (++calls == fatalCall)
-            delete b;
-    };
-    const auto killMouse = [&kill](QObject *, tk::TMouseButton, tk::TShiftState, int, int) { kill(); };
-    switch (hook) {
-    case ButtonHook::Enter:
-        b->OnMouseEnter = [&kill](QObject *) { kill(); };
-        break;
-    case ButtonHook::Leave:
-        b->OnMouseLeave = [&kill](QObject *) { kill(); };
-        break;
-    case ButtonHook::Down:
-        b->OnMouseDown = killMouse;
-        break;
-    case ButtonHook::Up:
-        b->OnMouseUp = killMouse;
-        break;
-    case ButtonHook::Move:
-        b->OnMouseMove = [&kill](QObject *, tk::TShiftState, int, int) { kill(); };
-        break;
-    case ButtonHook::Click:
-        b->OnClick = [&kill](QObject *) { kill(); };
-        break;
-    case ButtonHook::DblClick:
-        b->setGroupIndex(1); // the first click latches it, and only a latched button has double clicks
-        b->OnDblClick = [&kill](QObject *) { kill(); };
-        break;
-    }
-
-    QWindow *window = m_host->windowHandle();
-    const QPoint at = centreOf(b), away(300, 200);
-    switch (route) {
-    case ButtonRoute::HoverIn:
-        sendPointerEnter(b, m_host->mapToGlobal(at));
-        if (watch)
-            QTest::mouseMove(window, at + QPoint(1, 1));
-        break;
-    case ButtonRoute::HoverOut:
-        sendPointerEnter(b, m_host->mapToGlobal(at));
-        if (watch)
-            sendPointerLeave(b, m_host->mapToGlobal(away));
-        break;
-    case ButtonRoute::DragOut:
-    case ButtonRoute::DragOutAndBack:
-        QTest::mouseMove(window, at);
-        QTest::mousePress(window, Qt::LeftButton, {}, at);
-        QTest::mouseMove(window, away);
-        if (watch && route == ButtonRoute::DragOutAndBack)
-            QTest::mouseMove(window, at);
-        if (watch)
-            QTest::mouseRelease(window, Qt::LeftButton, {}, away);
-        break;
-    case ButtonRoute::PressRelease:
-        QTest::mouseMove(window, at);
-        QTest::mousePress(window, Qt::LeftButton, {}, at);
-        if (watch)
-            QTest::mouseRelease(window, Qt::LeftButton, {}, at);
-        break;
-    case ButtonRoute::DoubleClick:
-        QTest::mouseMove(window, at);
-        QTest::mouseDClick(window, Qt::LeftButton, {}, at);
-        break;
-    case ButtonRoute::SpaceKey:
-        b->setFocus();
-        QTest::keyPress(window, Qt::Key_Space);
-        QTest::keyRelease(window, Qt::Key_Space);
-        break;
-    case ButtonRoute::Accelerator:
-        QTest::keyClick(window, Qt::Key_C, Qt::AltModifier);
-        break;
-    case ButtonRoute::ReaderPress:
-        QVERIFY(b->Press());
-        break;
-    }
-    QVERIFY(!watch);
-    QCOMPARE(TFlatButton::HotButton(), nullptr);
-    QCOMPARE(tk::captureControl(), nullptr);
-    // The window goes on taking the mouse and the keys.
-    QTest::mouseClick(window, Qt::LeftButton, {}, away);
-    QTest::keyClick(window, Qt::Key_Space);
 }
 
 int main(int argc, char *argv[])

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <typeinfo>
 #include <utility>
@@ -640,6 +641,9 @@ void TestFlatHint::windowSize_data()
         << u"Неразрывнонаписанноедлинноеслово и ещё"_s << 120 << false << 2;
     QTest::newRow("MaxHintWidth smaller than the margins") << u"ab cd"_s << 10 << false << 2;
     QTest::newRow("negative MaxHintWidth") << u"ab cd"_s << -50 << false << 2;
+    // At the ends of the range no sum overflows (UBSan).
+    QTest::newRow("largest MaxHintWidth") << kLongHint << std::numeric_limits<int>::max() - 10 << true << 1;
+    QTest::newRow("smallest MaxHintWidth") << u"ab cd"_s << std::numeric_limits<int>::min() << false << 2;
 }
 
 void TestFlatHint::windowSize()
@@ -654,7 +658,7 @@ void TestFlatHint::windowSize()
     QVERIFY(window);
     QCOMPARE(window->Caption(), text);
 
-    const QSize extent = textExtent(programHintFont(), text, maxWidth - 22);
+    const QSize extent = textExtent(programHintFont(), text, int(std::max<qint64>(qint64(maxWidth) - 22, 0)));
     QCOMPARE(window->size(), extent + QSize(22, 6));
     QCOMPARE(window->width() <= maxWidth, withinMax);
     const QFontMetrics metrics(programHintFont());

@@ -88,21 +88,21 @@ public:
     int fatalLeave = 0;
 
 protected:
-    void MouseEnter() override
+    void mouseEntered() override
     {
         if (++m_enters == fatalEnter) {
             delete this;
             return;
         }
-        TFlatMemo::MouseEnter();
+        TFlatMemo::mouseEntered();
     }
-    void MouseLeave() override
+    void mouseLeft() override
     {
         if (++m_leaves == fatalLeave) {
             delete this;
             return;
         }
-        TFlatMemo::MouseLeave();
+        TFlatMemo::mouseLeft();
     }
 
 private:
@@ -169,6 +169,7 @@ private Q_SLOTS:
 
     void stepDeletesMemo_data();
     void stepDeletesMemo();
+    void deletedWhileFocusedAndHot();
 };
 
 void TestFlatMemo::init()
@@ -851,11 +852,16 @@ void TestFlatMemo::stepDeletesMemo()
 
     switch (route) {
     case MemoRoute::Arrive:
-        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
+        QCursor::setPos(scene.window->mapToGlobal(inMemo));
+        QTest::mouseMove(window, inMemo);
         break;
     case MemoRoute::ArriveAndLeave:
-        sendPointerEnter(memo, scene.window->mapToGlobal(inMemo));
-        sendPointerLeave(memo, scene.window->mapToGlobal(outside));
+        QCursor::setPos(scene.window->mapToGlobal(inMemo));
+        QTest::mouseMove(window, inMemo);
+        if (watch) {
+            QCursor::setPos(scene.window->mapToGlobal(outside));
+            QTest::mouseMove(window, outside);
+        }
         break;
     case MemoRoute::ArriveWhileInactive:
         if (const auto foreign = activateForeignWindow()) {
@@ -885,6 +891,23 @@ void TestFlatMemo::stepDeletesMemo()
     QVERIFY(!watch);
     // The window goes on taking the mouse.
     QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, inMemo);
+}
+
+// A focused box gives up the focus as its widget goes: the focus change must not reach the box that is no
+// longer one (UBSan), nor repaint it.
+void TestFlatMemo::deletedWhileFocusedAndHot()
+{
+    ProgramScene scene;
+    QVERIFY(scene.show());
+    const QPoint inMemo = scene.memo->mapTo(scene.window.get(), QPoint(150, 130));
+    QCursor::setPos(scene.window->mapToGlobal(inMemo));
+    QTest::mouseMove(scene.window->windowHandle(), inMemo);
+    scene.memo->setFocus();
+    QTRY_VERIFY(scene.memo->Hot() && scene.memo->hasFocus());
+    delete scene.memo;
+    scene.memo = nullptr;
+    QCoreApplication::processEvents();
+    QVERIFY(scene.window->focusWidget() != nullptr || QApplication::focusWidget() == nullptr);
 }
 
 int main(int argc, char *argv[])

@@ -143,7 +143,6 @@ QRect blockInk(QSize panel, tk::TAlignment alignment)
 }
 
 enum PanelSetup { DefaultPanel, ProgramPanel, TinyPanel, SmallPanel };
-enum class PanelHook { Click, DblClick, Resize };
 enum ColorStep { NoStep, SetOwnColor, BackToParentColor, ParentChangesColor, Reparent };
 
 } // namespace
@@ -151,7 +150,6 @@ enum ColorStep { NoStep, SetOwnColor, BackToParentColor, ParentChangesColor, Rep
 Q_DECLARE_METATYPE(tk::TAlignment)
 Q_DECLARE_METATYPE(PanelSetup)
 Q_DECLARE_METATYPE(ColorStep)
-Q_DECLARE_METATYPE(PanelHook)
 
 class TestFlatPanel : public QObject {
     Q_OBJECT
@@ -185,8 +183,6 @@ private Q_SLOTS:
     void emptyPanelPaints();
     void failingClickHandler();
     void seeThroughWithoutParent();
-    void handlerDeletesPanel_data();
-    void handlerDeletesPanel();
 
 private:
     tk::TColor m_savedColors[tk::SystemColorCount] = {};
@@ -784,52 +780,6 @@ void TestFlatPanel::seeThroughWithoutParent()
     orphan.setTransparent(true);
     QCOMPARE(pixelOf(&orphan, {92, 20}), kProgramFace);
     QCOMPARE(pixelOf(&orphan, {0, 0}), kFrame);
-}
-
-void TestFlatPanel::handlerDeletesPanel_data()
-{
-    QTest::addColumn<PanelHook>("hook");
-    QTest::newRow("OnClick") << PanelHook::Click;
-    QTest::newRow("OnDblClick") << PanelHook::DblClick;
-    QTest::newRow("OnResize") << PanelHook::Resize;
-}
-
-// Any handler may delete its panel; the panel must touch nothing of itself afterwards, and no event may
-// travel on to the parent through it (ASan).
-void TestFlatPanel::handlerDeletesPanel()
-{
-    QFETCH(PanelHook, hook);
-
-    auto host = makeHost();
-    auto *panel = new TFlatPanel(host.get());
-    panel->setGeometry(20, 20, 185, 41);
-    const QPointer<TFlatPanel> watch(panel);
-    const auto kill = [panel](QObject *) { delete panel; };
-    host->show();
-    QVERIFY(QTest::qWaitForWindowExposed(host.get()));
-    QWindow *window = host->windowHandle();
-    const QPoint at = panel->geometry().center();
-    switch (hook) {
-    case PanelHook::Click:
-        panel->OnClick = kill;
-        QTest::mouseClick(window, Qt::LeftButton, {}, at);
-        break;
-    case PanelHook::DblClick:
-        panel->OnDblClick = kill;
-        QTest::mouseDClick(window, Qt::LeftButton, {}, at);
-        break;
-    case PanelHook::Resize: {
-        panel->OnResize = kill;
-        // Sent to the panel itself: Qt's own resizing reads the widget once more after delivering the
-        // event, which no handling of ours can prevent.
-        QResizeEvent resized(QSize(200, 50), panel->size());
-        QCoreApplication::sendEvent(panel, &resized);
-        break;
-    }
-    }
-    QVERIFY(!watch);
-    // The window goes on taking the mouse.
-    QTest::mouseClick(window, Qt::LeftButton, {}, at);
 }
 
 int main(int argc, char *argv[])

@@ -46,7 +46,7 @@ template <class Base> class Probe : public Base {
 public:
     using Base::Base;
     bool held() const { return this->pressHeld(); }
-    bool clickPending() const { return Base::clickPending(); }
+    bool clickPending() const { return this->m_button.clickPending(); }
 };
 
 // A control under test, with the look it shows as one word: "up" and "disabled" are the looks without

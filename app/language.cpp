@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-Language chosen = Language::Russian;
+Language g_chosen = Language::Russian;
 
 // Loads one translation file into a translator owned by the application; a file that is missing or
 // unreadable leaves those texts as their source says (Qt's own are English already).
@@ -43,10 +43,10 @@ Language languageFromList(const QStringList &uiLanguages)
 
 void chooseProgramLanguage(QCoreApplication &app)
 {
-    chosen = languageFromList(QLocale::system().uiLanguages());
-    if (chosen == Language::Russian)
+    g_chosen = languageFromList(QLocale::system().uiLanguages());
+    if (g_chosen == Language::Russian)
         return;
-    const QString code = QString::fromLatin1(LanguageCode(chosen).data());
+    const QString code = QString::fromLatin1(languageCode(g_chosen).data());
     installTranslation(app, u"ormex_"_s + code, u":/i18n"_s);
     // Qt's own texts, such as the error box's button, where the system has them.
     installTranslation(app, u"qtbase_"_s + code, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
@@ -54,5 +54,5 @@ void chooseProgramLanguage(QCoreApplication &app)
 
 Language programLanguage()
 {
-    return chosen;
+    return g_chosen;
 }

@@ -43,10 +43,10 @@ QString fromStd(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The path of the program's language's own version of a file (LanguageFilePath).
+// The path of the program's language's own version of a file (languageFilePath).
 QString ownPath(const QString &programPath)
 {
-    return QString::fromStdString(LanguageFilePath(programPath.toStdString(), programLanguage()));
+    return QString::fromStdString(languageFilePath(programPath.toStdString(), programLanguage()));
 }
 
 // A picture that carries words in the program's language where it has one of its own; where that is
@@ -81,7 +81,7 @@ void loadStoredPicture(tk::Picture &picture, const QString &name)
     }
     if (data.isNull())
         throw tk::Error(tk::cannotOpenMessage(name));
-    picture.LoadFromData(name.section(u'.', -1), data, storedBytes(tk::highDensityPath(path)));
+    picture.loadFromData(name.section(u'.', -1), data, storedBytes(tk::highDensityPath(path)));
 }
 
 template <class Handler> tk::TNotifyEvent handler(Tform1 *form, Handler method)

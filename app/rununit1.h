@@ -96,7 +96,7 @@ extern const WindowText kCloseHintHelp;
 extern const WindowText kNotYetDrawn;
 extern const WindowText kCloseCaption;
 extern const WindowText kMemoInitialText;
-extern const QString kHelpFile; // as Russian names it; other languages name theirs by LanguageFilePath
+extern const QString kHelpFile; // as Russian names it; other languages name theirs by languageFilePath
 extern const QString kMakerUrl;
 QString linkCaption();
 extern const WindowText kLinkHint;

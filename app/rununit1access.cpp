@@ -59,7 +59,7 @@ void Tform1::keyPressEvent(QKeyEvent *event)
     } else if (tk::isActivationKey(*event) && key != Qt::Key_Space) {
         // The close button takes only the space key itself.
         QWidget *focus = focusWidget();
-        if (const tk::Control *c = tk::asControl(focus); focus && focus != this && c && c->HasPress())
+        if (const tk::Control *c = tk::asControl(focus); focus && focus != this && c && c->hasPress())
             target = focus;
     }
     if (!target) {
@@ -68,7 +68,7 @@ void Tform1::keyPressEvent(QKeyEvent *event)
     }
     event->accept();
     if (!tk::isKeyRepeat(*event))
-        tk::asControl(target)->Press();
+        tk::asControl(target)->press();
 }
 
 bool Tform1::focusNextPrevChild(bool next)

@@ -63,7 +63,7 @@ QString linkCaption()
 
 QString readingTitle(int reading)
 {
-    const RuneReading &r = RuneCatalogue::Reading(reading, programLanguage());
+    const RuneReading &r = RuneCatalogue::reading(reading, programLanguage());
     QString title = QString::fromUtf8(r.RuneName.data(), qsizetype(r.RuneName.size()));
     if (r.Position == ReadingPosition::Reversed)
         title += u", "_s + kReversed.text();

@@ -138,7 +138,7 @@ int main(int argc, char **argv)
     tk::Application app(argc, argv);
     initialiseApplication(app);
     new Tform1;
-    SeedClock = nextSeed;
+    g_seedClock = nextSeed;
     form1->show();
     // A window paints only once the platform has exposed it; the first frame, background and
     // placeholders included, is not part of any command.

@@ -46,7 +46,7 @@ void paintOnce(benchmark::State &state, const QByteArray &data, Placement placem
     QImage target(QSize(145, 177) * ratio, QImage::Format_ARGB32_Premultiplied);
     target.setDevicePixelRatio(ratio);
     for (auto _ : state) {
-        image.Picture().LoadFromData(u"jpg"_s, data);
+        image.Picture().loadFromData(u"jpg"_s, data);
         QPainter painter(&target);
         image.render(&painter);
         painter.end();

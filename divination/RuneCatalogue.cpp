@@ -9,7 +9,7 @@ namespace RuneCatalogue {
 
 namespace {
 
-using Table = std::array<RuneReading, LastReading>;
+using Table = std::array<RuneReading, kLastReading>;
 
 std::string_view optional(const char *text)
 {
@@ -19,7 +19,7 @@ std::string_view optional(const char *text)
 Table russianTable()
 {
     Table all{};
-    for (int i = 0; i < LastReading; ++i) {
+    for (int i = 0; i < kLastReading; ++i) {
         const runetexts::Reading &r = runetexts::kReadings[i];
         const runetexts::Rune &rune = runetexts::kRunes[r.rune];
         all[i] = RuneReading{rune.name, r.position, r.shortMeaning, rune.description, optional(rune.magic)};
@@ -30,7 +30,7 @@ Table russianTable()
 Table englishTable()
 {
     Table all{};
-    for (int i = 0; i < LastReading; ++i) {
+    for (int i = 0; i < kLastReading; ++i) {
         const runetexts::Reading &r = runetexts::kReadings[i];
         const runetexts::RuneText &rune = runetexts::kEnglishRunes[r.rune];
         all[i] = RuneReading{runetexts::kRunes[r.rune].name, r.position, runetexts::kEnglishShortMeanings[i],
@@ -41,9 +41,9 @@ Table englishTable()
 
 } // namespace
 
-const RuneReading &Reading(ReadingIndex index, Language language)
+const RuneReading &reading(ReadingIndex index, Language language)
 {
-    assert(index >= FirstReading && index <= LastReading);
+    assert(index >= kFirstReading && index <= kLastReading);
     // Built once from the stored texts; the tables are constant for the life of the program.
     static const Table russian = russianTable();
     static const Table english = englishTable();
@@ -52,12 +52,12 @@ const RuneReading &Reading(ReadingIndex index, Language language)
 
 std::string_view ShortMeaning(ReadingIndex index, Language language)
 {
-    return Reading(index, language).ShortMeaning;
+    return reading(index, language).ShortMeaning;
 }
 
 std::string Interpretation(ReadingIndex index, Language language)
 {
-    const RuneReading &r = Reading(index, language);
+    const RuneReading &r = reading(index, language);
     std::string text;
     text.reserve(r.ShortMeaning.size() + r.Description.size() + r.MagicSection.size() + 4);
     text.append(r.ShortMeaning).append("\n\n").append(r.Description);

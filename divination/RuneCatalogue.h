@@ -11,9 +11,9 @@
 
 using ReadingIndex = int;
 
-inline constexpr ReadingIndex FirstReading = 1;
-inline constexpr ReadingIndex LastReading = 41;
-inline constexpr int RuneCount = 25;
+inline constexpr ReadingIndex kFirstReading = 1;
+inline constexpr ReadingIndex kLastReading = 41;
+inline constexpr int kRuneCount = 25;
 
 enum class ReadingPosition { Upright, Reversed, Single };
 
@@ -27,8 +27,8 @@ struct RuneReading {
 
 namespace RuneCatalogue {
 
-// Each lookup takes an index in FirstReading..LastReading; anything else is a programming error.
-const RuneReading &Reading(ReadingIndex index, Language language = Language::Russian);
+// Each lookup takes an index in kFirstReading..kLastReading; anything else is a programming error.
+const RuneReading &reading(ReadingIndex index, Language language = Language::Russian);
 std::string_view ShortMeaning(ReadingIndex index, Language language = Language::Russian);
 std::string Interpretation(ReadingIndex index, Language language = Language::Russian);
 std::string PicturePath(ReadingIndex index);

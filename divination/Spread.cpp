@@ -3,15 +3,15 @@
 #include <chrono>
 
 SpreadState Spread;
-std::uint32_t RandSeed = 0;
-std::uint32_t (*SeedClock)() = TimeOfDaySeed;
+std::uint32_t g_randSeed = 0;
+std::uint32_t (*g_seedClock)() = timeOfDaySeed;
 
 namespace {
 constexpr std::uint32_t kMultiplier = 134775813; // 0x08088405
-constexpr std::uint64_t kReadingCount = LastReading;
+constexpr std::uint64_t kReadingCount = kLastReading;
 } // namespace
 
-std::uint32_t TimeOfDaySeed()
+std::uint32_t timeOfDaySeed()
 {
     using namespace std::chrono;
     const auto now = system_clock::now().time_since_epoch();
@@ -22,14 +22,14 @@ std::uint32_t TimeOfDaySeed()
 
 ReadingIndex DrawReading()
 {
-    RandSeed = RandSeed * kMultiplier + 1; // wraps modulo 2^32
+    g_randSeed = g_randSeed * kMultiplier + 1; // wraps modulo 2^32
     // floor(state / 2^32 * 41 + 1), exact in integer arithmetic.
-    return static_cast<ReadingIndex>(1 + ((RandSeed * kReadingCount) >> 32));
+    return static_cast<ReadingIndex>(1 + ((g_randSeed * kReadingCount) >> 32));
 }
 
-void DrawFromSeed(std::uint32_t seed, Language language)
+void drawFromSeed(std::uint32_t seed, Language language)
 {
-    RandSeed = seed;
+    g_randSeed = seed;
     const ReadingIndex i1 = DrawReading();
     ReadingIndex i2 = DrawReading();
     while (i2 == i1)
@@ -48,5 +48,5 @@ void DrawFromSeed(std::uint32_t seed, Language language)
 
 void Draw(Language language)
 {
-    DrawFromSeed(SeedClock(), language);
+    drawFromSeed(g_seedClock(), language);
 }

@@ -19,20 +19,20 @@ struct SpreadState {
 };
 
 extern SpreadState Spread;
-extern std::uint32_t RandSeed;
+extern std::uint32_t g_randSeed;
 
 // UTC time of day in milliseconds, 0 .. 86399999: the seed of every draw.
-std::uint32_t TimeOfDaySeed();
+std::uint32_t timeOfDaySeed();
 
-// Where the divine command's draw takes its seed from: TimeOfDaySeed, or a fixed time of day in tests.
-extern std::uint32_t (*SeedClock)();
+// Where the divine command's draw takes its seed from: timeOfDaySeed, or a fixed time of day in tests.
+extern std::uint32_t (*g_seedClock)();
 
 // Advances the generator and maps its value onto 1..41.
 ReadingIndex DrawReading();
 
-// The draw of the divine command: seeds from SeedClock, then DrawFromSeed. The interpretations are kept in
+// The draw of the divine command: seeds from g_seedClock, then drawFromSeed. The interpretations are kept in
 // the language given; the readings drawn do not depend on it.
 void Draw(Language language = Language::Russian);
 
 // The same draw from a given seed, so that any time of day can be replayed.
-void DrawFromSeed(std::uint32_t seed, Language language = Language::Russian);
+void drawFromSeed(std::uint32_t seed, Language language = Language::Russian);

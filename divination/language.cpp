@@ -1,11 +1,11 @@
 #include "divination/language.h"
 
-std::string_view LanguageCode(Language language)
+std::string_view languageCode(Language language)
 {
     return language == Language::English ? "en" : "ru";
 }
 
-std::string LanguageFilePath(std::string_view path, Language language)
+std::string languageFilePath(std::string_view path, Language language)
 {
     std::string result(path);
     if (language == Language::Russian)
@@ -15,6 +15,6 @@ std::string LanguageFilePath(std::string_view path, Language language)
     // A leading dot starts a hidden name, not an extension.
     const size_t dot = path.find_last_of('.');
     const size_t at = dot != std::string_view::npos && dot > name ? dot : path.size();
-    result.insert(at, "." + std::string(LanguageCode(language)));
+    result.insert(at, "." + std::string(languageCode(language)));
     return result;
 }

@@ -3,7 +3,7 @@
 // Texts are reproduced as they were written, odd blanks, marks and all: readers know them this way.
 namespace runetexts {
 
-const Rune kRunes[RuneCount] =
+const Rune kRunes[kRuneCount] =
     {
         {"MANNAZ",
          R"~(MANNAZ Символ Мидгарда, мира людей и связей каждого человека с окружающими его людьми. Руна равновесия, всей сети человеческих взаимоотношений в Узоре. Представляет также тех, чьих жизней странник может коснуться полученными от Богов дарами.)~",
@@ -77,7 +77,7 @@ const Rune kRunes[RuneCount] =
          nullptr},
 };
 
-const Reading kReadings[LastReading] = {
+const Reading kReadings[kLastReading] = {
     {0, ReadingPosition::Upright,
      R"~(MANNAZ - Человек (Прямо) Ключ - "Я". Совет - скромность. Время проявить гибкость и умение вовремя отступить. Сейчас не время перемен, но время готовить их. Сeйчас необходимо понимание состороны других людей. Возможно судебное дело. Не подписывайте никаких договоров до наступления ближайшего полнолуния. )~"},
     {0, ReadingPosition::Reversed,

@@ -6,7 +6,7 @@ namespace runetexts {
 
 const RuneText
     kEnglishRunes
-        [RuneCount] =
+        [kRuneCount] =
             {
                 {R"~(MANNAZ The symbol of Midgard, the world of people, and of the ties that bind each person to those around them. The rune of balance, of the whole web of human relationships in the Pattern. It also stands for those whose lives the wanderer may touch with the gifts received from the Gods.)~",
                  R"~(As a single rune it is used only to pass energy from the magician to someone else. In compound spells it stands for a particular person or group of people. It helps to bring out the "divine spark", the unique personal qualities of the one the working is aimed at.  $  m   : MANNAZ. Man, his "I". Used to influence a person, a group of people or an organization, to draw their attention to an idea, a view or a point of view other than their own, and to win them over to your side. Pacifies enemies.)~"},
@@ -53,7 +53,7 @@ const RuneText
                  nullptr},
 };
 
-const char *const kEnglishShortMeanings[LastReading] =
+const char *const kEnglishShortMeanings[kLastReading] =
     {
         R"~(MANNAZ - Man (Upright) Key - "I". Advice - modesty. A time to be flexible and to know when to step back. Now is not the time for change, but the time to prepare for it. You need understanding from other people now. A lawsuit is possible. Sign no agreements before the next full moon.)~",
         R"~(MANNAZ - Man (Reversed) Key - "the enemy within". The main obstacle now lies not outside but within you: pride, resentment or fear keep you from seeing the situation clearly. Do not look for someone to blame among those around you, and do not expect their support. Turn your gaze inward, be honest with yourself - and your allies will return.)~",

@@ -18,8 +18,8 @@ struct Reading {
 };
 
 // The Russian tables also give every language its runes' names, its readings' runes and positions.
-extern const Rune kRunes[RuneCount];
-extern const Reading kReadings[LastReading];
+extern const Rune kRunes[kRuneCount];
+extern const Reading kReadings[kLastReading];
 
 // Another language's texts, in the order of the Russian tables.
 struct RuneText {
@@ -27,7 +27,7 @@ struct RuneText {
     const char *magic; // nullptr for the blank rune
 };
 
-extern const RuneText kEnglishRunes[RuneCount];
-extern const char *const kEnglishShortMeanings[LastReading];
+extern const RuneText kEnglishRunes[kRuneCount];
+extern const char *const kEnglishShortMeanings[kLastReading];
 
 } // namespace runetexts

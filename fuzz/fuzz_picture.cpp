@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tk::TImage image(&parent);
     image.setGeometry(0, 0, 145, 177);
     try {
-        image.Picture().LoadFromData(u"jpg"_s, bytes);
+        image.Picture().loadFromData(u"jpg"_s, bytes);
     } catch (const tk::Error &) {
         return 0;
     }

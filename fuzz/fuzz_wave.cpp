@@ -21,7 +21,7 @@ constexpr int maxReads = 64;
 void readThrough(const std::uint8_t *data, std::size_t size)
 {
     static tk::sdl::AudioApi api;
-    static const bool loaded = tk::sdl::loadAudioApi(tk::sdl::libraryName, api);
+    static const bool loaded = tk::sdl::loadAudioApi(tk::sdl::kLibraryName, api);
     if (!loaded)
         std::abort();
     // A device rate that every common sound rate has to be converted to.

@@ -78,7 +78,7 @@ LanguageArt ArtOf(Language language, const QString &root)
     if (language == Language::Russian)
         return {language, ReversedWord, ButtonCaptions};
     const translationfile::Translations ts(root + u"/translations/ormex_"_s +
-                                           QString::fromLatin1(LanguageCode(language).data()) + u".ts"_s);
+                                           QString::fromLatin1(languageCode(language).data()) + u".ts"_s);
     LanguageArt words{language, ts.translate(WordsContext, ReversedWord), {}};
     for (const QString &caption : ButtonCaptions)
         words.buttonCaptions << ts.translate(WordsContext, caption);
@@ -90,14 +90,14 @@ QString FileFor(const QString &folder, const QString &name, const QString &exten
                 const Scale &scale)
 {
     const std::string plain = (name + extension).toStdString();
-    const QString own = QString::fromStdString(LanguageFilePath(plain, language));
+    const QString own = QString::fromStdString(languageFilePath(plain, language));
     return folder + own.left(own.size() - extension.size()) + scale.suffix + extension;
 }
 
 void WriteCards(const QString &folder, const LanguageArt &words, const Scale &scale)
 {
-    for (ReadingIndex i = FirstReading; i <= LastReading; ++i) {
-        const RuneReading &reading = RuneCatalogue::Reading(i);
+    for (ReadingIndex i = kFirstReading; i <= kLastReading; ++i) {
+        const RuneReading &reading = RuneCatalogue::reading(i);
         // Only a reversed card carries a word; the others serve every language as they are.
         if (words.language != Language::Russian && reading.Position != ReadingPosition::Reversed)
             continue;
@@ -125,8 +125,8 @@ void WriteButtons(const QString &folder, const LanguageArt &words, const Scale &
 // The help text of each language, from its UTF-8 source beside this program.
 void WriteHelpText(const QString &root, Language language)
 {
-    const QString code = QString::fromLatin1(LanguageCode(language).data());
-    const QString file = QString::fromStdString(LanguageFilePath("readme.txt", language));
+    const QString code = QString::fromLatin1(languageCode(language).data());
+    const QString file = QString::fromStdString(languageFilePath("readme.txt", language));
     imagefiles::WriteFile(root + u"/data/g/"_s + file,
                           cp1251::EncodeText(ReadUtf8(root + u"/tools/readme."_s + code + u".txt"_s)));
 }

@@ -25,7 +25,7 @@ public:
         FWaveData = m_image.isEmpty() ? nullptr : m_image.constData();
     }
     // The sound is read from the image while it plays.
-    ~ToneWave() override { ReleaseImage(m_image.constData()); }
+    ~ToneWave() override { releaseImage(m_image.constData()); }
 
 private:
     QByteArray m_image;

@@ -39,12 +39,12 @@ void softSunkenOuter(QPainter &canvas, tk::TRect &r)
 
 void greyRaised(QPainter &canvas, tk::TRect &r)
 {
-    tk::DrawTwoColorFrame(canvas, r, kLightGrey, tk::clBtnShadow);
+    tk::drawTwoColorFrame(canvas, r, kLightGrey, tk::clBtnShadow);
 }
 
 void greySunken(QPainter &canvas, tk::TRect &r)
 {
-    tk::DrawTwoColorFrame(canvas, r, tk::clBtnShadow, kLightGrey);
+    tk::drawTwoColorFrame(canvas, r, tk::clBtnShadow, kLightGrey);
 }
 
 void drawFrame(QPainter &canvas, tk::TRect &r, TabcButtonStyle style, FrameLook look)
@@ -98,14 +98,14 @@ void drawFrame(QPainter &canvas, tk::TRect &r, TabcButtonStyle style, FrameLook 
                 greySunken(canvas, r);
         } else if (hot) {
             if (style == absThickHighlight)
-                tk::DrawBottomLine(canvas, r, tk::clBtnShadow);
+                tk::drawBottomLine(canvas, r, tk::clBtnShadow);
             softRaisedOuter(canvas, r);
             if (style != absThinHighlight)
                 greyRaised(canvas, r);
         } else {
             raisedInner(canvas, r);
             if (style == absThickHighlight)
-                tk::DrawBottomLine(canvas, r, tk::clBtnShadow);
+                tk::drawBottomLine(canvas, r, tk::clBtnShadow);
         }
         return;
     default:
@@ -132,7 +132,7 @@ void drawFrame(QPainter &canvas, tk::TRect &r, TabcButtonStyle style, FrameLook 
     else
         sunkenOuter(canvas, r);
     if (recessed)
-        tk::StepIn(r);
+        tk::stepIn(r);
     if (darkShadowed)
         softRaisedOuter(canvas, r);
     else
@@ -189,7 +189,7 @@ tk::TRect DrawButtonFrame(QPainter &canvas, tk::TRect rect, TabcButtonStyle styl
                           TabcBrushPattern *pattern, tk::TColor color, bool pressed, bool hot, bool popup)
 {
     if (fillMode == afmPattern && pattern && rect.width() > 0 && rect.height() > 0)
-        canvas.fillRect(rect.toQRect(), QBrush(pattern->Bitmap()));
+        canvas.fillRect(rect.toQRect(), QBrush(pattern->bitmap()));
     else if (fillMode != afmNone)
         tk::FillRect(canvas, rect, tk::toQColor(color));
 

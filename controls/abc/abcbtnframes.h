@@ -49,11 +49,11 @@ public:
     TabcBrushPattern(const TabcBrushPattern &) = delete;
     TabcBrushPattern &operator=(const TabcBrushPattern &) = delete;
 
-    const QImage &Bitmap() const { return m_bitmap; }
+    const QImage &bitmap() const { return m_bitmap; }
     // The colour as it was asked for: a system colour stays a system colour, so that it and its
     // current RGB value get patterns of their own.
     tk::TColor Color() const { return m_color; }
-    std::int32_t UserCount() const { return m_userCount; }
+    std::int32_t userCount() const { return m_userCount; }
 
 private:
     friend TabcBrushPattern *AcquireBrushPattern(tk::TColor color);

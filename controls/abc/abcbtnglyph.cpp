@@ -83,7 +83,7 @@ TabcButtonGlyph::~TabcButtonGlyph()
     m_picture.OnChange = nullptr;
     m_changeLink.reset();
     ReleaseStateImages();
-    if (GlyphCache && GlyphCache->Empty()) {
+    if (GlyphCache && GlyphCache->empty()) {
         delete GlyphCache;
         GlyphCache = nullptr;
     }
@@ -102,16 +102,16 @@ void TabcButtonGlyph::restorePicture()
         return;
     auto notify = std::exchange(m_picture.OnChange, nullptr);
     const auto restoreNotice = qScopeGuard([&] { m_picture.OnChange = std::move(notify); });
-    m_compact->ReadPicture(m_picture);
+    m_compact->readPicture(m_picture);
     m_compact.reset();
 }
 
 void TabcButtonGlyph::compactPicture()
 {
-    if (!CompactPictureStorage || !m_picture.graphic() || GraphicClassName(m_picture.graphic()).isEmpty())
+    if (!CompactPictureStorage || !m_picture.graphic() || graphicClassName(m_picture.graphic()).isEmpty())
         return;
     auto store = std::make_unique<TSmallPictureStream>();
-    store->WritePicture(m_picture);
+    store->writePicture(m_picture);
     auto notify = std::exchange(m_picture.OnChange, nullptr);
     m_picture.setGraphic(nullptr);
     m_picture.OnChange = std::move(notify);
@@ -167,7 +167,7 @@ void TabcButtonGlyph::setImages(TabcImageList *images)
         m_changeLink = std::make_unique<TChangeLink>();
         m_changeLink->OnChange = [this] { PictureChanged(m_images); };
         // The link outlives its list here; the next setImages frees it.
-        m_changeLink->OnListDestroyed = [this] {
+        m_changeLink->onListDestroyed = [this] {
             m_images = nullptr;
             DetectNumGlyphs();
         };
@@ -319,7 +319,7 @@ int TabcButtonGlyph::BuildStateImage(TabcButtonState state)
     const int k = state < m_numGlyphs ? state : 0;
     const QImage slice = source.copy(w * k, 0, w, h);
     const QImage image = buildImage(state, slice, rgbOf(m_transparentColor), 1,
-                                    [this] { return m_glyphList->Image(BuildStateImage(abtHot)); });
+                                    [this] { return m_glyphList->image(BuildStateImage(abtHot)); });
     const int slot = state == abtExclusive ? m_glyphList->AddMaskedImage(image, m_transparentColor)
                                            : m_glyphList->AddImage(image);
     m_stateImage[state] = slot;
@@ -329,7 +329,7 @@ int TabcButtonGlyph::BuildStateImage(TabcButtonState state)
 
 void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal ratio)
 {
-    if (sameRatio(ratio, 1) || !m_glyphList || m_glyphList->DenseImage(slot, ratio))
+    if (sameRatio(ratio, 1) || !m_glyphList || m_glyphList->denseImage(slot, ratio))
         return;
     // Reading the double-size picture and building its state image would make the window's first frame
     // wait; that frame enlarges the 1x image smoothly and the next shows the dense one.
@@ -339,10 +339,10 @@ void TabcButtonGlyph::prepareDenseImage(TabcButtonState state, int slot, qreal r
     QImage fine = buildCompanionImage(state, ratio);
     if (fine.isNull()) {
         // Only the 1x picture: its finished state image, enlarged.
-        const QImage &mask = m_glyphList->Mask(slot);
-        fine = mask.isNull() ? m_glyphList->Image(slot) : withMaskAlpha(m_glyphList->Image(slot), mask);
+        const QImage &mask = m_glyphList->mask(slot);
+        fine = mask.isNull() ? m_glyphList->image(slot) : withMaskAlpha(m_glyphList->image(slot), mask);
     }
-    m_glyphList->SetDenseImage(slot, tk::fittedToDevice(std::move(fine), logical, ratio));
+    m_glyphList->setDenseImage(slot, tk::fittedToDevice(std::move(fine), logical, ratio));
 }
 
 bool TabcButtonGlyph::waitsForFirstFrame()

@@ -93,14 +93,14 @@ public:
 
     int StateImage(TabcButtonState state) const { return m_stateImage[state]; }
     // True while the picture is kept only in the compact store.
-    bool PictureCompacted() const { return m_compact != nullptr; }
-    TabcGlyphList *GlyphList() const { return m_glyphList; }
+    bool pictureCompacted() const { return m_compact != nullptr; }
+    TabcGlyphList *glyphList() const { return m_glyphList; }
 
     // Tells the owner that the glyph looks different now.
     std::function<void()> OnChange;
 
     void ReleaseStateImages();
-    // The slot of the state's image in GlyphList(), built when missing; -1 when there is nothing to draw.
+    // The slot of the state's image in glyphList(), built when missing; -1 when there is nothing to draw.
     int BuildStateImage(TabcButtonState state);
     // Cuts the picture into square-ish slices when its width is 1 to 5 times its height.
     void DetectNumGlyphs();

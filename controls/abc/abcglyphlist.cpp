@@ -12,7 +12,7 @@ TabcGlyphList::TabcGlyphList(int width, int height) : m_width(width), m_height(h
 {
 }
 
-bool TabcGlyphList::Occupied(int slot) const
+bool TabcGlyphList::occupied(int slot) const
 {
     return slot >= 0 && size_t(slot) < m_occupied.size() && m_occupied[size_t(slot)];
 }
@@ -59,7 +59,7 @@ int TabcGlyphList::AddMaskedImage(const QImage &image, tk::TColor transparent)
 void TabcGlyphList::DeleteImage(int slot)
 {
     // The image stays: the slot is only marked free, for the next image to take.
-    if (!Occupied(slot))
+    if (!occupied(slot))
         return;
     --m_count;
     m_occupied[size_t(slot)] = false;
@@ -78,7 +78,7 @@ void TabcGlyphList::Draw(QPainter &canvas, int slot, QPoint at, bool masked) con
         canvas.save();
         canvas.setRenderHint(QPainter::SmoothPixmapTransform);
         // A dense image of a masked slot is see-through; drawn opaque, the slot shows its key colour.
-        const QImage *dense = DenseImage(slot, ratio);
+        const QImage *dense = denseImage(slot, ratio);
         if (dense && (throughMask || entry.mask.isNull()))
             canvas.drawImage(area, *dense);
         else
@@ -93,9 +93,9 @@ void TabcGlyphList::Draw(QPainter &canvas, int slot, QPoint at, bool masked) con
     canvas.drawImage(at, withMaskAlpha(entry.image, entry.mask));
 }
 
-const QImage *TabcGlyphList::DenseImage(int slot, qreal ratio) const
+const QImage *TabcGlyphList::denseImage(int slot, qreal ratio) const
 {
-    if (!Occupied(slot))
+    if (!occupied(slot))
         return nullptr;
     for (const QImage &image : m_slots[size_t(slot)].dense)
         if (sameRatio(image.devicePixelRatio(), ratio))
@@ -103,9 +103,9 @@ const QImage *TabcGlyphList::DenseImage(int slot, qreal ratio) const
     return nullptr;
 }
 
-void TabcGlyphList::SetDenseImage(int slot, QImage image)
+void TabcGlyphList::setDenseImage(int slot, QImage image)
 {
-    if (!Occupied(slot) || image.isNull())
+    if (!occupied(slot) || image.isNull())
         return;
     std::vector<QImage> &dense = m_slots[size_t(slot)].dense;
     std::erase_if(dense, [&](const QImage &held) {

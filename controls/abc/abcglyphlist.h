@@ -23,11 +23,11 @@ public:
     // Occupied slots.
     int Count() const { return m_count; }
     // All slots, free ones included.
-    int SlotCount() const { return int(m_slots.size()); }
-    bool Occupied(int slot) const;
-    const QImage &Image(int slot) const { return m_slots.at(size_t(slot)).image; }
+    int slotCount() const { return int(m_slots.size()); }
+    bool occupied(int slot) const;
+    const QImage &image(int slot) const { return m_slots.at(size_t(slot)).image; }
     // Set pixels are the see-through ones; null for a slot stored without a mask.
-    const QImage &Mask(int slot) const { return m_slots.at(size_t(slot)).mask; }
+    const QImage &mask(int slot) const { return m_slots.at(size_t(slot)).mask; }
 
     // The image must be at least the list's size (tk::Error "Invalid image size"); its top-left part of
     // that size is kept.
@@ -43,8 +43,8 @@ public:
 
     // A slot's image for a device of another pixel ratio: the list's size in that device's pixels, the
     // ratio set on it, see-through pixels as alpha. Null until stored; a freed slot loses them.
-    const QImage *DenseImage(int slot, qreal ratio) const;
-    void SetDenseImage(int slot, QImage image);
+    const QImage *denseImage(int slot, qreal ratio) const;
+    void setDenseImage(int slot, QImage image);
 
 private:
     struct Slot {
@@ -72,7 +72,7 @@ public:
     TabcGlyphList *GetList(int width, int height);
     // Frees the list once nobody holds a slot of it.
     void ReturnList(TabcGlyphList *list);
-    bool Empty() const { return m_lists.empty(); }
+    bool empty() const { return m_lists.empty(); }
     int Count() const { return int(m_lists.size()); }
 
 private:

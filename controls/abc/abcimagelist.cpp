@@ -23,8 +23,8 @@ TabcImageList::~TabcImageList()
     m_links.clear();
     for (TChangeLink *link : links) {
         link->m_sender = nullptr;
-        if (link->OnListDestroyed)
-            link->OnListDestroyed();
+        if (link->onListDestroyed)
+            link->onListDestroyed();
     }
 }
 

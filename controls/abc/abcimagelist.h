@@ -11,7 +11,7 @@ class QPainter;
 class TabcImageList;
 
 // A subscription to an image list's change notices. The list forgets the link when the link goes, and
-// the link hears of the list's end through OnListDestroyed.
+// the link hears of the list's end through onListDestroyed.
 class TChangeLink {
 public:
     TChangeLink() = default;
@@ -22,7 +22,7 @@ public:
     TabcImageList *Sender() const { return m_sender; }
 
     std::function<void()> OnChange;
-    std::function<void()> OnListDestroyed;
+    std::function<void()> onListDestroyed;
 
 private:
     friend class TabcImageList;
@@ -40,7 +40,7 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     int Count() const { return int(m_images.size()); }
-    const QImage &Image(int index) const { return m_images.at(size_t(index)); }
+    const QImage &image(int index) const { return m_images.at(size_t(index)); }
 
     // Adds a copy of image, cropped or padded with black to the list's size; returns its index.
     int Add(const QImage &image);

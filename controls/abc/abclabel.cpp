@@ -95,7 +95,7 @@ void TabcCustomMouseLabel::DoDrawText(QPainter *painter, tk::TRect &r, unsigned 
                      flags);
         return;
     }
-    QColor color = tk::toQColor(FontColor());
+    QColor color = tk::toQColor(fontColor());
     if (pressed())
         ApplyMouseEffects(measuring ? nullptr : painter, canvasFont, color, m_mouseDownEffects,
                           m_mouseDownColor, text, r, flags);

@@ -130,9 +130,9 @@ public:
     void setShowBrowser(TabcShowWindowStyle show) { m_showBrowser = show; }
 
     // Read as a link; its press opens the address as a click does, with or without a handler.
-    QAccessible::Role AccessibleRole() const override { return QAccessible::Link; }
-    void AccessibleState(QAccessible::State &state) const override { state.linked = true; }
-    bool HasPress() const override { return true; }
+    QAccessible::Role accessibleRole() const override { return QAccessible::Link; }
+    void accessibleState(QAccessible::State &state) const override { state.linked = true; }
+    bool hasPress() const override { return true; }
 
 protected:
     void Click() override;

@@ -20,7 +20,7 @@ void TabcFileFormatsList::Add(const QString &extension, const QString &descripti
     m_entries.push_back({className, extension.toLower(), description, extra, std::move(factory)});
 }
 
-const TabcFileFormatsList::Entry *TabcFileFormatsList::FindClassName(const QString &className) const
+const TabcFileFormatsList::Entry *TabcFileFormatsList::findClassName(const QString &className) const
 {
     for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it)
         if (it->className == className)
@@ -34,16 +34,16 @@ TabcFileFormatsList &abcFileFormatsList()
     return list;
 }
 
-QString GraphicClassName(const tk::Graphic *graphic)
+QString graphicClassName(const tk::Graphic *graphic)
 {
     return dynamic_cast<const tk::BitmapImage *>(graphic) ? u"BitmapImage"_s : QString();
 }
 
-void TSmallPictureStream::WritePicture(const tk::Picture &picture)
+void TSmallPictureStream::writePicture(const tk::Picture &picture)
 {
     m_data.clear();
     const tk::Graphic *graphic = picture.graphic();
-    const QByteArray name = GraphicClassName(graphic).toLatin1();
+    const QByteArray name = graphicClassName(graphic).toLatin1();
     if (!graphic || name.isEmpty()) {
         m_data.append(char(0));
         return;
@@ -55,7 +55,7 @@ void TSmallPictureStream::WritePicture(const tk::Picture &picture)
     static_cast<const tk::BitmapImage *>(graphic)->image().save(&buffer, "BMP");
 }
 
-void TSmallPictureStream::ReadPicture(tk::Picture &picture) const
+void TSmallPictureStream::readPicture(tk::Picture &picture) const
 {
     const int length = m_data.isEmpty() ? 0 : int(quint8(m_data.at(0)) & 0x3F);
     if (length == 0) {
@@ -63,7 +63,7 @@ void TSmallPictureStream::ReadPicture(tk::Picture &picture) const
         return;
     }
     const QString name = QString::fromLatin1(m_data.mid(1, length));
-    const TabcFileFormatsList::Entry *entry = abcFileFormatsList().FindClassName(name);
+    const TabcFileFormatsList::Entry *entry = abcFileFormatsList().findClassName(name);
     if (!entry)
         throw tk::Error(
             QStringLiteral(

@@ -27,7 +27,7 @@ public:
     void Add(const QString &extension, const QString &description, std::int32_t extra,
              const QString &className, tk::GraphicFactory factory);
     // The newest entry of exactly that class name (case counts), or null.
-    const Entry *FindClassName(const QString &className) const;
+    const Entry *findClassName(const QString &className) const;
     int Count() const { return int(m_entries.size()); }
 
 private:
@@ -38,18 +38,18 @@ private:
 TabcFileFormatsList &abcFileFormatsList();
 
 // The class name a picture kind is stored under; empty for kinds the store cannot write.
-QString GraphicClassName(const tk::Graphic *graphic);
+QString graphicClassName(const tk::Graphic *graphic);
 
 // A picture as bytes: one length byte n (0..63), n bytes of the class name (0 for an empty picture),
 // then the picture in its own file format.
 class TSmallPictureStream {
 public:
-    void WritePicture(const tk::Picture &picture);
+    void writePicture(const tk::Picture &picture);
     // Throws tk::Error when the stored class is unknown or the bytes do not load; the picture is then
     // left as it was.
-    void ReadPicture(tk::Picture &picture) const;
-    const QByteArray &Data() const { return m_data; }
-    void SetData(QByteArray data) { m_data = std::move(data); }
+    void readPicture(tk::Picture &picture) const;
+    const QByteArray &data() const { return m_data; }
+    void setData(QByteArray data) { m_data = std::move(data); }
 
 private:
     QByteArray m_data;

@@ -208,7 +208,7 @@ void TabcCustomPicSpeedBtn::setColor(tk::TColor color)
     applyColor(color);
 }
 
-void TabcCustomPicSpeedBtn::ParentColorChanged(tk::TColor parentColor)
+void TabcCustomPicSpeedBtn::parentColorChanged(tk::TColor parentColor)
 {
     if (ParentColor())
         applyColor(parentColor);
@@ -316,7 +316,7 @@ void TabcCustomPicSpeedBtn::Click()
         tk::callOut(this, [this] { OnClick(this); });
 }
 
-bool TabcCustomPicSpeedBtn::press(QMouseEvent *event, bool doubleClick)
+bool TabcCustomPicSpeedBtn::pressWithMouse(QMouseEvent *event, bool doubleClick)
 {
     event->accept();
     // A release swallowed after a veto belongs to that press only; a new press starts afresh, so a
@@ -366,12 +366,12 @@ void TabcCustomPicSpeedBtn::MouseDown(tk::TMouseButton button, tk::TShiftState s
 
 void TabcCustomPicSpeedBtn::mousePressEvent(QMouseEvent *event)
 {
-    press(event, false);
+    pressWithMouse(event, false);
 }
 
 void TabcCustomPicSpeedBtn::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (!press(event, true))
+    if (!pressWithMouse(event, true))
         return;
     if (event->button() == Qt::LeftButton && Down() && OnDblClick)
         tk::callOut(this, [this] { OnDblClick(this); });
@@ -474,7 +474,7 @@ void TabcCustomPicSpeedBtn::pressLost()
     m_presence.setOver(false);
     m_mouseInside = false;
     assignState(Down() ? abtExclusive : abtUp);
-    PressCancelled();
+    pressCancelled();
     update();
 }
 
@@ -624,7 +624,7 @@ void TabcRepSpeedBtn::mouseReleaseEvent(QMouseEvent *event)
         stopRepeat();
 }
 
-void TabcRepSpeedBtn::PressCancelled()
+void TabcRepSpeedBtn::pressCancelled()
 {
     stopRepeat();
 }

@@ -71,7 +71,7 @@ public:
     tk::TColor Color() const { return m_color; }
     void setColor(tk::TColor color);
     // The caption's colour.
-    tk::TColor FontColor() const { return m_fontColor; }
+    tk::TColor fontColor() const { return m_fontColor; }
     void setFontColor(tk::TColor color);
     const QString &Caption() const { return m_caption; }
     void setCaption(const QString &caption);
@@ -92,10 +92,10 @@ public:
     void Click() override;
 
     // Read as a push button named by its caption (or its accessible name), checked while latched down.
-    QAccessible::Role AccessibleRole() const override { return QAccessible::Button; }
-    QString AccessibleCaption() const override;
-    void AccessibleState(QAccessible::State &state) const override;
-    bool HasPress() const override { return true; }
+    QAccessible::Role accessibleRole() const override { return QAccessible::Button; }
+    QString accessibleCaption() const override;
+    void accessibleState(QAccessible::State &state) const override;
+    bool hasPress() const override { return true; }
 
     TabcCancelEvent BeforeClick;
     TabcMouseCancelEvent BeforeMouseDown;
@@ -106,7 +106,7 @@ public:
 
 protected:
     // A click without the mouse: a group button toggles as under a release inside, then Click.
-    void PressAction() override;
+    void pressAction() override;
     virtual void ClickHook() {}
 
     // The press, move and release steps, after the veto and the capture bookkeeping.
@@ -123,9 +123,9 @@ protected:
     bool event(QEvent *event) override;
 
     void pressLost() override;
-    void ParentColorChanged(tk::TColor parentColor) override;
+    void parentColorChanged(tk::TColor parentColor) override;
     // Called when a press ends without its release here, for what a descendant started with it.
-    virtual void PressCancelled() {}
+    virtual void pressCancelled() {}
 
 private:
     // These call out to user code (handlers, the sound list): each returns whether the button still
@@ -134,7 +134,7 @@ private:
     bool pointerLeft();
     bool SyncMouseInside();
     bool playSound(int index);
-    bool press(QMouseEvent *event, bool doubleClick);
+    bool pressWithMouse(QMouseEvent *event, bool doubleClick);
     void applyColor(tk::TColor color);
     void acceleratorTyped();
     unsigned biDiFlags() const;
@@ -191,7 +191,7 @@ public:
 protected:
     void MouseDown(tk::TMouseButton button, tk::TShiftState shift, int x, int y) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void PressCancelled() override;
+    void pressCancelled() override;
 
 private:
     void TimerExpired();

@@ -6,12 +6,12 @@
 
 // The picture speed button for the keyboard and for screen readers.
 
-QString TabcCustomPicSpeedBtn::AccessibleCaption() const
+QString TabcCustomPicSpeedBtn::accessibleCaption() const
 {
     return tk::withoutAccelerators(m_caption);
 }
 
-void TabcCustomPicSpeedBtn::AccessibleState(QAccessible::State &state) const
+void TabcCustomPicSpeedBtn::accessibleState(QAccessible::State &state) const
 {
     if (GroupIndex() == 0)
         return;
@@ -19,7 +19,7 @@ void TabcCustomPicSpeedBtn::AccessibleState(QAccessible::State &state) const
     state.checked = Down();
 }
 
-void TabcCustomPicSpeedBtn::PressAction()
+void TabcCustomPicSpeedBtn::pressAction()
 {
     if (GroupIndex() != 0)
         setDown(!Down()); // refused for the last one down of a group unless AllowAllUp, as under the mouse

@@ -6,13 +6,13 @@
 namespace {
 
 // The play flags each mode stands for.
-constexpr std::uint16_t asyncFlags = tk::SND_ASYNC | tk::SND_NODEFAULT | tk::SND_MEMORY;
-constexpr std::uint16_t syncFlags = tk::SND_NODEFAULT | tk::SND_MEMORY;
-constexpr std::uint16_t loopFlags = asyncFlags | tk::SND_LOOP;
+constexpr std::uint16_t kAsyncFlags = tk::SND_ASYNC | tk::SND_NODEFAULT | tk::SND_MEMORY;
+constexpr std::uint16_t kSyncFlags = tk::SND_NODEFAULT | tk::SND_MEMORY;
+constexpr std::uint16_t kLoopFlags = kAsyncFlags | tk::SND_LOOP;
 
 } // namespace
 
-TabcCustomWave::TabcCustomWave(QObject *owner) : QObject(owner), FSoundFlags(asyncFlags), FPlayMode(awpAsync)
+TabcCustomWave::TabcCustomWave(QObject *owner) : QObject(owner), FSoundFlags(kAsyncFlags), FPlayMode(awpAsync)
 {
 }
 
@@ -23,13 +23,13 @@ void TabcCustomWave::SetPlayMode(TabcWavePlayMode mode)
     Stop();
     switch (mode) {
     case awpAsync:
-        FSoundFlags = asyncFlags;
+        FSoundFlags = kAsyncFlags;
         break;
     case awpSync:
-        FSoundFlags = syncFlags;
+        FSoundFlags = kSyncFlags;
         break;
     case awpLoop:
-        FSoundFlags = loopFlags;
+        FSoundFlags = kLoopFlags;
         break;
     default:
         // A value outside the modes keeps the flags it found.
@@ -42,15 +42,15 @@ bool TabcCustomWave::Play()
 {
     if (!FWaveData)
         return false;
-    return tk::PlaySound(FWaveData, FWaveSize, FSoundFlags);
+    return tk::playSound(FWaveData, m_waveSize, FSoundFlags);
 }
 
 void TabcCustomWave::Stop()
 {
-    tk::PlaySound(nullptr, 0, 0);
+    tk::playSound(nullptr, 0, 0);
 }
 
-void TabcCustomWave::ReleaseImage(const void *image)
+void TabcCustomWave::releaseImage(const void *image)
 {
     tk::WaveOutput::process().stopReading(image);
 }

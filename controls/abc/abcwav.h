@@ -18,7 +18,7 @@ enum TabcWavePlayMode : std::uint8_t {
 
 // Plays one wave sound held as a RIFF WAVE image in memory. Descendants hold the sound data: they set
 // FWaveData and keep the image alive while a sound started from it may still be playing, since the sound
-// is read from the image as it plays; ReleaseImage ends such a sound before its image goes. Only one
+// is read from the image as it plays; releaseImage ends such a sound before its image goes. Only one
 // sound sounds in the process at a time; starting one or stopping ends the one before.
 class TabcCustomWave : public QObject {
     Q_OBJECT
@@ -34,14 +34,14 @@ public:
 
 protected:
     // Ends the sound if it is played from image; a sound started from another image plays on.
-    static void ReleaseImage(const void *image);
+    static void releaseImage(const void *image);
 
     std::uint16_t FSoundFlags;
     TabcWavePlayMode FPlayMode;
     const void *FWaveData = nullptr;
     // The length of the image at FWaveData when the descendant knows it; 0 lets the image's RIFF header
     // say where it ends. A known length keeps a damaged header from sending the reader past the image.
-    std::size_t FWaveSize = 0;
+    std::size_t m_waveSize = 0;
 };
 
 // The base of a list of sounds that mouse-sensitive controls ask for by number. A concrete list

@@ -11,12 +11,12 @@ namespace {
 
 // A list holds its sounds in memory, whole: a file larger than this (25 minutes of CD sound) is refused
 // rather than read.
-constexpr qint64 maxWaveFileBytes = qint64(256) << 20;
+constexpr qint64 kMaxWaveFileBytes = qint64(256) << 20;
 
 QByteArray readSound(const QString &fileName)
 {
     if (!fileName.startsWith(u':'))
-        return tk::readWholeFile(fileName, maxWaveFileBytes, QStringLiteral("Sound file %s is too large"));
+        return tk::readWholeFile(fileName, kMaxWaveFileBytes, QStringLiteral("Sound file %s is too large"));
     QFile resource(fileName);
     if (!resource.open(QIODevice::ReadOnly))
         throw tk::Error(tk::cannotOpenMessage(fileName));
@@ -28,7 +28,7 @@ QByteArray readSound(const QString &fileName)
 TabcWaveList::~TabcWaveList()
 {
     if (!m_sounding.isNull())
-        ReleaseImage(m_sounding.constData());
+        releaseImage(m_sounding.constData());
 }
 
 int TabcWaveList::Add(const QString &fileName)
@@ -68,7 +68,7 @@ void TabcWaveList::forgetImage(int index)
     // it.
     if (index == FItemIndex) {
         FWaveData = nullptr;
-        FWaveSize = 0;
+        m_waveSize = 0;
         FItemIndex = -1;
     }
 }
@@ -80,7 +80,7 @@ void TabcWaveList::PlayIndex(int index)
     FItemIndex = index;
     const QByteArray &image = m_images.at(index);
     FWaveData = image.constData();
-    FWaveSize = std::size_t(image.size());
+    m_waveSize = std::size_t(image.size());
     // An empty image still has a valid pointer; a zero length would mean "ask the header".
     if (image.isEmpty()) {
         Stop();

@@ -153,7 +153,7 @@ void TFlatButton::setColor(tk::TColor color)
     update();
 }
 
-void TFlatButton::ParentColorChanged(tk::TColor parentColor)
+void TFlatButton::parentColorChanged(tk::TColor parentColor)
 {
     if (ParentColor())
         m_color = parentColor;
@@ -176,7 +176,7 @@ void TFlatButton::setFontColor(tk::TColor color)
         update();
 }
 
-void TFlatButton::SetColors(int index, tk::TColor color)
+void TFlatButton::setColors(int index, tk::TColor color)
 {
     if (index < 0 || index >= int(m_colors.size()) || m_colors[size_t(index)] == color)
         return;
@@ -184,7 +184,7 @@ void TFlatButton::SetColors(int index, tk::TColor color)
     update();
 }
 
-void TFlatButton::SetAdvColors(int index, TAdvColors step)
+void TFlatButton::setAdvColors(int index, TAdvColors step)
 {
     if (index < 0 || index >= int(m_advColors.size()))
         return;
@@ -418,19 +418,19 @@ void TFlatButton::Click()
         dialog->done(dialog->result());
 }
 
-void TFlatButton::PressAction()
+void TFlatButton::pressAction()
 {
     if (GroupIndex() != 0)
         setDown(!Down());
     Click();
 }
 
-QString TFlatButton::AccessibleCaption() const
+QString TFlatButton::accessibleCaption() const
 {
     return tk::withoutAccelerators(m_caption);
 }
 
-void TFlatButton::AccessibleState(QAccessible::State &state) const
+void TFlatButton::accessibleState(QAccessible::State &state) const
 {
     if (GroupIndex() == 0)
         return;
@@ -438,7 +438,7 @@ void TFlatButton::AccessibleState(QAccessible::State &state) const
     state.checked = Down();
 }
 
-bool TFlatButton::press(QMouseEvent *event)
+bool TFlatButton::pressWithMouse(QMouseEvent *event)
 {
     if (!pressHeld())
         beginPress();
@@ -466,12 +466,12 @@ bool TFlatButton::press(QMouseEvent *event)
 
 void TFlatButton::mousePressEvent(QMouseEvent *event)
 {
-    press(event);
+    pressWithMouse(event);
 }
 
 void TFlatButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (press(event) && event->button() == Qt::LeftButton && Down() && OnDblClick)
+    if (pressWithMouse(event) && event->button() == Qt::LeftButton && Down() && OnDblClick)
         tk::callOut(this, [this] { OnDblClick(this); });
 }
 
@@ -833,6 +833,6 @@ void TFlatButton::drawCaption(QPainter &canvas, const tk::TRect &rect) const
         tk::DrawText(&canvas, font(), tk::toQColor(tk::clBtnHighlight), m_caption, raised, kFlags);
         tk::DrawText(&canvas, font(), tk::toQColor(tk::clBtnShadow), m_caption, r, kFlags);
     } else {
-        tk::DrawText(&canvas, font(), tk::toQColor(FontColor()), m_caption, r, kFlags);
+        tk::DrawText(&canvas, font(), tk::toQColor(fontColor()), m_caption, r, kFlags);
     }
 }

@@ -44,35 +44,35 @@ public:
     void setColor(tk::TColor color);
 
     // The caption's font is the widget's font (ParentFont: the parent's); Qt fonts carry no colour, so
-    // while ParentFont is set the colour too is the parent's (FontColorOf). Setting a colour clears it.
+    // while ParentFont is set the colour too is the parent's (fontColorOf). Setting a colour clears it.
     bool ParentFont() const;
     void setParentFont(bool parentFont);
-    tk::TColor FontColor() const { return m_fontColor.get(); }
+    tk::TColor fontColor() const { return m_fontColor.get(); }
     void setFontColor(tk::TColor color);
 
     // The five colours share one setter: 0 ColorFocused, 1 ColorDown, 2 ColorBorder, 3 ColorHighLight,
     // 4 ColorShadow; other indexes are ignored. Setting one does not recompute the advanced colours.
-    void SetColors(int index, tk::TColor color);
+    void setColors(int index, tk::TColor color);
     tk::TColor ColorFocused() const { return m_colors[kFocused]; }
-    void setColorFocused(tk::TColor color) { SetColors(kFocused, color); }
+    void setColorFocused(tk::TColor color) { setColors(kFocused, color); }
     tk::TColor ColorDown() const { return m_colors[kDown]; }
-    void setColorDown(tk::TColor color) { SetColors(kDown, color); }
+    void setColorDown(tk::TColor color) { setColors(kDown, color); }
     tk::TColor ColorBorder() const { return m_colors[kBorder]; }
-    void setColorBorder(tk::TColor color) { SetColors(kBorder, color); }
+    void setColorBorder(tk::TColor color) { setColors(kBorder, color); }
     tk::TColor ColorHighLight() const { return m_colors[kHighLight]; }
-    void setColorHighLight(tk::TColor color) { SetColors(kHighLight, color); }
+    void setColorHighLight(tk::TColor color) { setColors(kHighLight, color); }
     tk::TColor ColorShadow() const { return m_colors[kShadow]; }
-    void setColorShadow(tk::TColor color) { SetColors(kShadow, color); }
+    void setColorShadow(tk::TColor color) { setColors(kShadow, color); }
 
     // The steps of the advanced colours share one setter: 0 AdvColorFocused, 1 AdvColorDown,
     // 2 AdvColorBorder; steps above 100 count as 100. Setting one recomputes the advanced colours.
-    void SetAdvColors(int index, TAdvColors step);
+    void setAdvColors(int index, TAdvColors step);
     TAdvColors AdvColorFocused() const { return m_advColors[kFocused]; }
-    void setAdvColorFocused(TAdvColors step) { SetAdvColors(kFocused, step); }
+    void setAdvColorFocused(TAdvColors step) { setAdvColors(kFocused, step); }
     TAdvColors AdvColorDown() const { return m_advColors[kDown]; }
-    void setAdvColorDown(TAdvColors step) { SetAdvColors(kDown, step); }
+    void setAdvColorDown(TAdvColors step) { setAdvColors(kDown, step); }
     TAdvColors AdvColorBorder() const { return m_advColors[kBorder]; }
-    void setAdvColorBorder(TAdvColors step) { SetAdvColors(kBorder, step); }
+    void setAdvColorBorder(TAdvColors step) { setAdvColors(kBorder, step); }
     // Derive ColorFocused, ColorDown and ColorBorder from Color (and take the parent's colour).
     bool UseAdvColors() const { return m_useAdvColors; }
     void setUseAdvColors(bool use);
@@ -135,10 +135,10 @@ public:
     static int FlatButtonCount();
 
     // Read as a push button named by its caption, checked while latched down.
-    QAccessible::Role AccessibleRole() const override { return QAccessible::Button; }
-    QString AccessibleCaption() const override;
-    void AccessibleState(QAccessible::State &state) const override;
-    bool HasPress() const override { return true; }
+    QAccessible::Role accessibleRole() const override { return QAccessible::Button; }
+    QString accessibleCaption() const override;
+    void accessibleState(QAccessible::State &state) const override;
+    bool hasPress() const override { return true; }
 
     tk::TNotifyEvent OnClick;
     // A left double click while Down; the double click also presses and clicks as usual.
@@ -151,7 +151,7 @@ protected:
     // Gives the dialog ModalResult and fires OnClick. Exceptions pass to the caller.
     virtual void Click();
     // A click without the mouse: a group button toggles as under a release inside, then Click.
-    void PressAction() override;
+    void pressAction() override;
 
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -168,10 +168,11 @@ protected:
     bool event(QEvent *event) override;
     void pressLost() override;
     // Takes the parent's colour while ParentColor is set, then recomputes as for system colours.
-    void ParentColorChanged(tk::TColor parentColor) override;
+    void parentColorChanged(tk::TColor parentColor) override;
 
 private:
-    enum : int { kFocused, kDown, kBorder, kHighLight, kShadow };
+    // Indexes of the colour and lightness setters.
+    static constexpr int kFocused = 0, kDown = 1, kBorder = 2, kHighLight = 3, kShadow = 4;
 
     // What one paint lays out and draws with.
     struct FaceLayout {
@@ -180,7 +181,7 @@ private:
     };
 
     // Calls out to user code: returns whether the press still stands afterwards.
-    bool press(QMouseEvent *event);
+    bool pressWithMouse(QMouseEvent *event);
     void pointerMoved(bool entered);
     void assignState(FlatButtonState state);
     void settleState();

@@ -74,21 +74,21 @@ TFlatHint::TFlatHint(QObject *owner) : QObject(owner)
         app->hints().setHintPause(kHintPause);
         app->hints().setHintHidePause(kHintHidePause);
     }
-    FFont = tk::defaultFont();
+    m_font = tk::defaultFont();
 }
 
 TFlatHint::~TFlatHint() = default;
 
-void TFlatHint::SetColors(int index, tk::TColor value)
+void TFlatHint::setColors(int index, tk::TColor value)
 {
     if (index >= 0 && index < 4)
-        FColors[index] = value;
+        m_colors[index] = value;
 }
 
 void TFlatHint::setFont(const QFont &font, tk::TColor color)
 {
-    FFont = font;
-    FFontColor = color;
+    m_font = font;
+    m_fontColor = color;
 }
 
 void TFlatHint::ForwardShowHint(QString &HintStr, bool &CanShow, tk::THintInfo &HintInfo)
@@ -122,12 +122,12 @@ void TFlatHintWindow::ActivateHint(tk::TRect, const QString &hint)
     setCaption(hint);
     FFlatHint = FindFlatHint();
     if (FFlatHint) {
-        CanvasFont() = FFlatHint->Font();
-        CanvasFontColor() = FFlatHint->FontColor();
+        canvasFont() = FFlatHint->Font();
+        canvasFontColor() = FFlatHint->fontColor();
     } else {
         // Without a component the window looks as a fresh one would make it look.
-        CanvasFont() = tk::defaultFont();
-        CanvasFontColor() = tk::clWindowText;
+        canvasFont() = tk::defaultFont();
+        canvasFontColor() = tk::clWindowText;
     }
     const int maxWidth = FFlatHint ? FFlatHint->MaxHintWidth() : TFlatHint::kDefaultMaxHintWidth;
 
@@ -137,8 +137,8 @@ void TFlatHintWindow::ActivateHint(tk::TRect, const QString &hint)
         std::clamp<qint64>(qint64(maxWidth) - kExtraWidth, 0, std::numeric_limits<int>::max() - kExtraWidth);
     tk::TRect r{0, 0, int(wrapWidth), 0};
     const unsigned measure = tk::DT_CALCRECT | tk::DT_WORDBREAK | tk::DT_NOPREFIX;
-    tk::DrawText(nullptr, CanvasFont(), Qt::black, hint, r, measure);
-    tk::DrawText(nullptr, CanvasFont(), Qt::black, hint, r, measure);
+    tk::DrawText(nullptr, canvasFont(), Qt::black, hint, r, measure);
+    tk::DrawText(nullptr, canvasFont(), Qt::black, hint, r, measure);
     r.Right += kExtraWidth;
     r.Bottom += kExtraHeight;
     const int w = r.width(), h = r.height();
@@ -203,6 +203,6 @@ void TFlatHintWindow::Paint(QPainter &painter)
     text.Right -= 3;
     text.Top += 1;
     text.Bottom -= 1;
-    tk::DrawText(&painter, CanvasFont(), tk::toQColor(CanvasFontColor()), Caption(), text,
+    tk::DrawText(&painter, canvasFont(), tk::toQColor(canvasFontColor()), Caption(), text,
                  tk::DT_WORDBREAK | tk::DT_NOPREFIX | tk::DT_LEFT);
 }

@@ -21,25 +21,25 @@ public:
     ~TFlatHint() override;
 
     // Indexes of the colour setter.
-    enum ColorIndex { ciBackground = 0, ciBorder = 1, ciArrowBackground = 2, ciArrow = 3 };
+    static constexpr int kBackground = 0, kBorder = 1, kArrowBackground = 2, kArrow = 3;
 
-    tk::TColor ColorBackground() const { return FColors[ciBackground]; }
-    tk::TColor ColorBorder() const { return FColors[ciBorder]; }
-    tk::TColor ColorArrowBackground() const { return FColors[ciArrowBackground]; }
-    tk::TColor ColorArrow() const { return FColors[ciArrow]; }
+    tk::TColor ColorBackground() const { return m_colors[kBackground]; }
+    tk::TColor ColorBorder() const { return m_colors[kBorder]; }
+    tk::TColor ColorArrowBackground() const { return m_colors[kArrowBackground]; }
+    tk::TColor ColorArrow() const { return m_colors[kArrow]; }
     // Only stores: a hint on the screen keeps its look until it is next painted.
-    void SetColors(int index, tk::TColor value);
-    void setColorBackground(tk::TColor value) { SetColors(ciBackground, value); }
-    void setColorBorder(tk::TColor value) { SetColors(ciBorder, value); }
-    void setColorArrowBackground(tk::TColor value) { SetColors(ciArrowBackground, value); }
-    void setColorArrow(tk::TColor value) { SetColors(ciArrow, value); }
+    void setColors(int index, tk::TColor value);
+    void setColorBackground(tk::TColor value) { setColors(kBackground, value); }
+    void setColorBorder(tk::TColor value) { setColors(kBorder, value); }
+    void setColorArrowBackground(tk::TColor value) { setColors(kArrowBackground, value); }
+    void setColorArrow(tk::TColor value) { setColors(kArrow, value); }
 
-    int MaxHintWidth() const { return FMaxHintWidth; }
-    void setMaxHintWidth(int width) { FMaxHintWidth = width; }
+    int MaxHintWidth() const { return m_maxHintWidth; }
+    void setMaxHintWidth(int width) { m_maxHintWidth = width; }
 
     // The font is the component's own; setting it copies the given attributes.
-    const QFont &Font() const { return FFont; }
-    tk::TColor FontColor() const { return FFontColor; }
+    const QFont &Font() const { return m_font; }
+    tk::TColor fontColor() const { return m_fontColor; }
     void setFont(const QFont &font, tk::TColor color);
 
     tk::TShowHintEvent OnShowHint;
@@ -51,10 +51,10 @@ public:
     static constexpr int kDefaultMaxHintWidth = 200;
 
 private:
-    QFont FFont;
-    tk::TColor FFontColor = tk::clWindowText;
-    tk::TColor FColors[4] = {tk::clWhite, tk::clBlack, kDefaultArrowBackground, tk::clBlack};
-    int FMaxHintWidth = kDefaultMaxHintWidth;
+    QFont m_font;
+    tk::TColor m_fontColor = tk::clWindowText;
+    tk::TColor m_colors[4] = {tk::clWhite, tk::clBlack, kDefaultArrowBackground, tk::clBlack};
+    int m_maxHintWidth = kDefaultMaxHintWidth;
 };
 
 // The first TFlatHint the main window owns, in the order it owns them; nullptr when there is none.
@@ -67,9 +67,9 @@ public:
 
     void ActivateHint(tk::TRect rect, const QString &hint) override;
 
-    TFlatHintPlacement Placement() const { return FPlacement; }
-    QPoint ArrowPoint() const { return FArrowPoint; }
-    TFlatHint *FlatHint() const { return FFlatHint; }
+    TFlatHintPlacement placement() const { return FPlacement; }
+    QPoint arrowPoint() const { return FArrowPoint; }
+    TFlatHint *flatHint() const { return FFlatHint; }
 
     // Widths the window adds to the text: 14 for the arrow strip, two for the frame, six of margin.
     static constexpr int kExtraWidth = 22;

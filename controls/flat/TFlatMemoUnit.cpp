@@ -113,7 +113,7 @@ void TFlatMemo::setWordWrap(bool wrap)
     setLineWrapMode(wrap ? WidgetWidth : NoWrap);
 }
 
-tk::TColor TFlatMemo::Colors(int index) const
+tk::TColor TFlatMemo::colors(int index) const
 {
     switch (index) {
     case 0:
@@ -127,7 +127,7 @@ tk::TColor TFlatMemo::Colors(int index) const
     }
 }
 
-void TFlatMemo::SetColors(int index, tk::TColor color)
+void TFlatMemo::setColors(int index, tk::TColor color)
 {
     tk::TColor *target = index == 0   ? &m_colorFocused
                          : index == 1 ? &m_colorBorder
@@ -148,12 +148,12 @@ void TFlatMemo::setParentColor(bool follow)
 {
     if (ParentColor() == follow)
         return;
-    // Switched on, the parent's colour comes with it (ParentColorChanged).
+    // Switched on, the parent's colour comes with it (parentColorChanged).
     tk::Control::setParentColor(follow);
     PaintFlatFrame();
 }
 
-TAdvColors TFlatMemo::AdvColors(int index) const
+TAdvColors TFlatMemo::advColors(int index) const
 {
     switch (index) {
     case 0:
@@ -165,7 +165,7 @@ TAdvColors TFlatMemo::AdvColors(int index) const
     }
 }
 
-void TFlatMemo::SetAdvColors(int index, TAdvColors step)
+void TFlatMemo::setAdvColors(int index, TAdvColors step)
 {
     step = std::min(step, kMaxAdvStep);
     switch (index) {
@@ -203,7 +203,7 @@ void TFlatMemo::ApplyAdvColors()
     m_colorBorder = AdjustLightness(m_colorFlat, m_colorBorder, m_advColorBorder, true);
 }
 
-bool TFlatMemo::ActiveLook() const
+bool TFlatMemo::activeLook() const
 {
     if (hasFocus())
         return true;
@@ -214,7 +214,7 @@ void TFlatMemo::PaintFlatFrame()
 {
     // The text area's background is the viewport's own, so the memo's palette stays free to follow the
     // parent's.
-    const QColor face = tk::toQColor(ActiveLook() ? m_colorFocused : m_colorFlat);
+    const QColor face = tk::toQColor(activeLook() ? m_colorFocused : m_colorFlat);
     QPalette palette = viewport()->palette();
     palette.setColor(QPalette::Base, face); // every colour group: a disabled box keeps its face
     viewport()->setPalette(palette);        // repaints the text area only when the colour changed
@@ -224,7 +224,7 @@ void TFlatMemo::PaintFlatFrame()
 void TFlatMemo::drawFlatFrame(QPainter &painter) const
 {
     const QColor border = tk::toQColor(m_colorBorder);
-    const QColor face = tk::toQColor(ActiveLook() ? m_colorFocused : m_colorFlat);
+    const QColor face = tk::toQColor(activeLook() ? m_colorFocused : m_colorFlat);
     tk::TRect r = tk::TRect::fromQRect(rect());
     tk::FrameRect(painter, r, border);
     for (int ring = 1; ring < kFrameWidth; ++ring) {
@@ -241,7 +241,7 @@ void TFlatMemo::drawFlatFrame(QPainter &painter) const
     }
 }
 
-void TFlatMemo::ParentColorChanged(tk::TColor parentColor)
+void TFlatMemo::parentColorChanged(tk::TColor parentColor)
 {
     if (m_useAdvColors || ParentColor())
         m_colorFlat = parentColor;
@@ -313,7 +313,7 @@ bool TFlatMemo::event(QEvent *event)
     case tk::SystemColorsChangedType:
         // ColorFlat may be the parent's, a system colour by value.
         if (parentWidget())
-            ParentColorChanged(tk::faceColorOf(parentWidget()));
+            parentColorChanged(tk::faceColorOf(parentWidget()));
         else
             PaintFlatFrame();
         return true;

@@ -35,25 +35,25 @@ public:
 
     // The three colours by index: 0 ColorFocused, 1 ColorBorder, 2 ColorFlat. Setting ColorFlat turns
     // ParentColor off. An index out of range reads clNone and is ignored when set.
-    tk::TColor Colors(int index) const;
-    void SetColors(int index, tk::TColor color);
+    tk::TColor colors(int index) const;
+    void setColors(int index, tk::TColor color);
     tk::TColor ColorFocused() const { return m_colorFocused; }
-    void setColorFocused(tk::TColor color) { SetColors(0, color); }
+    void setColorFocused(tk::TColor color) { setColors(0, color); }
     tk::TColor ColorBorder() const { return m_colorBorder; }
-    void setColorBorder(tk::TColor color) { SetColors(1, color); }
+    void setColorBorder(tk::TColor color) { setColors(1, color); }
     tk::TColor ColorFlat() const { return m_colorFlat; }
-    void setColorFlat(tk::TColor color) { SetColors(2, color); }
+    void setColorFlat(tk::TColor color) { setColors(2, color); }
 
     // ColorFlat follows the parent's colour: a flat panel's Color, any other parent's background colour.
     void setParentColor(bool follow);
 
     // The lightness steps by index: 0 AdvColorFocused, 1 AdvColorBorder. A step above 100 counts as 100.
-    TAdvColors AdvColors(int index) const;
-    void SetAdvColors(int index, TAdvColors step);
+    TAdvColors advColors(int index) const;
+    void setAdvColors(int index, TAdvColors step);
     TAdvColors AdvColorFocused() const { return m_advColorFocused; }
-    void setAdvColorFocused(TAdvColors step) { SetAdvColors(0, step); }
+    void setAdvColorFocused(TAdvColors step) { setAdvColors(0, step); }
     TAdvColors AdvColorBorder() const { return m_advColorBorder; }
-    void setAdvColorBorder(TAdvColors step) { SetAdvColors(1, step); }
+    void setAdvColorBorder(TAdvColors step) { setAdvColors(1, step); }
 
     // Derives ColorFocused (lighter) and ColorBorder (darker) from ColorFlat; switching it also switches
     // ParentColor.
@@ -63,7 +63,7 @@ public:
     // The mouse is over the box (set only while the application has an active window).
     bool Hot() const { return m_hot; }
     // The face is ColorFocused now rather than ColorFlat.
-    bool ActiveLook() const;
+    bool activeLook() const;
 
 protected:
     // The mouse came over the box or left it; the hot look follows.
@@ -77,7 +77,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     // Takes the parent's colour into ColorFlat while ParentColor or UseAdvColors is set.
-    void ParentColorChanged(tk::TColor parentColor) override;
+    void parentColorChanged(tk::TColor parentColor) override;
 
 private:
     void ApplyAdvColors();

@@ -43,10 +43,10 @@ tk::TRect moved(tk::TRect r, QPoint by)
 
 } // namespace
 
-tk::TColor FontColorOf(const QWidget *widget)
+tk::TColor fontColorOf(const QWidget *widget)
 {
     if (const auto *panel = qobject_cast<const TFlatPanel *>(widget))
-        return panel->FontColor();
+        return panel->fontColor();
     // Text on a window is in the system's text colour unless told otherwise.
     return tk::clWindowText;
 }
@@ -70,7 +70,7 @@ void TFlatPanel::setTransparent(bool transparent)
     repaint();
 }
 
-void TFlatPanel::SetColors(int index, tk::TColor color)
+void TFlatPanel::setColors(int index, tk::TColor color)
 {
     tk::TColor *target = index == 0 ? &m_colorHighLight : index == 1 ? &m_colorShadow : nullptr;
     if (!target)
@@ -86,7 +86,7 @@ void TFlatPanel::setColor(tk::TColor color)
     storeColor(color);
 }
 
-void TFlatPanel::ParentColorChanged(tk::TColor parentColor)
+void TFlatPanel::parentColorChanged(tk::TColor parentColor)
 {
     if (ParentColor())
         storeColor(parentColor);
@@ -182,7 +182,7 @@ void TFlatPanel::drawCaption(QPainter &painter)
     text.Bottom = text.Top + textHeight;
 
     if (isEnabled()) {
-        tk::DrawText(&painter, font(), tk::toQColor(FontColor()), m_caption, text, flags);
+        tk::DrawText(&painter, font(), tk::toQColor(fontColor()), m_caption, text, flags);
         return;
     }
     tk::TRect highlight = moved(text, kEmbossOffset);

@@ -27,23 +27,23 @@ public:
 
     // The frame: ColorHighLight on the top and left edges, ColorShadow on the right and bottom ones.
     tk::TColor ColorHighLight() const { return m_colorHighLight; }
-    void setColorHighLight(tk::TColor color) { SetColors(0, color); }
+    void setColorHighLight(tk::TColor color) { setColors(0, color); }
     tk::TColor ColorShadow() const { return m_colorShadow; }
-    void setColorShadow(tk::TColor color) { SetColors(1, color); }
+    void setColorShadow(tk::TColor color) { setColors(1, color); }
     // The frame colours by index: 0 ColorHighLight, 1 ColorShadow; any other index is ignored.
-    void SetColors(int index, tk::TColor color);
+    void setColors(int index, tk::TColor color);
 
     // The face colour. While ParentColor is set it is the parent's colour and follows it; setting it
     // explicitly clears ParentColor.
     tk::TColor Color() const { return m_color; }
     void setColor(tk::TColor color);
-    tk::TColor FaceColor() const override { return m_color; }
+    tk::TColor faceColor() const override { return m_color; }
 
     // The caption font is the widget's font; while ParentFont is set it and its colour follow the parent.
     // Setting a font or a font colour clears ParentFont.
     bool ParentFont() const;
     void setParentFont(bool parentFont);
-    tk::TColor FontColor() const { return m_fontColor.get(); }
+    tk::TColor fontColor() const { return m_fontColor.get(); }
     void setFontColor(tk::TColor color);
 
     tk::TAlignment Alignment() const { return m_alignment; }
@@ -54,8 +54,8 @@ public:
     const QString &Caption() const { return m_caption; }
     void setCaption(const QString &caption);
     // Read as a group named by its caption.
-    QAccessible::Role AccessibleRole() const override { return QAccessible::Grouping; }
-    QString AccessibleCaption() const override { return tk::withoutAccelerators(m_caption); }
+    QAccessible::Role accessibleRole() const override { return QAccessible::Grouping; }
+    QString accessibleCaption() const override { return tk::withoutAccelerators(m_caption); }
 
     // Kept for the layout's sake; Qt lays out the children itself.
     bool UseDockManager() const { return m_useDockManager; }
@@ -72,7 +72,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
-    void ParentColorChanged(tk::TColor parentColor) override;
+    void parentColorChanged(tk::TColor parentColor) override;
 
 private:
     void drawBackground(QPainter &painter);
@@ -94,4 +94,4 @@ private:
 
 // The colour of the text a widget draws, which controls with ParentFont take along with its font: a
 // panel's font colour, for any other widget the system's window text colour.
-tk::TColor FontColorOf(const QWidget *widget);
+tk::TColor fontColorOf(const QWidget *widget);

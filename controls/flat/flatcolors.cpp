@@ -31,7 +31,7 @@ tk::TColor ParentFontColor::get() const
 {
     if (!tk::followsParentFont(m_control) || !m_control->parentWidget())
         return m_own;
-    return FontColorOf(m_control->parentWidget());
+    return fontColorOf(m_control->parentWidget());
 }
 
 bool ParentFontColor::set(tk::TColor color)

@@ -17,7 +17,7 @@ inline constexpr TAdvColors kMaxAdvStep = 100;
 tk::TColor AdjustLightness(tk::TColor base, tk::TColor fallback, TAdvColors step, bool darken);
 
 // A flat control's font colour. Qt fonts carry no colour, so the colour goes with ParentFont: while the
-// control follows its parent's font it shows the parent's colour (FontColorOf); setting a colour, or
+// control follows its parent's font it shows the parent's colour (fontColorOf); setting a colour, or
 // making the font the control's own, makes the colour in use its own too.
 class ParentFontColor {
 public:

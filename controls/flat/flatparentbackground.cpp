@@ -11,7 +11,7 @@ namespace {
 bool isWindowless(const QWidget *widget)
 {
     const tk::Control *control = tk::asControl(widget);
-    return control && !control->Windowed();
+    return control && !control->windowed();
 }
 
 } // namespace

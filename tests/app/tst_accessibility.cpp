@@ -105,7 +105,7 @@ void TestAccessibility::init()
         QVERIFY(QFile::copy(data.filePath(name), m_dir->filePath(u"g/"_s + name)));
     QVERIFY(QDir::setCurrent(m_dir->path()));
     Spread = SpreadState{};
-    SeedClock = fixedSeed;
+    g_seedClock = fixedSeed;
     tk::setKeyboardInUse(false);
     m_form = std::make_unique<Tform1>();
     m_form->show();
@@ -233,7 +233,7 @@ void TestAccessibility::slotsAfterDraw()
     tk::TImage *slots[] = {m_form->run1, m_form->run2, m_form->run3};
     const QString plain[] = {u"Левая руна"_s, u"Средняя руна"_s, u"Правая руна"_s};
     for (int p = 1; p <= 3; ++p) {
-        const RuneReading &r = RuneCatalogue::Reading(Spread.SpreadIndexes[p]);
+        const RuneReading &r = RuneCatalogue::reading(Spread.SpreadIndexes[p]);
         QString title = q(r.RuneName);
         if (r.Position == ReadingPosition::Reversed)
             title += u", перевёрнута"_s;
@@ -424,7 +424,7 @@ void TestAccessibility::nothingRunsUnderErrorBox()
             return;
         if (++boxes == 1) {
             // A reader's press, the help key and Enter again all wait for the box.
-            pressRan = m_form->abcRepSpeedBtn2->Press();
+            pressRan = m_form->abcRepSpeedBtn2->press();
             QTest::keyClick(m_form->windowHandle(), Qt::Key_F1);
             QTest::keyClick(m_form->windowHandle(), Qt::Key_Return);
         }

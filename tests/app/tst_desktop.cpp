@@ -362,9 +362,9 @@ void TestDesktop::controlUnderPointerFromEvent()
         QCOMPARE(app()->hints().pendingHintDelay(), -1);
         return;
     }
-    QCOMPARE(app()->hints().HintControl(), expected);
-    QTRY_VERIFY(app()->hints().HintWindow()->isVisible());
-    QCOMPARE(app()->hints().HintWindow()->Caption(), tk::asControl(expected)->Hint());
+    QCOMPARE(app()->hints().hintControl(), expected);
+    QTRY_VERIFY(app()->hints().hintWindow()->isVisible());
+    QCOMPARE(app()->hints().hintWindow()->Caption(), tk::asControl(expected)->Hint());
 }
 
 void TestDesktop::desktopEntryNamesTheProgram()
@@ -403,10 +403,10 @@ void TestDesktop::hintTurnsToWindowMiddle()
     const QPoint global = m_form->mapToGlobal(cursor);
     moveCursorTo(global);
     app()->hints().ActivateHint(global);
-    auto *hint = qobject_cast<TFlatHintWindow *>(app()->hints().HintWindow());
+    auto *hint = qobject_cast<TFlatHintWindow *>(app()->hints().hintWindow());
     QVERIFY(hint);
     QVERIFY(hint->isVisible());
-    QCOMPARE(int(hint->Placement()), placement);
+    QCOMPARE(int(hint->placement()), placement);
     // The hint belongs to the main window, so that a compositor places it relative to that window.
     QVERIFY(hint->windowHandle());
     QCOMPARE(hint->windowHandle()->transientParent(), m_form->windowHandle());

@@ -109,7 +109,7 @@ void TestEnglish::init()
 
     Spread = SpreadState{};
     g_seed = 0;
-    SeedClock = fixedSeed;
+    g_seedClock = fixedSeed;
     m_form = std::make_unique<Tform1>();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -139,7 +139,7 @@ QStringList TestEnglish::cyrillicTexts() const
         check(w, u"title"_s, w->windowTitle());
         if (auto *control = dynamic_cast<tk::Control *>(w)) {
             check(w, u"hint"_s, control->Hint());
-            check(w, u"caption"_s, control->AccessibleCaption());
+            check(w, u"caption"_s, control->accessibleCaption());
         }
         if (auto *label = qobject_cast<tk::TLabel *>(w))
             check(w, u"caption"_s, label->Caption());
@@ -214,11 +214,11 @@ void TestEnglish::readingsInEnglish()
     QFETCH(int, slot);
     g_seed = seed;
     divine();
-    DrawFromSeed(seed, Language::English);
+    drawFromSeed(seed, Language::English);
     const auto expected = Spread.SpreadIndexes;
     tk::TImage *slots[] = {nullptr, m_form->run1, m_form->run2, m_form->run3};
     const int index = expected[slot];
-    const RuneReading &reading = RuneCatalogue::Reading(index, Language::English);
+    const RuneReading &reading = RuneCatalogue::reading(index, Language::English);
     QCOMPARE(slots[slot]->Hint(), q(reading.ShortMeaning));
     const QString name = q(reading.RuneName);
     QCOMPARE(slots[slot]->accessibleName(),

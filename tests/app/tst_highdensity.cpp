@@ -98,7 +98,7 @@ void TestHighDensity::initTestCase()
 {
     // The pictures are read from the data folder that holds g, as the program is started there.
     QVERIFY(QDir::setCurrent(QStringLiteral(ORMEX_DATA_DIR)));
-    SeedClock = fixedSeed;
+    g_seedClock = fixedSeed;
 }
 
 void TestHighDensity::init()

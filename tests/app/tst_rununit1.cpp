@@ -163,7 +163,7 @@ void TestMainWindow::init()
 
     Spread = SpreadState{};
     g_seed = 0;
-    SeedClock = fixedSeed;
+    g_seedClock = fixedSeed;
     m_form = std::make_unique<Tform1>();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -305,7 +305,7 @@ void TestMainWindow::initialState()
     QCOMPARE(app->hints().HintHidePause(), 99999999);
     QCOMPARE(app->hints().HintPause(), 500);
     QCOMPARE(app->hints().HintShortPause(), 25);
-    QVERIFY(qobject_cast<TFlatHintWindow *>(app->hints().HintWindow()));
+    QVERIFY(qobject_cast<TFlatHintWindow *>(app->hints().hintWindow()));
     QCOMPARE(FindFlatHint(), m_form->FlatHint1);
     // The three slots show the stored placeholder card.
     for (tk::TImage *slot : {m_form->run1, m_form->run2, m_form->run3})
@@ -434,7 +434,7 @@ void TestMainWindow::divineThenSlot_data()
     // A time of day whose middle reading is the blank rune, whose text ends with its description.
     quint32 wierd = 0;
     for (; wierd < 86'400'000u; ++wierd) {
-        DrawFromSeed(wierd);
+        drawFromSeed(wierd);
         if (Spread.SpreadIndexes[SpreadMiddle] == 41)
             break;
     }
@@ -450,7 +450,7 @@ void TestMainWindow::divineThenSlot()
     divine();
     QCOMPARE(boxes.texts, QStringList());
     QCOMPARE(Spread.HasDrawn, 1);
-    DrawFromSeed(seed);
+    drawFromSeed(seed);
     const auto expected = Spread.SpreadIndexes;
     tk::TImage *slots[] = {nullptr, m_form->run1, m_form->run2, m_form->run3};
     for (int p = 1; p <= 3; ++p) {
@@ -464,7 +464,7 @@ void TestMainWindow::divineThenSlot()
     QCOMPARE(m_form->FlatMemo1->Text(), tk::adjustLineBreaks(q(RuneCatalogue::Interpretation(index))));
     // Short meaning, empty line, description, empty line, magic section.
     const QStringList lines = m_form->FlatMemo1->toPlainText().split(u'\n');
-    const RuneReading &reading = RuneCatalogue::Reading(index);
+    const RuneReading &reading = RuneCatalogue::reading(index);
     QCOMPARE(lines.value(0), q(reading.ShortMeaning));
     QCOMPARE(lines.value(1), QString());
     QCOMPARE(lines.value(2), q(reading.Description));
@@ -733,13 +733,13 @@ void TestMainWindow::slotHintIsShortMeaning()
     divine();
     QCursor::setPos(m_form->mapToGlobal(centreOf(m_form->run2)));
     auto *app = tk::Application::instance();
-    QTRY_VERIFY(app->hints().HintWindow() && app->hints().HintWindow()->isVisible());
-    auto *window = qobject_cast<TFlatHintWindow *>(app->hints().HintWindow());
+    QTRY_VERIFY(app->hints().hintWindow() && app->hints().hintWindow()->isVisible());
+    auto *window = qobject_cast<TFlatHintWindow *>(app->hints().hintWindow());
     QVERIFY(window);
     QCOMPARE(window->Caption(), q(RuneCatalogue::ShortMeaning(2)));
     QVERIFY(window->width() <= 400);
     QCursor::setPos(m_form->mapToGlobal(QPoint(190, 150))); // background: no hint there
-    QTRY_VERIFY(!app->hints().HintWindow()->isVisible());
+    QTRY_VERIFY(!app->hints().hintWindow()->isVisible());
 }
 
 void TestMainWindow::buttonLooks()

@@ -44,8 +44,8 @@ void TestLanguage::filePath()
     QFETCH(QString, russian);
     QFETCH(QString, english);
     const std::string p = path.toStdString();
-    QCOMPARE(QString::fromStdString(LanguageFilePath(p, Language::Russian)), russian);
-    QCOMPARE(QString::fromStdString(LanguageFilePath(p, Language::English)), english);
+    QCOMPARE(QString::fromStdString(languageFilePath(p, Language::Russian)), russian);
+    QCOMPARE(QString::fromStdString(languageFilePath(p, Language::English)), english);
 }
 
 QTEST_APPLESS_MAIN(TestLanguage)

@@ -145,7 +145,7 @@ void TestRuneCatalogue::eachReading()
     QFETCH(QString, rune);
     QFETCH(QString, position);
     QFETCH(QString, opening);
-    const RuneReading &r = RuneCatalogue::Reading(index);
+    const RuneReading &r = RuneCatalogue::reading(index);
 
     QCOMPARE(q(r.RuneName), rune);
     const ReadingPosition expected = position == u"upright"_s    ? ReadingPosition::Upright
@@ -195,9 +195,9 @@ void TestRuneCatalogue::eachReading()
 void TestRuneCatalogue::examplesWordForWord()
 {
     QCOMPARE(RuneCatalogue::ShortMeaning(1), std::string_view(kShort1));
-    QCOMPARE(RuneCatalogue::Reading(1).Description, std::string_view(kDescriptionMannaz));
-    QCOMPARE(RuneCatalogue::Reading(2).Description, std::string_view(kDescriptionMannaz));
-    QCOMPARE(RuneCatalogue::Reading(1).MagicSection, std::string_view(kMagicMannaz));
+    QCOMPARE(RuneCatalogue::reading(1).Description, std::string_view(kDescriptionMannaz));
+    QCOMPARE(RuneCatalogue::reading(2).Description, std::string_view(kDescriptionMannaz));
+    QCOMPARE(RuneCatalogue::reading(1).MagicSection, std::string_view(kMagicMannaz));
     QCOMPARE(RuneCatalogue::ShortMeaning(41), std::string_view(kShort41));
     QCOMPARE(RuneCatalogue::Interpretation(41), std::string(kShort41) + "\n\n" + kDescriptionWierd);
 
@@ -223,7 +223,7 @@ void TestRuneCatalogue::marks()
     QFETCH(int, index);
     QFETCH(QString, mark);
     const QString text = q(RuneCatalogue::ShortMeaning(index));
-    const QString rune = q(RuneCatalogue::Reading(index).RuneName);
+    const QString rune = q(RuneCatalogue::reading(index).RuneName);
     if (mark.isEmpty()) {
         QVERIFY(!text.contains(u"(Прямо)"_s) && !text.contains(u"(Перевернуто)"_s));
         QVERIFY(!text.mid(rune.size(), 3).contains(u'('));
@@ -235,8 +235,8 @@ void TestRuneCatalogue::marks()
 void TestRuneCatalogue::englishReading_data()
 {
     QTest::addColumn<int>("index");
-    for (int index = FirstReading; index <= LastReading; ++index)
-        QTest::addRow("%d %s", index, RuneCatalogue::Reading(index).RuneName.data()) << index;
+    for (int index = kFirstReading; index <= kLastReading; ++index)
+        QTest::addRow("%d %s", index, RuneCatalogue::reading(index).RuneName.data()) << index;
 }
 
 // Every English reading has the shape of its Russian one: the same rune and position, the same opening
@@ -245,8 +245,8 @@ void TestRuneCatalogue::englishReading_data()
 void TestRuneCatalogue::englishReading()
 {
     QFETCH(int, index);
-    const RuneReading &ru = RuneCatalogue::Reading(index);
-    const RuneReading &en = RuneCatalogue::Reading(index, Language::English);
+    const RuneReading &ru = RuneCatalogue::reading(index);
+    const RuneReading &en = RuneCatalogue::reading(index, Language::English);
     const QString rune = q(ru.RuneName);
 
     QCOMPARE(q(en.RuneName), rune);
@@ -312,9 +312,9 @@ void TestRuneCatalogue::runesShareTheirTexts()
     QFETCH(int, column);
     const auto language = Language(column);
     // Both readings of a rune differ only in their first paragraph.
-    for (int i = FirstReading; i < LastReading; ++i) {
-        const RuneReading &a = RuneCatalogue::Reading(i, language);
-        const RuneReading &b = RuneCatalogue::Reading(i + 1, language);
+    for (int i = kFirstReading; i < kLastReading; ++i) {
+        const RuneReading &a = RuneCatalogue::reading(i, language);
+        const RuneReading &b = RuneCatalogue::reading(i + 1, language);
         if (a.RuneName != b.RuneName)
             continue;
         QCOMPARE(a.Position, ReadingPosition::Upright);
@@ -337,17 +337,17 @@ void TestRuneCatalogue::readingsAreDistinct()
     const auto language = Language(column);
     std::set<std::string_view> meanings, descriptions, magic;
     std::set<std::string_view> names;
-    for (int i = FirstReading; i <= LastReading; ++i) {
-        const RuneReading &r = RuneCatalogue::Reading(i, language);
+    for (int i = kFirstReading; i <= kLastReading; ++i) {
+        const RuneReading &r = RuneCatalogue::reading(i, language);
         meanings.insert(r.ShortMeaning);
         descriptions.insert(r.Description);
         magic.insert(r.MagicSection);
         names.insert(r.RuneName);
     }
-    QCOMPARE(meanings.size(), size_t(LastReading));
-    QCOMPARE(names.size(), size_t(RuneCount));
-    QCOMPARE(descriptions.size(), size_t(RuneCount));
-    QCOMPARE(magic.size(), size_t(RuneCount)); // 24 sections and the blank rune's empty one
+    QCOMPARE(meanings.size(), size_t(kLastReading));
+    QCOMPARE(names.size(), size_t(kRuneCount));
+    QCOMPARE(descriptions.size(), size_t(kRuneCount));
+    QCOMPARE(magic.size(), size_t(kRuneCount)); // 24 sections and the blank rune's empty one
 }
 
 void TestRuneCatalogue::picturePath_data()

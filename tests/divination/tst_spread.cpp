@@ -40,11 +40,11 @@ void TestSpread::workedExamples()
     QFETCH(std::vector<int>, draws);
     QFETCH(std::vector<int>, spread);
 
-    RandSeed = seed;
+    g_randSeed = seed;
     for (int expected : draws)
         QCOMPARE(DrawReading(), expected);
 
-    DrawFromSeed(seed);
+    drawFromSeed(seed);
     QCOMPARE(Spread.SpreadIndexes[SpreadLeft], spread[0]);
     QCOMPARE(Spread.SpreadIndexes[SpreadMiddle], spread[1]);
     QCOMPARE(Spread.SpreadIndexes[SpreadRight], spread[2]);
@@ -69,36 +69,36 @@ void TestSpread::extremes()
     quint32 inverse = 134775813u;
     for (int i = 0; i < 5; ++i)
         inverse *= 2u - 134775813u * inverse;
-    RandSeed = (stateAfterStep - 1u) * inverse;
+    g_randSeed = (stateAfterStep - 1u) * inverse;
     QCOMPARE(DrawReading(), index);
-    QCOMPARE(RandSeed, stateAfterStep);
+    QCOMPARE(g_randSeed, stateAfterStep);
 }
 
 void TestSpread::pairwiseDifferentOverManySeeds()
 {
     // Every millisecond of a day is a possible seed; a stride through all of them covers every hour.
-    std::vector<int> seen(LastReading + 1, 0);
+    std::vector<int> seen(kLastReading + 1, 0);
     for (quint32 seed = 0; seed < 86'400'000u; seed += 997) {
-        DrawFromSeed(seed);
+        drawFromSeed(seed);
         const auto &s = Spread.SpreadIndexes;
         for (int p = SpreadLeft; p <= SpreadRight; ++p) {
-            if (s[p] < FirstReading || s[p] > LastReading)
+            if (s[p] < kFirstReading || s[p] > kLastReading)
                 QFAIL(qPrintable(QStringLiteral("seed %1 gave index %2").arg(seed).arg(s[p])));
             ++seen[s[p]];
         }
         if (s[1] == s[2] || s[1] == s[3] || s[2] == s[3])
             QFAIL(qPrintable(QStringLiteral("seed %1 repeated a reading").arg(seed)));
     }
-    for (int i = FirstReading; i <= LastReading; ++i)
+    for (int i = kFirstReading; i <= kLastReading; ++i)
         QVERIFY2(seen[i] > 0, qPrintable(QString::number(i)));
 }
 
 void TestSpread::sameSeedSameSpread()
 {
-    DrawFromSeed(45296789);
+    drawFromSeed(45296789);
     const SpreadState first = Spread;
     Spread = SpreadState{};
-    DrawFromSeed(45296789);
+    drawFromSeed(45296789);
     QCOMPARE(Spread.SpreadIndexes, first.SpreadIndexes);
     QCOMPARE(Spread.SpreadTexts, first.SpreadTexts);
     QCOMPARE(Spread.SpreadPictures, first.SpreadPictures);
@@ -107,7 +107,7 @@ void TestSpread::sameSeedSameSpread()
 void TestSpread::spreadCarriesTextsAndPaths()
 {
     Spread.HasDrawn = 7;
-    DrawFromSeed(833);
+    drawFromSeed(833);
     QCOMPARE(Spread.SpreadPictures[SpreadLeft], std::string("g\\6.jpg"));
     QCOMPARE(Spread.SpreadPictures[SpreadRight], std::string("g\\33.jpg"));
     QCOMPARE(Spread.SpreadTexts[SpreadMiddle], RuneCatalogue::Interpretation(15));
@@ -115,7 +115,7 @@ void TestSpread::spreadCarriesTextsAndPaths()
 
     // The language chooses the texts, never the readings or their pictures.
     const SpreadState russian = Spread;
-    DrawFromSeed(833, Language::English);
+    drawFromSeed(833, Language::English);
     QCOMPARE(Spread.SpreadIndexes, russian.SpreadIndexes);
     QCOMPARE(Spread.SpreadPictures, russian.SpreadPictures);
     for (int p = SpreadLeft; p <= SpreadRight; ++p)
@@ -125,7 +125,7 @@ void TestSpread::spreadCarriesTextsAndPaths()
 
 void TestSpread::clockSeedIsTimeOfDay()
 {
-    const quint32 seed = TimeOfDaySeed();
+    const quint32 seed = timeOfDaySeed();
     QVERIFY(seed < 86'400'000u);
     const QTime utc = QDateTime::currentDateTimeUtc().time();
     const qint64 now = utc.msecsSinceStartOfDay();

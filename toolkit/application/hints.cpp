@@ -215,7 +215,7 @@ void Hints::ActivateHint(QPoint cursorPos)
         // Both the control's step and the show-hint event are user code; either may destroy the control.
         const bool controlLeft = callOut(control, [&] {
             if (Control *c = asControl(control))
-                canShow = c->HintShowing(info);
+                canShow = c->hintShowing(info);
             if (canShow && OnShowHint)
                 OnShowHint(info.HintStr, canShow, info);
         });

@@ -76,9 +76,9 @@ public:
 
     TShowHintEvent OnShowHint;
 
-    THintWindow *HintWindow() const { return m_hintWindow.get(); }
-    QWidget *HintControl() const { return m_hintControl; }
-    bool HintActive() const { return m_hintActive; }
+    THintWindow *hintWindow() const { return m_hintWindow.get(); }
+    QWidget *hintControl() const { return m_hintControl; }
+    bool hintActive() const { return m_hintActive; }
     // The wait before the hint timer acts, or -1 when it does not run; for tests.
     int pendingHintDelay() const { return m_hintTimer.isActive() ? m_hintTimer.interval() : -1; }
     bool pendingHintShows() const { return m_hintTimerShows; }

@@ -58,12 +58,12 @@ void DrawEdge(QPainter &painter, TRect &r, Edge edge, EdgeLook look, unsigned si
     drawSides(painter, r, colors.topLeft, colors.bottomRight, sides);
 }
 
-void DrawTwoColorFrame(QPainter &painter, TRect &r, TColor topLeft, TColor bottomRight)
+void drawTwoColorFrame(QPainter &painter, TRect &r, TColor topLeft, TColor bottomRight)
 {
     drawSides(painter, r, topLeft, bottomRight, AllSides);
 }
 
-void StepIn(TRect &r)
+void stepIn(TRect &r)
 {
     ++r.Left;
     ++r.Top;
@@ -71,7 +71,7 @@ void StepIn(TRect &r)
     --r.Bottom;
 }
 
-void DrawBottomLine(QPainter &painter, TRect &r, TColor color)
+void drawBottomLine(QPainter &painter, TRect &r, TColor color)
 {
     const int row = r.Bottom - 1;
     const std::array<QPoint, 2> line{QPoint(r.Left - 1, row), QPoint(r.Right, row)};

@@ -40,13 +40,13 @@ void DrawEdge(QPainter &painter, TRect &r, Edge edge, EdgeLook look = EdgeLook::
               unsigned sides = AllSides);
 
 // A one-pixel frame of two arbitrary colours: top and left in topLeft, right and bottom in bottomRight.
-void DrawTwoColorFrame(QPainter &painter, TRect &r, TColor topLeft, TColor bottomRight);
+void drawTwoColorFrame(QPainter &painter, TRect &r, TColor topLeft, TColor bottomRight);
 
 // Leaves a one-pixel gap: moves every side of r inwards without drawing.
-void StepIn(TRect &r);
+void stepIn(TRect &r);
 
 // A line along r's bottom row that starts one pixel left of r and runs to r's right end; r's bottom
 // then moves up by one.
-void DrawBottomLine(QPainter &painter, TRect &r, TColor color);
+void drawBottomLine(QPainter &painter, TRect &r, TColor color);
 
 } // namespace tk

@@ -142,7 +142,7 @@ void Picture::LoadFromFile(const QString &programPath)
     load(extensionOf(programPath), data, highDensityData);
 }
 
-void Picture::LoadFromData(const QString &extension, const QByteArray &data,
+void Picture::loadFromData(const QString &extension, const QByteArray &data,
                            const QByteArray &highDensityData)
 {
     load(extension, data, highDensityData);

@@ -95,7 +95,7 @@ public:
     void LoadFromFile(const QString &programPath);
     // Loads from bytes held in memory (the pictures stored with the window layout); highDensityData,
     // when not empty, is the companion's bytes, used by the same rules as for a file.
-    void LoadFromData(const QString &extension, const QByteArray &data,
+    void loadFromData(const QString &extension, const QByteArray &data,
                       const QByteArray &highDensityData = QByteArray());
     // Drops any companion: a graphic set by hand has none unless given one.
     void setGraphic(std::unique_ptr<Graphic> graphic, std::unique_ptr<Graphic> highDensity = nullptr);

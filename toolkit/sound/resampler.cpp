@@ -46,7 +46,7 @@ const SampleRateApi *sampleRateApi()
 
 // The sound goes on as silence past its end until its last output frame is complete; fed this many
 // frames at a time.
-constexpr std::size_t tailFrames = 256;
+constexpr std::size_t kTailFrames = 256;
 
 } // namespace
 
@@ -88,7 +88,7 @@ std::unique_ptr<Resampler> Resampler::create(int channels, int fromRate, int toR
     d->channels = channels;
     d->from = std::uint64_t(fromRate);
     d->to = std::uint64_t(toRate);
-    d->silence.assign(std::size_t(channels) * tailFrames, 0.0f);
+    d->silence.assign(std::size_t(channels) * kTailFrames, 0.0f);
     return std::unique_ptr<Resampler>(new Resampler(std::move(d)));
 }
 
@@ -110,7 +110,7 @@ std::size_t Resampler::process(std::span<const float> &input, bool ended, std::s
             break;
         SRC_DATA data{};
         data.data_in = tail ? d->silence.data() : input.data();
-        data.input_frames = long(tail ? tailFrames : input.size() / channels);
+        data.input_frames = long(tail ? kTailFrames : input.size() / channels);
         data.data_out = output.data();
         data.output_frames = long(capacity);
         data.src_ratio = double(d->to) / double(d->from);

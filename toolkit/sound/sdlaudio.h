@@ -9,7 +9,7 @@
 namespace tk::sdl {
 
 // The library name the run-time linker knows SDL 2 by.
-inline constexpr const char *libraryName = "libSDL2-2.0.so.0";
+inline constexpr const char *kLibraryName = "libSDL2-2.0.so.0";
 
 // Exactly the functions the wave output calls.
 struct AudioApi {

@@ -18,10 +18,10 @@ namespace tk {
 namespace {
 
 // Samples per device buffer: about 23 ms, short enough that a stop is heard at once.
-constexpr Uint16 deviceBufferFrames = 1024;
+constexpr Uint16 kDeviceBufferFrames = 1024;
 
 // How long a synchronous play waits beyond the sound's own length before it gives the device up.
-constexpr std::chrono::seconds syncGrace{2};
+constexpr std::chrono::seconds kSyncGrace{2};
 
 void SDLCALL logFromSdl(void *, int, SDL_LogPriority, const char *message)
 {
@@ -87,10 +87,10 @@ bool WaveOutput::Private::openDevice()
         initialised = true;
     }
     SDL_AudioSpec wanted{};
-    wanted.freq = waveDeviceFormat.rate;
+    wanted.freq = kWaveDeviceFormat.rate;
     wanted.format = AUDIO_S16SYS;
-    wanted.channels = Uint8(waveDeviceFormat.channels);
-    wanted.samples = deviceBufferFrames;
+    wanted.channels = Uint8(kWaveDeviceFormat.channels);
+    wanted.samples = kDeviceBufferFrames;
     wanted.callback = &Private::fill;
     wanted.userdata = this;
     // The rate may change: SDL would resample what the callback gives one buffer at a time, which loses
@@ -172,7 +172,7 @@ WaveOutput &WaveOutput::process()
 {
     static WaveOutput *output = [] {
         // Never destroyed: a wave component destroyed late in the exit may still ask it to stop.
-        auto *created = new WaveOutput(sdl::libraryName);
+        auto *created = new WaveOutput(sdl::kLibraryName);
         std::atexit([] { process().close(); });
         return created;
     }();
@@ -203,7 +203,7 @@ bool WaveOutput::play(const void *image, std::size_t size, unsigned flags)
         return true;
 
     std::unique_lock lock(d->mutex);
-    const bool finished = d->ended.wait_for(lock, length * 2 + syncGrace,
+    const bool finished = d->ended.wait_for(lock, length * 2 + kSyncGrace,
                                             [this, serial] { return d->serial != serial || !d->sounding; });
     if (finished)
         return true;
@@ -248,7 +248,7 @@ bool WaveOutput::isSounding() const
     return d->sounding;
 }
 
-bool PlaySound(const void *image, std::size_t size, unsigned flags)
+bool playSound(const void *image, std::size_t size, unsigned flags)
 {
     return WaveOutput::process().play(image, size, flags);
 }

@@ -21,7 +21,7 @@ struct WaveDeviceFormat {
     int bytesPerSample;
     int bytesPerSecond() const { return rate * channels * bytesPerSample; }
 };
-inline constexpr WaveDeviceFormat waveDeviceFormat{44100, 2, 2};
+inline constexpr WaveDeviceFormat kWaveDeviceFormat{44100, 2, 2};
 
 // Plays RIFF WAVE images held in memory on one audio device, one sound at a time: starting a sound or
 // stopping ends the one before. A sound is read from its image while it plays, so the image must stay
@@ -63,6 +63,6 @@ private:
 };
 
 // The process's wave output, as the wave components call it: a null image stops the sound.
-bool PlaySound(const void *image, std::size_t size, unsigned flags);
+bool playSound(const void *image, std::size_t size, unsigned flags);
 
 } // namespace tk

@@ -15,17 +15,17 @@ namespace {
 
 // The image bytes decoded at a time (whole blocks, at least one): a few milliseconds of sound at the
 // richest formats, a second at the plainest.
-constexpr std::size_t windowTarget = std::size_t(16) * 1024;
+constexpr std::size_t kWindowTarget = std::size_t(16) * 1024;
 
 // The highest sample rate sounds are recorded at; a header that claims more is damaged.
-constexpr int maxSourceRate = 384000;
+constexpr int kMaxSourceRate = 384000;
 
 // Format chunks are some tens of bytes; one far larger is not a sound's, and would be copied with every
 // window.
-constexpr std::uint32_t maxFormatBytes = 64 * 1024;
+constexpr std::uint32_t kMaxFormatBytes = 64 * 1024;
 
 // Device frames converted to float at a time when the rate changes.
-constexpr std::size_t resampledFrames = 1024;
+constexpr std::size_t kResampledFrames = 1024;
 
 std::uint32_t littleEndian32(const unsigned char *bytes)
 {
@@ -73,7 +73,7 @@ const char *findLayout(const unsigned char *bytes, std::size_t size, WaveLayout 
         if (body + length > extent)
             return "a chunk runs past the RIFF chunk";
         if (std::memcmp(header, "fmt ", 4) == 0 && !layout.format) {
-            if (length < 16 || length > maxFormatBytes)
+            if (length < 16 || length > kMaxFormatBytes)
                 return "a format chunk of an impossible size";
             layout.format = bytes + body;
             layout.formatSize = std::uint32_t(length);
@@ -139,7 +139,7 @@ struct WaveStream::Private {
 bool WaveStream::Private::takeFormat(const SDL_AudioSpec &header)
 {
     source = header;
-    if (source.freq <= 0 || source.freq > maxSourceRate) {
+    if (source.freq <= 0 || source.freq > kMaxSourceRate) {
         qCDebug(lcSound, "Image refused: a sample rate of %d Hz", source.freq);
         return false;
     }
@@ -239,7 +239,7 @@ std::unique_ptr<WaveStream> WaveStream::open(const sdl::AudioApi &api, const voi
         return nullptr;
     }
     const WaveLayout &layout = d->layout;
-    d->windowBytes = std::max<std::size_t>(1, windowTarget / layout.blockAlign) * layout.blockAlign;
+    d->windowBytes = std::max<std::size_t>(1, kWindowTarget / layout.blockAlign) * layout.blockAlign;
     const std::size_t formatPadded = layout.formatSize + (layout.formatSize & 1);
     d->windowHeader = 12 + 8 + formatPadded + 8;
     d->windowImage.reserve(d->windowHeader + d->windowBytes);
@@ -267,7 +267,7 @@ std::unique_ptr<WaveStream> WaveStream::open(const sdl::AudioApi &api, const voi
             qCDebug(lcSound, "Image refused: no conversion from %d Hz to %d Hz", source.freq, device.freq);
             return nullptr;
         }
-        d->output.resize(resampledFrames * std::size_t(device.channels));
+        d->output.resize(kResampledFrames * std::size_t(device.channels));
         d->totalFrames = (sourceFrames * std::uint64_t(device.freq) + std::uint64_t(source.freq) - 1) /
                          std::uint64_t(source.freq);
     }

@@ -20,7 +20,7 @@ namespace {
 class AccessibleControl : public QAccessibleWidget {
 public:
     AccessibleControl(QWidget *widget, Control *control)
-        : QAccessibleWidget(widget, control->AccessibleRole()), m_control(control)
+        : QAccessibleWidget(widget, control->accessibleRole()), m_control(control)
     {
     }
 
@@ -30,7 +30,7 @@ public:
         case QAccessible::Name:
             if (!widget()->accessibleName().isEmpty())
                 return widget()->accessibleName();
-            return m_control->AccessibleCaption();
+            return m_control->accessibleCaption();
         case QAccessible::Description:
             if (!widget()->accessibleDescription().isEmpty())
                 return widget()->accessibleDescription();
@@ -45,21 +45,21 @@ public:
         QAccessible::State s = QAccessibleWidget::state();
         if (coveredByWindowedSibling(widget()))
             s.offscreen = true;
-        m_control->AccessibleState(s);
+        m_control->accessibleState(s);
         return s;
     }
 
     QStringList actionNames() const override
     {
         QStringList names;
-        if (m_control->HasPress())
+        if (m_control->hasPress())
             names << pressAction();
         return names + QAccessibleWidget::actionNames();
     }
 
     void doAction(const QString &actionName) override
     {
-        if (actionName != pressAction() || !m_control->HasPress()) {
+        if (actionName != pressAction() || !m_control->hasPress()) {
             QAccessibleWidget::doAction(actionName);
             return;
         }
@@ -70,14 +70,14 @@ public:
             [target, control] {
                 // What lies under the open panel is out of the mouse's reach, and so of a reader's.
                 if (target && !coveredByWindowedSibling(target))
-                    control->Press();
+                    control->press();
             },
             Qt::QueuedConnection);
     }
 
     QStringList keyBindingsForAction(const QString &actionName) const override
     {
-        if (actionName == pressAction() && m_control->HasPress())
+        if (actionName == pressAction() && m_control->hasPress())
             return {u"Space"_s};
         return QAccessibleWidget::keyBindingsForAction(actionName);
     }
@@ -108,7 +108,7 @@ QAccessibleInterface *controlFactory(const QString &, QObject *object)
         return new AccessibleHint(hint);
     Control *control = asControl(widget);
     // A control that says nothing of itself keeps Qt's own interface (the text box's text interface).
-    if (!control || control->AccessibleRole() == QAccessible::NoRole)
+    if (!control || control->accessibleRole() == QAccessible::NoRole)
         return nullptr;
     return new AccessibleControl(widget, control);
 }

@@ -6,7 +6,7 @@ class QObject;
 
 namespace tk {
 
-// Lets screen readers see the program's own controls: what each is (tk::Control::AccessibleRole), its
+// Lets screen readers see the program's own controls: what each is (tk::Control::accessibleRole), its
 // name and description, its checked state and its press action. Installing is cheap; the interfaces are
 // only made when a reader asks.
 void installAccessibility();

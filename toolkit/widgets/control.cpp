@@ -134,10 +134,10 @@ void Control::setParentColor(bool follow)
 void Control::followParentColor()
 {
     if (const QWidget *parent = m_self->isWindow() ? nullptr : m_self->parentWidget())
-        ParentColorChanged(faceColorOf(parent));
+        parentColorChanged(faceColorOf(parent));
 }
 
-TColor Control::FaceColor() const
+TColor Control::faceColor() const
 {
     return fromQColor(m_self->palette().color(m_self->backgroundRole()));
 }
@@ -161,11 +161,11 @@ void Control::setHint(const QString &hint)
     announceDescriptionChange(m_self);
 }
 
-bool Control::Press()
+bool Control::press()
 {
-    if (!HasPress() || !m_self->isVisible() || !m_self->isEnabled() || commandsBlocked(m_self))
+    if (!hasPress() || !m_self->isVisible() || !m_self->isEnabled() || commandsBlocked(m_self))
         return false;
-    callOut(m_self, [this] { PressAction(); });
+    callOut(m_self, [this] { pressAction(); });
     return true;
 }
 
@@ -182,7 +182,7 @@ void Control::setShowHint(bool show)
     m_parentShowHint = false;
 }
 
-bool Control::HintShowing(THintInfo &)
+bool Control::hintShowing(THintInfo &)
 {
     return true;
 }
@@ -195,7 +195,7 @@ Control *asControl(const QWidget *widget)
 TColor faceColorOf(const QWidget *widget)
 {
     if (const Control *control = asControl(widget))
-        return control->FaceColor();
+        return control->faceColor();
     return fromQColor(widget->palette().color(widget->backgroundRole()));
 }
 
@@ -244,14 +244,14 @@ void setFollowsParentFont(QWidget *widget, bool follow)
 bool coveredByWindowedSibling(const QWidget *widget)
 {
     const QWidget *parent = widget->parentWidget();
-    if (!parent || !asControl(widget) || asControl(widget)->Windowed())
+    if (!parent || !asControl(widget) || asControl(widget)->windowed())
         return false;
     for (const QObject *sibling : parent->children()) {
         const auto *w = qobject_cast<const QWidget *>(sibling);
         if (!w || w == widget || w->isWindow() || !w->isVisible())
             continue;
         const Control *c = asControl(w);
-        if ((!c || c->Windowed()) && w->geometry().contains(widget->geometry()))
+        if ((!c || c->windowed()) && w->geometry().contains(widget->geometry()))
             return true;
     }
     return false;
@@ -267,7 +267,7 @@ GraphicControl::GraphicControl(QWidget *parent, ButtonBehaviour::Inside inside)
         auto *w = qobject_cast<QWidget *>(sibling);
         if (!w || w == this || w->isWindow())
             continue;
-        if (const Control *c = asControl(w); c && c->Windowed()) {
+        if (const Control *c = asControl(w); c && c->windowed()) {
             stackUnder(w);
             break;
         }
@@ -298,13 +298,13 @@ void GraphicControl::mouseReleaseEvent(QMouseEvent *event)
 
 void GraphicControl::keyPressEvent(QKeyEvent *event)
 {
-    if (!isActivationKey(*event) || !HasPress()) {
+    if (!isActivationKey(*event) || !hasPress()) {
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
     if (!isKeyRepeat(*event))
-        Press();
+        press();
 }
 
 void GraphicControl::focusInEvent(QFocusEvent *event)

@@ -49,29 +49,29 @@ public:
     void setParentColor(bool follow);
     // The colour the control's face shows, which child controls with ParentColor take: the background of
     // its palette unless the control paints a colour of its own.
-    virtual TColor FaceColor() const;
+    virtual TColor faceColor() const;
 
     // Called before this control's hint is shown; false cancels it. The hint information may be changed.
-    virtual bool HintShowing(THintInfo &info);
+    virtual bool hintShowing(THintInfo &info);
 
     // A control with a window of its own lies above every control without one.
-    virtual bool Windowed() const { return true; }
+    virtual bool windowed() const { return true; }
 
     // What a screen reader is told. NoRole leaves the widget to Qt's own interface (a text box).
-    virtual QAccessible::Role AccessibleRole() const { return QAccessible::NoRole; }
+    virtual QAccessible::Role accessibleRole() const { return QAccessible::NoRole; }
     // The name read when none was given with setAccessibleName: the caption as it shows. The hint is
     // the description.
-    virtual QString AccessibleCaption() const { return {}; }
-    virtual void AccessibleState(QAccessible::State &) const {}
+    virtual QString accessibleCaption() const { return {}; }
+    virtual void accessibleState(QAccessible::State &) const {}
 
     // Whether the control has a click that the keyboard and a screen reader can run.
-    virtual bool HasPress() const { return false; }
+    virtual bool hasPress() const { return false; }
     // Runs what a click runs, with the same handlers and error boxes. Nothing runs while the control is
     // hidden or disabled or while an error box is up; returns whether it ran.
-    bool Press();
+    bool press();
 
 protected:
-    virtual void PressAction() {}
+    virtual void pressAction() {}
 
     // A mouse press lasts from a button going down on the control to the release of the last button
     // held; meanwhile the control holds the mouse (tk::captureControl). Qt drops a widget's
@@ -95,7 +95,7 @@ protected:
     // Called when the parent's face colour may have changed (a new parent, a change of the parent's
     // palette or of its own colour) and when ParentColor is switched on, with that colour; a control
     // takes it while ParentColor is set.
-    virtual void ParentColorChanged(TColor parentColor) { (void)parentColor; }
+    virtual void parentColorChanged(TColor parentColor) { (void)parentColor; }
     // For a control whose face colour changed: the child controls that follow their parent's colour
     // take the new one.
     void passFaceColorOn();
@@ -121,7 +121,7 @@ private:
 
 Control *asControl(const QWidget *widget);
 
-// The colour a widget's face shows: a control's FaceColor, any other widget's palette background.
+// The colour a widget's face shows: a control's faceColor, any other widget's palette background.
 TColor faceColorOf(const QWidget *widget);
 
 // ShowHint in force for any widget: a non-control follows its parent; a window without a parent shows
@@ -152,11 +152,11 @@ class GraphicControl : public QWidget, public Control {
 public:
     // inside: where a release counts as inside the control.
     explicit GraphicControl(QWidget *parent, ButtonBehaviour::Inside inside = ButtonBehaviour::Inside::Rect);
-    bool Windowed() const override { return false; }
+    bool windowed() const override { return false; }
 
     TNotifyEvent OnClick;
 
-    bool HasPress() const override { return bool(OnClick); }
+    bool hasPress() const override { return bool(OnClick); }
 
     // Where the control places itself in its parent, following the parent's size.
     TAlign Align() const { return m_align; }
@@ -165,7 +165,7 @@ public:
     virtual void SetBounds(int left, int top, int width, int height);
 
 protected:
-    void PressAction() override { Click(); }
+    void pressAction() override { Click(); }
 
     ButtonBehaviour m_button;
     // Space and Enter run the focused control once, on the press: a release may belong to a key that

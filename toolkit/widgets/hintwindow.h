@@ -25,8 +25,8 @@ public:
     TColor Color() const { return m_color; }
     void setColor(TColor color);
     // The font hints are measured and drawn with.
-    QFont &CanvasFont() { return m_canvasFont; }
-    TColor &CanvasFontColor() { return m_canvasFontColor; }
+    QFont &canvasFont() { return m_canvasFont; }
+    TColor &canvasFontColor() { return m_canvasFontColor; }
 
     // The rectangle (at the origin) that the text needs, at most maxWidth wide unless a word is wider.
     virtual TRect CalcHintRect(int maxWidth, const QString &hint, void *data);

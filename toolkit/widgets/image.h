@@ -28,7 +28,7 @@ public:
     // paint shows the 1x picture, enlarged, and the companion follows in the next frame.
     void decodeVisibleAhead();
 
-    QAccessible::Role AccessibleRole() const override { return QAccessible::Graphic; }
+    QAccessible::Role accessibleRole() const override { return QAccessible::Graphic; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -114,7 +114,7 @@ void TLabel::setParentColor(bool follow)
     update();
 }
 
-void TLabel::ParentColorChanged(TColor)
+void TLabel::parentColorChanged(TColor)
 {
     // Color() reads the parent's colour as it is painted.
     if (ParentColor())
@@ -136,7 +136,7 @@ void TLabel::setFont(const QFont &font)
         update();
 }
 
-QString TLabel::AccessibleCaption() const
+QString TLabel::accessibleCaption() const
 {
     return withoutAccelerators(m_caption);
 }

@@ -43,7 +43,7 @@ public:
     TColor Color() const;
     void setColor(TColor color);
     void setParentColor(bool follow);
-    TColor FontColor() const { return m_fontColor; }
+    TColor fontColor() const { return m_fontColor; }
     void setFontColor(TColor color);
     void setFont(const QFont &font);
     // While ParentFont is set the font is the parent's; setting a font clears it.
@@ -62,8 +62,8 @@ public:
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
 
-    QAccessible::Role AccessibleRole() const override { return QAccessible::StaticText; }
-    QString AccessibleCaption() const override;
+    QAccessible::Role accessibleRole() const override { return QAccessible::StaticText; }
+    QString accessibleCaption() const override;
 
 protected:
     // Draws the caption into r with flags, or measures it when painter is null or flags hold
@@ -84,7 +84,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool event(QEvent *event) override;
-    void ParentColorChanged(TColor parentColor) override;
+    void parentColorChanged(TColor parentColor) override;
 
 private:
     void updateShortcut();

@@ -382,7 +382,7 @@ void TestButtonFrame::patternBitmap()
     QFETCH(QColor, shown);
 
     TabcBrushPattern *pattern = AcquireBrushPattern(color);
-    const QImage bitmap = pattern->Bitmap();
+    const QImage bitmap = pattern->bitmap();
     const tk::TColor kept = pattern->Color();
     ReleaseBrushPattern(pattern);
 
@@ -419,15 +419,15 @@ void TestButtonFrame::patternsSharedByColorValue()
     TabcBrushPattern *b = AcquireBrushPattern(second);
     QCOMPARE(a == b, shared);
     QCOMPARE(BrushPatterns().Count(), shared ? 1 : 2);
-    QCOMPARE(a->UserCount(), shared ? 2 : 1);
-    QCOMPARE(b->UserCount(), shared ? 2 : 1);
+    QCOMPARE(a->userCount(), shared ? 2 : 1);
+    QCOMPARE(b->userCount(), shared ? 2 : 1);
     QCOMPARE(a->Color(), first);
     QCOMPARE(b->Color(), second);
 
     ReleaseBrushPattern(a);
     QCOMPARE(BrushPatterns().Count(), 1);
     QCOMPARE(BrushPatterns().Items(0), b);
-    QCOMPARE(b->UserCount(), 1);
+    QCOMPARE(b->userCount(), 1);
     ReleaseBrushPattern(b);
     QCOMPARE(BrushPatterns().Count(), 0);
 }
@@ -438,11 +438,11 @@ void TestButtonFrame::lastReleaseFreesPattern()
     TabcBrushPattern *pattern = AcquireBrushPattern(kButtonColor);
     AcquireBrushPattern(kButtonColor);
     AcquireBrushPattern(kButtonColor);
-    QCOMPARE(pattern->UserCount(), 3);
+    QCOMPARE(pattern->userCount(), 3);
     ReleaseBrushPattern(pattern);
     ReleaseBrushPattern(pattern);
     QCOMPARE(BrushPatterns().Count(), 1);
-    QCOMPARE(pattern->UserCount(), 1);
+    QCOMPARE(pattern->userCount(), 1);
     ReleaseBrushPattern(pattern);
     QCOMPARE(BrushPatterns().Count(), 0);
 
@@ -451,7 +451,7 @@ void TestButtonFrame::lastReleaseFreesPattern()
 
     // Asked for again, the colour gets a fresh pattern with one user.
     TabcBrushPattern *again = AcquireBrushPattern(kButtonColor);
-    QCOMPARE(again->UserCount(), 1);
+    QCOMPARE(again->userCount(), 1);
     ReleaseBrushPattern(again);
     QCOMPARE(BrushPatterns().Count(), 0);
 }

@@ -236,7 +236,7 @@ void TestButtonGlyph::detectNumGlyphs()
     else if (assigned)
         glyph.setPicture(bitmapOf(picture(size.width(), size.height(), kBlack)));
     else
-        glyph.Picture().LoadFromData(u"bmp"_s, bmpBytes(picture(size.width(), size.height(), kBlack)));
+        glyph.Picture().loadFromData(u"bmp"_s, bmpBytes(picture(size.width(), size.height(), kBlack)));
     QCOMPARE(int(glyph.NumGlyphs()), expected);
     QCOMPARE(glyph.PictureSize(), size);
 }
@@ -250,7 +250,7 @@ void TestButtonGlyph::emptyPictureDrawsNothing()
         const QImage canvas = drawn(glyph, TabcButtonState(state), 8, 8);
         QCOMPARE(canvas, blankCanvas(8, 8));
     }
-    QVERIFY(!glyph.GlyphList());
+    QVERIFY(!glyph.glyphList());
 }
 
 void TestButtonGlyph::glyphCountCoerced_data()
@@ -922,20 +922,20 @@ void TestButtonGlyph::glyphListSlots()
     QCOMPARE(list.AddMaskedImage(image, tk::fromQColor(kClear)), 2);
     QCOMPARE(list.Count(), 3);
     // Only the masked image has a mask, and it covers the transparent colour alone.
-    QVERIFY(list.Mask(0).isNull());
-    QVERIFY(!list.Mask(2).isNull());
-    QCOMPARE(list.Mask(2).pixelIndex(0, 3), 1);
-    QCOMPARE(list.Mask(2).pixelIndex(1, 1), 0);
+    QVERIFY(list.mask(0).isNull());
+    QVERIFY(!list.mask(2).isNull());
+    QCOMPARE(list.mask(2).pixelIndex(0, 3), 1);
+    QCOMPARE(list.mask(2).pixelIndex(1, 1), 0);
 
     list.DeleteImage(1);
     list.DeleteImage(1); // a second delete of a free slot changes nothing
     QCOMPARE(list.Count(), 2);
-    QVERIFY(!list.Occupied(1));
-    QCOMPARE(list.SlotCount(), 3);
+    QVERIFY(!list.occupied(1));
+    QCOMPARE(list.slotCount(), 3);
     // The freed slot is taken again before the list grows; the others keep their numbers.
     QCOMPARE(list.AddImage(image), 1);
     QCOMPARE(list.AddImage(image), 3);
-    QCOMPARE(list.SlotCount(), 4);
+    QCOMPARE(list.slotCount(), 4);
     QCOMPARE(list.Count(), 4);
 }
 
@@ -976,7 +976,7 @@ void TestButtonGlyph::glyphListImageSize()
         QCOMPARE(list.Count(), 0);
         QCOMPARE(list.AddImage(picture(10, 10, kBlack)), 0);
     } else {
-        QCOMPARE(list.Image(0).size(), QSize(10, 10));
+        QCOMPARE(list.image(0).size(), QSize(10, 10));
     }
 }
 
@@ -1003,11 +1003,11 @@ void TestButtonGlyph::sameSliceSizeSharesOneList()
         QVERIFY(stripGlyph->BuildStateImage(state) >= 0);
         QVERIFY(singleGlyph->BuildStateImage(state) >= 0);
     }
-    QVERIFY(stripGlyph->GlyphList());
-    QCOMPARE(stripGlyph->GlyphList(), singleGlyph->GlyphList());
+    QVERIFY(stripGlyph->glyphList());
+    QCOMPARE(stripGlyph->glyphList(), singleGlyph->glyphList());
     QVERIFY(GlyphCache);
     QCOMPARE(GlyphCache->Count(), 1);
-    QCOMPARE(stripGlyph->GlyphList()->Count(), 8);
+    QCOMPARE(stripGlyph->glyphList()->Count(), 8);
 
     std::unique_ptr<TabcButtonGlyph> &gone = stripGoesFirst ? stripGlyph : singleGlyph;
     std::unique_ptr<TabcButtonGlyph> &kept = stripGoesFirst ? singleGlyph : stripGlyph;
@@ -1016,9 +1016,9 @@ void TestButtonGlyph::sameSliceSizeSharesOneList()
     gone.reset();
 
     QVERIFY(GlyphCache);
-    QCOMPARE(kept->GlyphList()->Count(), 4);
+    QCOMPARE(kept->glyphList()->Count(), 4);
     for (TabcButtonState state : {abtUp, abtDisabled, abtHot, abtExclusive})
-        QVERIFY(kept->GlyphList()->Occupied(kept->StateImage(state)));
+        QVERIFY(kept->glyphList()->occupied(kept->StateImage(state)));
     CHECK_PIXEL(drawn(*kept, abtUp, kSlice, kSlice), QPoint(5, 5), keptUp);
     CHECK_PIXEL(drawn(*kept, abtDisabled, kSlice, kSlice), QPoint(5, 5), keptDisabled);
 
@@ -1073,10 +1073,10 @@ void TestButtonGlyph::compactStorage()
     glyph.OnChange = [&changes] { ++changes; };
 
     CHECK_PIXEL(drawn(glyph, abtUp, kSlice, kSlice), QPoint(5, 5), kSliceColor[0]);
-    QVERIFY(glyph.PictureCompacted());
+    QVERIFY(glyph.pictureCompacted());
     // Kept away and brought back for the next image, without counting as a change of the picture.
     CHECK_PIXEL(drawn(glyph, abtDisabled, kSlice, kSlice), QPoint(5, 5), kSliceColor[1]);
-    QVERIFY(glyph.PictureCompacted());
+    QVERIFY(glyph.pictureCompacted());
     QCOMPARE(changes, 0);
     QCOMPARE(int(glyph.NumGlyphs()), 2);
     QCOMPARE(glyph.PictureSize(), QSize(2 * kSlice, kSlice));
@@ -1084,7 +1084,7 @@ void TestButtonGlyph::compactStorage()
 
     // Reading the picture brings it back whole.
     tk::Picture &picture = glyph.Picture();
-    QVERIFY(!glyph.PictureCompacted());
+    QVERIFY(!glyph.pictureCompacted());
     auto *bitmap = dynamic_cast<tk::BitmapImage *>(picture.graphic());
     QVERIFY(bitmap);
     QCOMPARE(bitmap->image().pixelColor(15, 5), kSliceColor[1]);
@@ -1092,9 +1092,9 @@ void TestButtonGlyph::compactStorage()
 
     // A new picture replaces what was kept.
     CHECK_PIXEL(drawn(glyph, abtHot, kSlice, kSlice), QPoint(5, 5), kSliceColor[0]);
-    QVERIFY(glyph.PictureCompacted());
+    QVERIFY(glyph.pictureCompacted());
     glyph.setPicture(nullptr);
-    QVERIFY(!glyph.PictureCompacted());
+    QVERIFY(!glyph.pictureCompacted());
     QVERIFY(!glyph.Picture().graphic());
     QCOMPARE(glyph.PictureSize(), QSize(0, 0));
 }
@@ -1120,12 +1120,12 @@ void TestButtonGlyph::smallPictureStream()
     if (bitmap)
         source.setGraphic(bitmapOf(strip(2)));
     TSmallPictureStream stream;
-    stream.WritePicture(source);
-    QVERIFY2(stream.Data().startsWith(head), stream.Data().left(16).toHex().constData());
+    stream.writePicture(source);
+    QVERIFY2(stream.data().startsWith(head), stream.data().left(16).toHex().constData());
 
     tk::Picture back;
     back.setGraphic(bitmapOf(picture(3, 3, kBlack))); // to be replaced
-    stream.ReadPicture(back);
+    stream.readPicture(back);
     QCOMPARE(back.width(), source.width());
     QCOMPARE(back.height(), source.height());
     if (bitmap)
@@ -1135,27 +1135,27 @@ void TestButtonGlyph::smallPictureStream()
 void TestButtonGlyph::fileFormatsLookup()
 {
     TabcFileFormatsList list;
-    QVERIFY(list.FindClassName(u"BitmapImage"_s));
-    QCOMPARE(list.FindClassName(u"BitmapImage"_s)->extension, u"bmp"_s);
+    QVERIFY(list.findClassName(u"BitmapImage"_s));
+    QCOMPARE(list.findClassName(u"BitmapImage"_s)->extension, u"bmp"_s);
     // Names compare with their case.
-    QVERIFY(!list.FindClassName(u"bitmapimage"_s));
+    QVERIFY(!list.findClassName(u"bitmapimage"_s));
     // The newest entry of a name wins; extensions are kept in lower case.
     list.Add(u"DIB"_s, u"Device-independent bitmaps"_s, 7, u"BitmapImage"_s,
              [] { return std::make_unique<tk::BitmapImage>(); });
-    QCOMPARE(list.FindClassName(u"BitmapImage"_s)->extension, u"dib"_s);
-    QCOMPARE(list.FindClassName(u"BitmapImage"_s)->extra, 7);
+    QCOMPARE(list.findClassName(u"BitmapImage"_s)->extension, u"dib"_s);
+    QCOMPARE(list.findClassName(u"BitmapImage"_s)->extra, 7);
 
     // A stored class nobody registered is refused by name, and the picture stays as it was.
     TSmallPictureStream stream;
     tk::Picture picture;
     picture.setGraphic(bitmapOf(strip(2)));
-    stream.WritePicture(picture);
-    QByteArray bytes = stream.Data();
+    stream.writePicture(picture);
+    QByteArray bytes = stream.data();
     bytes.replace(1, 11, "MetafileXYZ");
-    stream.SetData(bytes);
+    stream.setData(bytes);
     QString error;
     try {
-        stream.ReadPicture(picture);
+        stream.readPicture(picture);
     } catch (const tk::Error &e) {
         error = e.message();
     }
@@ -1235,13 +1235,13 @@ void TestButtonGlyph::denseImagesLeaveWithTheirSlot()
     const int slot = list.AddImage(picture(4, 4, kWhite));
     QImage dense(8, 8, QImage::Format_ARGB32_Premultiplied);
     dense.setDevicePixelRatio(2);
-    list.SetDenseImage(slot, dense);
-    QVERIFY(list.DenseImage(slot, 2));
-    QVERIFY(!list.DenseImage(slot, 1.5));
+    list.setDenseImage(slot, dense);
+    QVERIFY(list.denseImage(slot, 2));
+    QVERIFY(!list.denseImage(slot, 1.5));
     list.DeleteImage(slot);
     // The next image takes the freed slot: the old picture's dense image must not come back with it.
     QCOMPARE(list.AddImage(picture(4, 4, kBlack)), slot);
-    QVERIFY(!list.DenseImage(slot, 2));
+    QVERIFY(!list.denseImage(slot, 2));
 }
 
 QTEST_MAIN(TestButtonGlyph)

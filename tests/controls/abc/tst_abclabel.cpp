@@ -190,7 +190,7 @@ void TestLinkLabel::defaults()
     QCOMPARE(plain.SoundList(), nullptr);
 
     TabcURLLabel link(nullptr);
-    QCOMPARE(link.FontColor(), tk::clBlue);
+    QCOMPARE(link.fontColor(), tk::clBlue);
     QCOMPARE(link.MouseDownColor(), tk::clPurple);
     QCOMPARE(link.MouseOverColor(), tk::clYellow);
     QCOMPARE(link.MouseDownEffects(), TabcLabelMouseEffects({almColor, almSound}));

@@ -130,7 +130,7 @@ TabcRepSpeedBtn *TestSpeedButton::makeButton(QPoint at, QSize size)
 {
     auto *button = new TabcRepSpeedBtn(m_host.get());
     button->setGeometry(QRect(at, size));
-    button->Picture().LoadFromData(u"bmp"_s, programPicture());
+    button->Picture().loadFromData(u"bmp"_s, programPicture());
     button->show();
     return button;
 }
@@ -173,7 +173,7 @@ void TestSpeedButton::defaults()
 
     // A picture loaded in place keeps one slice even when its shape would allow three.
     TabcRepSpeedBtn strip(m_host.get());
-    strip.Picture().LoadFromData(u"bmp"_s, bmpBytes(QSize(48, 16), Qt::red));
+    strip.Picture().loadFromData(u"bmp"_s, bmpBytes(QSize(48, 16), Qt::red));
     QCOMPARE(strip.NumGlyphs(), 1);
     strip.setNumGlyphs(9);
     QCOMPARE(strip.NumGlyphs(), 5);

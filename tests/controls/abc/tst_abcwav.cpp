@@ -27,9 +27,9 @@ public:
         if (!m_image.isEmpty())
             FWaveData = m_image.constData();
         if (tellSize)
-            FWaveSize = std::size_t(m_image.size());
+            m_waveSize = std::size_t(m_image.size());
     }
-    ~GeneratedWave() override { ReleaseImage(m_image.constData()); }
+    ~GeneratedWave() override { releaseImage(m_image.constData()); }
     std::uint16_t soundFlags() const { return FSoundFlags; }
 
 private:
@@ -40,7 +40,7 @@ constexpr qint64 deviceBufferBytes = 1024 * 4;
 
 qint64 bytesFor(int milliseconds)
 {
-    return qint64(tk::waveDeviceFormat.bytesPerSecond()) * milliseconds / 1000;
+    return qint64(tk::kWaveDeviceFormat.bytesPerSecond()) * milliseconds / 1000;
 }
 
 // SDL, or one of the libraries loaded beside it for sound.
@@ -335,7 +335,7 @@ ToneFit fitTone(const QByteArray &output, int channel, double frequency)
     const auto from = std::size_t(fit.first + edge);
     const auto to = std::size_t(fit.last - edge);
     // Least squares of offset + a sin + b cos, by its normal equations.
-    const double omega = 2 * M_PI * frequency / tk::waveDeviceFormat.rate;
+    const double omega = 2 * M_PI * frequency / tk::kWaveDeviceFormat.rate;
     auto basis = [omega](std::size_t i) {
         return std::array<double, 3>{1, std::sin(omega * double(i)), std::cos(omega * double(i))};
     };
@@ -389,8 +389,8 @@ void TestAbcWav::samplesExact()
     const QByteArray output = outputAt(from, quietOutputEnd() - from);
 
     // Every output instant inside the sound, and no other.
-    const qint64 expected = (qint64(waveFrames(shape)) * tk::waveDeviceFormat.rate + rate - 1) / rate;
-    for (int channel = 0; channel < tk::waveDeviceFormat.channels; ++channel) {
+    const qint64 expected = (qint64(waveFrames(shape)) * tk::kWaveDeviceFormat.rate + rate - 1) / rate;
+    for (int channel = 0; channel < tk::kWaveDeviceFormat.channels; ++channel) {
         const ToneFit fit = fitTone(output, channel, tone.frequency);
         const QByteArray where = "channel " + QByteArray::number(channel) + ": frames " +
                                  QByteArray::number(fit.first) + " to " + QByteArray::number(fit.last) +

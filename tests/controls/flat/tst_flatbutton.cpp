@@ -240,7 +240,7 @@ void TestFlatButton::defaults()
     QCOMPARE(b->ModalResult(), 0);
     QVERIFY(b->ParentFont());
     QVERIFY(b->ParentShowHint());
-    QVERIFY(b->Windowed());
+    QVERIFY(b->windowed());
     QCOMPARE(b->State(), fbsUp);
     QVERIFY(!b->Hot());
     QCOMPARE(TFlatButton::FlatButtonCount(), 1);
@@ -1239,13 +1239,13 @@ void TestFlatButton::setterCoercion()
     QCOMPARE(int(b->NumGlyphs()), 4);
     b->setNumGlyphs(0);
     QCOMPARE(int(b->NumGlyphs()), 1);
-    b->SetAdvColors(1, 250);
+    b->setAdvColors(1, 250);
     QCOMPARE(int(b->AdvColorDown()), 100);
     const tk::TColor focused = b->ColorFocused();
-    b->SetColors(5, tk::clRed);
-    b->SetColors(-1, tk::clRed);
+    b->setColors(5, tk::clRed);
+    b->setColors(-1, tk::clRed);
     QCOMPARE(b->ColorFocused(), focused);
-    b->SetColors(0, tk::clRed);
+    b->setColors(0, tk::clRed);
     QCOMPARE(b->ColorFocused(), tk::clRed);
 }
 

@@ -31,7 +31,7 @@ tk::Application *app()
 
 TFlatHintWindow *flatWindow()
 {
-    return qobject_cast<TFlatHintWindow *>(app()->hints().HintWindow());
+    return qobject_cast<TFlatHintWindow *>(app()->hints().hintWindow());
 }
 
 QSize screenSize()
@@ -233,13 +233,13 @@ void TestFlatHint::installation()
     QCOMPARE(*app()->hints().HintWindowClass().type, typeid(TFlatHintWindow));
     QCOMPARE(app()->hints().ShowHint(), hintsOn);
     if (hintsOn) {
-        QVERIFY(app()->hints().HintWindow());
-        QCOMPARE(typeid(*app()->hints().HintWindow()), typeid(TFlatHintWindow));
+        QVERIFY(app()->hints().hintWindow());
+        QCOMPARE(typeid(*app()->hints().hintWindow()), typeid(TFlatHintWindow));
     } else {
-        QVERIFY(!app()->hints().HintWindow());
+        QVERIFY(!app()->hints().hintWindow());
         app()->hints().setShowHint(true);
-        QVERIFY(app()->hints().HintWindow());
-        QCOMPARE(typeid(*app()->hints().HintWindow()), typeid(TFlatHintWindow));
+        QVERIFY(app()->hints().hintWindow());
+        QCOMPARE(typeid(*app()->hints().hintWindow()), typeid(TFlatHintWindow));
     }
     QCOMPARE(app()->hints().HintShortPause(), 25);
     QCOMPARE(app()->hints().HintPause(), 500);
@@ -258,12 +258,12 @@ void TestFlatHint::destroyingLeavesApplicationAsIs()
 {
     int calls = 0;
     m_hint->OnShowHint = [&](QString &, bool &, tk::THintInfo &) { ++calls; };
-    const tk::THintWindow *window = app()->hints().HintWindow();
+    const tk::THintWindow *window = app()->hints().hintWindow();
     delete m_hint;
     m_hint = nullptr;
 
     QCOMPARE(*app()->hints().HintWindowClass().type, typeid(TFlatHintWindow));
-    QCOMPARE(app()->hints().HintWindow(), window);
+    QCOMPARE(app()->hints().hintWindow(), window);
     QCOMPARE(app()->hints().HintPause(), 500);
     // The application's handler is still there, and calling it must not reach the gone component.
     QVERIFY(app()->hints().OnShowHint);
@@ -354,7 +354,7 @@ void TestFlatHint::colorSetterOnlyStores()
     QList<tk::TColor> expected = colors();
     if (changed >= 0)
         expected[changed] = tk::clTeal;
-    m_hint->SetColors(index, tk::clTeal);
+    m_hint->setColors(index, tk::clTeal);
     QCOMPARE(colors(), expected);
 
     // MaxHintWidth, too, is kept as it comes.
@@ -416,7 +416,7 @@ void TestFlatHint::twoComponents()
     // ...while the window takes its settings from the first one owned.
     TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), kLongHint);
     QVERIFY(window);
-    QCOMPARE(window->FlatHint(), m_hint);
+    QCOMPARE(window->flatHint(), m_hint);
     QVERIFY2(window->width() <= 150, qPrintable(u"width %1"_s.arg(window->width())));
 }
 
@@ -427,7 +427,7 @@ void TestFlatHint::withoutComponent()
     TFlatHintWindow *window = activateAt(screenPoint(0, 100, 0, 100), kLongHint);
     QVERIFY(window);
     QVERIFY(window->isVisible());
-    QCOMPARE(window->FlatHint(), nullptr);
+    QCOMPARE(window->flatHint(), nullptr);
     // The look of a fresh component: its width and font...
     const QSize text = textExtent(tk::defaultFont(), kLongHint, 200 - 22);
     QCOMPARE(window->size(), text + QSize(22, 6));
@@ -502,7 +502,7 @@ void TestFlatHint::placement()
     TFlatHintWindow *window = activateAt(cursor, text, givenCorner);
     QVERIFY(window);
     QCOMPARE(QCursor::pos(), cursor);
-    QCOMPARE(int(window->Placement()), placement);
+    QCOMPARE(int(window->placement()), placement);
     QVERIFY(window->isVisible());
 
     const QSize size = textExtent(programHintFont(), text, 400 - 22) + QSize(22, 6);
@@ -601,7 +601,7 @@ void TestFlatHint::staysOnScreen()
     TFlatHintWindow *window = activateAt(cursor, text);
     QVERIFY(window);
     QCOMPARE(QCursor::pos(), cursor);
-    QCOMPARE(int(window->Placement()), placement);
+    QCOMPARE(int(window->placement()), placement);
 
     const QSize size = textExtent(programHintFont(), text, 400 - 22) + QSize(22, 6);
     const int w = size.width(), h = size.height(), x = cursor.x(), y = cursor.y();
@@ -710,7 +710,7 @@ void TestFlatHint::paint()
 
     TFlatHintWindow *window = activateAt(cursor, u"Справка по программе ORMEX"_s);
     QVERIFY(window);
-    QCOMPARE(int(window->Placement()), placement);
+    QCOMPARE(int(window->placement()), placement);
     const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const int W = image.width(), H = image.height();
     QCOMPARE(QSize(W, H), window->size());
@@ -750,7 +750,7 @@ void TestFlatHint::paint()
                                 .arg(e.pixel.x())
                                 .arg(e.pixel.y())
                                 .arg(describe(e.color), describe(image.pixelColor(e.pixel)))));
-    QCOMPARE(window->ArrowPoint(), tip);
+    QCOMPARE(window->arrowPoint(), tip);
 
     // The arrow: exactly the pixels of its 17 segments, nothing more, and everything else in the strip
     // is the strip's colour.
@@ -850,7 +850,7 @@ void TestFlatHint::colorChangeWhileShown()
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QTRY_COMPARE(screenPixel(window, pixel), before);
 
-    m_hint->SetColors(index, tk::clTeal);
+    m_hint->setColors(index, tk::clTeal);
     QCoreApplication::processEvents();
     QCOMPARE(screenPixel(window, pixel), before);
 
@@ -910,11 +910,11 @@ void TestFlatHint::showHintThroughApplication()
     }
     QTRY_VERIFY(window->isVisible());
     QCOMPARE(window->Caption(), shown);
-    QCOMPARE(window->FlatHint(), m_hint);
+    QCOMPARE(window->flatHint(), m_hint);
     QCOMPARE(QApplication::activeWindow(), m_form.get());
     // Measured on the text it shows, and placed by the cursor it rests at (top-left quarter).
     const QSize size = textExtent(programHintFont(), shown, 400 - 22) + QSize(22, 6);
-    QCOMPARE(int(window->Placement()), int(hpBelowRight));
+    QCOMPARE(int(window->placement()), int(hpBelowRight));
     QCOMPARE(window->geometry(), QRect(cursor + QPoint(12, 12), size));
 }
 
@@ -964,13 +964,13 @@ void TestFlatHint::handlerDeletes()
     QVERIFY(window);
     if (victim == u"window") {
         QVERIFY(!window->isVisible());
-        QCOMPARE(app()->hints().HintControl(), nullptr);
+        QCOMPARE(app()->hints().hintControl(), nullptr);
         return;
     }
     // Without its component the hint shows in the look of a fresh one; without its control, not at all.
     QCOMPARE(window->isVisible(), victim == u"component");
     if (victim == u"component")
-        QCOMPARE(window->FlatHint(), nullptr);
+        QCOMPARE(window->flatHint(), nullptr);
 
     moveTo(other->mapToGlobal(QPoint(70, 80)));
     QTRY_VERIFY(window->isVisible() && window->Caption() == u"Руна Уруз"_s);

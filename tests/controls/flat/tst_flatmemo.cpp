@@ -331,7 +331,7 @@ void TestFlatMemo::secondMemoIsNotLitWhileFirstHasFocus()
     QTRY_VERIFY(scene.memo->hasFocus());
     QCursor::setPos(second->mapToGlobal(QPoint(35, 100)));
     QTRY_VERIFY(second->Hot());
-    QVERIFY(!second->ActiveLook());
+    QVERIFY(!second->activeLook());
     // The second box rests in the panel's colour, not in its ColorFocused white.
     QCOMPARE(pixel(second, {2, 2}), kPanelYellow);
     QCOMPARE(pixel(second, {35, 150}), kPanelYellow);
@@ -547,7 +547,7 @@ void TestFlatMemo::colorSetters()
     QFETCH(tk::TColor, flat);
     QFETCH(bool, parentColor);
     TFlatMemo memo(nullptr);
-    memo.SetColors(index, rgb(1, 2, 3));
+    memo.setColors(index, rgb(1, 2, 3));
     QCOMPARE(memo.ColorFocused(), focused);
     QCOMPARE(memo.ColorBorder(), border);
     QCOMPARE(memo.ColorFlat(), flat);

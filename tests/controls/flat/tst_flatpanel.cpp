@@ -215,9 +215,9 @@ void TestFlatPanel::defaults()
     QCOMPARE(orphan.Transparent(), false);
     QCOMPARE(orphan.Alignment(), tk::taCenter);
     QCOMPARE(orphan.Caption(), QString());
-    QCOMPARE(orphan.FontColor(), tk::clWindowText);
+    QCOMPARE(orphan.fontColor(), tk::clWindowText);
     // Windowed: it lies above the windowless controls of its parent.
-    QVERIFY(orphan.Windowed());
+    QVERIFY(orphan.windowed());
     QVERIFY(orphan.testAttribute(Qt::WA_OpaquePaintEvent));
 }
 
@@ -384,11 +384,11 @@ void TestFlatPanel::captionFont()
     auto *inner = new TFlatPanel(outer);
     // Both follow the window's font at first, and the text colour of windows.
     QCOMPARE(inner->font(), pinnedFont());
-    QCOMPARE(inner->FontColor(), tk::clWindowText);
+    QCOMPARE(inner->fontColor(), tk::clWindowText);
 
     outer->setFontColor(tk::clBlue);
     QCOMPARE(outer->ParentFont(), false);
-    QCOMPARE(inner->FontColor(), tk::clBlue); // the inner one still takes its parent's
+    QCOMPARE(inner->fontColor(), tk::clBlue); // the inner one still takes its parent's
 
     QFont bigger = pinnedFont();
     bigger.setPixelSize(20);
@@ -404,7 +404,7 @@ void TestFlatPanel::captionFont()
 
     inner->setParentFont(true);
     QCOMPARE(inner->font().pixelSize(), 11);
-    QCOMPARE(inner->FontColor(), tk::clBlue);
+    QCOMPARE(inner->fontColor(), tk::clBlue);
 }
 
 void TestFlatPanel::captionPlacement_data()
@@ -569,16 +569,16 @@ void TestFlatPanel::repaintsAtOnce_data()
     QTest::newRow("colour") << Change([](TFlatPanel &p) { p.setColor(tk::clAqua); }) << true;
     QTest::newRow("highlight") << Change([](TFlatPanel &p) { p.setColorHighLight(tk::clRed); }) << true;
     QTest::newRow("shadow") << Change([](TFlatPanel &p) { p.setColorShadow(tk::clYellow); }) << true;
-    QTest::newRow("shadow by index 1") << Change([](TFlatPanel &p) { p.SetColors(1, tk::clLime); }) << true;
+    QTest::newRow("shadow by index 1") << Change([](TFlatPanel &p) { p.setColors(1, tk::clLime); }) << true;
     QTest::newRow("index 2 is no colour")
-        << Change([](TFlatPanel &p) { p.SetColors(2, tk::clLime); }) << false;
+        << Change([](TFlatPanel &p) { p.setColors(2, tk::clLime); }) << false;
     QTest::newRow("transparent") << Change([](TFlatPanel &p) { p.setTransparent(true); }) << true;
     // These two repaint even when the value stays.
     QTest::newRow("same transparent") << Change([](TFlatPanel &p) { p.setTransparent(false); }) << true;
     QTest::newRow("same highlight by index 0")
-        << Change([](TFlatPanel &p) { p.SetColors(0, p.ColorHighLight()); }) << true;
+        << Change([](TFlatPanel &p) { p.setColors(0, p.ColorHighLight()); }) << true;
     QTest::newRow("same shadow by index 1")
-        << Change([](TFlatPanel &p) { p.SetColors(1, p.ColorShadow()); }) << true;
+        << Change([](TFlatPanel &p) { p.setColors(1, p.ColorShadow()); }) << true;
     QTest::newRow("alignment") << Change([](TFlatPanel &p) { p.setAlignment(tk::taRightJustify); }) << true;
     QTest::newRow("alignment out of range")
         << Change([](TFlatPanel &p) { p.setAlignment(tk::TAlignment(7)); }) << false;

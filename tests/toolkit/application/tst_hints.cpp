@@ -106,12 +106,12 @@ QPoint centreOf(const QWidget *w)
 
 bool hintShown()
 {
-    return app()->hints().HintWindow() && app()->hints().HintWindow()->isVisible();
+    return app()->hints().hintWindow() && app()->hints().hintWindow()->isVisible();
 }
 
 QString shownCaption()
 {
-    return hintShown() ? app()->hints().HintWindow()->Caption() : QString();
+    return hintShown() ? app()->hints().hintWindow()->Caption() : QString();
 }
 
 // Off the form and off every other window of the test.
@@ -171,8 +171,8 @@ void TestHints::initTestCase()
 {
     QCOMPARE(app()->hints().HintPause(), 500);
     QVERIFY(app()->hints().ShowHint());
-    QVERIFY(app()->hints().HintWindow());
-    QCOMPARE(typeid(*app()->hints().HintWindow()), typeid(tk::THintWindow));
+    QVERIFY(app()->hints().hintWindow());
+    QCOMPARE(typeid(*app()->hints().hintWindow()), typeid(tk::THintWindow));
 }
 
 void TestHints::init()
@@ -239,22 +239,22 @@ void TestHints::switchMakesWindowOfRegisteredClass_data()
 void TestHints::switchMakesWindowOfRegisteredClass()
 {
     QFETCH(bool, custom);
-    const tk::THintWindow *before = app()->hints().HintWindow();
+    const tk::THintWindow *before = app()->hints().hintWindow();
     if (custom)
         app()->hints().setHintWindowClass<RecordingHintWindow>();
     // Registering alone keeps the window that exists.
-    QCOMPARE(app()->hints().HintWindow(), before);
+    QCOMPARE(app()->hints().hintWindow(), before);
 
     app()->hints().setShowHint(false);
     QVERIFY(!app()->hints().ShowHint());
-    QVERIFY(!app()->hints().HintWindow());
+    QVERIFY(!app()->hints().hintWindow());
     app()->hints().setShowHint(true);
-    QVERIFY(app()->hints().HintWindow());
+    QVERIFY(app()->hints().hintWindow());
     if (custom)
-        QCOMPARE(typeid(*app()->hints().HintWindow()), typeid(RecordingHintWindow));
+        QCOMPARE(typeid(*app()->hints().hintWindow()), typeid(RecordingHintWindow));
     else
-        QCOMPARE(typeid(*app()->hints().HintWindow()), typeid(tk::THintWindow));
-    QVERIFY(!app()->hints().HintWindow()->isVisible());
+        QCOMPARE(typeid(*app()->hints().hintWindow()), typeid(tk::THintWindow));
+    QVERIFY(!app()->hints().hintWindow()->isVisible());
 }
 
 void TestHints::noHintWhileSwitchedOff()
@@ -262,8 +262,8 @@ void TestHints::noHintWhileSwitchedOff()
     app()->hints().setShowHint(false);
     moveTo(centreOf(m_alpha));
     QTRY_COMPARE(app()->hints().pendingHintDelay(), -1);
-    QVERIFY(!app()->hints().HintWindow());
-    QVERIFY(!app()->hints().HintActive());
+    QVERIFY(!app()->hints().hintWindow());
+    QVERIFY(!app()->hints().hintActive());
 }
 
 void TestHints::firstHintAfterPause_data()
@@ -276,7 +276,7 @@ void TestHints::firstHintAfterPause()
     QFETCH(bool, custom);
     useClass(custom);
     moveTo(centreOf(m_alpha));
-    QCOMPARE(app()->hints().HintControl(), m_alpha);
+    QCOMPARE(app()->hints().hintControl(), m_alpha);
     QVERIFY(app()->hints().pendingHintShows());
     QCOMPARE(app()->hints().pendingHintDelay(), app()->hints().HintPause());
     QVERIFY(!hintShown());
@@ -286,7 +286,7 @@ void TestHints::firstHintAfterPause()
     // Shown without taking the activation or the focus from the window under it.
     QCOMPARE(QApplication::activeWindow(), m_form.get());
     if (custom) {
-        auto *window = qobject_cast<RecordingHintWindow *>(app()->hints().HintWindow());
+        auto *window = qobject_cast<RecordingHintWindow *>(app()->hints().hintWindow());
         QVERIFY(window);
         QCOMPARE(window->activations, QStringList{u"Alpha"_s});
     }
@@ -294,7 +294,7 @@ void TestHints::firstHintAfterPause()
     QVERIFY(!app()->hints().pendingHintShows());
     QCOMPARE(app()->hints().pendingHintDelay(), app()->hints().HintHidePause());
     // The hint window lies off the cursor, so it never hides what the mouse points at.
-    QVERIFY(!app()->hints().HintWindow()->geometry().contains(QCursor::pos()));
+    QVERIFY(!app()->hints().hintWindow()->geometry().contains(QCursor::pos()));
 
     // Moving within the control keeps the hint as it is.
     moveTo(centreOf(m_alpha) + QPoint(3, 2));
@@ -333,7 +333,7 @@ void TestHints::delayWhenMovingOn()
     }
 
     moveTo(centreOf(m_beta));
-    QCOMPARE(app()->hints().HintControl(), m_beta);
+    QCOMPARE(app()->hints().hintControl(), m_beta);
     QVERIFY(app()->hints().pendingHintShows());
     QCOMPARE(app()->hints().pendingHintDelay(),
              shortDelay ? app()->hints().HintShortPause() : app()->hints().HintPause());
@@ -355,9 +355,9 @@ void TestHints::leavingControlHides()
     showHintOn(m_alpha);
     moveTo(m_form->mapToGlobal(formPos));
     QTRY_VERIFY(!hintShown());
-    QCOMPARE(app()->hints().HintControl(), nullptr);
+    QCOMPARE(app()->hints().hintControl(), nullptr);
     QCOMPARE(app()->hints().pendingHintDelay(), -1);
-    QVERIFY(!app()->hints().HintActive());
+    QVERIFY(!app()->hints().hintActive());
 }
 
 void TestHints::arrivingStartsHint_data()
@@ -382,7 +382,7 @@ void TestHints::arrivingStartsHint()
     const QPoint global = m_form->mapToGlobal(formPos);
     QEnterEvent arrival{QPointF(formPos), QPointF(formPos), QPointF(global)};
     QCoreApplication::sendEvent(m_form->windowHandle(), &arrival);
-    QCOMPARE(app()->hints().HintControl(), hinted ? static_cast<QWidget *>(m_alpha) : nullptr);
+    QCOMPARE(app()->hints().hintControl(), hinted ? static_cast<QWidget *>(m_alpha) : nullptr);
     QCOMPARE(app()->hints().pendingHintDelay(), hinted ? app()->hints().HintPause() : -1);
 }
 
@@ -400,18 +400,18 @@ void TestHints::leaveHidesWherePointerSeemsToStay()
 {
     QFETCH(bool, ofHintWindow);
     showHintOn(m_alpha);
-    QWindow *left = ofHintWindow ? app()->hints().HintWindow()->windowHandle() : m_form->windowHandle();
+    QWindow *left = ofHintWindow ? app()->hints().hintWindow()->windowHandle() : m_form->windowHandle();
     QVERIFY(left);
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(left, &leave);
     QVERIFY(!hintShown());
-    QCOMPARE(app()->hints().HintControl(), nullptr);
+    QCOMPARE(app()->hints().hintControl(), nullptr);
     QCOMPARE(app()->hints().pendingHintDelay(), -1);
 
     const QPoint local = m_alpha->mapTo(m_form.get(), m_alpha->rect().center());
     QEnterEvent arrival{QPointF(local), QPointF(local), QPointF(m_form->mapToGlobal(local))};
     QCoreApplication::sendEvent(m_form->windowHandle(), &arrival);
-    QCOMPARE(app()->hints().HintControl(), m_alpha);
+    QCOMPARE(app()->hints().hintControl(), m_alpha);
     QCOMPARE(app()->hints().pendingHintDelay(), app()->hints().HintPause());
 }
 
@@ -445,10 +445,10 @@ void TestHints::pointerFoundElsewhere()
             // Nothing to wait for but time: several checks must pass and leave the hint up.
             QTest::qWait(kInterval * 8);
             QVERIFY(hintShown());
-            QCOMPARE(app()->hints().HintControl(), m_alpha);
+            QCOMPARE(app()->hints().hintControl(), m_alpha);
         } else {
             QTRY_VERIFY(!hintShown());
-            QCOMPARE(app()->hints().HintControl(), nullptr);
+            QCOMPARE(app()->hints().hintControl(), nullptr);
         }
     }
     app()->hints().setPointerCheckInterval(250);
@@ -479,7 +479,7 @@ void TestHints::pressOrKeyCancels()
     QVERIFY(!hintShown());
     // Resting on the control does not bring it back: nothing waits to show it.
     QCOMPARE(app()->hints().pendingHintDelay(), -1);
-    QCOMPARE(app()->hints().HintControl(), nullptr);
+    QCOMPARE(app()->hints().hintControl(), nullptr);
     if (input == u"press") {
         QTest::mouseRelease(m_form->windowHandle(), Qt::LeftButton, Qt::NoModifier, local);
         QCoreApplication::processEvents();
@@ -538,7 +538,7 @@ void TestHints::controlGoneWhileShown()
         QTRY_VERIFY(hintShown());
         QCOMPARE(shownCaption(), u"Beta"_s);
     } else {
-        QVERIFY(!app()->hints().HintActive());
+        QVERIFY(!app()->hints().hintActive());
         QCOMPARE(app()->hints().pendingHintDelay(), -1);
     }
 }
@@ -582,12 +582,12 @@ void TestHints::showHintEvent()
         QCoreApplication::processEvents();
         QVERIFY(!hintShown());
         QCOMPARE(app()->hints().pendingHintDelay(), -1);
-        QVERIFY(!app()->hints().HintActive());
+        QVERIFY(!app()->hints().hintActive());
         return;
     }
     QTRY_VERIFY(hintShown());
     QCOMPARE(shownCaption(), expected);
-    const QSize shown = app()->hints().HintWindow()->size();
+    const QSize shown = app()->hints().hintWindow()->size();
 
     // The window is measured on the text it shows: the same as when the control's own hint says it.
     app()->hints().OnShowHint = {};
@@ -595,7 +595,7 @@ void TestHints::showHintEvent()
     QTRY_VERIFY(!hintShown());
     m_alpha->setHint(expected);
     showHintOn(m_alpha);
-    QCOMPARE(app()->hints().HintWindow()->size(), shown);
+    QCOMPARE(app()->hints().hintWindow()->size(), shown);
 }
 
 void TestHints::inheritance_data()
@@ -678,7 +678,7 @@ void TestHints::inheritance()
     } else {
         QTRY_VERIFY(hintShown());
         QCOMPARE(shownCaption(), shown);
-        QCOMPARE(app()->hints().HintControl(), expectedControl);
+        QCOMPARE(app()->hints().hintControl(), expectedControl);
     }
 }
 
@@ -718,7 +718,7 @@ void TestHints::lineFeedMeasuredAsTwoLines_data()
 void TestHints::lineFeedMeasuredAsTwoLines()
 {
     QFETCH(QString, text);
-    tk::THintWindow *window = app()->hints().HintWindow();
+    tk::THintWindow *window = app()->hints().hintWindow();
     const tk::TRect oneLine = window->CalcHintRect(800, u"Закрыть"_s, nullptr);
     // The same two words wrapped into two lines by a narrow width: what two lines measure.
     const tk::TRect wrapped = window->CalcHintRect(oneLine.width(), u"Закрыть справку"_s, nullptr);
@@ -732,12 +732,12 @@ void TestHints::lineFeedMeasuredAsTwoLines()
     m_alpha->setHint(text);
     showHintOn(m_alpha);
     QCOMPARE(shownCaption(), text);
-    const int twoLineHeight = app()->hints().HintWindow()->height();
+    const int twoLineHeight = app()->hints().hintWindow()->height();
     moveTo(m_form->mapToGlobal(QPoint(400, 300)));
     QTRY_VERIFY(!hintShown());
     m_alpha->setHint(u"Закрыть"_s);
     showHintOn(m_alpha);
-    QVERIFY(app()->hints().HintWindow()->height() < twoLineHeight);
+    QVERIFY(app()->hints().hintWindow()->height() < twoLineHeight);
 }
 
 void TestHints::qtToolTipNeverShows()

@@ -50,7 +50,7 @@ private Q_SLOTS:
 void TestGraphics::unknownPictureKind()
 {
     tk::Picture picture;
-    picture.LoadFromData(u"bmp"_s, bmpBytes(QSize(3, 4), Qt::green));
+    picture.loadFromData(u"bmp"_s, bmpBytes(QSize(3, 4), Qt::green));
     const tk::Graphic *before = picture.graphic();
     for (const QString &path : {u"g\\7.gif"_s, u"g\\noextension"_s, u"g.d\\file"_s}) {
         try {
@@ -79,7 +79,7 @@ void TestGraphics::companionParsedWhenAsked()
     tk::registerFileFormat(u"cnt"_s, [] { return std::make_unique<CountedGraphic>(); });
     tk::Picture picture;
     g_countedParses = 0;
-    picture.LoadFromData(u"cnt"_s, "24x16", companion);
+    picture.loadFromData(u"cnt"_s, "24x16", companion);
     // A 1x screen never pays for the companion.
     QCOMPARE(picture.graphicForRatio(1), picture.graphic());
     QCOMPARE(g_countedParses, 1);
@@ -91,10 +91,10 @@ void TestGraphics::companionParsedWhenAsked()
     QCOMPARE(g_countedParses, 2);
 
     // A new load, or a graphic set by hand, forgets a companion not yet parsed.
-    picture.LoadFromData(u"cnt"_s, "24x16", companion);
-    picture.LoadFromData(u"cnt"_s, "24x16");
+    picture.loadFromData(u"cnt"_s, "24x16", companion);
+    picture.loadFromData(u"cnt"_s, "24x16");
     QVERIFY(!picture.highDensityGraphic());
-    picture.LoadFromData(u"cnt"_s, "24x16", companion);
+    picture.loadFromData(u"cnt"_s, "24x16", companion);
     picture.setGraphic(std::make_unique<CountedGraphic>());
     QVERIFY(!picture.highDensityGraphic());
     QCOMPARE(g_countedParses, 5);

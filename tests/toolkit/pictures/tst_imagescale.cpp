@@ -116,7 +116,7 @@ void TestImageScale::pictureCoversItsArea()
     tk::TImage image(&window);
     image.setGeometry(QRect(QPoint(10, 10), control));
     image.setStretch(stretch);
-    image.Picture().LoadFromData(
+    image.Picture().loadFromData(
         u"jpg"_s, encodeJpeg(quadrants(file.width(), file.height()), Encoding::Baseline444),
         companion.isEmpty()
             ? QByteArray()
@@ -162,13 +162,13 @@ void TestImageScale::companionFollowsTheFirstFrame()
     image.setGeometry(window.rect());
     const QByteArray plain = encodeJpeg(quadrants(145, 177), Encoding::Baseline444);
     const QByteArray dense = encodeJpeg(reversedQuadrants(290, 354), Encoding::Baseline444);
-    image.Picture().LoadFromData(u"jpg"_s, plain, dense);
+    image.Picture().loadFromData(u"jpg"_s, plain, dense);
     const qreal ratio = window.devicePixelRatioF();
     const bool held = ratio == std::round(ratio) && !reload;
 
     image.decodeVisibleAhead();
     if (reload)
-        image.Picture().LoadFromData(u"jpg"_s, plain, dense);
+        image.Picture().loadFromData(u"jpg"_s, plain, dense);
     QCOMPARE(image.Picture().companionHeld(), held);
     auto *plainJpeg = dynamic_cast<tk::JpegImage *>(image.Picture().graphic());
     auto *denseJpeg = dynamic_cast<tk::JpegImage *>(image.Picture().graphicForRatio(ratio));

@@ -860,7 +860,7 @@ void TestJpegImage::pictureDecodeAhead()
     const auto jpegOf = [](tk::Graphic *graphic) { return dynamic_cast<JpegImage *>(graphic); };
 
     tk::Picture ahead;
-    ahead.LoadFromData(u"jpg"_s, plain, dense);
+    ahead.loadFromData(u"jpg"_s, plain, dense);
     ahead.decodeAhead(QTransform::fromScale(scale, scale) * QTransform::fromScale(ratio, ratio), deviceClip,
                       origin, visible);
     JpegImage *used = jpegOf(ahead.graphicForRatio(scale * ratio));
@@ -874,7 +874,7 @@ void TestJpegImage::pictureDecodeAhead()
         QCOMPARE(other->decodeCount(), 0);
 
     tk::Picture fresh;
-    fresh.LoadFromData(u"jpg"_s, plain, dense);
+    fresh.loadFromData(u"jpg"_s, plain, dense);
     const QImage reference = paint(fresh);
     JpegImage *freshUsed = jpegOf(fresh.graphicForRatio(scale * ratio));
     QCOMPARE(aheadRect, freshUsed->decodedRect());
@@ -920,7 +920,7 @@ void TestJpegImage::loadFromFile()
     QVERIFY(dir.mkpath(u"sub"_s));
 
     tk::Picture picture;
-    picture.LoadFromData(u"jpg"_s, encodeJpeg(quadrants(10, 12), Encoding::Grayscale));
+    picture.loadFromData(u"jpg"_s, encodeJpeg(quadrants(10, 12), Encoding::Grayscale));
     const tk::Graphic *before = picture.graphic();
 
     const QString path = folder.path() + u'/' + fileName;
@@ -1004,7 +1004,7 @@ void TestJpegImage::highDensityCompanion()
         if (fromFile)
             picture.LoadFromFile(folder.path() + u"\\pic.jpg"_s); // the program's own spelling
         else
-            picture.LoadFromData(u"jpg"_s, plain, companion);
+            picture.loadFromData(u"jpg"_s, plain, companion);
         QCOMPARE(QSize(picture.width(), picture.height()), QSize(24, 16));
         QCOMPARE(picture.highDensityGraphic() != nullptr, used);
         QCOMPARE(picture.graphicForRatio(1), picture.graphic());

@@ -84,7 +84,7 @@ void TestWaveOutput::refusedWithoutSound()
     bool sounding = true;
     const QByteArray errors = standardErrorOf([&] {
         if (library.isEmpty()) {
-            played = tk::PlaySound(m_image.constData(), std::size_t(m_image.size()), flags);
+            played = tk::playSound(m_image.constData(), std::size_t(m_image.size()), flags);
             sounding = tk::WaveOutput::process().isSounding();
         } else {
             tk::WaveOutput output(library.constData());
@@ -119,7 +119,7 @@ void TestWaveOutput::failureReasonLogged()
     testHandler = qInstallMessageHandler(keepSoundLog);
     qputenv("SDL_AUDIODRIVER", "alsa");
     qputenv("AUDIODEV", "hw:99");
-    const bool played = tk::PlaySound(m_image.constData(), std::size_t(m_image.size()), tk::SND_MEMORY);
+    const bool played = tk::playSound(m_image.constData(), std::size_t(m_image.size()), tk::SND_MEMORY);
     qunsetenv("AUDIODEV");
     qInstallMessageHandler(testHandler);
     QLoggingCategory::setFilterRules(QString());
@@ -133,7 +133,7 @@ void TestWaveOutput::driverFoundLaterIsUsed()
 {
     // A sound server that comes up after a failed play is used by the next one.
     qputenv("SDL_AUDIODRIVER", "dummy");
-    QVERIFY(tk::PlaySound(m_image.constData(), std::size_t(m_image.size()), tk::SND_ASYNC | tk::SND_MEMORY));
+    QVERIFY(tk::playSound(m_image.constData(), std::size_t(m_image.size()), tk::SND_ASYNC | tk::SND_MEMORY));
 }
 
 void TestWaveOutput::closeLeavesNoThread()
@@ -142,7 +142,7 @@ void TestWaveOutput::closeLeavesNoThread()
     const int withDevice = threadCount();
     tk::WaveOutput::process().close();
     QVERIFY2(threadCount() < withDevice, "the device's thread must end when the output closes");
-    QVERIFY(!tk::PlaySound(m_image.constData(), std::size_t(m_image.size()), tk::SND_ASYNC | tk::SND_MEMORY));
+    QVERIFY(!tk::playSound(m_image.constData(), std::size_t(m_image.size()), tk::SND_ASYNC | tk::SND_MEMORY));
 }
 
 QTEST_GUILESS_MAIN(TestWaveOutput)

@@ -44,7 +44,7 @@ void TestControls::pictureOrigin()
     tk::TImage image(&parent);
     image.resize(control);
     image.setCenter(center);
-    image.Picture().LoadFromData(u"bmp"_s, bmpBytes(picture, Qt::green));
+    image.Picture().loadFromData(u"bmp"_s, bmpBytes(picture, Qt::green));
     QCOMPARE(image.Picture().width(), picture.width());
     QCOMPARE(image.pictureOrigin(), origin);
 }

@@ -590,7 +590,7 @@ void TestHandlers::drive(Route route, QWidget *control, const std::function<bool
         holdKey(Qt::Key_Space, Qt::NoModifier, u" "_s);
         break;
     case Route::ReaderPress:
-        QVERIFY(tk::asControl(control)->Press());
+        QVERIFY(tk::asControl(control)->press());
         break;
     case Route::Resize:
         soon([target] {

@@ -29,27 +29,15 @@ sessions=${ORMEX_WL_LIST:-kwin mutter weston kwin_xwayland}
 scaled=${ORMEX_WL_SCALED:-kwin}
 export DISPLAY=$display
 
-# The window's layout, in logical pixels.
-readonly form_w=572 form_h=299
-readonly slot_x=473 slot_y=159            # middle of the right slot
-readonly help_x=283 help_y=33             # middle of the help button
-readonly background_x=5 background_y=280 # bare background, below the left slot
-readonly drag_dx=100 drag_dy=60 drag_steps=10
+. "$root/tests/xdrive/checks.sh"
+readonly slot_x=473 slot_y=159 # middle of the right slot
 # The nested output in screen pixels: room for the window and its drag at every scale.
 output_w=1200 output_h=960
 readonly hint_color='rgb(255,210,83)' # the flat hint's arrow strip
 readonly stop_color='rgb(255,0,0)'    # the error box's stop icon
 
-failures=0
-server_pid='' compositor_pid='' bus_pid='' app_pid=''
+server_pid='' compositor_pid='' bus_pid=''
 work=$(mktemp -d)
-stop() { # pid...
-    for p in "$@"; do
-        [ -n "$p" ] || continue
-        kill "$p" 2>/dev/null || true
-        wait "$p" 2>/dev/null || true
-    done
-}
 cleanup() {
     stop "$app_pid" "$compositor_pid" "$bus_pid" "$server_pid"
     if [ -n "${ORMEX_WL_KEEP:-}" ]; then
@@ -59,13 +47,6 @@ cleanup() {
     fi
 }
 trap cleanup EXIT
-
-report() { # PASS|FAIL|SKIP text
-    echo "$1 $2"
-    [ "$1" != FAIL ] || failures=$((failures + 1))
-}
-
-now_ms() { date +%s%3N; }
 
 shot() { import -window root "$1"; }
 
@@ -158,11 +139,6 @@ start_program() { # folder scale
     echo "the program showed no window; what it printed:" >&2
     tail -n 20 "$work/program.log" >&2
     return 1
-}
-
-stop_program() {
-    stop "$app_pid"
-    app_pid=''
 }
 
 # Waits until the screen holds still; leaves the last shot in file.
@@ -463,8 +439,11 @@ compositor_command() { # session
     esac
 }
 
-# A start folder without the help text: Справка must end in the error box.
-mkdir -p "$work/nohelp/g"
+window_checks() { # label scale
+    check_hint "$1" "$2" "in steps"
+    check_hint "$1" "$2" "in a jump"
+    check_drag "$1" "$2"
+}
 
 for session in $sessions; do
     if ! command -v "$(compositor_command "$session")" >/dev/null; then
@@ -481,25 +460,10 @@ for session in $sessions; do
             continue
         fi
         for n in $(seq "$starts"); do
-            label="$session scale $scale start $n"
-            if start_program "$root/data" "$scale"; then
-                check_hint "$label" "$scale" "in steps"
-                check_hint "$label" "$scale" "in a jump"
-                check_drag "$label" "$scale"
-            else
-                report FAIL "$label: no window"
-            fi
-            stop_program
-            if start_program "$work/nohelp" "$scale"; then
-                check_error_box "$label" "$scale"
-            else
-                report FAIL "$label: no window"
-            fi
-            stop_program
+            check_round "$session scale $scale start $n" "$scale"
         done
         stop_session
     done
 done
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -7,6 +7,7 @@
 #include "controls/flat/TFlatPanelUnit.h"
 #include "divination/RuneCatalogue.h"
 #include "divination/Spread.h"
+#include "tests/app/mainwindowtest.h"
 #include "tests/support/errorboxes.h"
 #include "toolkit/application/application.h"
 #include "toolkit/widgets/accessibility.h"
@@ -27,11 +28,6 @@ using namespace Qt::StringLiterals;
 // The main window as a screen reader and a keyboard user meet it.
 
 namespace {
-
-std::uint32_t fixedSeed()
-{
-    return 0;
-}
 
 QString q(std::string_view s)
 {
@@ -54,7 +50,7 @@ void readerPress(QWidget *w)
 
 } // namespace
 
-class TestAccessibility : public QObject {
+class TestAccessibility : public MainWindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -92,31 +88,19 @@ private:
         QTest::keyClick(m_form->windowHandle(), Qt::Key(k), mods);
         QCoreApplication::processEvents();
     }
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Tform1> m_form;
 };
 
 void TestAccessibility::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir(m_dir->path()).mkdir(u"g"_s));
-    const QDir data(QStringLiteral(ORMEX_DATA_DIR "/g"));
-    for (const QString &name : data.entryList(QDir::Files))
-        QVERIFY(QFile::copy(data.filePath(name), m_dir->filePath(u"g/"_s + name)));
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    Spread = SpreadState{};
-    g_seedClock = fixedSeed;
     tk::setKeyboardInUse(false);
-    m_form = std::make_unique<Tform1>();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    openWindow();
+    if (m_form)
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
 }
 
 void TestAccessibility::cleanup()
 {
-    m_form.reset();
-    QDir::setCurrent(QDir::tempPath());
-    m_dir.reset();
+    closeWindow();
 }
 
 QWidget *TestAccessibility::control(const QString &name) const

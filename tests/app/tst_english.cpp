@@ -8,6 +8,7 @@
 #include "controls/flat/TFlatPanelUnit.h"
 #include "divination/RuneCatalogue.h"
 #include "divination/Spread.h"
+#include "tests/app/mainwindowtest.h"
 #include "tests/support/errorboxes.h"
 #include "toolkit/application/application.h"
 #include "toolkit/text/cp1251.h"
@@ -31,12 +32,6 @@ using namespace Qt::StringLiterals;
 // from LANGUAGE=en set before the application starts.
 
 namespace {
-
-std::uint32_t g_seed = 0;
-std::uint32_t fixedSeed()
-{
-    return g_seed;
-}
 
 QString q(std::string_view s)
 {
@@ -64,7 +59,7 @@ const QColor kMarker(20, 200, 40);
 
 } // namespace
 
-class TestEnglish : public QObject {
+class TestEnglish : public MainWindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -83,43 +78,17 @@ private Q_SLOTS:
     void buttonFacesAreEnglish();
 
 private:
-    QPoint centreOf(const QWidget *w) const { return w->mapTo(m_form.get(), w->rect().center()); }
-    void click(QPoint formPos)
-    {
-        QTest::mouseClick(m_form->windowHandle(), Qt::LeftButton, Qt::NoModifier, formPos);
-        QCoreApplication::processEvents();
-    }
-    void divine() { click(centreOf(m_form->abcRepSpeedBtn1)); }
-    QString gPath(const QString &name) const { return m_dir->filePath(u"g/"_s + name); }
     QStringList cyrillicTexts() const;
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Tform1> m_form;
 };
 
 void TestEnglish::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkdir(u"g"_s));
-    const QDir data(QStringLiteral(ORMEX_DATA_DIR "/g"));
-    for (const QString &name : data.entryList(QDir::Files))
-        QVERIFY(QFile::copy(data.filePath(name), gPath(name)));
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-
-    Spread = SpreadState{};
-    g_seed = 0;
-    g_seedClock = fixedSeed;
-    m_form = std::make_unique<Tform1>();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    openWindow();
 }
 
 void TestEnglish::cleanup()
 {
-    m_form.reset();
-    QDir::setCurrent(QDir::tempPath());
-    m_dir.reset();
+    closeWindow();
 }
 
 // Every text the window shows or tells: hints, captions, the panel's text, and what a screen reader

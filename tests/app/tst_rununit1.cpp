@@ -8,6 +8,7 @@
 #include "controls/flat/TFlatPanelUnit.h"
 #include "divination/RuneCatalogue.h"
 #include "divination/Spread.h"
+#include "tests/app/mainwindowtest.h"
 #include "tests/support/errorboxes.h"
 #include "toolkit/application/application.h"
 #include "toolkit/pictures/jpegimage.h"
@@ -32,12 +33,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-std::uint32_t g_seed = 0;
-std::uint32_t fixedSeed()
-{
-    return g_seed;
-}
 
 QString q(std::string_view s)
 {
@@ -97,7 +92,7 @@ QByteArray absurdlyLargeJpeg()
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public MainWindowTest {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -141,39 +136,17 @@ private Q_SLOTS:
 
 private:
     QWidget *control(const QString &name) const;
-    QPoint centreOf(const QWidget *w) const { return w->mapTo(m_form.get(), w->rect().center()); }
-    void click(QPoint formPos);
-    void divine() { click(centreOf(m_form->abcRepSpeedBtn1)); }
-    QString gPath(const QString &name) const { return m_dir->filePath(u"g/"_s + name); }
     QImage grab() const { return m_form->grab().toImage(); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Tform1> m_form;
 };
 
 void TestMainWindow::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkdir(u"g"_s));
-    const QDir data(QStringLiteral(ORMEX_DATA_DIR "/g"));
-    for (const QString &name : data.entryList(QDir::Files))
-        QVERIFY(QFile::copy(data.filePath(name), gPath(name)));
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-
-    Spread = SpreadState{};
-    g_seed = 0;
-    g_seedClock = fixedSeed;
-    m_form = std::make_unique<Tform1>();
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    openWindow();
 }
 
 void TestMainWindow::cleanup()
 {
-    m_form.reset();
-    QDir::setCurrent(QDir::tempPath());
-    m_dir.reset();
+    closeWindow();
 }
 
 QWidget *TestMainWindow::control(const QString &name) const
@@ -197,12 +170,6 @@ QWidget *TestMainWindow::control(const QString &name) const
         if (name == QStringView(n))
             return w;
     return nullptr;
-}
-
-void TestMainWindow::click(QPoint formPos)
-{
-    QTest::mouseClick(m_form->windowHandle(), Qt::LeftButton, Qt::NoModifier, formPos);
-    QCoreApplication::processEvents();
 }
 
 void TestMainWindow::window()

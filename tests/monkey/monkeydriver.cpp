@@ -333,6 +333,19 @@ public:
     int starts() const { return m_starts; }
     int scale() const { return m_scale; }
 
+    // What the screen was at a failure, for finding what took an action when its replay does not fail:
+    // the pointer, the keyboard's window and the program's windows on standard output, the screen in shot.
+    void reportState(const std::string &shot)
+    {
+        try {
+            std::printf("%s", m_display.describe(m_program ? m_program->pid() : -1).c_str());
+            m_display.saveScreen(shot);
+            std::printf("the screen: %s\n", shot.c_str());
+        } catch (const std::exception &e) {
+            std::printf("the screen could not be read: %s\n", e.what());
+        }
+    }
+
 private:
     // The window's place; a window closed a moment ago by the action before starts the program again.
     std::pair<int, int> origin()
@@ -516,6 +529,7 @@ int run(const Options &o)
         std::printf("FAIL at action %ld of %ld (%s), scale %d, %s: %s\n", upto, total, doing.c_str(), o.scale,
                     replay ? ("replaying " + o.replay).c_str() : ("seed " + std::to_string(o.seed)).c_str(),
                     f.what());
+        monkey.reportState(o.log + ".fail.ppm");
         std::printf("replay: %s --replay %s --upto %ld\n",
                     o.replayCommand.empty() ? "monkeydriver ..." : o.replayCommand.c_str(), o.log.c_str(),
                     upto);

@@ -28,37 +28,18 @@ fi
 exec 1>&3 2>&4 3>&- 4>&-
 export DISPLAY=$display
 
-# The window's layout, in logical pixels.
-readonly form_w=572 form_h=299
-readonly divine_x=97 divine_y=33      # middle of the divine button
-readonly help_x=283 help_y=33         # middle of the help button
-readonly background_x=5 background_y=280 # bare background, below the left slot
-readonly drag_dx=100 drag_dy=60 drag_steps=10
+. "$root/tests/xdrive/checks.sh"
+readonly divine_x=97 divine_y=33 # middle of the divine button
 
-failures=0
-server_pid='' wm_pid='' app_pid=''
+server_pid='' wm_pid=''
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-stop() { # pid...
-    for p in "$@"; do
-        [ -n "$p" ] || continue
-        kill "$p" 2>/dev/null || true
-        wait "$p" 2>/dev/null || true
-    done
-}
 cleanup() {
     stop "$app_pid" "$wm_pid" "$server_pid"
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-report() { # PASS|FAIL text
-    echo "$1 $2"
-    [ "$1" = PASS ] || failures=$((failures + 1))
-}
-
-now_ms() { date +%s%3N; }
 
 # "x y w h" of a window in root coordinates, as the X server has it.
 geometry() {
@@ -89,11 +70,6 @@ start_program() { # folder scale
         tail -n 20 "$work/program.log" >&2
         return 1
     fi
-}
-
-stop_program() {
-    stop "$app_pid"
-    app_pid=''
 }
 
 # A visible window of the program other than the main window, or nothing.
@@ -210,8 +186,10 @@ start_manager() { # name
     sleep 1
 }
 
-# A start folder without the help text: Справка must end in the error box.
-mkdir -p "$work/nohelp/g"
+window_checks() { # label scale
+    check_hint "$1" "$2"
+    check_drag "$1" "$2"
+}
 
 for manager in $managers; do
     if [ "$manager" != none ] && ! command -v "$manager" >/dev/null; then
@@ -229,24 +207,11 @@ for manager in $managers; do
             label="$manager scale $scale start $n"
             # The pointer in the middle of the screen, where the window will appear.
             xdotool mousemove 640 512
-            if start_program "$root/data" "$scale"; then
-                check_hint "$label" "$scale"
-                check_drag "$label" "$scale"
-            else
-                report FAIL "$label: no window"
-            fi
-            stop_program
-            if start_program "$work/nohelp" "$scale"; then
-                check_error_box "$label" "$scale"
-            else
-                report FAIL "$label: no window"
-            fi
-            stop_program
+            check_round "$label" "$scale"
         done
     done
     stop "$wm_pid" "$server_pid"
     wm_pid='' server_pid=''
 done
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 extern char **environ;
 
@@ -441,6 +442,37 @@ std::vector<std::uint8_t> Display::pixels(xcb_window_t w, Rect r)
         throw Failure("cannot read the program's window");
     const std::uint8_t *data = xcb_get_image_data(image.get());
     return std::vector<std::uint8_t>(data, data + xcb_get_image_data_length(image.get()));
+}
+
+std::string Display::describe(pid_t pid)
+{
+    std::ostringstream text;
+    if (auto p = own(xcb_query_pointer_reply(m_c, xcb_query_pointer(m_c, root()), nullptr)))
+        text << "pointer at " << p->root_x << "," << p->root_y << " over window 0x" << std::hex << p->child
+             << std::dec << "\n";
+    if (auto f = own(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)))
+        text << "keyboard focus on window 0x" << std::hex << f->focus << std::dec << "\n";
+    for (xcb_window_t w : mappedNow(pid)) {
+        const auto [x, y] = origin(w);
+        const auto [width, height] = size(w);
+        text << "mapped window 0x" << std::hex << w << std::dec << " at " << x << "," << y << " " << width
+             << "x" << height << "\n";
+    }
+    return text.str();
+}
+
+void Display::saveScreen(const std::string &path)
+{
+    const auto [w, h] = screenSize();
+    const std::vector<std::uint8_t> words = pixels(root(), {0, 0, w, h});
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << w << " " << h << "\n255\n";
+    for (std::size_t i = 0; i + 3 < words.size(); i += 4) {
+        const char rgb[] = {char(words[i + 2]), char(words[i + 1]), char(words[i])};
+        out.write(rgb, 3);
+    }
+    if (!out)
+        throw Failure("cannot write " + path);
 }
 
 void Display::focus(xcb_window_t w)

@@ -19,7 +19,6 @@
 #include <vector>
 
 #include <map>
-#include <string>
 
 #include <sys/types.h>
 
@@ -137,6 +136,12 @@ public:
     void button(int button, bool down);
     // Makes sure the server has handled every request so far.
     void sync();
+
+    // For a failure's report: where the pointer is and which window it is over, which window has the
+    // keyboard, and each mapped top-level window of the process with its place and size.
+    std::string describe(pid_t pid);
+    // The whole screen as a binary PPM.
+    void saveScreen(const std::string &path);
 
     // Sends _NET_WM_PING to the window and waits for the program's answer to the root window. The server
     // gives that answer only to the client that redirects the root's children (a window manager, if any),

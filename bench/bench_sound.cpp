@@ -17,16 +17,16 @@
 namespace {
 
 // How long each sound plays before it is stopped: long enough for the device to ask for some buffers.
-constexpr std::chrono::milliseconds playedFor{100};
-constexpr int plays = 20;
-constexpr int minutes = 25;
+constexpr std::chrono::milliseconds kPlayedFor{100};
+constexpr int kPlays = 20;
+constexpr int kMinutes = 25;
 
 QByteArray longSound(int rate, int channels)
 {
     WaveShape shape;
     shape.rate = std::uint32_t(rate);
     shape.channels = std::uint16_t(channels);
-    const auto frames = std::uint32_t(rate * 60 * minutes);
+    const auto frames = std::uint32_t(rate * 60 * kMinutes);
     QByteArray data(qsizetype(frames) * channels * 2, Qt::Uninitialized);
     auto *samples = reinterpret_cast<qint16 *>(data.data());
     // A saw tooth: what the samples are does not matter, only that every one of them is read.
@@ -75,7 +75,7 @@ void asyncPlay(benchmark::State &state, int rate, int channels)
             state.SkipWithError("the sound did not start");
             break;
         }
-        std::this_thread::sleep_for(playedFor);
+        std::this_thread::sleep_for(kPlayedFor);
         output.stop();
     }
     state.counters["image_MiB"] = double(image.size()) / (1 << 20);
@@ -92,7 +92,7 @@ int main(int argc, char **argv)
             "async_play_25_min/" + std::to_string(rate) + "_Hz/" + (channels == 1 ? "mono" : "stereo");
         benchmark::RegisterBenchmark(name.c_str(), asyncPlay, rate, channels)
             ->UseManualTime()
-            ->Iterations(plays)
+            ->Iterations(kPlays)
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);

@@ -19,8 +19,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int CardQuality = 92;
-constexpr int TextureQuality = 88;
+constexpr int kCardQuality = 92;
+constexpr int kTextureQuality = 88;
 
 // Each picture is written at these scales: the file the program has always read, and its companion for
 // screens of twice the density, named the way Qt names such companions.
@@ -28,17 +28,17 @@ struct Scale {
     int factor;
     QString suffix;
 };
-const Scale Scales[] = {{1, QString()}, {2, u"@2x"_s}};
+const Scale kScales[] = {{1, QString()}, {2, u"@2x"_s}};
 
 // Themed icon sizes for the desktop, beside the scalable one.
-constexpr int IconThemeSizes[] = {48, 64, 128, 256};
+constexpr int kIconThemeSizes[] = {48, 64, 128, 256};
 
 // A colour no wood has: the buttons treat it as see-through, and only these three margin pixels carry it
 // (at a finer scale, the blocks of device pixels that make up those three pixels).
-constexpr std::uint16_t ButtonKeyColor = 0xF81F;
-const std::vector<QPoint> ButtonKeyPixels{{0, 53}, {1, 53}, {0, 52}};
+constexpr std::uint16_t kButtonKeyColor = 0xF81F;
+const std::vector<QPoint> kButtonKeyPixels{{0, 53}, {1, 53}, {0, 52}};
 
-std::vector<QPoint> ScaledPixels(const std::vector<QPoint> &pixels, int scale)
+std::vector<QPoint> scaledPixels(const std::vector<QPoint> &pixels, int scale)
 {
     std::vector<QPoint> scaled;
     for (const QPoint &p : pixels)
@@ -48,7 +48,7 @@ std::vector<QPoint> ScaledPixels(const std::vector<QPoint> &pixels, int scale)
     return scaled;
 }
 
-QString ReadUtf8(const QString &path)
+QString readUtf8(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -62,10 +62,10 @@ QString ReadUtf8(const QString &path)
 
 // The words painted into pictures, as the program's own Russian texts; other languages letter their
 // pictures with the translations of these texts from their translation files.
-const QString WordsContext = u"rununit1"_s;
-const QString ReversedWord = u"перевёрнута"_s;
-const QStringList ButtonCaptions{u"Гадание на Рунах"_s, u"Справка"_s, u"Выход"_s};
-const QStringList ButtonFiles{u"divine"_s, u"help"_s, u"exit"_s};
+const QString kWordsContext = u"rununit1"_s;
+const QString kReversedWord = u"перевёрнута"_s;
+const QStringList kButtonCaptions{u"Гадание на Рунах"_s, u"Справка"_s, u"Выход"_s};
+const QStringList kButtonFiles{u"divine"_s, u"help"_s, u"exit"_s};
 
 struct LanguageArt {
     Language language;
@@ -73,20 +73,20 @@ struct LanguageArt {
     QStringList buttonCaptions;
 };
 
-LanguageArt ArtOf(Language language, const QString &root)
+LanguageArt artOf(Language language, const QString &root)
 {
     if (language == Language::Russian)
-        return {language, ReversedWord, ButtonCaptions};
+        return {language, kReversedWord, kButtonCaptions};
     const translationfile::Translations ts(root + u"/translations/ormex_"_s +
                                            QString::fromLatin1(languageCode(language).data()) + u".ts"_s);
-    LanguageArt words{language, ts.translate(WordsContext, ReversedWord), {}};
-    for (const QString &caption : ButtonCaptions)
-        words.buttonCaptions << ts.translate(WordsContext, caption);
+    LanguageArt words{language, ts.translate(kWordsContext, kReversedWord), {}};
+    for (const QString &caption : kButtonCaptions)
+        words.buttonCaptions << ts.translate(kWordsContext, caption);
     return words;
 }
 
 // The file a language keeps its own version of a picture in, at a scale.
-QString FileFor(const QString &folder, const QString &name, const QString &extension, Language language,
+QString fileFor(const QString &folder, const QString &name, const QString &extension, Language language,
                 const Scale &scale)
 {
     const std::string plain = (name + extension).toStdString();
@@ -94,7 +94,7 @@ QString FileFor(const QString &folder, const QString &name, const QString &exten
     return folder + own.left(own.size() - extension.size()) + scale.suffix + extension;
 }
 
-void WriteCards(const QString &folder, const LanguageArt &words, const Scale &scale)
+void writeCards(const QString &folder, const LanguageArt &words, const Scale &scale)
 {
     for (ReadingIndex i = kFirstReading; i <= kLastReading; ++i) {
         const RuneReading &reading = RuneCatalogue::reading(i);
@@ -102,68 +102,68 @@ void WriteCards(const QString &folder, const LanguageArt &words, const Scale &sc
         if (words.language != Language::Russian && reading.Position != ReadingPosition::Reversed)
             continue;
         const QImage card =
-            art::PaintCard(reading.RuneName, reading.Position, words.reversedWord, scale.factor);
-        imagefiles::WriteFile(FileFor(folder, QString::number(i), u".jpg"_s, words.language, scale),
-                              imagefiles::EncodeJpeg(card, CardQuality, imagefiles::Chroma::Full));
+            art::paintCard(reading.RuneName, reading.Position, words.reversedWord, scale.factor);
+        imagefiles::writeFile(fileFor(folder, QString::number(i), u".jpg"_s, words.language, scale),
+                              imagefiles::encodeJpeg(card, kCardQuality, imagefiles::Chroma::Full));
     }
 }
 
-void WriteButtons(const QString &folder, const LanguageArt &words, const Scale &scale)
+void writeButtons(const QString &folder, const LanguageArt &words, const Scale &scale)
 {
     // Measured once, in logical pixels, so that both scales letter the buttons alike.
-    const int letterSize = art::ButtonLetterSize(words.buttonCaptions);
+    const int letterSize = art::buttonLetterSize(words.buttonCaptions);
     for (qsizetype i = 0; i < words.buttonCaptions.size(); ++i) {
-        const QImage face = art::PaintButtonFace(words.buttonCaptions[i], letterSize, scale.factor);
-        std::vector<std::uint16_t> pixels = imagefiles::ToRgb565(face);
-        imagefiles::PlaceKeyColor(pixels, face.width(), ButtonKeyColor,
-                                  ScaledPixels(ButtonKeyPixels, scale.factor));
-        imagefiles::WriteFile(FileFor(folder, ButtonFiles[i], u".bmp"_s, words.language, scale),
-                              imagefiles::EncodeBmp565(face.width(), face.height(), pixels));
+        const QImage face = art::paintButtonFace(words.buttonCaptions[i], letterSize, scale.factor);
+        std::vector<std::uint16_t> pixels = imagefiles::toRgb565(face);
+        imagefiles::placeKeyColor(pixels, face.width(), kButtonKeyColor,
+                                  scaledPixels(kButtonKeyPixels, scale.factor));
+        imagefiles::writeFile(fileFor(folder, kButtonFiles[i], u".bmp"_s, words.language, scale),
+                              imagefiles::encodeBmp565(face.width(), face.height(), pixels));
     }
 }
 
 // The help text of each language, from its UTF-8 source beside this program.
-void WriteHelpText(const QString &root, Language language)
+void writeHelpText(const QString &root, Language language)
 {
     const QString code = QString::fromLatin1(languageCode(language).data());
     const QString file = QString::fromStdString(languageFilePath("readme.txt", language));
-    imagefiles::WriteFile(root + u"/data/g/"_s + file,
-                          cp1251::EncodeText(ReadUtf8(root + u"/tools/readme."_s + code + u".txt"_s)));
+    imagefiles::writeFile(root + u"/data/g/"_s + file,
+                          cp1251::encodeText(readUtf8(root + u"/tools/readme."_s + code + u".txt"_s)));
 }
 
-void WriteThemeIcons(const QString &folder)
+void writeThemeIcons(const QString &folder)
 {
-    imagefiles::WriteFile(folder + u"ormex.svg"_s, art::IconSvg());
-    for (int side : IconThemeSizes)
-        imagefiles::WriteFile(folder + u"ormex-"_s + QString::number(side) + u".png"_s,
-                              imagefiles::EncodePng(art::PaintIconTransparent(side)));
+    imagefiles::writeFile(folder + u"ormex.svg"_s, art::iconSvg());
+    for (int side : kIconThemeSizes)
+        imagefiles::writeFile(folder + u"ormex-"_s + QString::number(side) + u".png"_s,
+                              imagefiles::encodePng(art::paintIconTransparent(side)));
 }
 
-void Generate(const QString &root)
+void generate(const QString &root)
 {
-    art::RequireFonts();
+    art::requireFonts();
     const QString data = root + u"/data/g/"_s;
     const QString assets = root + u"/assets/"_s;
 
-    const LanguageArt languages[] = {ArtOf(Language::Russian, root), ArtOf(Language::English, root)};
+    const LanguageArt languages[] = {artOf(Language::Russian, root), artOf(Language::English, root)};
     for (const LanguageArt &words : languages)
-        WriteHelpText(root, words.language);
-    for (const Scale &scale : Scales) {
+        writeHelpText(root, words.language);
+    for (const Scale &scale : kScales) {
         for (const LanguageArt &words : languages) {
-            WriteCards(data, words, scale);
-            WriteButtons(assets, words, scale);
+            writeCards(data, words, scale);
+            writeButtons(assets, words, scale);
         }
-        imagefiles::WriteFile(assets + u"background"_s + scale.suffix + u".jpg"_s,
-                              imagefiles::EncodeJpeg(art::PaintBackground(scale.factor), TextureQuality,
+        imagefiles::writeFile(assets + u"background"_s + scale.suffix + u".jpg"_s,
+                              imagefiles::encodeJpeg(art::paintBackground(scale.factor), kTextureQuality,
                                                      imagefiles::Chroma::Subsampled));
-        imagefiles::WriteFile(assets + u"placeholder"_s + scale.suffix + u".jpg"_s,
-                              imagefiles::EncodeJpeg(art::PaintPlaceholder(scale.factor), TextureQuality,
+        imagefiles::writeFile(assets + u"placeholder"_s + scale.suffix + u".jpg"_s,
+                              imagefiles::encodeJpeg(art::paintPlaceholder(scale.factor), kTextureQuality,
                                                      imagefiles::Chroma::Subsampled));
-        imagefiles::WriteFile(assets + u"icon"_s + scale.suffix + u".bmp"_s,
-                              imagefiles::EncodeBmp24(art::PaintIcon(scale.factor)));
+        imagefiles::writeFile(assets + u"icon"_s + scale.suffix + u".bmp"_s,
+                              imagefiles::encodeBmp24(art::paintIcon(scale.factor)));
     }
-    imagefiles::WriteFile(root + u"/packaging/ormex.png"_s, imagefiles::EncodePng(art::PaintIcon()));
-    WriteThemeIcons(root + u"/packaging/icons/"_s);
+    imagefiles::writeFile(root + u"/packaging/ormex.png"_s, imagefiles::encodePng(art::paintIcon()));
+    writeThemeIcons(root + u"/packaging/icons/"_s);
 }
 
 } // namespace
@@ -179,7 +179,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     try {
-        Generate(QString::fromLocal8Bit(argv[1]));
+        generate(QString::fromLocal8Bit(argv[1]));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "generate_art: %s\n", e.what());
         return 1;

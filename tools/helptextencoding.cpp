@@ -10,7 +10,7 @@ namespace cp1251 {
 
 namespace {
 
-[[noreturn]] void Refuse(const char *what, char16_t ch, int line)
+[[noreturn]] void refuse(const char *what, char16_t ch, int line)
 {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(ch));
@@ -20,7 +20,7 @@ namespace {
 
 } // namespace
 
-char FromUnicode(char16_t ch)
+char fromUnicode(char16_t ch)
 {
     if (ch != 0 && ch < 0x80)
         return static_cast<char>(ch);
@@ -29,7 +29,7 @@ char FromUnicode(char16_t ch)
     return byte.size() == 1 && byte[0] != '?' ? byte[0] : 0;
 }
 
-QByteArray EncodeText(const QString &text)
+QByteArray encodeText(const QString &text)
 {
     QByteArray bytes;
     bytes.reserve(text.size() + text.count(u'\n'));
@@ -44,12 +44,12 @@ QByteArray EncodeText(const QString &text)
             continue;
         }
         if (ch < 0x20 && ch != u'\t')
-            Refuse("control character", ch, line);
+            refuse("control character", ch, line);
         if (ch == 0x7F)
-            Refuse("control character", ch, line);
-        const char byte = FromUnicode(ch);
+            refuse("control character", ch, line);
+        const char byte = fromUnicode(ch);
         if (byte == 0)
-            Refuse("no code page 1251 byte for", ch, line);
+            refuse("no code page 1251 byte for", ch, line);
         bytes.append(byte);
     }
     return bytes;

@@ -8,10 +8,10 @@
 namespace cp1251 {
 
 // The code page byte for a character, or 0 when the code page has none (NUL itself is never wanted).
-char FromUnicode(char16_t ch);
+char fromUnicode(char16_t ch);
 
 // Converts the whole text, line ends to CR LF. Throws std::runtime_error naming the line and the character
 // when a character has no byte in the code page or is a control character other than tab.
-QByteArray EncodeText(const QString &text);
+QByteArray encodeText(const QString &text);
 
 } // namespace cp1251

@@ -24,25 +24,25 @@ struct JumpingErrorManager {
     char message[JMSG_LENGTH_MAX];
 };
 
-void JumpBack(j_common_ptr cinfo)
+void jumpBack(j_common_ptr cinfo)
 {
     auto *manager = reinterpret_cast<JumpingErrorManager *>(cinfo->err);
     (*cinfo->err->format_message)(cinfo, manager->message);
     std::longjmp(manager->back, 1);
 }
 
-void StayQuiet(j_common_ptr)
+void stayQuiet(j_common_ptr)
 {
 }
 
 // No object with a destructor may live in this frame: the jump back from libjpeg would skip it.
-bool Compress(const unsigned char *rgb, int width, int height, int quality, bool fullChroma,
+bool compress(const unsigned char *rgb, int width, int height, int quality, bool fullChroma,
               unsigned char **out, unsigned long *outSize, JumpingErrorManager *errors)
 {
     jpeg_compress_struct cinfo;
     cinfo.err = jpeg_std_error(&errors->base);
-    errors->base.error_exit = JumpBack;
-    errors->base.output_message = StayQuiet;
+    errors->base.error_exit = jumpBack;
+    errors->base.output_message = stayQuiet;
     if (setjmp(errors->back)) {
         jpeg_destroy_compress(&cinfo);
         return false;
@@ -72,54 +72,54 @@ bool Compress(const unsigned char *rgb, int width, int height, int quality, bool
     return true;
 }
 
-void PutLe16(QByteArray &bytes, std::uint16_t value)
+void putLe16(QByteArray &bytes, std::uint16_t value)
 {
     bytes.append(static_cast<char>(value & 0xFF));
     bytes.append(static_cast<char>(value >> 8));
 }
 
-void PutLe32(QByteArray &bytes, std::uint32_t value)
+void putLe32(QByteArray &bytes, std::uint32_t value)
 {
     for (int shift = 0; shift < 32; shift += 8)
         bytes.append(static_cast<char>((value >> shift) & 0xFF));
 }
 
-int PaddedRowBytes(int width, int bytesPerPixel)
+int paddedRowBytes(int width, int bytesPerPixel)
 {
     return (width * bytesPerPixel + 3) / 4 * 4;
 }
 
-constexpr std::uint32_t FileHeaderSize = 14;
-constexpr std::uint32_t InfoHeaderSize = 40;
-constexpr std::uint32_t PixelsPerMetre = 3780; // 96 dots per inch
-constexpr std::uint32_t NoCompression = 0;     // BI_RGB
-constexpr std::uint32_t MaskedFields = 3;      // BI_BITFIELDS
+constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kPixelsPerMetre = 3780; // 96 dots per inch
+constexpr std::uint32_t kNoCompression = 0;     // BI_RGB
+constexpr std::uint32_t kMaskedFields = 3;      // BI_BITFIELDS
 
-void PutHeaders(QByteArray &bytes, int width, int height, int bitsPerPixel, std::uint32_t compression,
+void putHeaders(QByteArray &bytes, int width, int height, int bitsPerPixel, std::uint32_t compression,
                 std::uint32_t extraHeaderBytes, std::uint32_t imageBytes)
 {
-    const std::uint32_t pixelOffset = FileHeaderSize + InfoHeaderSize + extraHeaderBytes;
+    const std::uint32_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + extraHeaderBytes;
     bytes.append("BM");
-    PutLe32(bytes, pixelOffset + imageBytes);
-    PutLe32(bytes, 0);
-    PutLe32(bytes, pixelOffset);
-    PutLe32(bytes, InfoHeaderSize);
-    PutLe32(bytes, static_cast<std::uint32_t>(width));
-    PutLe32(bytes, static_cast<std::uint32_t>(height)); // positive: rows run bottom-up
-    PutLe16(bytes, 1);
-    PutLe16(bytes, static_cast<std::uint16_t>(bitsPerPixel));
-    PutLe32(bytes, compression);
-    PutLe32(bytes, imageBytes);
-    PutLe32(bytes, PixelsPerMetre);
-    PutLe32(bytes, PixelsPerMetre);
-    PutLe32(bytes, 0);
-    PutLe32(bytes, 0);
+    putLe32(bytes, pixelOffset + imageBytes);
+    putLe32(bytes, 0);
+    putLe32(bytes, pixelOffset);
+    putLe32(bytes, kInfoHeaderSize);
+    putLe32(bytes, static_cast<std::uint32_t>(width));
+    putLe32(bytes, static_cast<std::uint32_t>(height)); // positive: rows run bottom-up
+    putLe16(bytes, 1);
+    putLe16(bytes, static_cast<std::uint16_t>(bitsPerPixel));
+    putLe32(bytes, compression);
+    putLe32(bytes, imageBytes);
+    putLe32(bytes, kPixelsPerMetre);
+    putLe32(bytes, kPixelsPerMetre);
+    putLe32(bytes, 0);
+    putLe32(bytes, 0);
 }
 
 // A 4 x 4 Bayer matrix: thresholds spread evenly so no dither pattern lines up with the grain.
-constexpr int Bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
-int Quantise(int value, int levels, int threshold)
+int quantise(int value, int levels, int threshold)
 {
     // value * levels / 255 rounded by a threshold of (2 t + 1) / 32, all in integers.
     const int q = (value * levels * 32 + (2 * threshold + 1) * 255) / (255 * 32);
@@ -128,7 +128,7 @@ int Quantise(int value, int levels, int threshold)
 
 } // namespace
 
-QByteArray EncodeJpeg(const QImage &image, int quality, Chroma chroma)
+QByteArray encodeJpeg(const QImage &image, int quality, Chroma chroma)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     std::vector<unsigned char> packed(static_cast<std::size_t>(rgb.width()) * rgb.height() * 3);
@@ -139,7 +139,7 @@ QByteArray EncodeJpeg(const QImage &image, int quality, Chroma chroma)
     unsigned char *out = nullptr;
     unsigned long outSize = 0;
     JumpingErrorManager errors{};
-    const bool ok = Compress(packed.data(), rgb.width(), rgb.height(), quality, chroma == Chroma::Full, &out,
+    const bool ok = compress(packed.data(), rgb.width(), rgb.height(), quality, chroma == Chroma::Full, &out,
                              &outSize, &errors);
     QByteArray bytes;
     if (ok)
@@ -150,12 +150,12 @@ QByteArray EncodeJpeg(const QImage &image, int quality, Chroma chroma)
     return bytes;
 }
 
-QByteArray EncodeBmp24(const QImage &image)
+QByteArray encodeBmp24(const QImage &image)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    const int rowBytes = PaddedRowBytes(rgb.width(), 3);
+    const int rowBytes = paddedRowBytes(rgb.width(), 3);
     QByteArray bytes;
-    PutHeaders(bytes, rgb.width(), rgb.height(), 24, NoCompression, 0,
+    putHeaders(bytes, rgb.width(), rgb.height(), 24, kNoCompression, 0,
                static_cast<std::uint32_t>(rowBytes * rgb.height()));
     for (int y = rgb.height() - 1; y >= 0; --y) {
         const uchar *line = rgb.constScanLine(y);
@@ -169,7 +169,7 @@ QByteArray EncodeBmp24(const QImage &image)
     return bytes;
 }
 
-std::vector<std::uint16_t> ToRgb565(const QImage &image)
+std::vector<std::uint16_t> toRgb565(const QImage &image)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     std::vector<std::uint16_t> pixels;
@@ -177,17 +177,17 @@ std::vector<std::uint16_t> ToRgb565(const QImage &image)
     for (int y = 0; y < rgb.height(); ++y) {
         const uchar *line = rgb.constScanLine(y);
         for (int x = 0; x < rgb.width(); ++x) {
-            const int t = Bayer[y % 4][x % 4];
-            const int r = Quantise(line[x * 3], 31, t);
-            const int g = Quantise(line[x * 3 + 1], 63, t);
-            const int b = Quantise(line[x * 3 + 2], 31, t);
+            const int t = kBayer[y % 4][x % 4];
+            const int r = quantise(line[x * 3], 31, t);
+            const int g = quantise(line[x * 3 + 1], 63, t);
+            const int b = quantise(line[x * 3 + 2], 31, t);
             pixels.push_back(static_cast<std::uint16_t>(r << 11 | g << 5 | b));
         }
     }
     return pixels;
 }
 
-void PlaceKeyColor(std::vector<std::uint16_t> &pixels, int width, std::uint16_t key,
+void placeKeyColor(std::vector<std::uint16_t> &pixels, int width, std::uint16_t key,
                    const std::vector<QPoint> &keyPixels)
 {
     // Flipping the lowest blue bit is the smallest change the eye cannot see.
@@ -198,25 +198,25 @@ void PlaceKeyColor(std::vector<std::uint16_t> &pixels, int width, std::uint16_t 
         pixels.at(static_cast<std::size_t>(p.y()) * width + p.x()) = key;
 }
 
-QByteArray EncodeBmp565(int width, int height, const std::vector<std::uint16_t> &pixels)
+QByteArray encodeBmp565(int width, int height, const std::vector<std::uint16_t> &pixels)
 {
     if (pixels.size() != static_cast<std::size_t>(width) * height)
         throw std::runtime_error("pixel count does not match the picture size");
-    const int rowBytes = PaddedRowBytes(width, 2);
+    const int rowBytes = paddedRowBytes(width, 2);
     QByteArray bytes;
-    PutHeaders(bytes, width, height, 16, MaskedFields, 12, static_cast<std::uint32_t>(rowBytes * height));
-    PutLe32(bytes, 0xF800);
-    PutLe32(bytes, 0x07E0);
-    PutLe32(bytes, 0x001F);
+    putHeaders(bytes, width, height, 16, kMaskedFields, 12, static_cast<std::uint32_t>(rowBytes * height));
+    putLe32(bytes, 0xF800);
+    putLe32(bytes, 0x07E0);
+    putLe32(bytes, 0x001F);
     for (int y = height - 1; y >= 0; --y) {
         for (int x = 0; x < width; ++x)
-            PutLe16(bytes, pixels[static_cast<std::size_t>(y) * width + x]);
+            putLe16(bytes, pixels[static_cast<std::size_t>(y) * width + x]);
         bytes.append(QByteArray(rowBytes - width * 2, '\0'));
     }
     return bytes;
 }
 
-QByteArray EncodePng(const QImage &image)
+QByteArray encodePng(const QImage &image)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -226,7 +226,7 @@ QByteArray EncodePng(const QImage &image)
     return bytes;
 }
 
-void WriteFile(const QString &path, const QByteArray &bytes)
+void writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);

@@ -15,24 +15,24 @@ namespace imagefiles {
 // Baseline JPEG, 8-bit YCbCr, the library's accurate integer transform. Full chroma resolution keeps the
 // thin strokes and small letters of the cards clean; the large textures do well with 4:2:0.
 enum class Chroma { Subsampled, Full };
-QByteArray EncodeJpeg(const QImage &image, int quality, Chroma chroma);
+QByteArray encodeJpeg(const QImage &image, int quality, Chroma chroma);
 
 // 24 bits per pixel, uncompressed, bottom-up.
-QByteArray EncodeBmp24(const QImage &image);
+QByteArray encodeBmp24(const QImage &image);
 
 // 5-6-5 values of an image, rows top-down, with ordered dithering so that smooth wood keeps its shading.
-std::vector<std::uint16_t> ToRgb565(const QImage &image);
+std::vector<std::uint16_t> toRgb565(const QImage &image);
 
 // Gives the pixels at `keyPixels` the value `key` and moves every other pixel that happens to have it to
 // the nearest other value, so that `key` marks exactly those pixels.
-void PlaceKeyColor(std::vector<std::uint16_t> &pixels, int width, std::uint16_t key,
+void placeKeyColor(std::vector<std::uint16_t> &pixels, int width, std::uint16_t key,
                    const std::vector<QPoint> &keyPixels);
 
 // 16 bits per pixel with BI_BITFIELDS masks 5-6-5 after a 40-byte info header, bottom-up.
-QByteArray EncodeBmp565(int width, int height, const std::vector<std::uint16_t> &pixels);
+QByteArray encodeBmp565(int width, int height, const std::vector<std::uint16_t> &pixels);
 
-QByteArray EncodePng(const QImage &image);
+QByteArray encodePng(const QImage &image);
 
-void WriteFile(const QString &path, const QByteArray &bytes);
+void writeFile(const QString &path, const QByteArray &bytes);
 
 } // namespace imagefiles

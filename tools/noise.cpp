@@ -6,7 +6,7 @@ namespace noise {
 
 namespace {
 
-std::uint32_t Mix(std::uint32_t x)
+std::uint32_t mix(std::uint32_t x)
 {
     x ^= x >> 16;
     x *= 0x7feb352dU;
@@ -16,41 +16,41 @@ std::uint32_t Mix(std::uint32_t x)
     return x;
 }
 
-double Fade(double t)
+double fade(double t)
 {
     return t * t * t * (t * (t * 6 - 15) + 10);
 }
 
 } // namespace
 
-double Lattice(int x, int y, std::uint32_t seed)
+double lattice(int x, int y, std::uint32_t seed)
 {
-    const std::uint32_t h = Mix(static_cast<std::uint32_t>(x) * 0x9E3779B1U ^
-                                Mix(static_cast<std::uint32_t>(y) + seed * 0x85EBCA77U));
+    const std::uint32_t h = mix(static_cast<std::uint32_t>(x) * 0x9E3779B1U ^
+                                mix(static_cast<std::uint32_t>(y) + seed * 0x85EBCA77U));
     return h / 4294967296.0;
 }
 
-double Value(double x, double y, std::uint32_t seed)
+double value(double x, double y, std::uint32_t seed)
 {
     const double fx = std::floor(x);
     const double fy = std::floor(y);
     const int ix = static_cast<int>(fx);
     const int iy = static_cast<int>(fy);
-    const double tx = Fade(x - fx);
-    const double ty = Fade(y - fy);
-    const double top = Lattice(ix, iy, seed) + (Lattice(ix + 1, iy, seed) - Lattice(ix, iy, seed)) * tx;
+    const double tx = fade(x - fx);
+    const double ty = fade(y - fy);
+    const double top = lattice(ix, iy, seed) + (lattice(ix + 1, iy, seed) - lattice(ix, iy, seed)) * tx;
     const double bottom =
-        Lattice(ix, iy + 1, seed) + (Lattice(ix + 1, iy + 1, seed) - Lattice(ix, iy + 1, seed)) * tx;
+        lattice(ix, iy + 1, seed) + (lattice(ix + 1, iy + 1, seed) - lattice(ix, iy + 1, seed)) * tx;
     return top + (bottom - top) * ty;
 }
 
-double Fractal(double x, double y, int octaves, std::uint32_t seed)
+double fractal(double x, double y, int octaves, std::uint32_t seed)
 {
     double sum = 0;
     double weight = 0;
     double amplitude = 1;
     for (int i = 0; i < octaves; ++i) {
-        sum += amplitude * Value(x, y, seed + static_cast<std::uint32_t>(i) * 1013U);
+        sum += amplitude * value(x, y, seed + static_cast<std::uint32_t>(i) * 1013U);
         weight += amplitude;
         amplitude *= 0.5;
         x *= 2;

@@ -7,13 +7,13 @@
 namespace noise {
 
 // A pseudo-random value in [0, 1) for the lattice point (x, y).
-double Lattice(int x, int y, std::uint32_t seed);
+double lattice(int x, int y, std::uint32_t seed);
 
 // Smoothly interpolated lattice values, in [0, 1).
-double Value(double x, double y, std::uint32_t seed);
+double value(double x, double y, std::uint32_t seed);
 
 // Sum of `octaves` layers of value noise, each twice as fine and half as strong as the one before,
 // scaled back into [0, 1).
-double Fractal(double x, double y, int octaves, std::uint32_t seed);
+double fractal(double x, double y, int octaves, std::uint32_t seed);
 
 } // namespace noise

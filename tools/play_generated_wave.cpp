@@ -43,12 +43,12 @@ long long millisecondsSince(std::chrono::steady_clock::time_point start)
         .count();
 }
 
-int failures = 0;
+int g_failures = 0;
 
 void report(bool ok, const char *what, long long milliseconds = -1)
 {
     if (!ok)
-        ++failures;
+        ++g_failures;
     if (milliseconds >= 0)
         std::printf("%-4s %s (%lld ms)\n", ok ? "ok" : "FAIL", what, milliseconds);
     else
@@ -106,5 +106,5 @@ int main()
     report(!damaged.Play(), "a damaged image reports false");
     ToneWave empty{QByteArray()};
     report(!empty.Play(), "no image reports false");
-    return failures == 0 ? 0 : 1;
+    return g_failures == 0 ? 0 : 1;
 }

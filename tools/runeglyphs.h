@@ -22,10 +22,10 @@ struct RuneGlyph {
     std::vector<GlyphStroke> strokes; // empty for the blank rune
 };
 
-inline constexpr double GlyphHeight = 100.0;
+inline constexpr double kGlyphHeight = 100.0;
 
 // The glyph of the rune with this catalogue name, or nullptr for a name no stone carries.
-const RuneGlyph *FindGlyph(std::string_view runeName);
+const RuneGlyph *findGlyph(std::string_view runeName);
 
 // The same glyph turned half a circle, as a reversed stone lies before the caster.
-RuneGlyph TurnedOver(const RuneGlyph &glyph);
+RuneGlyph turnedOver(const RuneGlyph &glyph);

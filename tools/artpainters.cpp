@@ -109,8 +109,9 @@ void fillWithWood(QImage &image, const Board &board, const WoodColors &colors, G
                   bool turned = false)
 {
     const int scale = static_cast<int>(image.devicePixelRatio());
-    const double logicalWidth = image.width() / scale;
-    const double logicalHeight = image.height() / scale;
+    // A canvas is its logical size times the scale, so the division is exact.
+    const int logicalWidth = image.width() / scale;
+    const int logicalHeight = image.height() / scale;
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const double ly = logicalAt(y, scale);
@@ -210,8 +211,10 @@ QPainterPath roundedRect(const QRectF &rect, double radius)
 void fillCardGround(QImage &image)
 {
     const int scale = static_cast<int>(image.devicePixelRatio());
-    const double cx = image.width() / scale / 2.0;
-    const double cy = image.height() / scale / 2.0;
+    const int logicalWidth = image.width() / scale;
+    const int logicalHeight = image.height() / scale;
+    const double cx = logicalWidth / 2.0;
+    const double cy = logicalHeight / 2.0;
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const double ly = logicalAt(y, scale);

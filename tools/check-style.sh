@@ -5,7 +5,8 @@
 #
 # Fails when a folder includes from a layer above it, when a C++ file differs from what clang-format
 # makes of it with the checked-in .clang-format, or when clang-tidy's checks of .clang-tidy report
-# anything in the program's own code (app, controls, toolkit, divination).
+# anything in the program's own code (app, controls, toolkit, divination) or in the tools and benchmarks
+# built with it (tools, bench).
 # clang-tidy runs with whatever release is installed (LLVM 14 on Debian 12, 19 on Debian 13): its checks
 # mean the same on both. The format check runs only with clang-format 14, since each major version lays
 # out some constructs differently and one tree cannot satisfy two; on Debian 13 it says it is skipped.
@@ -93,7 +94,8 @@ else
 fi
 
 if command -v run-clang-tidy >/dev/null; then
-    report="$(run-clang-tidy -quiet -p "$build" -j "$(nproc)" "$PWD/(app|controls|toolkit|divination)/" 2>/dev/null |
+    report="$(run-clang-tidy -quiet -p "$build" -j "$(nproc)" "$PWD/(app|controls|toolkit|divination|tools|bench)/" \
+        2>/dev/null |
         sed 's/\x1b\[[0-9;]*m//g' | grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error):' | sort -u || true)"
     if [ -n "$report" ]; then
         echo "== clang-tidy reports:"

@@ -160,9 +160,10 @@ QByteArray encodeBmp24(const QImage &image)
     for (int y = rgb.height() - 1; y >= 0; --y) {
         const uchar *line = rgb.constScanLine(y);
         for (int x = 0; x < rgb.width(); ++x) {
-            bytes.append(static_cast<char>(line[x * 3 + 2]));
-            bytes.append(static_cast<char>(line[x * 3 + 1]));
-            bytes.append(static_cast<char>(line[x * 3]));
+            const uchar *pixel = line + static_cast<qsizetype>(x) * 3;
+            bytes.append(static_cast<char>(pixel[2]));
+            bytes.append(static_cast<char>(pixel[1]));
+            bytes.append(static_cast<char>(pixel[0]));
         }
         bytes.append(QByteArray(rowBytes - rgb.width() * 3, '\0'));
     }
@@ -178,9 +179,10 @@ std::vector<std::uint16_t> toRgb565(const QImage &image)
         const uchar *line = rgb.constScanLine(y);
         for (int x = 0; x < rgb.width(); ++x) {
             const int t = kBayer[y % 4][x % 4];
-            const int r = quantise(line[x * 3], 31, t);
-            const int g = quantise(line[x * 3 + 1], 63, t);
-            const int b = quantise(line[x * 3 + 2], 31, t);
+            const uchar *pixel = line + static_cast<qsizetype>(x) * 3;
+            const int r = quantise(pixel[0], 31, t);
+            const int g = quantise(pixel[1], 63, t);
+            const int b = quantise(pixel[2], 31, t);
             pixels.push_back(static_cast<std::uint16_t>(r << 11 | g << 5 | b));
         }
     }

@@ -16,13 +16,13 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString DataDir = QStringLiteral(ORMEX_DATA_DIR);
-const QString AssetsDir = QStringLiteral(ORMEX_ASSETS_DIR);
-const QString PackagingDir = QStringLiteral(ORMEX_PACKAGING_DIR);
+const QString kDataDir = QStringLiteral(ORMEX_DATA_DIR);
+const QString kAssetsDir = QStringLiteral(ORMEX_ASSETS_DIR);
+const QString kPackagingDir = QStringLiteral(ORMEX_PACKAGING_DIR);
 
-constexpr int RuneCards = 41;
+constexpr int kRuneCards = 41;
 
-QByteArray ReadAll(const QString &path)
+QByteArray readAll(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -37,12 +37,12 @@ struct JumpingErrorManager {
     std::jmp_buf back;
 };
 
-void JumpBack(j_common_ptr cinfo)
+void jumpBack(j_common_ptr cinfo)
 {
     std::longjmp(reinterpret_cast<JumpingErrorManager *>(cinfo->err)->back, 1);
 }
 
-void StayQuiet(j_common_ptr)
+void stayQuiet(j_common_ptr)
 {
 }
 
@@ -58,12 +58,12 @@ struct JpegFacts {
 };
 
 // No object with a destructor may live in this frame: the jump back from libjpeg would skip it.
-void DecodeJpeg(const unsigned char *bytes, unsigned long size, JpegFacts *facts, JumpingErrorManager *errors)
+void decodeJpeg(const unsigned char *bytes, unsigned long size, JpegFacts *facts, JumpingErrorManager *errors)
 {
     jpeg_decompress_struct cinfo;
     cinfo.err = jpeg_std_error(&errors->base);
-    errors->base.error_exit = JumpBack;
-    errors->base.output_message = StayQuiet;
+    errors->base.error_exit = jumpBack;
+    errors->base.output_message = stayQuiet;
     if (setjmp(errors->back)) {
         facts->errorCode = errors->base.msg_code;
         jpeg_destroy_decompress(&cinfo);
@@ -90,12 +90,12 @@ void DecodeJpeg(const unsigned char *bytes, unsigned long size, JpegFacts *facts
 
 JpegFacts DecodeJpegFile(const QString &path)
 {
-    const QByteArray bytes = ReadAll(path);
+    const QByteArray bytes = readAll(path);
     JpegFacts facts;
     if (bytes.isEmpty())
         return facts;
     JumpingErrorManager errors{};
-    DecodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
+    decodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
                static_cast<unsigned long>(bytes.size()), &facts, &errors);
     return facts;
 }
@@ -129,12 +129,12 @@ quint16 Le16(const QByteArray &bytes, int at)
                                                                         << 8);
 }
 
-constexpr int HeadersWithMasks = 14 + 40 + 12;
+constexpr int kHeadersWithMasks = 14 + 40 + 12;
 
 BmpHeader ReadBmpHeader(const QByteArray &bytes)
 {
     BmpHeader h;
-    if (bytes.size() < HeadersWithMasks)
+    if (bytes.size() < kHeadersWithMasks)
         return h;
     h.magic = bytes.left(2);
     h.fileSize = Le32(bytes, 2);
@@ -150,12 +150,12 @@ BmpHeader ReadBmpHeader(const QByteArray &bytes)
     return h;
 }
 
-constexpr quint32 BiRgb = 0;
-constexpr quint32 BiBitfields = 3;
+constexpr quint32 kBiRgb = 0;
+constexpr quint32 kBiBitfields = 3;
 
 // ---- Code page 1251, for reading the help text back: the characters of bytes 0x80 to 0xFF.
 // 0x98 has none in the code page and comes back as U+FFFD.
-constexpr char16_t Cp1251UpperHalf[128] = {
+constexpr char16_t kCp1251UpperHalf[128] = {
     u'Ђ',      u'Ѓ', u'‚',      u'ѓ', u'„', u'…', u'†', u'‡', u'€', u'‰',      u'Љ', u'‹', u'Њ', u'Ќ', u'Ћ',
     u'Џ',      u'ђ', u'‘',      u'’', u'“', u'”', u'•', u'–', u'—', u'\uFFFD', u'™', u'љ', u'›', u'њ', u'ќ',
     u'ћ',      u'џ', u'\u00A0', u'Ў', u'ў', u'Ј', u'¤', u'Ґ', u'¦', u'§',      u'Ё', u'©', u'Є', u'«', u'¬',
@@ -166,31 +166,31 @@ constexpr char16_t Cp1251UpperHalf[128] = {
     u'й',      u'к', u'л',      u'м', u'н', u'о', u'п', u'р', u'с', u'т',      u'у', u'ф', u'х', u'ц', u'ч',
     u'ш',      u'щ', u'ъ',      u'ы', u'ь', u'э', u'ю', u'я'};
 
-QString DecodeCp1251(const QByteArray &bytes)
+QString decodeCp1251(const QByteArray &bytes)
 {
     QString text;
     text.reserve(bytes.size());
     for (char c : bytes) {
         const auto byte = static_cast<quint8>(c);
-        text.append(byte < 0x80 ? QChar(char16_t(byte)) : QChar(Cp1251UpperHalf[byte - 0x80]));
+        text.append(byte < 0x80 ? QChar(char16_t(byte)) : QChar(kCp1251UpperHalf[byte - 0x80]));
     }
     return text;
 }
 
-QString HelpTextPath()
+QString helpTextPath()
 {
-    return DataDir + u"/g/readme.txt"_s;
+    return kDataDir + u"/g/readme.txt"_s;
 }
 
 QStringList RuneCardPaths()
 {
     QStringList paths;
-    for (int i = 1; i <= RuneCards; ++i)
-        paths << DataDir + u"/g/%1.jpg"_s.arg(i);
+    for (int i = 1; i <= kRuneCards; ++i)
+        paths << kDataDir + u"/g/%1.jpg"_s.arg(i);
     return paths;
 }
 
-const QStringList ButtonFiles{u"divine.bmp"_s, u"help.bmp"_s, u"exit.bmp"_s};
+const QStringList kButtonFiles{u"divine.bmp"_s, u"help.bmp"_s, u"exit.bmp"_s};
 
 } // namespace
 
@@ -222,8 +222,8 @@ void TestDataFiles::jpegPictureDecodesCompletely_data()
     const QStringList cards = RuneCardPaths();
     for (int i = 0; i < cards.size(); ++i)
         QTest::addRow("g/%d.jpg", i + 1) << cards[i] << 145 << 177;
-    QTest::newRow("background") << AssetsDir + u"/background.jpg"_s << 1152 << 864;
-    QTest::newRow("placeholder") << AssetsDir + u"/placeholder.jpg"_s << 150 << 180;
+    QTest::newRow("background") << kAssetsDir + u"/background.jpg"_s << 1152 << 864;
+    QTest::newRow("placeholder") << kAssetsDir + u"/placeholder.jpg"_s << 150 << 180;
 }
 
 void TestDataFiles::jpegPictureDecodesCompletely()
@@ -248,8 +248,8 @@ void TestDataFiles::picturesOfASetDiffer_data()
 
     QTest::newRow("rune cards") << RuneCardPaths();
     QStringList buttons;
-    for (const QString &file : ButtonFiles)
-        buttons << AssetsDir + u"/"_s + file;
+    for (const QString &file : kButtonFiles)
+        buttons << kAssetsDir + u"/"_s + file;
     QTest::newRow("button faces") << buttons;
 }
 
@@ -259,7 +259,7 @@ void TestDataFiles::picturesOfASetDiffer()
 
     QHash<QByteArray, QString> seen;
     for (const QString &path : paths) {
-        const QByteArray bytes = ReadAll(path);
+        const QByteArray bytes = readAll(path);
         QVERIFY2(!bytes.isEmpty(), qPrintable(path));
         const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
         QVERIFY2(!seen.contains(digest), qPrintable(path + u" repeats "_s + seen.value(digest)));
@@ -270,7 +270,7 @@ void TestDataFiles::picturesOfASetDiffer()
 void TestDataFiles::buttonBitmapHeader_data()
 {
     QTest::addColumn<QString>("file");
-    for (const QString &file : ButtonFiles)
+    for (const QString &file : kButtonFiles)
         QTest::newRow(qPrintable(file)) << file;
 }
 
@@ -278,7 +278,7 @@ void TestDataFiles::buttonBitmapHeader()
 {
     QFETCH(QString, file);
 
-    const QByteArray bytes = ReadAll(AssetsDir + u"/"_s + file);
+    const QByteArray bytes = readAll(kAssetsDir + u"/"_s + file);
     const BmpHeader h = ReadBmpHeader(bytes);
     QCOMPARE(h.magic, QByteArray("BM"));
     QCOMPARE(qsizetype(h.fileSize), bytes.size());
@@ -287,13 +287,13 @@ void TestDataFiles::buttonBitmapHeader()
     QCOMPARE(h.height, 54); // positive: bottom-up rows
     QCOMPARE(h.planes, quint16(1));
     QCOMPARE(h.bitsPerPixel, quint16(16));
-    QCOMPARE(h.compression, BiBitfields);
+    QCOMPARE(h.compression, kBiBitfields);
     QCOMPARE(h.masks[0], 0xF800u);
     QCOMPARE(h.masks[1], 0x07E0u);
     QCOMPARE(h.masks[2], 0x001Fu);
-    QCOMPARE(h.pixelOffset, quint32(HeadersWithMasks));
+    QCOMPARE(h.pixelOffset, quint32(kHeadersWithMasks));
     const int rowBytes = (177 * 2 + 3) / 4 * 4;
-    QCOMPARE(bytes.size(), qsizetype(HeadersWithMasks + rowBytes * 54));
+    QCOMPARE(bytes.size(), qsizetype(kHeadersWithMasks + rowBytes * 54));
 }
 
 void TestDataFiles::buttonTransparentColorMarksOnlyTheHiddenMargin_data()
@@ -305,13 +305,13 @@ void TestDataFiles::buttonTransparentColorMarksOnlyTheHiddenMargin()
 {
     QFETCH(QString, file);
 
-    const QByteArray bytes = ReadAll(AssetsDir + u"/"_s + file);
-    QCOMPARE(ReadBmpHeader(bytes).pixelOffset, quint32(HeadersWithMasks));
+    const QByteArray bytes = readAll(kAssetsDir + u"/"_s + file);
+    QCOMPARE(ReadBmpHeader(bytes).pixelOffset, quint32(kHeadersWithMasks));
     const int width = 177;
     const int height = 54;
     const int rowBytes = (width * 2 + 3) / 4 * 4;
     auto pixel = [&](int x, int y) { // y counted from the top, as the button shows it
-        return Le16(bytes, HeadersWithMasks + (height - 1 - y) * rowBytes + x * 2);
+        return Le16(bytes, kHeadersWithMasks + (height - 1 - y) * rowBytes + x * 2);
     };
 
     // The button's see-through colour is that of the lower-left pixel; its pixels show the face colour.
@@ -332,14 +332,14 @@ void TestDataFiles::buttonTransparentColorMarksOnlyTheHiddenMargin()
 
 void TestDataFiles::iconIsABlackGlyphOnWhite()
 {
-    const QByteArray bytes = ReadAll(AssetsDir + u"/icon.bmp"_s);
+    const QByteArray bytes = readAll(kAssetsDir + u"/icon.bmp"_s);
     const BmpHeader h = ReadBmpHeader(bytes);
     QCOMPARE(h.magic, QByteArray("BM"));
     QCOMPARE(qsizetype(h.fileSize), bytes.size());
     QCOMPARE(h.width, 100);
     QCOMPARE(h.height, 100);
     QCOMPARE(h.bitsPerPixel, quint16(24));
-    QCOMPARE(h.compression, BiRgb);
+    QCOMPARE(h.compression, kBiRgb);
     QCOMPARE(bytes.size(), qsizetype(h.pixelOffset + 100 * 300));
 
     const QImage icon = QImage::fromData(bytes, "BMP");
@@ -352,8 +352,8 @@ void TestDataFiles::iconIsABlackGlyphOnWhite()
 
 void TestDataFiles::desktopIconMatchesTheWindowIcon()
 {
-    const QImage window = QImage(AssetsDir + u"/icon.bmp"_s).convertToFormat(QImage::Format_RGB32);
-    const QImage desktop = QImage(PackagingDir + u"/ormex.png"_s).convertToFormat(QImage::Format_RGB32);
+    const QImage window = QImage(kAssetsDir + u"/icon.bmp"_s).convertToFormat(QImage::Format_RGB32);
+    const QImage desktop = QImage(kPackagingDir + u"/ormex.png"_s).convertToFormat(QImage::Format_RGB32);
     QVERIFY(!window.isNull());
     QVERIFY(!desktop.isNull());
     QCOMPARE(desktop, window);
@@ -361,7 +361,7 @@ void TestDataFiles::desktopIconMatchesTheWindowIcon()
 
 void TestDataFiles::helpTextBytesAreCp1251WithCrLf()
 {
-    const QByteArray bytes = ReadAll(HelpTextPath());
+    const QByteArray bytes = readAll(helpTextPath());
     QVERIFY(!bytes.isEmpty());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<quint8>(bytes.at(i));
@@ -391,7 +391,7 @@ void TestDataFiles::helpTextNamesTheControls()
 {
     QFETCH(QString, words);
 
-    const QString text = DecodeCp1251(ReadAll(HelpTextPath()));
+    const QString text = decodeCp1251(readAll(helpTextPath()));
     QVERIFY2(text.contains(words), qPrintable(words));
 }
 

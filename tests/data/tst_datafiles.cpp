@@ -88,7 +88,7 @@ void decodeJpeg(const unsigned char *bytes, unsigned long size, JpegFacts *facts
     jpeg_destroy_decompress(&cinfo);
 }
 
-JpegFacts DecodeJpegFile(const QString &path)
+JpegFacts decodeJpegFile(const QString &path)
 {
     const QByteArray bytes = readAll(path);
     JpegFacts facts;
@@ -115,7 +115,7 @@ struct BmpHeader {
     quint32 masks[3] = {0, 0, 0};
 };
 
-quint32 Le32(const QByteArray &bytes, int at)
+quint32 le32(const QByteArray &bytes, int at)
 {
     quint32 value = 0;
     for (int i = 3; i >= 0; --i)
@@ -123,7 +123,7 @@ quint32 Le32(const QByteArray &bytes, int at)
     return value;
 }
 
-quint16 Le16(const QByteArray &bytes, int at)
+quint16 le16(const QByteArray &bytes, int at)
 {
     return static_cast<quint16>(static_cast<quint8>(bytes.at(at)) | static_cast<quint8>(bytes.at(at + 1))
                                                                         << 8);
@@ -131,22 +131,22 @@ quint16 Le16(const QByteArray &bytes, int at)
 
 constexpr int kHeadersWithMasks = 14 + 40 + 12;
 
-BmpHeader ReadBmpHeader(const QByteArray &bytes)
+BmpHeader readBmpHeader(const QByteArray &bytes)
 {
     BmpHeader h;
     if (bytes.size() < kHeadersWithMasks)
         return h;
     h.magic = bytes.left(2);
-    h.fileSize = Le32(bytes, 2);
-    h.pixelOffset = Le32(bytes, 10);
-    h.infoSize = Le32(bytes, 14);
-    h.width = static_cast<qint32>(Le32(bytes, 18));
-    h.height = static_cast<qint32>(Le32(bytes, 22));
-    h.planes = Le16(bytes, 26);
-    h.bitsPerPixel = Le16(bytes, 28);
-    h.compression = Le32(bytes, 30);
+    h.fileSize = le32(bytes, 2);
+    h.pixelOffset = le32(bytes, 10);
+    h.infoSize = le32(bytes, 14);
+    h.width = static_cast<qint32>(le32(bytes, 18));
+    h.height = static_cast<qint32>(le32(bytes, 22));
+    h.planes = le16(bytes, 26);
+    h.bitsPerPixel = le16(bytes, 28);
+    h.compression = le32(bytes, 30);
     for (int i = 0; i < 3; ++i)
-        h.masks[i] = Le32(bytes, 54 + 4 * i);
+        h.masks[i] = le32(bytes, 54 + 4 * i);
     return h;
 }
 
@@ -182,7 +182,7 @@ QString helpTextPath()
     return kDataDir + u"/g/readme.txt"_s;
 }
 
-QStringList RuneCardPaths()
+QStringList runeCardPaths()
 {
     QStringList paths;
     for (int i = 1; i <= kRuneCards; ++i)
@@ -219,7 +219,7 @@ void TestDataFiles::jpegPictureDecodesCompletely_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
 
-    const QStringList cards = RuneCardPaths();
+    const QStringList cards = runeCardPaths();
     for (int i = 0; i < cards.size(); ++i)
         QTest::addRow("g/%d.jpg", i + 1) << cards[i] << 145 << 177;
     QTest::newRow("background") << kAssetsDir + u"/background.jpg"_s << 1152 << 864;
@@ -232,7 +232,7 @@ void TestDataFiles::jpegPictureDecodesCompletely()
     QFETCH(int, width);
     QFETCH(int, height);
 
-    const JpegFacts facts = DecodeJpegFile(path);
+    const JpegFacts facts = decodeJpegFile(path);
     QVERIFY2(facts.decoded, qPrintable(u"%1: libjpeg error %2"_s.arg(path).arg(facts.errorCode)));
     QCOMPARE(facts.width, width);
     QCOMPARE(facts.height, height);
@@ -246,7 +246,7 @@ void TestDataFiles::picturesOfASetDiffer_data()
 {
     QTest::addColumn<QStringList>("paths");
 
-    QTest::newRow("rune cards") << RuneCardPaths();
+    QTest::newRow("rune cards") << runeCardPaths();
     QStringList buttons;
     for (const QString &file : kButtonFiles)
         buttons << kAssetsDir + u"/"_s + file;
@@ -279,7 +279,7 @@ void TestDataFiles::buttonBitmapHeader()
     QFETCH(QString, file);
 
     const QByteArray bytes = readAll(kAssetsDir + u"/"_s + file);
-    const BmpHeader h = ReadBmpHeader(bytes);
+    const BmpHeader h = readBmpHeader(bytes);
     QCOMPARE(h.magic, QByteArray("BM"));
     QCOMPARE(qsizetype(h.fileSize), bytes.size());
     QCOMPARE(h.infoSize, 40u);
@@ -306,12 +306,12 @@ void TestDataFiles::buttonTransparentColorMarksOnlyTheHiddenMargin()
     QFETCH(QString, file);
 
     const QByteArray bytes = readAll(kAssetsDir + u"/"_s + file);
-    QCOMPARE(ReadBmpHeader(bytes).pixelOffset, quint32(kHeadersWithMasks));
+    QCOMPARE(readBmpHeader(bytes).pixelOffset, quint32(kHeadersWithMasks));
     const int width = 177;
     const int height = 54;
     const int rowBytes = (width * 2 + 3) / 4 * 4;
     auto pixel = [&](int x, int y) { // y counted from the top, as the button shows it
-        return Le16(bytes, kHeadersWithMasks + (height - 1 - y) * rowBytes + x * 2);
+        return le16(bytes, kHeadersWithMasks + (height - 1 - y) * rowBytes + x * 2);
     };
 
     // The button's see-through colour is that of the lower-left pixel; its pixels show the face colour.
@@ -333,7 +333,7 @@ void TestDataFiles::buttonTransparentColorMarksOnlyTheHiddenMargin()
 void TestDataFiles::iconIsABlackGlyphOnWhite()
 {
     const QByteArray bytes = readAll(kAssetsDir + u"/icon.bmp"_s);
-    const BmpHeader h = ReadBmpHeader(bytes);
+    const BmpHeader h = readBmpHeader(bytes);
     QCOMPARE(h.magic, QByteArray("BM"));
     QCOMPARE(qsizetype(h.fileSize), bytes.size());
     QCOMPARE(h.width, 100);

@@ -99,8 +99,6 @@ struct StyleLooks {
     Look rest, hot, pressed;
 };
 
-const QColor &H = kHighlight, &S = kShadow, &D = kDarkShadow, &L = kLight, &W = kWindowFrame, &G = kLightGrey;
-
 QMargins by(int n)
 {
     return {n, n, n, n};
@@ -109,39 +107,42 @@ QMargins by(int n)
 // The looks of every style, ring by ring from the outside in.
 QList<StyleLooks> styleTable()
 {
-    const Look newRaised{{1, 1, 2, 2}, {ring(0, H, D), rightAndBottomOnly(1, S)}, {}};
-    const Look newSunken{by(2), {ring(0, D, H), ring(1, S, L)}, {}};
-    const Look thinRaised{by(1), {ring(0, H, S)}, {}};
-    const Look thinSunken{by(1), {ring(0, S, H)}, {}};
-    const Look blackRaised{by(1), {ring(0, H, D)}, {}};
-    const Look blackSunken{by(1), {ring(0, D, H)}, {}};
-    const Look win31Raised{by(3), {ring(0, W, W), ring(1, H, S), ring(2, H, S)}, {}};
-    const Look win31Sunken{{2, 2, 1, 1}, {ring(0, W, W), leftAndTopOnly(1, S)}, {}};
-    const Look greyRaised{by(1), {ring(0, G, S)}, {}};
-    const Look greySunken{by(1), {ring(0, S, G)}, {}};
-    const Look midHot{by(2), {ring(0, H, D), ring(1, G, S)}, {}};
-    const Look midPressed{by(2), {ring(0, D, H), ring(1, S, G)}, {}};
-    const Look twoSunken{by(2), {ring(0, S, H), ring(1, S, H)}, {}};
-    const Look twoBlackSunken{by(2), {ring(0, D, H), ring(1, D, H)}, {}};
-    const Look framed{by(2), {ring(0, S, H), ring(1, H, S)}, {}};
-    const Look framedGrey{by(3), {ring(0, S, H), ring(1, H, S), ring(2, G, S)}, {}};
-    const Look framedBlack{by(2), {ring(0, D, H), ring(1, H, D)}, {}};
-    const Look framedBlackGrey{by(3), {ring(0, D, H), ring(1, H, D), ring(2, G, S)}, {}};
-    const Look recessed{by(3), {ring(0, S, H), gap(1), ring(2, H, S)}, {}};
-    const Look recessedGrey{by(4), {ring(0, S, H), gap(1), ring(2, H, S), ring(3, G, S)}, {}};
-    const Look recessedBlack{by(3), {ring(0, D, H), gap(1), ring(2, H, D)}, {}};
-    const Look recessedBlackGrey{by(4), {ring(0, D, H), gap(1), ring(2, H, D), ring(3, G, S)}, {}};
+    // One short name per frame colour keeps each look on one line.
+    const QColor &hi = kHighlight, &sh = kShadow, &dk = kDarkShadow, &lt = kLight, &wf = kWindowFrame,
+                 &gy = kLightGrey;
+    const Look newRaised{{1, 1, 2, 2}, {ring(0, hi, dk), rightAndBottomOnly(1, sh)}, {}};
+    const Look newSunken{by(2), {ring(0, dk, hi), ring(1, sh, lt)}, {}};
+    const Look thinRaised{by(1), {ring(0, hi, sh)}, {}};
+    const Look thinSunken{by(1), {ring(0, sh, hi)}, {}};
+    const Look blackRaised{by(1), {ring(0, hi, dk)}, {}};
+    const Look blackSunken{by(1), {ring(0, dk, hi)}, {}};
+    const Look win31Raised{by(3), {ring(0, wf, wf), ring(1, hi, sh), ring(2, hi, sh)}, {}};
+    const Look win31Sunken{{2, 2, 1, 1}, {ring(0, wf, wf), leftAndTopOnly(1, sh)}, {}};
+    const Look greyRaised{by(1), {ring(0, gy, sh)}, {}};
+    const Look greySunken{by(1), {ring(0, sh, gy)}, {}};
+    const Look midHot{by(2), {ring(0, hi, dk), ring(1, gy, sh)}, {}};
+    const Look midPressed{by(2), {ring(0, dk, hi), ring(1, sh, gy)}, {}};
+    const Look twoSunken{by(2), {ring(0, sh, hi), ring(1, sh, hi)}, {}};
+    const Look twoBlackSunken{by(2), {ring(0, dk, hi), ring(1, dk, hi)}, {}};
+    const Look framed{by(2), {ring(0, sh, hi), ring(1, hi, sh)}, {}};
+    const Look framedGrey{by(3), {ring(0, sh, hi), ring(1, hi, sh), ring(2, gy, sh)}, {}};
+    const Look framedBlack{by(2), {ring(0, dk, hi), ring(1, hi, dk)}, {}};
+    const Look framedBlackGrey{by(3), {ring(0, dk, hi), ring(1, hi, dk), ring(2, gy, sh)}, {}};
+    const Look recessed{by(3), {ring(0, sh, hi), gap(1), ring(2, hi, sh)}, {}};
+    const Look recessedGrey{by(4), {ring(0, sh, hi), gap(1), ring(2, hi, sh), ring(3, gy, sh)}, {}};
+    const Look recessedBlack{by(3), {ring(0, dk, hi), gap(1), ring(2, hi, dk)}, {}};
+    const Look recessedBlackGrey{by(4), {ring(0, dk, hi), gap(1), ring(2, hi, dk), ring(3, gy, sh)}, {}};
 
     // The thick style's shadow line under a raised ring: at rest it lies on the row above the ring's
     // bottom and starts on the ring's left column; under the pointer it is the button's bottom row,
     // with the frame above it.
     const Look thickRest{{1, 1, 1, 2},
-                         {ring(0, H, S), {inset(1), kFace, kFace, kFace, kFace, S, kFace, S}},
-                         {{QPoint(0, kHeight - 2), S}, {QPoint(kWidth - 2, kHeight - 2), S}}};
+                         {ring(0, hi, sh), {inset(1), kFace, kFace, kFace, kFace, sh, kFace, sh}},
+                         {{QPoint(0, kHeight - 2), sh}, {QPoint(kWidth - 2, kHeight - 2), sh}}};
     const Look thickHot{{2, 2, 2, 3},
-                        {{{0, kHeight - 1, kWidth, kHeight}, S, S, S, S, S, S, S},
-                         {{0, 0, kWidth, kHeight - 1}, H, H, H, D, D, D, D},
-                         {{1, 1, kWidth - 1, kHeight - 2}, G, G, G, S, S, S, S}},
+                        {{{0, kHeight - 1, kWidth, kHeight}, sh, sh, sh, sh, sh, sh, sh},
+                         {{0, 0, kWidth, kHeight - 1}, hi, hi, hi, dk, dk, dk, dk},
+                         {{1, 1, kWidth - 1, kHeight - 2}, gy, gy, gy, sh, sh, sh, sh}},
                         {}};
 
     return {

@@ -36,7 +36,7 @@ private:
     QByteArray m_image;
 };
 
-constexpr qint64 deviceBufferBytes = 1024 * 4;
+constexpr qint64 kDeviceBufferBytes = 1024 * 4;
 
 qint64 bytesFor(int milliseconds)
 {
@@ -132,7 +132,7 @@ qint64 TestAbcWav::quietOutputEnd() const
     // The device makes nothing before the first play opens it.
     if (!QFileInfo::exists(m_output))
         return 0;
-    waitForOutput(outputSize() + 4 * deviceBufferBytes);
+    waitForOutput(outputSize() + 4 * kDeviceBufferBytes);
     return outputSize();
 }
 
@@ -180,7 +180,7 @@ void TestAbcWav::syncLastsTheSound()
     // Lower bounds only: the device's buffers make the end up to one buffer early, a busy machine late.
     QVERIFY2(clock.elapsed() >= length - 50, qPrintable(QString::number(clock.elapsed())));
     // The disk file may hold back a stdio buffer of what the device has written.
-    QVERIFY(outputSize() - before >= bytesFor(length) - 3 * deviceBufferBytes);
+    QVERIFY(outputSize() - before >= bytesFor(length) - 3 * kDeviceBufferBytes);
     QVERIFY(!tk::WaveOutput::process().isSounding());
 }
 
@@ -205,16 +205,16 @@ void TestAbcWav::loopGoesOnUntilStop()
     QVERIFY(wave.Play());
     waitForOutput(start + 8 * bytesFor(length));
     QVERIFY(tk::WaveOutput::process().isSounding());
-    const qint64 late = outputSize() - deviceBufferBytes;
-    QVERIFY(audible(outputAt(late, deviceBufferBytes)));
+    const qint64 late = outputSize() - kDeviceBufferBytes;
+    QVERIFY(audible(outputAt(late, kDeviceBufferBytes)));
 
     wave.Stop();
     QVERIFY(!tk::WaveOutput::process().isSounding());
     // Only the buffer filled before the stop still carries the sound; the file may lag behind the device
     // by a stdio buffer or two besides.
-    const qint64 stopped = outputSize() + 4 * deviceBufferBytes;
-    waitForOutput(stopped + 2 * deviceBufferBytes);
-    QVERIFY(silent(outputAt(stopped, 2 * deviceBufferBytes)));
+    const qint64 stopped = outputSize() + 4 * kDeviceBufferBytes;
+    waitForOutput(stopped + 2 * kDeviceBufferBytes);
+    QVERIFY(silent(outputAt(stopped, 2 * kDeviceBufferBytes)));
 }
 
 void TestAbcWav::modeChange_data()
@@ -288,7 +288,7 @@ void TestAbcWav::formatsPlay()
     QVERIFY2(clock.elapsed() >= length - 50, qPrintable(QString::number(clock.elapsed())));
     // And heard (a conversion gone wrong could give silence), once the disk file has flushed it. The
     // first two buffers may still hold what was written, and not flushed, before.
-    const qint64 from = start + 2 * deviceBufferBytes;
+    const qint64 from = start + 2 * kDeviceBufferBytes;
     QTRY_VERIFY_WITH_TIMEOUT(audible(outputAt(from, outputSize() - from)), 20000);
 }
 
@@ -329,11 +329,11 @@ ToneFit fitTone(const QByteArray &output, int channel, double frequency)
         }
     }
     // The edges ring where the sound starts and stops; the fit and the kinks are measured inside.
-    constexpr qint64 edge = 64;
-    if (fit.first < 0 || fit.last - fit.first < 1000 + 2 * edge)
+    constexpr qint64 kEdge = 64;
+    if (fit.first < 0 || fit.last - fit.first < 1000 + 2 * kEdge)
         return fit;
-    const auto from = std::size_t(fit.first + edge);
-    const auto to = std::size_t(fit.last - edge);
+    const auto from = std::size_t(fit.first + kEdge);
+    const auto to = std::size_t(fit.last - kEdge);
     // Least squares of offset + a sin + b cos, by its normal equations.
     const double omega = 2 * M_PI * frequency / tk::kWaveDeviceFormat.rate;
     auto basis = [omega](std::size_t i) {

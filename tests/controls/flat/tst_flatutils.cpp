@@ -855,26 +855,26 @@ void TestFlatUtils::layout_data()
            });
 
     // Any spacing, and any margin from -1 up: far-out places are held at 2^29, never wrapped around.
-    constexpr int far = 1 << 29;
+    constexpr int kFar = 1 << 29;
     QTest::newRow("largest margin, glyph left")
         << face << QPoint() << int(blGlyphLeft) << 0 << INT_MAX << QSize(16, 16) << 1 << close << close
         << ExpectedPlacement([](QSize t) {
-               return Placement{{far, 9}, {far, (33 - t.height() + 1) / 2}};
+               return Placement{{kFar, 9}, {kFar, (33 - t.height() + 1) / 2}};
            });
     QTest::newRow("largest margin, glyph right")
         << face << QPoint() << int(blGlyphRight) << 0 << INT_MAX << QSize(16, 16) << 1 << close << close
         << ExpectedPlacement([](QSize t) {
-               return Placement{{-far, 9}, {-far, (33 - t.height() + 1) / 2}};
+               return Placement{{-kFar, 9}, {-kFar, (33 - t.height() + 1) / 2}};
            });
     QTest::newRow("smallest spacing, margin worked out, glyph bottom")
         << face << QPoint() << int(blGlyphBottom) << INT_MIN << -1 << QSize(16, 16) << 1 << close << close
         << ExpectedPlacement([](QSize t) {
-               return Placement{{29, -far}, {(73 - t.width() + 1) / 2, far}};
+               return Placement{{29, -kFar}, {(73 - t.width() + 1) / 2, kFar}};
            });
     QTest::newRow("largest spacing, glyph top, pressed")
         << face << QPoint(1, 1) << int(blGlyphTop) << INT_MAX << 2 << QSize(16, 16) << 1 << close << close
         << ExpectedPlacement([](QSize t) {
-               return Placement{{30, 3}, {(73 - t.width() + 1) / 2 + 1, far}};
+               return Placement{{30, 3}, {(73 - t.width() + 1) / 2 + 1, kFar}};
            });
 
     QTest::newRow("accelerator mark is not measured")

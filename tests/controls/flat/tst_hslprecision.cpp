@@ -200,9 +200,9 @@ void TestHslPrecision::sampledScaledToColor()
 {
     Walk walk;
     for (int i = 0; i < kSample; ++i) {
-        const int H = int(walk.next(240)), S = int(walk.next(241)), L = int(walk.next(241));
-        if (ScaledHslToColor(H, S, L) != scaledHslToColor(H, S, L))
-            QFAIL(qPrintable(QStringLiteral("ScaledHslToColor(%1, %2, %3)").arg(H).arg(S).arg(L)));
+        const int h = int(walk.next(240)), s = int(walk.next(241)), l = int(walk.next(241));
+        if (ScaledHslToColor(h, s, l) != scaledHslToColor(h, s, l))
+            QFAIL(qPrintable(QStringLiteral("ScaledHslToColor(%1, %2, %3)").arg(h).arg(s).arg(l)));
     }
 }
 

@@ -610,23 +610,23 @@ void TestHints::inheritance_data()
     QTest::addColumn<QString>("hintControl"); // "form", "panel", "leaf" or empty
     QTest::addColumn<QString>("shown");       // the hint that shows over the leaf; empty: none
 
-    const QString P = u"Panel"_s, L = u"Leaf"_s;
+    const QString panel = u"Panel"_s, leaf = u"Leaf"_s;
     QTest::newRow("leaf's own switch on")
-        << false << false << false << false << true << P << L << u"leaf"_s << L;
+        << false << false << false << false << true << panel << leaf << u"leaf"_s << leaf;
     QTest::newRow("leaf's own switch off, panel on")
-        << false << false << true << false << false << P << L << u"panel"_s << P;
+        << false << false << true << false << false << panel << leaf << u"panel"_s << panel;
     QTest::newRow("leaf follows the panel's on")
-        << false << false << true << true << false << P << L << u"leaf"_s << L;
+        << false << false << true << true << false << panel << leaf << u"leaf"_s << leaf;
     QTest::newRow("leaf follows the panel's off")
-        << false << false << false << true << true << P << L << QString() << QString();
+        << false << false << false << true << true << panel << leaf << QString() << QString();
     QTest::newRow("both follow the form's on")
-        << true << true << false << true << false << P << L << u"leaf"_s << L;
+        << true << true << false << true << false << panel << leaf << u"leaf"_s << leaf;
     QTest::newRow("both follow the form's off")
-        << false << true << true << true << true << P << L << QString() << QString();
+        << false << true << true << true << true << panel << leaf << QString() << QString();
     QTest::newRow("panel's own off under a hinted form")
-        << true << false << false << true << true << P << L << u"form"_s << u"Form"_s;
+        << true << false << false << true << true << panel << leaf << u"form"_s << u"Form"_s;
     QTest::newRow("empty hint takes the parent's")
-        << false << false << true << true << false << P << QString() << u"leaf"_s << P;
+        << false << false << true << true << false << panel << QString() << u"leaf"_s << panel;
     QTest::newRow("empty hint takes the grandparent's")
         << false << false << true << true << false << QString() << QString() << u"leaf"_s << u"Form"_s;
 }

@@ -99,15 +99,15 @@ void TestWaveOutput::refusedWithoutSound()
 }
 
 namespace {
-QStringList soundLog;
-QtMessageHandler testHandler = nullptr;
+QStringList g_soundLog;
+QtMessageHandler g_testHandler = nullptr;
 
 void keepSoundLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (context.category && QByteArrayView(context.category) == "ormex.sound")
-        soundLog.append(message);
+        g_soundLog.append(message);
     else
-        testHandler(type, context, message);
+        g_testHandler(type, context, message);
 }
 } // namespace
 
@@ -116,15 +116,15 @@ void TestWaveOutput::failureReasonLogged()
     // Off by default; whoever wants to know why a sound is silent turns it on.
     QVERIFY(!lcSound().isDebugEnabled());
     QLoggingCategory::setFilterRules(QStringLiteral("ormex.sound.debug=true"));
-    testHandler = qInstallMessageHandler(keepSoundLog);
+    g_testHandler = qInstallMessageHandler(keepSoundLog);
     qputenv("SDL_AUDIODRIVER", "alsa");
     qputenv("AUDIODEV", "hw:99");
     const bool played = tk::playSound(m_image.constData(), std::size_t(m_image.size()), tk::SND_MEMORY);
     qunsetenv("AUDIODEV");
-    qInstallMessageHandler(testHandler);
+    qInstallMessageHandler(g_testHandler);
     QLoggingCategory::setFilterRules(QString());
     QVERIFY(!played);
-    const QString log = soundLog.join(u'\n');
+    const QString log = g_soundLog.join(u'\n');
     QVERIFY2(log.contains(QLatin1String("ALSA")) && log.contains(QLatin1String("No audio device")),
              qPrintable(log));
 }

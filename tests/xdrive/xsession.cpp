@@ -498,7 +498,7 @@ void Display::loadKeyboard()
         throw Failure("cannot read the keyboard map");
     const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(map.get());
     for (int k = 0; k < count; ++k) {
-        const xcb_keysym_t sym = syms[k * map->keysyms_per_keycode];
+        const xcb_keysym_t sym = syms[std::ptrdiff_t(k) * map->keysyms_per_keycode];
         if (sym != 0 && !hasKey(sym))
             m_keycodes.emplace_back(sym, std::uint8_t(setup->min_keycode + k));
     }

@@ -36,7 +36,7 @@ private:
     QByteArray m_image;
 };
 
-constexpr qint64 kDeviceBufferBytes = 1024 * 4;
+constexpr qint64 kDeviceBufferBytes = qint64{1024} * 4;
 
 qint64 bytesFor(int milliseconds)
 {

@@ -122,6 +122,7 @@ std::vector<Scan> scanPerCoefficient(int components)
 {
     std::vector<Scan> scans;
     std::vector<int> all;
+    all.reserve(std::size_t(components));
     for (int c = 0; c < components; ++c)
         all.push_back(c);
     scans.push_back({all, 0, 0, 0, 0});

@@ -236,7 +236,7 @@ void TestRuneCatalogue::englishReading_data()
 {
     QTest::addColumn<int>("index");
     for (int index = kFirstReading; index <= kLastReading; ++index)
-        QTest::addRow("%d %s", index, RuneCatalogue::reading(index).RuneName.data()) << index;
+        QTest::addRow("%d %s", index, std::string(RuneCatalogue::reading(index).RuneName).c_str()) << index;
 }
 
 // Every English reading has the shape of its Russian one: the same rune and position, the same opening

@@ -169,20 +169,16 @@ ErrorAllowList::ErrorAllowList(const std::string &file)
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#')
             continue;
-        std::regex check(line); // a bad expression fails here, not at the first line it meets
-        m_patterns.push_back(line);
+        m_patterns.emplace_back(line); // a bad expression fails here, not at the first line it meets
     }
 }
 
 std::vector<std::string> ErrorAllowList::unexpected(const std::vector<std::string> &lines) const
 {
-    std::vector<std::regex> patterns;
-    for (const std::string &p : m_patterns)
-        patterns.emplace_back(p);
     std::vector<std::string> left;
     for (const std::string &line : lines) {
         bool allowed = false;
-        for (const std::regex &p : patterns)
+        for (const std::regex &p : m_patterns)
             allowed = allowed || std::regex_match(line, p);
         if (!allowed)
             left.push_back(line);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <regex>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -89,7 +90,7 @@ public:
     std::vector<std::string> unexpected(const std::vector<std::string> &lines) const;
 
 private:
-    std::vector<std::string> m_patterns;
+    std::vector<std::regex> m_patterns;
 };
 
 template <class T> using Reply = std::unique_ptr<T, decltype(&std::free)>;

@@ -522,6 +522,8 @@ void TestFlatHint::placement()
     case hpAboveLeft:
         expected = {x - 5 - w, y - 5 - h, x - 5, y - 5};
         break;
+    default:
+        QFAIL("a placement the hint window does not have");
     }
     QRect bounds = expected.toQRect();
     if (flushWith == u"left"_s)

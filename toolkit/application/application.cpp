@@ -1,5 +1,6 @@
 #include "toolkit/application/application.h"
 
+#include "toolkit/application/dialogframe.h"
 #include "toolkit/base/callout.h"
 #include "toolkit/base/delivery.h"
 #include "toolkit/base/errors.h"
@@ -61,15 +62,23 @@ constexpr QStringView kSecondWindowMark = u" <2>";
 // maximise. Its width is that of its message, unless the title bar needs more to show the caption whole.
 void makeDialog(QMessageBox &box)
 {
-    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                       Qt::WindowCloseButtonHint);
-    QFont titleFont = box.font();
-    titleFont.setBold(true);
-    const int captionWidth =
-        QFontMetrics(titleFont).horizontalAdvance(box.windowTitle() + kSecondWindowMark.toString());
+    int titleBarWidth = 0;
+    if (dialogsDrawOwnTitleBar()) {
+        const auto *frame = new DialogFrame(&box);
+        // The spacer lies inside the frame's edges.
+        titleBarWidth = frame->neededWidth() - 2 * DialogFrame::kBorder;
+    } else {
+        box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+        QFont titleFont = box.font();
+        titleFont.setBold(true);
+        titleBarWidth =
+            QFontMetrics(titleFont).horizontalAdvance(box.windowTitle() + kSecondWindowMark.toString()) +
+            kTitleBarRoom;
+    }
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
-        grid->addItem(new QSpacerItem(captionWidth + kTitleBarRoom, 0, QSizePolicy::Minimum),
-                      grid->rowCount(), 0, 1, grid->columnCount());
+        grid->addItem(new QSpacerItem(titleBarWidth, 0, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
 }
 
 // The blocked window under a modal one, if window is such.

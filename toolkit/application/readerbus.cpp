@@ -1,5 +1,7 @@
 #include "toolkit/application/readerbus.h"
 
+#include "toolkit/widgets/windowplacement.h"
+
 #include "toolkit/application/application.h"
 
 #include <QDBusConnection>
@@ -13,7 +15,7 @@ void connectReaderBusBeside(Application &app)
 {
     // The platforms whose integration brings the bridge; elsewhere the bus would be connected for nothing.
     const QString platform = QGuiApplication::platformName();
-    if (platform != u"xcb"_s && !platform.startsWith(u"wayland"_s))
+    if (platform != u"xcb"_s && !platformIsWayland())
         return;
     // The connection belongs to Qt's bus manager from then on, for the bridge to find.
     app.startupWork().startBeside([] { QDBusConnection::sessionBus(); });

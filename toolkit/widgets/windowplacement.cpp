@@ -42,12 +42,17 @@ void setMainWindow(QWidget *window)
     g_mainWindow = window;
 }
 
+bool platformIsWayland()
+{
+    // "wayland", "wayland-egl", "wayland-brcm": every Wayland plugin.
+    return QGuiApplication::platformName().startsWith(u"wayland"_s);
+}
+
 bool platformPlacesWindows()
 {
     if (g_placesOverride)
         return *g_placesOverride;
-    // "wayland", "wayland-egl", "wayland-brcm": every Wayland plugin has the same limit.
-    return !QGuiApplication::platformName().startsWith(u"wayland"_s);
+    return !platformIsWayland();
 }
 
 void overridePlatformPlacesWindows(bool places)

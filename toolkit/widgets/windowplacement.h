@@ -10,6 +10,9 @@ namespace tk {
 QWidget *mainWindow();
 void setMainWindow(QWidget *window);
 
+// Whether the program is a Wayland client, whichever of Qt's Wayland plugins it runs on.
+bool platformIsWayland();
+
 // Whether this program may place its own top-level windows. A Wayland compositor places them itself
 // and ignores moves, while Qt goes on believing in the position it was given: a moved window would
 // then map every global position to the wrong place.

@@ -1,6 +1,7 @@
 #include "toolkit/application/application.h"
 
 #include "tests/support/errorboxes.h"
+#include "toolkit/application/dialogframe.h"
 #include "toolkit/base/callout.h"
 #include "toolkit/base/errors.h"
 
@@ -117,36 +118,66 @@ void TestApplication::handlerFailures()
 
 void TestApplication::errorBoxIsADialog_data()
 {
+    QTest::addColumn<bool>("ownTitleBar");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("message");
-    QTest::newRow("short message") << u"ORMEX"_s << u"x"_s;
-    QTest::newRow("long caption") << u"ORMEX, the runes, their readings and their help"_s << u"x"_s;
-    QTest::newRow("long message") << u"ORMEX"_s << u"Cannot open file g\\readme.txt, nor any other one"_s;
+    for (const bool own : {false, true}) {
+        const char *bar = own ? "own title bar" : "window manager's title bar";
+        QTest::addRow("%s, short message", bar) << own << u"ORMEX"_s << u"x"_s;
+        QTest::addRow("%s, long caption", bar)
+            << own << u"ORMEX, the runes, their readings and their help"_s << u"x"_s;
+        QTest::addRow("%s, long message", bar)
+            << own << u"ORMEX"_s << u"Cannot open file g\\readme.txt, nor any other one"_s;
+    }
 }
 
 // Title and close only, as a message box has; and a title bar wide enough for the whole caption, the
-// close button and the icon beside it, however short the message.
+// close button and the icon beside it, however short the message. Where the program draws the title bar
+// itself (Wayland), its close button answers the box.
 void TestApplication::errorBoxIsADialog()
 {
+    QFETCH(bool, ownTitleBar);
     QFETCH(QString, title);
     QFETCH(QString, message);
+    tk::overrideDialogsDrawOwnTitleBar(ownTitleBar);
     auto *app = tk::Application::instance();
     const QString programTitle = app->Title;
     app->Title = title;
     Qt::WindowFlags flags;
     int width = 0;
+    int neededWidth = 0;
     QFont font;
+    bool answeredByOk = false;
     QTimer::singleShot(0, app, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         QVERIFY(box);
         flags = box->windowFlags();
         width = box->width();
         font = box->font();
-        box->button(QMessageBox::Ok)->click();
+        auto *frame = box->findChild<tk::DialogFrame *>();
+        if (!frame || !ownTitleBar) {
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
+        neededWidth = frame->neededWidth();
+        frame->closeButton()->click();
+        // Answered by OK after all if the close button left it up, so that the failure shows.
+        QTimer::singleShot(1000, box, [box, &answeredByOk] {
+            answeredByOk = true;
+            box->button(QMessageBox::Ok)->click();
+        });
     });
     app->ShowException(message);
     app->Title = programTitle;
+    tk::clearDialogsDrawOwnTitleBarOverride();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+    if (ownTitleBar) {
+        QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
+        QVERIFY(neededWidth > 0);
+        QVERIFY(width >= neededWidth);
+        QVERIFY2(!answeredByOk, "the close button left the box up");
+        return;
+    }
     QVERIFY(flags.testFlags(Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
     QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     font.setBold(true); // as title bars draw their caption

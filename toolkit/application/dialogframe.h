@@ -63,7 +63,8 @@ private:
     void paintEdge();
     QFont captionFont() const;
 
-    QPointer<QDialog> m_dialog;
+    // A widget pointer: the dialog's own events reach the filter while it is destroyed, as a QWidget.
+    QPointer<QWidget> m_dialog;
     TitleBarCloseButton *m_close;
 };
 

@@ -64,12 +64,13 @@ void TitleBarCloseButton::paintEvent(QPaintEvent * /*event*/)
     QPainter painter(this);
     const bool sunken = isDown();
     TRect r = TRect::fromQRect(rect());
+    // A push button's soft edges, lit from the top left up and from the bottom right down.
     if (sunken) {
-        DrawEdge(painter, r, Edge::SunkenInner);
-        DrawEdge(painter, r, Edge::SunkenOuter);
+        DrawEdge(painter, r, Edge::SunkenOuter, EdgeLook::Soft);
+        DrawEdge(painter, r, Edge::SunkenInner, EdgeLook::Soft);
     } else {
-        DrawEdge(painter, r, Edge::RaisedOuter);
-        DrawEdge(painter, r, Edge::RaisedInner);
+        DrawEdge(painter, r, Edge::RaisedOuter, EdgeLook::Soft);
+        DrawEdge(painter, r, Edge::RaisedInner, EdgeLook::Soft);
     }
     FillRect(painter, r, toQColor(clBtnFace));
     // Centred, and one pixel down and right while pressed, as a pushed button's face moves.

@@ -106,8 +106,11 @@ void TestDialogFrame::edgeBarAndCross()
     const QRect close = framed.frame->closeButton()->geometry().translated(framed.frame->pos());
     const QColor text = colorOf(tk::clBtnText);
     QCOMPARE(image.pixelColor(close.center().x(), close.top() + close.height() / 2), text);
-    QCOMPARE(image.pixelColor(close.left(), close.top()), colorOf(tk::cl3DLight));
+    // A push button's edges: white and black outside, light grey and grey inside.
+    QCOMPARE(image.pixelColor(close.left(), close.top()), colorOf(tk::clBtnHighlight));
     QCOMPARE(image.pixelColor(close.right(), close.bottom()), colorOf(tk::cl3DDkShadow));
+    QCOMPARE(image.pixelColor(close.left() + 1, close.top() + 1), colorOf(tk::cl3DLight));
+    QCOMPARE(image.pixelColor(close.right() - 1, close.bottom() - 1), colorOf(tk::clBtnShadow));
 }
 
 void TestDialogFrame::captionGreyWhileInactive()
@@ -141,6 +144,8 @@ void TestDialogFrame::closeButtonClosesOnlyOnItsRelease()
     // Pressed, then released elsewhere: the press is taken back, as on any button.
     QTest::mousePress(close, Qt::LeftButton, {}, close->rect().center());
     QVERIFY(close->isDown());
+    // Shown pressed: sunken, dark at the top left.
+    QCOMPARE(close->grab().toImage().pixelColor(0, 0), colorOf(tk::cl3DDkShadow));
     QTest::mouseRelease(close, Qt::LeftButton, {}, QPoint(-20, 5));
     QVERIFY(!close->isDown());
     QVERIFY(framed.dialog.isVisible());

@@ -15,8 +15,8 @@
 # One PASS, FAIL or SKIP line per check; the exit status is 1 when any failed.
 #   tests/wayland/run_wayland_check.sh [program] [display]
 # ORMEX_WL_STARTS (default 3) starts per compositor and scale, ORMEX_WL_LIST (default "kwin mutter
-# weston kwin_xwayland") the sessions to try, ORMEX_WL_SCALED (default "kwin") those run at scale 2 too;
-# ORMEX_WL_KEEP=1 keeps the last shots and the logs.
+# weston kwin_xwayland") the sessions to try, ORMEX_WL_SCALED (default "kwin weston") those run at
+# scale 2 too; ORMEX_WL_KEEP=1 keeps the last shots and the logs.
 # Needs xvfb, x11-utils, xdotool, imagemagick, gocr, dbus and the compositors' packages (kwin-wayland
 # with kwin-style-breeze for its title bars, mutter, weston); those not installed are skipped.
 set -euo pipefail
@@ -26,7 +26,7 @@ program=$(realpath "${1:-$root/build/dev/app/ormex}")
 display=${2:-:47}
 starts=${ORMEX_WL_STARTS:-3}
 sessions=${ORMEX_WL_LIST:-kwin mutter weston kwin_xwayland}
-scaled=${ORMEX_WL_SCALED:-kwin}
+scaled=${ORMEX_WL_SCALED:-kwin weston}
 export DISPLAY=$display
 
 . "$root/tests/xdrive/checks.sh"
@@ -116,8 +116,18 @@ park() { xdotool mousemove "$park_x" "$park_y"; }
 # makes by placing the pointer, only of these.
 step() { xdotool mousemove_relative -- "$1" "$2"; }
 
+# The pointer outside every nested output (at most 1600x1200 at the Xvfb's corner).
+pointer_away() { xdotool mousemove 1670 1270; }
+# Where the pointer waits for a window: at the top right corner of the output, on weston's panel,
+# where no compositor puts a window. A compositor goes on drawing the pointer where it last saw it,
+# and a window that came up under it would join it in the difference from the empty desktop.
+pointer_rest() { # scale
+    xdotool mousemove $((output_w - 40)) $((4 * $1))
+}
+
 # Starts the program in folder and finds its window; sets app_pid, wx, wy and the parking spot.
 start_program() { # folder scale
+    pointer_rest "$2"
     if [ "$session" = kwin_xwayland ]; then
         (cd "$1" && exec env QT_QPA_PLATFORM=xcb DISPLAY="$xwayland_display" "$program" \
             >>"$work/program.log" 2>&1) &
@@ -383,7 +393,7 @@ start_session() { # name scale
     start_bus
     # Outside the nested output, so that the first move into it is an arrival: weston takes a
     # pointer that was there before its window as never having come in.
-    xdotool mousemove 1670 1270
+    pointer_away
     socket=ormex-check
     local w=$((output_w / s)) h=$((output_h / s))
     case $name in
@@ -425,7 +435,7 @@ start_session() { # name scale
         done
         xwayland_display=$(cat "$work/xwayland-display" 2>/dev/null || true)
     fi
-    xdotool mousemove $((output_w - 40)) $((output_h - 40))
+    pointer_rest "$s"
     sleep 1
     settle "$work/desktop.ppm"
 }

@@ -116,8 +116,6 @@ park() { xdotool mousemove "$park_x" "$park_y"; }
 # makes by placing the pointer, only of these.
 step() { xdotool mousemove_relative -- "$1" "$2"; }
 
-# The pointer outside every nested output (at most 1600x1200 at the Xvfb's corner).
-pointer_away() { xdotool mousemove 1670 1270; }
 # Where the pointer waits for a window: at the top right corner of the output, on weston's panel,
 # where no compositor puts a window. A compositor goes on drawing the pointer where it last saw it,
 # and a window that came up under it would join it in the difference from the empty desktop.
@@ -393,7 +391,7 @@ start_session() { # name scale
     start_bus
     # Outside the nested output, so that the first move into it is an arrival: weston takes a
     # pointer that was there before its window as never having come in.
-    pointer_away
+    xdotool mousemove 1670 1270
     socket=ormex-check
     local w=$((output_w / s)) h=$((output_h / s))
     case $name in

@@ -85,45 +85,42 @@ void TitleBarCloseButton::paintEvent(QPaintEvent * /*event*/)
     }
 }
 
-DialogFrame::DialogFrame(QDialog *dialog)
-    : QWidget(dialog), m_dialog(dialog), m_close(new TitleBarCloseButton(this))
+DialogFrame::DialogFrame(QDialog *dialog) : QWidget(dialog), m_close(new TitleBarCloseButton(this))
 {
     dialog->setWindowFlags((dialog->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog |
                            Qt::FramelessWindowHint);
     // The layout works inside the contents rectangle, whichever layout the dialog has or is given later.
     dialog->setContentsMargins(kBorder, kBorder + kBarHeight, kBorder, kBorder);
     dialog->installEventFilter(this);
-    setAutoFillBackground(false);
     // Closing asks the dialog as the window system's close would: a message box answers with its
     // escape button.
     connect(m_close, &QAbstractButton::clicked, dialog, &QWidget::close);
     new WindowDragger(this);
-    setGeometry(kBorder, kBorder, dialog->width() - 2 * kBorder, kBarHeight);
+    followDialogWidth();
 }
 
-DialogFrame::~DialogFrame()
+void DialogFrame::followDialogWidth()
 {
-    if (m_dialog)
-        m_dialog->removeEventFilter(this);
+    setGeometry(kBorder, kBorder, dialog()->width() - 2 * kBorder, kBarHeight);
 }
 
 QFont DialogFrame::captionFont() const
 {
-    QFont font = m_dialog ? m_dialog->font() : this->font();
+    QFont font = this->font(); // the dialog's, which its children take
     font.setBold(true);
     return font;
 }
 
 int DialogFrame::neededWidth() const
 {
-    const QString title = m_dialog ? m_dialog->windowTitle() : QString();
-    return 2 * kBorder + kCaptionIndent + QFontMetrics(captionFont()).horizontalAdvance(title) +
-           kCaptionToButton + kCloseButtonSize.width() + kButtonInset;
+    return 2 * kBorder + kCaptionIndent +
+           QFontMetrics(captionFont()).horizontalAdvance(dialog()->windowTitle()) + kCaptionToButton +
+           kCloseButtonSize.width() + kButtonInset;
 }
 
 bool DialogFrame::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_dialog)
+    if (watched != dialog())
         return false;
     switch (event->type()) {
     case QEvent::Paint:
@@ -131,7 +128,7 @@ bool DialogFrame::eventFilter(QObject *watched, QEvent *event)
         paintEdge();
         break;
     case QEvent::Resize:
-        setGeometry(kBorder, kBorder, m_dialog->width() - 2 * kBorder, kBarHeight);
+        followDialogWidth();
         break;
     case QEvent::WindowTitleChange:
     case QEvent::ActivationChange:
@@ -146,8 +143,8 @@ bool DialogFrame::eventFilter(QObject *watched, QEvent *event)
 
 void DialogFrame::paintEdge()
 {
-    QPainter painter(m_dialog);
-    TRect r = TRect::fromQRect(m_dialog->rect());
+    QPainter painter(dialog());
+    TRect r = TRect::fromQRect(dialog()->rect());
     DrawEdge(painter, r, Edge::RaisedOuter);
     DrawEdge(painter, r, Edge::RaisedInner);
 }
@@ -159,17 +156,15 @@ void DialogFrame::resizeEvent(QResizeEvent * /*event*/)
 
 void DialogFrame::paintEvent(QPaintEvent * /*event*/)
 {
-    if (!m_dialog)
-        return;
     QPainter painter(this);
-    const QColor ink = toQColor(m_dialog->isActiveWindow() ? clBtnText : clGrayText);
+    const QColor ink = toQColor(isActiveWindow() ? clBtnText : clGrayText);
     const QRect room(kCaptionIndent, 0, m_close->x() - kCaptionToButton / 2 - kCaptionIndent, height());
     const QFont font = captionFont();
     painter.setFont(font);
     painter.setPen(ink);
     // A title wider than the dialog allows ends in an ellipsis rather than under the button.
     painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QFontMetrics(font).elidedText(m_dialog->windowTitle(), Qt::ElideRight, room.width()));
+                     QFontMetrics(font).elidedText(dialog()->windowTitle(), Qt::ElideRight, room.width()));
 }
 
 } // namespace tk

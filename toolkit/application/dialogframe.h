@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QPointer>
 #include <QWidget>
 
 class QDialog;
@@ -46,9 +45,8 @@ public:
     static constexpr int kCaptionIndent = 3;
 
     // Makes dialog frameless and draws the frame in its place; the dialog's contents move inside it.
-    // The dialog owns the frame. Its layout, if any, keeps its own margins within the frame.
+    // The dialog owns the frame, its parent. Its layout, if any, keeps its own margins within the frame.
     explicit DialogFrame(QDialog *dialog);
-    ~DialogFrame() override;
 
     // The width the bar needs for the whole title, the close button and the space around them.
     int neededWidth() const;
@@ -60,11 +58,13 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The dialog, as a widget: its events reach the filter while it is destroyed, when it is no
+    // longer a dialog.
+    QWidget *dialog() const { return parentWidget(); }
+    void followDialogWidth();
     void paintEdge();
     QFont captionFont() const;
 
-    // A widget pointer: the dialog's own events reach the filter while it is destroyed, as a QWidget.
-    QPointer<QWidget> m_dialog;
     TitleBarCloseButton *m_close;
 };
 

@@ -1,8 +1,7 @@
 #include "toolkit/application/readerbus.h"
 
-#include "toolkit/widgets/windowplacement.h"
-
 #include "toolkit/application/application.h"
+#include "toolkit/widgets/windowplacement.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>

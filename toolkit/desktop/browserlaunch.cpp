@@ -366,11 +366,13 @@ std::optional<QStringList> execArguments(const DesktopEntry &entry, const QStrin
             continue;
         arguments << out;
     }
+    // A command whose every word expanded to nothing has no program, and an appended address would
+    // become it.
+    if (arguments.isEmpty() || arguments.first().isEmpty())
+        return std::nullopt;
     // Without a field code the address goes last, as a word of its own; an empty one adds nothing.
     if (!addressPlaced && !address.isEmpty())
         arguments << address;
-    if (arguments.isEmpty() || arguments.first().isEmpty())
-        return std::nullopt;
     return arguments;
 }
 

@@ -113,6 +113,8 @@ void TestBrowserLaunch::execArguments_data()
     QTest::newRow("address code inside the program") << u"/usr/bin/%u"_s << a << QStringList{};
     QTest::newRow("address code as the program, empty address") << u"%U web"_s << QString() << QStringList{};
     QTest::newRow("address code left first by dropped codes") << u"%d %f web"_s << a << QStringList{};
+    QTest::newRow("only codes that expand to nothing: no program for the address")
+        << u"%= %d"_s << a << QStringList{};
 }
 
 void TestBrowserLaunch::execArguments()
